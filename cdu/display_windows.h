@@ -1,0 +1,14 @@
+// Text routines of the CDU's eight windows. Each writes its window's text into the element's
+// text buffer (bounded by its size) and returns 1.0 when it wrote a text, 0.0 otherwise.
+#pragma once
+
+#include "module/gauge_api.h"
+
+double right_display_text(ElementHeader* element);
+double left_display_text(ElementHeader* element);
+double w_letter_text(ElementHeader* element);
+double e_letter_text(ElementHeader* element);
+double s_letter_text(ElementHeader* element);
+double n_letter_text(ElementHeader* element);
+double to_number_text(ElementHeader* element);
+double from_number_text(ElementHeader* element);

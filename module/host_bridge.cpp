@@ -1,0 +1,38 @@
+#include "module/host_bridge.h"
+
+namespace {
+
+PanelService panel_service(std::size_t slot) {
+  PanelServiceTable* table = ImportTable.panel_services.table;
+  return table != nullptr ? table->slots[slot] : nullptr;
+}
+
+}  // namespace
+
+double refresh_host_var(HostVarIndex index) {
+  HostVar& var = ins_state.host_vars[index];
+  if (PanelService service = panel_service(PANEL_SLOT_LOOKUP_VAR)) {
+    reinterpret_cast<LookupVarService>(service)(&var);
+  }
+  return var.value;
+}
+
+void send_key_event(uint32_t event_id, uint32_t value) {
+  if (PanelService service = panel_service(PANEL_SLOT_TRIGGER_KEY_EVENT)) {
+    reinterpret_cast<TriggerKeyEventService>(service)(event_id, value);
+  }
+}
+
+ElementHeader* element_at_depth(ElementHeader* first, int depth) {
+  ElementHeader* element = first;
+  for (int i = 0; i < depth && element != nullptr; ++i) element = element->next;
+  return element;
+}
+
+void show_element(ElementHeader* first, int depth) {
+  if (ElementHeader* element = element_at_depth(first, depth)) element->image_flags &= ~IMAGE_HIDDEN;
+}
+
+void hide_element(ElementHeader* first, int depth) {
+  if (ElementHeader* element = element_at_depth(first, depth)) element->image_flags |= IMAGE_HIDDEN;
+}
