@@ -1,0 +1,107 @@
+// Shared pieces of the unit tests: a fresh module per test, a temporary working folder, and a
+// minimal panel-services table that answers host variables from a map and records key events.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <stdexcept>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "module/gauge_api.h"
+#include "module/ins_state.h"
+
+namespace test_support {
+
+// Host variables by token id, and the key events the module sent, for the current test.
+struct TestHost {
+  std::map<uint32_t, double> vars;
+  std::vector<std::pair<uint32_t, uint32_t>> events;
+  int lookups = 0;
+};
+
+inline TestHost& test_host() {
+  static TestHost host;
+  return host;
+}
+
+inline void test_lookup_var(HostVar* var) {
+  ++test_host().lookups;
+  auto found = test_host().vars.find(var->token_id);
+  if (found != test_host().vars.end()) var->value = found->second;
+}
+
+inline uint32_t test_trigger_key_event(uint32_t event_id, uint32_t value) {
+  test_host().events.emplace_back(event_id, value);
+  return 0;
+}
+
+inline PanelServiceTable& test_panel_services() {
+  static PanelServiceTable table = [] {
+    PanelServiceTable t{};
+    t.slots[PANEL_SLOT_LOOKUP_VAR] = reinterpret_cast<PanelService>(&test_lookup_var);
+    t.slots[PANEL_SLOT_TRIGGER_KEY_EVENT] = reinterpret_cast<PanelService>(&test_trigger_key_event);
+    return t;
+  }();
+  return table;
+}
+
+// A temporary working folder that the test runs in; the previous folder comes back afterwards.
+class TempWorkdir {
+ public:
+  TempWorkdir() : previous_(std::filesystem::current_path()) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "ins-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+    std::filesystem::current_path(path_);
+  }
+  ~TempWorkdir() {
+    std::error_code ignored;
+    std::filesystem::current_path(previous_, ignored);
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempWorkdir(const TempWorkdir&) = delete;
+  TempWorkdir& operator=(const TempWorkdir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+
+  void write(const std::string& name, const std::string& content) const {
+    std::ofstream(path_ / name, std::ios::binary) << content;
+  }
+  std::string read(const std::string& name) const {
+    std::ifstream in(path_ / name, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  bool exists(const std::string& name) const { return std::filesystem::exists(path_ / name); }
+
+ private:
+  std::filesystem::path previous_;
+  std::filesystem::path path_;
+};
+
+// Base fixture: a freshly loaded module connected to the test host, in a temporary folder.
+class ModuleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    reset_module_for_tests();
+    test_host() = TestHost{};
+    ImportTable.panel_services.table = &test_panel_services();
+  }
+  void TearDown() override { ImportTable.panel_services.table = nullptr; }
+
+  void set_var(uint32_t token, double value) { test_host().vars[token] = value; }
+  const std::vector<std::pair<uint32_t, uint32_t>>& events() { return test_host().events; }
+
+  TempWorkdir workdir;
+};
+
+}  // namespace test_support
