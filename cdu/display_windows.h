@@ -1,5 +1,6 @@
 // Text routines of the CDU's eight windows. Each writes its window's text into the element's
-// text buffer (bounded by its size) and returns 1.0 when it wrote a text, 0.0 otherwise.
+// text buffer (bounded by its size) and returns 1.0 when the element's current value is 0.0,
+// else 0.0, so that the value the host stores back alternates 1, 0, 1, ... on each update.
 #pragma once
 
 #include "module/gauge_api.h"

@@ -1,7 +1,24 @@
+// Image values of the CDU's data-selector knob and waypoint thumbwheels. The host turns each
+// value into a picture itself: the knob's image k is bitmap 4162 + k, and a wheel's strip moves
+// up 30 pixels per digit. None of these routines writes state.
 #include "cdu/images.h"
 
-// Placeholder until the images are built.
-double data_selector_knob_image(ElementHeader*) { return 0.0; }
-double thumbwheel_horizontal(ElementHeader*) { return 0.0; }
-double thumbwheel_tens_vertical(ElementHeader*) { return 0.0; }
-double thumbwheel_units_vertical(ElementHeader*) { return 0.0; }
+#include "module/ins_state.h"
+
+double data_selector_knob_image(ElementHeader*) {
+  return static_cast<double>(ins_state.data_selector);
+}
+
+// Strip and window are both 30 pixels wide and the horizontal range has no travel, so the value
+// has no effect; it is a constant 1.0.
+double thumbwheel_horizontal(ElementHeader*) {
+  return 1.0;
+}
+
+double thumbwheel_tens_vertical(ElementHeader*) {
+  return static_cast<double>(ins_state.thumbwheel_tens);
+}
+
+double thumbwheel_units_vertical(ElementHeader*) {
+  return static_cast<double>(ins_state.thumbwheel_units);
+}
