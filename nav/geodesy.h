@@ -1,28 +1,59 @@
 // Present position and the great-circle primitives of the navigation computer, on a sphere
 // whose nautical mile is one minute of arc.
+//
+// Units: angles in radians unless a name says degrees; latitude north-positive. Longitudes in
+// the state are WEST-positive; the host's are east-positive and are negated on the way in. The
+// great-circle routines are stateless and take both longitudes in the same sense.
 #pragma once
 
 #include <cstdint>
 
 constexpr double PI = 3.141592653589793;
-constexpr double NM_PER_RADIAN = 3437.7467707849396;  // 60 x 180 / pi
+constexpr double NM_PER_RADIAN = 3437.7467707849396;  // 60 x 180 / pi: 1 NM is 1 minute of arc
 constexpr double DEG_PER_RADIAN = 57.29577951308232;
 constexpr double RAD_PER_DEGREE = 0.017453292519943295;
 constexpr double ROLLOVER_NUDGE_DEG = 0.00008333;  // just under 0.005 minute
 constexpr double COURSE_GUARD = 1e-8;
 
+// Host latitude (token 71) to degrees, and host longitude (token 72, an unsigned 48-bit angle,
+// east-positive) to degrees: raw values above the threshold (2^47 + 4) are west longitudes.
+constexpr double HOST_LAT_DEG_PER_UNIT = 8.998425275459815e-6;
+constexpr double HOST_LON_DEG_PER_UNIT = 1.278976924368144e-12;  // 360 / 2^48
+constexpr double HOST_LON_WEST_THRESHOLD = 140737488355332.0;
+
 struct DegreesMinutes {
-  int32_t whole;          // signed whole degrees
-  double minutes;         // signed minutes
-  int32_t abs_whole;      // |whole|
-  double abs_minutes;     // |minutes|
+  int32_t whole;       // signed whole degrees
+  double minutes;      // signed minutes, |minutes| <= 59.9950002
+  int32_t abs_whole;   // |whole|
+  double abs_minutes;  // |minutes|
 };
 
+// Splits `degrees` into whole degrees and minutes for display. The whole part is taken after
+// nudging the value 0.00008333 degrees away from zero, so a value less than 0.005 minute short
+// of a whole degree shows as that degree with minutes just below zero (45.99999 gives 46 and
+// -0.0006) instead of 45 degrees 60.00 minutes. whole + minutes / 60 gives the value back.
+// Exactly 0 gives 0 and 0. Truncation toward zero into 32 bits; NaN gives whole 0.
 DegreesMinutes split_degrees(double degrees);
+
+// Great-circle central angle between two positions, radians in [0, pi], by the spherical law of
+// cosines. The cosine sum is clamped to [-1, 1] so identical positions give 0 and antipodal ones
+// pi instead of NaN. Longitudes may be in either sense (the same for both) and need no
+// reduction: only the cosine of their difference is used, so the 180-degree meridian and the
+// poles need no special case. Near 0 the result is only good to about 2e-8 radian (0.0001 NM),
+// the resolution of acos close to 1. Multiply by NM_PER_RADIAN for nautical miles.
 double central_angle(double lat1, double lon1, double lat2, double lon2);
+
+// Initial course of the great circle from A to B, radians in (-pi, pi]. `dlon` is the caller's
+// longitude difference: with west-positive longitudes, dlon = lon A - lon B gives the true
+// course clockwise from north, and dlon = lon B - lon A gives its negative (counter-clockwise).
+// Both terms of the atan2 carry a guard of 1e-8, so identical positions give pi/4 and a pole
+// gives a finite course. The result is reduced modulo 2 pi by truncating division (fmod).
 double initial_course(double lat_a, double lat_b, double dlon);
 
-// Reads host variables 71 and 72 and writes every present-position field of the state.
+// Reads host variables 71 and 72 and writes every present-position field of the state: degrees,
+// whole degrees and minutes (signed and absolute), radians north-positive, east-positive and
+// west-positive. Called first in each navigation cycle.
 void update_present_position();
-// Writes the TO waypoint's display form (degrees, whole degrees and minutes) from to_lat/to_lon.
+// Writes the TO waypoint's display form (degrees, absolute whole degrees and minutes) from
+// to_lat/to_lon; to_lon_deg keeps the west-positive sense of to_lon.
 void update_to_waypoint_display();
