@@ -1,10 +1,170 @@
 #include "store/waypoint_file.h"
 
-// Placeholder until the waypoint file is built.
-bool load_waypoint(int32_t, double&, double&) { return false; }
-int format_waypoint_line(char*, std::size_t, int32_t, double, double) { return -1; }
-bool write_waypoint_file(const WaypointLine*, int) { return false; }
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "store/text_lines.h"
+
+namespace {
+
+// One piece of a line as read_line_piece returns it, with its true length (a NUL byte inside the
+// line would make strlen stop early) and whether it starts and ends a line.
+struct LinePiece {
+  char text[WAYPOINT_LINE_BUFFER];
+  std::size_t length = 0;
+  bool starts_line = true;  // the first piece of a line, not the continuation of a long one
+  bool ends_line = true;    // the line (or the file) ends with this piece
+};
+
+// After a full piece that holds no line end: tells whether the line ends right there (LF, CR LF
+// or the end of the file follow, and are consumed) or goes on. A lone CR is line content; it
+// would only belong to the continuation, which is never parsed, so it is not put back.
+bool line_ends_here(std::FILE* file) {
+  int c = std::fgetc(file);
+  if (c == '\r') c = std::fgetc(file);
+  if (c == '\n' || c == EOF) return true;
+  std::ungetc(c, file);
+  return false;
+}
+
+// Reads the next piece. The buffer is filled with a non-zero byte first, so the terminator that
+// read_line_piece writes is the last NUL of the buffer, whatever the line holds.
+bool next_piece(std::FILE* file, LinePiece& piece) {
+  piece.starts_line = piece.ends_line;
+  std::memset(piece.text, 0x7F, sizeof piece.text);
+  if (!read_line_piece(file, piece.text, sizeof piece.text)) return false;
+  std::size_t end = sizeof piece.text - 1;
+  while (piece.text[end] != '\0') --end;
+  piece.length = end;  // at least 1: read_line_piece reports an empty read as the file's end
+  const bool full = end + 1 == sizeof piece.text;
+  piece.ends_line = piece.text[end - 1] == '\n' || !full || line_ends_here(file);
+  return true;
+}
+
+// The fields of one waypoint line, "NUMBER LAT LON": each converted field is marked ok.
+struct ParsedLine {
+  bool has_number = false;
+  int32_t number = 0;
+  bool has_lat = false;
+  float lat = 0.0f;
+  bool has_lon = false;
+  float lon = 0.0f;
+};
+
+// A field that runs into the cut of a long line may go on in the next piece, so it is not
+// taken as it stands.
+bool cut_off(const LinePiece& piece, const char* field_end) {
+  return !piece.ends_line && field_end == piece.text + piece.length;
+}
+
+// Reads a coordinate at `cursor`. Returns false when there is no number there at all (so no
+// later field can be found either); `ok` tells whether it converted to a finite value.
+bool parse_coordinate(const LinePiece& piece, const char*& cursor, float& value, bool& ok) {
+  char* end = nullptr;
+  const float parsed = std::strtof(cursor, &end);  // overflow gives infinity: refused below
+  if (end == cursor) return false;
+  ok = std::isfinite(parsed) && !cut_off(piece, end);
+  if (ok) value = parsed;
+  cursor = end;
+  return true;
+}
+
+// Parses the first piece of a line like "%d %f %f": a leading integer (after optional white
+// space), then latitude and longitude. The number must fit 32 bits; NaN and infinity never
+// convert. Pieces that continue a long line are not lines and are not parsed at all: their text
+// is the tail of some other field, and taking a tail such as "123 4.5" as waypoint 123 would
+// invent a waypoint and a wrong highest waypoint number.
+ParsedLine parse_piece(const LinePiece& piece) {
+  ParsedLine line;
+  if (!piece.starts_line) return line;
+  const char* cursor = piece.text;
+  char* end = nullptr;
+  errno = 0;
+  const long number = std::strtol(cursor, &end, 10);
+  if (end == cursor || errno == ERANGE || number < INT32_MIN || number > INT32_MAX ||
+      cut_off(piece, end)) {
+    return line;
+  }
+  line.has_number = true;
+  line.number = static_cast<int32_t>(number);
+  cursor = end;
+  if (parse_coordinate(piece, cursor, line.lat, line.has_lat)) {
+    parse_coordinate(piece, cursor, line.lon, line.has_lon);
+  }
+  return line;
+}
+
+constexpr const char* READ_MODE = "r";
+constexpr const char* WRITE_MODE = "w";
+// A line holds a number and two coordinates; anything too long for this buffer (a coordinate far
+// beyond any angle) makes the write fail rather than travel.
+constexpr std::size_t WRITE_LINE_BUFFER = 128;
+
+}  // namespace
+
+bool load_waypoint(int32_t number, double& lat, double& lon) {
+  std::FILE* file = std::fopen(WAYPOINT_FILE_NAME, READ_MODE);
+  if (file == nullptr) return false;
+  bool matched = false;
+  LinePiece piece;
+  while (next_piece(file, piece)) {
+    const ParsedLine line = parse_piece(piece);
+    if (!line.has_number) continue;
+    ins_state.file_waypoint_number = line.number;
+    if (line.number != number) continue;
+    matched = true;
+    if (line.has_lat) lat = static_cast<double>(line.lat);
+    if (line.has_lon) lon = static_cast<double>(line.lon);
+  }
+  std::fclose(file);
+  return matched;
+}
+
+int format_waypoint_line(char* buffer, std::size_t size, int32_t number, double lat, double lon) {
+  if (buffer == nullptr || size == 0) return -1;
+  const int length = std::snprintf(buffer, size, "%d %.8f %.8f\n", number, lat, lon);
+  if (length < 0 || static_cast<std::size_t>(length) >= size) {
+    buffer[0] = '\0';  // never leave half a line behind
+    return -1;
+  }
+  return length;
+}
+
+bool write_waypoint_file(const WaypointLine* lines, int count) {
+  if (count < 0 || count > WAYPOINT_TABLE_SIZE || (count > 0 && lines == nullptr)) return false;
+  std::FILE* file = std::fopen(WAYPOINT_TEMP_FILE_NAME, WRITE_MODE);
+  if (file == nullptr) return false;  // nothing of ours to remove: whatever is there stays
+  bool ok = true;
+  char text[WRITE_LINE_BUFFER];
+  for (int i = 0; i < count && ok; ++i) {
+    const int length = format_waypoint_line(text, sizeof text, i, lines[i].lat, lines[i].lon);
+    ok = length >= 0 && std::fwrite(text, 1, static_cast<std::size_t>(length), file) ==
+                            static_cast<std::size_t>(length);
+  }
+  // Every byte must reach the file before it replaces the old one: a full disk shows up at the
+  // flush or the close, not at the buffered write.
+  ok = ok && std::fflush(file) == 0 && std::ferror(file) == 0;
+  ok = (std::fclose(file) == 0) && ok;
+  ok = ok && std::rename(WAYPOINT_TEMP_FILE_NAME, WAYPOINT_FILE_NAME) == 0;
+  if (!ok) std::remove(WAYPOINT_TEMP_FILE_NAME);
+  return ok;
+}
+
 bool read_waypoint_table(WaypointEntry table[WAYPOINT_TABLE_SIZE]) {
   for (int i = 0; i < WAYPOINT_TABLE_SIZE; ++i) table[i] = WaypointEntry{};
-  return false;
+  std::FILE* file = std::fopen(WAYPOINT_FILE_NAME, READ_MODE);
+  if (file == nullptr) return false;
+  LinePiece piece;
+  while (next_piece(file, piece)) {
+    const ParsedLine line = parse_piece(piece);
+    if (!line.has_number || line.number < 0 || line.number >= WAYPOINT_TABLE_SIZE) continue;
+    WaypointEntry& entry = table[line.number];
+    if (line.has_lat) entry.lat = line.lat;
+    if (line.has_lon) entry.lon = line.lon;
+  }
+  std::fclose(file);
+  return true;
 }

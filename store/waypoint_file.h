@@ -11,8 +11,21 @@
 
 // One name on every file system, for readers and writers alike.
 inline constexpr const char* WAYPOINT_FILE_NAME = "WAYPOINTS.DAT";
+// The rewrite's temporary file, in the same folder so the rename that replaces the old file is
+// atomic.
+inline constexpr const char* WAYPOINT_TEMP_FILE_NAME = "WAYPOINTS.NEW";
 // Lines are read in pieces of at most 99 characters.
 constexpr std::size_t WAYPOINT_LINE_BUFFER = 100;
+
+// How lines are read, by every reader below: a line is "NUMBER LAT LON" parsed like
+// "%d %f %f" (white space skipped, the number a 32-bit decimal integer, the coordinates single
+// precision). A line without a leading number is skipped. CR LF ends a line like LF. A line
+// longer than 99 characters is taken from its first 99 characters only: the rest of it is the
+// tail of some field, never a line of its own, so it is passed over even when it starts with
+// digits. A field cut by that limit (it runs up to the 99th character while the line goes on)
+// does not convert, nor does a coordinate that reads as NaN or infinity or overflows a float;
+// such a field leaves its destination as it was. A coordinate after one that is not a number at
+// all is not looked for.
 
 // Finds waypoint `number`: reads the whole file, sets file_waypoint_number from each line that
 // starts with a number (to the last such line's number), and stores the last matching line's
@@ -31,8 +44,10 @@ struct WaypointLine {
 int format_waypoint_line(char* buffer, std::size_t size, int32_t number, double lat, double lon);
 
 // Writes `count` lines numbered 0..count-1 as a whole new waypoint file: into a temporary file
-// in the same folder, flushed, then renamed over the old one. On any failure the old file is
-// left exactly as it was and false is returned.
+// in the same folder, flushed, then renamed over the old one. On any failure (the temporary
+// cannot be created, a write, the flush or the close fails, a value does not fit a line, the
+// rename fails, or count is outside 0..WAYPOINT_TABLE_SIZE) the temporary is removed, the old
+// file is left exactly as it was and false is returned.
 bool write_waypoint_file(const WaypointLine* lines, int count);
 
 // Reads the file into `table` by each line's own number (0..WAYPOINT_TABLE_SIZE-1), starting
