@@ -1,0 +1,668 @@
+// The CDU's eight text windows: the texts of every data-selector position, the lamp test, no
+// power, the waypoint entry echo, the hemisphere lamps, the alternating result, and that no
+// write ever goes past the buffer the host lends.
+//
+// Expected texts are written out by hand from the window formats. They are typed here in UTF-8
+// for reading and turned into the display's single-byte form by `latin1`, which replaces the
+// two-byte degree sign with the byte 0xB0.
+#include "cdu/display_windows.h"
+
+#include <array>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/unit/test_support.h"
+
+namespace {
+
+using test_support::ModuleTest;
+
+std::string latin1(const std::string& utf8) {
+  std::string out;
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    if (static_cast<unsigned char>(utf8[i]) == 0xC2 && i + 1 < utf8.size() &&
+        static_cast<unsigned char>(utf8[i + 1]) == 0xB0) {
+      out += '\xB0';
+      ++i;
+    } else {
+      out += utf8[i];
+    }
+  }
+  return out;
+}
+
+constexpr char SENTINEL = 'Z';  // no window text ever holds this letter
+constexpr std::size_t STORAGE = 64;
+
+// One text element with its host buffer of `size` bytes, followed by sentinel bytes up to the
+// end of the storage. The buffer keeps its text from one update to the next, as the host's does.
+struct TextWindow {
+  ElementRoutine routine;
+  uint32_t size;
+  std::array<char, STORAGE> storage{};
+  ElementHeader element{};
+
+  explicit TextWindow(ElementRoutine r, uint32_t buffer_size = 32) : routine(r), size(buffer_size) {
+    storage.fill(SENTINEL);
+    if (size > 0) storage[0] = '\0';
+    element.kind = ELEMENT_STRING;
+    element.text_buffer = storage.data();
+    element.text_buffer_size = size;
+  }
+
+  // One host update: the routine runs and the host stores the result back as the value.
+  double update() {
+    const double result = routine(&element);
+    element.current_value = result;
+    return result;
+  }
+
+  void set_text(const std::string& text) {
+    ASSERT_LT(text.size(), size);
+    std::memcpy(storage.data(), text.c_str(), text.size() + 1);
+  }
+
+  std::string text() const {
+    const void* end = std::memchr(storage.data(), '\0', size);
+    EXPECT_NE(end, nullptr) << "no terminator inside the buffer";
+    if (end == nullptr) return std::string(storage.data(), size);
+    return std::string(storage.data());
+  }
+
+  bool untouched_past_buffer() const {
+    for (std::size_t i = size; i < STORAGE; ++i) {
+      if (storage[i] != SENTINEL) return false;
+    }
+    return true;
+  }
+};
+
+struct NamedRoutine {
+  const char* name;
+  ElementRoutine routine;
+};
+
+const NamedRoutine ALL_WINDOWS[] = {{"right display", right_display_text},
+                                    {"left display", left_display_text},
+                                    {"W lamp", w_letter_text},
+                                    {"E lamp", e_letter_text},
+                                    {"S lamp", s_letter_text},
+                                    {"N lamp", n_letter_text},
+                                    {"TO number", to_number_text},
+                                    {"FROM number", from_number_text}};
+
+class DisplayWindowsTest : public ModuleTest {
+ protected:
+  void SetUp() override {
+    ModuleTest::SetUp();
+    ins_state.ins_powered = 1;
+  }
+
+  // The text a window shows after one update of a fresh element with a roomy buffer.
+  static std::string show(ElementRoutine routine) {
+    TextWindow window(routine);
+    window.update();
+    EXPECT_TRUE(window.untouched_past_buffer());
+    return window.text();
+  }
+
+  static void select(int position) { ins_state.data_selector = static_cast<int8_t>(position); }
+};
+
+// ---------------------------------------------------------------------------------------------
+// Selector positions.
+// ---------------------------------------------------------------------------------------------
+
+TEST_F(DisplayWindowsTest, TrackAndGroundSpeed) {
+  select(0);
+  ins_state.track = 93.44;
+  ins_state.ground_speed_shown = 452.0;
+  EXPECT_EQ(show(left_display_text), "093.4 DEG");
+  EXPECT_EQ(show(right_display_text), " 452.0 KT");
+
+  ins_state.track = 5.06;              // zero padded to five characters, rounded to a tenth
+  ins_state.ground_speed_shown = 0.0;  // at or below 40 kt the navigation computer shows 0
+  EXPECT_EQ(show(left_display_text), "005.1 DEG");
+  EXPECT_EQ(show(right_display_text), "   0.0 KT");
+}
+
+TEST_F(DisplayWindowsTest, HeadingAndDriftAngleWithItsSide) {
+  select(1);
+  ins_state.heading = 95;
+  ins_state.drift_angle = 3;
+  ins_state.drift_left = 0;
+  EXPECT_EQ(show(left_display_text), "095.0 DEG");
+  EXPECT_EQ(show(right_display_text), "R 003 DEG");
+
+  ins_state.heading = 0;  // before the INS is ready
+  ins_state.drift_angle = 12;
+  ins_state.drift_left = 1;
+  EXPECT_EQ(show(left_display_text), "000.0 DEG");
+  EXPECT_EQ(show(right_display_text), "L 012 DEG");
+
+  ins_state.heading = 359;
+  ins_state.drift_angle = 180;
+  EXPECT_EQ(show(left_display_text), "359.0 DEG");
+  EXPECT_EQ(show(right_display_text), "L 180 DEG");
+}
+
+TEST_F(DisplayWindowsTest, CrossTrackAndTrackErrorWithTheirSides) {
+  select(2);
+  ins_state.cross_track_nm = 1.5;
+  ins_state.cross_track_left = 0;
+  ins_state.track_error = 2.5;
+  ins_state.track_error_left = 0;
+  EXPECT_EQ(show(left_display_text), "R    1.50 NM");  // 12 characters, written whole
+  EXPECT_EQ(show(right_display_text), "R 2.5 DEG");
+
+  ins_state.cross_track_nm = 37.256;
+  ins_state.cross_track_left = 1;
+  ins_state.track_error = 12.34;
+  ins_state.track_error_left = 1;
+  EXPECT_EQ(show(left_display_text), "L   37.26 NM");
+  EXPECT_EQ(show(right_display_text), "L12.3 DEG");
+}
+
+TEST_F(DisplayWindowsTest, PresentPositionInDegreesAndMinutes) {
+  select(3);
+  ins_state.present_lat_abs_whole = 47;
+  ins_state.present_lat_abs_minutes = 27.35;
+  ins_state.present_lon_abs_whole = 122;
+  ins_state.present_lon_abs_minutes = 18.52;
+  EXPECT_EQ(show(left_display_text), latin1(" 47°27.35"));
+  EXPECT_EQ(show(right_display_text), latin1("122°18.52"));
+
+  ins_state.present_lat_abs_whole = 5;
+  ins_state.present_lat_abs_minutes = 3.5;
+  ins_state.present_lon_abs_whole = 7;
+  ins_state.present_lon_abs_minutes = 0.0;
+  EXPECT_EQ(show(left_display_text), latin1(" 05°03.50"));
+  EXPECT_EQ(show(right_display_text), latin1("007°00.00"));
+}
+
+TEST_F(DisplayWindowsTest, DegreeSignIsTheSingleByteB0) {
+  select(3);
+  const std::string text = show(right_display_text);
+  ASSERT_EQ(text.size(), 9u);
+  EXPECT_EQ(static_cast<unsigned char>(text[3]), 0xB0);
+}
+
+TEST_F(DisplayWindowsTest, WaypointPositionShowsTheToWaypointOutsideEntry) {
+  select(4);
+  ins_state.waypoint_entry_mode = 0;
+  ins_state.to_lat_abs_whole = 33;
+  ins_state.to_lat_abs_minutes = 0.0;
+  ins_state.to_lon_abs_whole = 1;
+  ins_state.to_lon_abs_minutes = 59.99;
+  EXPECT_EQ(show(left_display_text), latin1(" 33°00.00"));
+  EXPECT_EQ(show(right_display_text), latin1("001°59.99"));
+}
+
+TEST_F(DisplayWindowsTest, DistanceAndTimeToGo) {
+  select(5);
+  ins_state.distance_to_go = 123.44;
+  ins_state.ttg_hours = 0;
+  ins_state.ttg_minutes = 17.0;
+  ins_state.ttg_tenths = 5;
+  EXPECT_EQ(show(left_display_text), " 123.4 NM");
+  EXPECT_EQ(show(right_display_text), "00:17.5 ET");
+
+  ins_state.distance_to_go = 0.0;
+  ins_state.ttg_hours = 12;
+  ins_state.ttg_minutes = 3.9;  // whole minutes by truncation, not rounding
+  ins_state.ttg_tenths = 0;
+  EXPECT_EQ(show(left_display_text), "   0.0 NM");
+  EXPECT_EQ(show(right_display_text), "12:03.0 ET");
+}
+
+TEST_F(DisplayWindowsTest, Wind) {
+  select(6);
+  ins_state.wind_dir_shown = 270;
+  ins_state.wind_speed_shown = 25;
+  EXPECT_EQ(show(left_display_text), "  270 DEG");
+  EXPECT_EQ(show(right_display_text), "  25 KT");
+
+  ins_state.wind_dir_shown = 5;
+  ins_state.wind_speed_shown = 130;
+  EXPECT_EQ(show(left_display_text), "    5 DEG");
+  EXPECT_EQ(show(right_display_text), " 130 KT");
+}
+
+TEST_F(DisplayWindowsTest, DesiredTrackAndAlignmentStatus) {
+  select(7);
+  ins_state.desired_track = 93.0;
+  ins_state.align_status = 5;
+  EXPECT_EQ(show(left_display_text), "093.0 DEG");
+  EXPECT_EQ(show(right_display_text), "   5");
+  for (int status = 9; status >= 1; --status) {
+    ins_state.align_status = static_cast<uint8_t>(status);
+    EXPECT_EQ(show(right_display_text), "   " + std::to_string(status));
+  }
+}
+
+TEST_F(DisplayWindowsTest, FromAndToNumbersInEverySelectorPosition) {
+  const struct {
+    uint8_t number;
+    const char* text;
+  } cases[] = {{0, "00"}, {7, "07"}, {42, "42"}, {99, "99"}};
+  for (int position = 0; position < 8; ++position) {
+    select(position);
+    for (const auto& c : cases) {
+      ins_state.from_waypoint = c.number;
+      ins_state.to_waypoint = static_cast<uint8_t>(99 - c.number);
+      EXPECT_EQ(show(from_number_text), c.text) << "position " << position;
+      const std::string to_text = std::to_string(99 - c.number);
+      EXPECT_EQ(show(to_number_text), to_text.size() == 1 ? "0" + to_text : to_text);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lamp test and no power override everything.
+// ---------------------------------------------------------------------------------------------
+
+struct OverrideCase {
+  int selector;
+  uint8_t entry_mode;
+  int8_t entry_position;
+};
+
+const OverrideCase OVERRIDE_CASES[] = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0},  {3, 0, 0},
+                                       {4, 0, 0}, {5, 0, 0}, {6, 0, 0},  {7, 0, 0},
+                                       {4, 1, 1}, {4, 1, 5}, {4, 1, 12}, {4, 1, 17}};
+
+TEST_F(DisplayWindowsTest, LampTestTextsInEverySelectorPositionAndDuringEntry) {
+  ins_state.lamp_test_active = 1;
+  ins_state.entry_south = 1;
+  ins_state.present_lat_deg = -10.0;
+  for (const OverrideCase& c : OVERRIDE_CASES) {
+    select(c.selector);
+    ins_state.waypoint_entry_mode = c.entry_mode;
+    ins_state.entry_position = c.entry_position;
+    SCOPED_TRACE("selector " + std::to_string(c.selector) + " entry position " +
+                 std::to_string(c.entry_position));
+    EXPECT_EQ(show(left_display_text), latin1(" 88°88.88"));
+    EXPECT_EQ(show(right_display_text), latin1("888°88.88"));
+    EXPECT_EQ(show(n_letter_text), "N");
+    EXPECT_EQ(show(s_letter_text), "S");
+    EXPECT_EQ(show(e_letter_text), "E");
+    EXPECT_EQ(show(w_letter_text), "W");
+    EXPECT_EQ(show(from_number_text), "88");
+    EXPECT_EQ(show(to_number_text), "88");
+  }
+}
+
+TEST_F(DisplayWindowsTest, WithoutPowerEveryWindowIsBlankWhateverElseHolds) {
+  ins_state.ins_powered = 0;
+  ins_state.to_waypoint = 12;
+  ins_state.from_waypoint = 11;
+  ins_state.entry_north = 1;
+  for (uint8_t lamp_test : {uint8_t{0}, uint8_t{1}}) {
+    ins_state.lamp_test_active = lamp_test;
+    for (const OverrideCase& c : OVERRIDE_CASES) {
+      select(c.selector);
+      ins_state.waypoint_entry_mode = c.entry_mode;
+      ins_state.entry_position = c.entry_position;
+      SCOPED_TRACE("selector " + std::to_string(c.selector) + " lamp test " +
+                   std::to_string(lamp_test));
+      // A window that showed something before is blanked, not left as it was.
+      for (const NamedRoutine& w : ALL_WINDOWS) {
+        TextWindow window(w.routine);
+        window.set_text("88");
+        window.update();
+        const bool display = w.routine == left_display_text || w.routine == right_display_text;
+        const bool number = w.routine == to_number_text || w.routine == from_number_text;
+        const std::string blank = display ? "         " : number ? "  " : " ";
+        EXPECT_EQ(window.text(), blank) << w.name;
+      }
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The result alternates with the value the host stores back.
+// ---------------------------------------------------------------------------------------------
+
+TEST_F(DisplayWindowsTest, ResultAlternatesOnSuccessiveUpdatesInEveryState) {
+  const auto check = [](const char* state) {
+    for (const NamedRoutine& w : ALL_WINDOWS) {
+      TextWindow window(w.routine);
+      std::vector<double> results;
+      for (int i = 0; i < 4; ++i) results.push_back(window.update());
+      EXPECT_EQ(results, (std::vector<double>{1.0, 0.0, 1.0, 0.0})) << w.name << ", " << state;
+      window.element.current_value = 0.25;  // anything but 0.0 gives 0.0
+      EXPECT_EQ(window.update(), 0.0) << w.name << ", " << state;
+    }
+  };
+  check("powered");
+  ins_state.lamp_test_active = 1;
+  check("lamp test");
+  ins_state.ins_powered = 0;
+  check("no power");
+  // A window that keeps its text still answers.
+  ins_state.ins_powered = 1;
+  ins_state.lamp_test_active = 0;
+  select(4);
+  ins_state.waypoint_entry_mode = 1;
+  ins_state.entry_position = 17;
+  check("not rewritten");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Waypoint entry echo.
+// ---------------------------------------------------------------------------------------------
+
+class EntryEchoTest : public DisplayWindowsTest {
+ protected:
+  void SetUp() override {
+    DisplayWindowsTest::SetUp();
+    select(4);
+    ins_state.waypoint_entry_mode = 1;
+    // 47°27.35 and 122°18.52 as keyed digits.
+    ins_state.entry_lat_deg_tens = 4;
+    ins_state.entry_lat_deg_units = 7;
+    ins_state.entry_lat_min_tens = 2;
+    ins_state.entry_lat_min_units = 7;
+    ins_state.entry_lat_min_tenths = 3;
+    ins_state.entry_lat_min_hundredths = 5;
+    ins_state.entry_lon_deg_hundreds = 1;
+    ins_state.entry_lon_deg_tens = 2;
+    ins_state.entry_lon_deg_units = 2;
+    ins_state.entry_lon_min_tens = 1;
+    ins_state.entry_lon_min_units = 8;
+    ins_state.entry_lon_min_tenths = 5;
+    ins_state.entry_lon_min_hundredths = 2;
+  }
+};
+
+// An empty expected text means the window keeps what it showed before.
+struct EchoCase {
+  int8_t position;
+  const char* left;
+  const char* right;
+};
+
+TEST_F(EntryEchoTest, DisplaysFollowTheEntryPosition) {
+  const EchoCase cases[] = {
+      {0, " 47°27.35", "122°18.52"}, {1, " 47°27.35", "122°18.52"}, {2, " --°--.--", "122°18.52"},
+      {3, " 4-°--.--", "122°18.52"}, {4, " 47°--.--", "122°18.52"}, {5, " 47°2-.--", "122°18.52"},
+      {6, " 47°27.--", "122°18.52"}, {7, " 47°27.3-", "122°18.52"}, {8, " 47°27.35", "122°18.52"},
+      {9, "", "---°--.--"},          {10, "", "1--°--.--"},         {11, "", "12-°--.--"},
+      {12, "", "122°--.--"},         {13, "", "122°1-.--"},         {14, "", "122°18.--"},
+      {15, "", "122°18.5-"},         {16, "", "122°18.52"},         {17, "", ""},
+  };
+  for (const EchoCase& c : cases) {
+    ins_state.entry_position = c.position;
+    SCOPED_TRACE("entry position " + std::to_string(c.position));
+    TextWindow left(left_display_text);
+    TextWindow right(right_display_text);
+    left.set_text("previous");
+    right.set_text("previous");
+    left.update();
+    right.update();
+    EXPECT_EQ(left.text(), *c.left ? latin1(c.left) : "previous");
+    EXPECT_EQ(right.text(), *c.right ? latin1(c.right) : "previous");
+  }
+}
+
+TEST_F(EntryEchoTest, LatitudeStaysWhileTheLongitudeIsKeyed) {
+  TextWindow left(left_display_text);
+  for (int8_t position = 2; position <= 17; ++position) {
+    ins_state.entry_position = position;
+    left.update();
+  }
+  EXPECT_EQ(left.text(), latin1(" 47°27.35"));
+}
+
+TEST_F(EntryEchoTest, InitialDigitsMatchTheTestTexts) {
+  ins_state.entry_lat_deg_tens = ins_state.entry_lat_deg_units = 8;
+  ins_state.entry_lat_min_tens = ins_state.entry_lat_min_units = 8;
+  ins_state.entry_lat_min_tenths = ins_state.entry_lat_min_hundredths = 8;
+  ins_state.entry_lon_deg_hundreds = ins_state.entry_lon_deg_tens = 8;
+  ins_state.entry_lon_deg_units = ins_state.entry_lon_min_tens = 8;
+  ins_state.entry_lon_min_units = ins_state.entry_lon_min_tenths = 8;
+  ins_state.entry_lon_min_hundredths = 8;
+  ins_state.entry_position = 1;
+  EXPECT_EQ(show(left_display_text), latin1(" 88°88.88"));
+  EXPECT_EQ(show(right_display_text), latin1("888°88.88"));
+}
+
+TEST_F(EntryEchoTest, DigitsAreTruncatedToWholeNumbers) {
+  ins_state.entry_lat_min_hundredths = 5.97;  // the hundredths may hold a fraction
+  ins_state.entry_lon_min_hundredths = 2.999;
+  ins_state.entry_position = 8;
+  EXPECT_EQ(show(left_display_text), latin1(" 47°27.35"));
+  ins_state.entry_position = 16;
+  EXPECT_EQ(show(right_display_text), latin1("122°18.52"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hemisphere lamps.
+// ---------------------------------------------------------------------------------------------
+
+struct LampCase {
+  double lat;
+  double lon;
+  const char* n;
+  const char* s;
+  const char* e;
+  const char* w;
+};
+
+std::string lamps() {
+  TextWindow n(n_letter_text), s(s_letter_text), e(e_letter_text), w(w_letter_text);
+  n.update();
+  s.update();
+  e.update();
+  w.update();
+  return n.text() + s.text() + e.text() + w.text();
+}
+
+TEST_F(DisplayWindowsTest, PresentPositionLampsInAllQuadrantsAndOnTheZeroLines) {
+  select(3);
+  // present_lon_deg is east positive.
+  const LampCase cases[] = {
+      {47.45, -122.3, "N", " ", " ", "W"},  // north-west
+      {48.85, 2.35, "N", " ", "E", " "},    // north-east
+      {-33.87, 151.2, " ", "S", "E", " "},  // south-east
+      {-22.9, -43.2, " ", "S", " ", "W"},   // south-west
+      {-33.0, 18.4, " ", "S", "E", " "},    // whole degrees south, minutes 0
+      {0.0, -78.5, "N", " ", " ", "W"},     // on the equator
+      {51.48, 0.0, "N", " ", "E", " "},     // on the prime meridian
+      {0.0, 0.0, "N", " ", "E", " "},
+  };
+  for (const LampCase& c : cases) {
+    ins_state.present_lat_deg = c.lat;
+    ins_state.present_lon_deg = c.lon;
+    EXPECT_EQ(lamps(), std::string(c.n) + c.s + c.e + c.w) << c.lat << ", " << c.lon;
+  }
+}
+
+TEST_F(DisplayWindowsTest, WaypointLampsReadTheStoredWestPositiveLongitude) {
+  select(4);
+  const LampCase cases[] = {
+      {0.83, 2.13, "N", " ", " ", "W"},   // stored west positive: west
+      {0.85, -0.04, "N", " ", "E", " "},  // negative: east
+      {-0.59, -2.64, " ", "S", "E", " "}, {-0.4, 0.75, " ", "S", " ", "W"},
+      {0.0, 0.0, "N", " ", " ", "W"},  // 0 lights N and W
+  };
+  for (const LampCase& c : cases) {
+    ins_state.to_lat = c.lat;
+    ins_state.to_lon = c.lon;
+    EXPECT_EQ(lamps(), std::string(c.n) + c.s + c.e + c.w) << c.lat << ", " << c.lon;
+  }
+}
+
+TEST_F(DisplayWindowsTest, LampsAreDarkInTheOtherPositions) {
+  ins_state.present_lat_deg = 47.0;
+  ins_state.present_lon_deg = -122.0;
+  ins_state.to_lat = -0.5;
+  ins_state.to_lon = 0.5;
+  ins_state.entry_north = 1;
+  ins_state.entry_west = 1;
+  for (int position : {0, 1, 2, 5, 6, 7}) {
+    select(position);
+    for (uint8_t entry : {uint8_t{0}, uint8_t{1}}) {
+      ins_state.waypoint_entry_mode = entry;
+      EXPECT_EQ(lamps(), "    ") << "position " << position;
+    }
+  }
+}
+
+TEST_F(DisplayWindowsTest, EntryLampsFollowTheKeyedHemisphereAndKeepTheirTextWithoutOne) {
+  select(4);
+  ins_state.waypoint_entry_mode = 1;
+  ins_state.to_lat = 0.8;  // the TO waypoint must not show through during entry
+  ins_state.to_lon = 2.1;
+  const struct {
+    uint8_t north, south, east, west;
+    const char* expected;  // N S E W; '#' marks a window that keeps its previous text
+  } cases[] = {
+      {1, 0, 0, 1, "N  W"}, {0, 1, 1, 0, " SE "}, {1, 0, 1, 0, "N E "},
+      {0, 1, 0, 1, " S W"}, {1, 1, 1, 1, " S W"},  // the S/W test comes second and wins
+      {0, 0, 0, 0, "####"}, {1, 0, 0, 0, "N ##"}, {0, 0, 0, 1, "## W"},
+  };
+  for (const auto& c : cases) {
+    ins_state.entry_north = c.north;
+    ins_state.entry_south = c.south;
+    ins_state.entry_east = c.east;
+    ins_state.entry_west = c.west;
+    TextWindow n(n_letter_text), s(s_letter_text), e(e_letter_text), w(w_letter_text);
+    std::string shown;
+    for (TextWindow* window : {&n, &s, &e, &w}) {
+      window->set_text("#");
+      window->update();
+      shown += window->text();
+    }
+    EXPECT_EQ(shown, c.expected) << int{c.north} << int{c.south} << int{c.east} << int{c.west};
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Values outside their usual range and selector values the knob cannot give.
+// ---------------------------------------------------------------------------------------------
+
+TEST_F(DisplayWindowsTest, OutOfRangeValuesAreFormattedUnchanged) {
+  select(5);
+  ins_state.distance_to_go = 10800.0;
+  EXPECT_EQ(show(left_display_text), "10800.0 NM");  // 10 characters in a 9-character window
+
+  select(2);
+  ins_state.track_error = 123.4;
+  ins_state.track_error_left = 1;
+  EXPECT_EQ(show(right_display_text), "L123.4 DEG");
+  ins_state.cross_track_nm = 10800.0;
+  ins_state.cross_track_left = 0;
+  EXPECT_EQ(show(left_display_text), "R 10800.00 NM");
+
+  select(4);
+  ins_state.waypoint_entry_mode = 1;
+  ins_state.entry_position = 8;
+  ins_state.entry_lat_deg_tens = 12;  // not a digit: written whole, as "%1d" does
+  ins_state.entry_lat_deg_units = -3;
+  ins_state.entry_lat_min_tens = ins_state.entry_lat_min_units = 0;
+  ins_state.entry_lat_min_tenths = ins_state.entry_lat_min_hundredths = 0;
+  EXPECT_EQ(show(left_display_text), latin1(" 12-3°00.00"));
+}
+
+TEST_F(DisplayWindowsTest, LongTextsAreCutAtTheHostBuffer) {
+  // The cross-track text reaches 13 characters from 1000 nautical miles on; a host buffer of
+  // 13 bytes holds 12 of them and the terminator.
+  select(2);
+  ins_state.cross_track_nm = 10800.0;
+  ins_state.cross_track_left = 1;
+  TextWindow window(left_display_text, 13);
+  window.update();
+  EXPECT_EQ(window.text(), "L 10800.00 N");
+  EXPECT_TRUE(window.untouched_past_buffer());
+
+  // A corrupt distance far beyond any buffer.
+  select(5);
+  ins_state.distance_to_go = 1e300;
+  TextWindow huge(left_display_text, 13);
+  huge.update();
+  EXPECT_EQ(huge.text(), "100000000000");
+  EXPECT_TRUE(huge.untouched_past_buffer());
+}
+
+TEST_F(DisplayWindowsTest, ASelectorValueOutsideTheKnobBlanksTheDisplaysAndLamps) {
+  ins_state.present_lat_deg = 10.0;
+  for (int position : {-1, 8, 127}) {
+    select(position);
+    EXPECT_EQ(show(left_display_text), "         ");
+    EXPECT_EQ(show(right_display_text), "         ");
+    EXPECT_EQ(lamps(), "    ");
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bounds of every write.
+// ---------------------------------------------------------------------------------------------
+
+// States that together reach every composer and every fixed text.
+struct BoundsState {
+  const char* name;
+  uint8_t powered, lamp_test;
+  int selector;
+  uint8_t entry_mode;
+  int8_t entry_position;
+};
+
+const BoundsState BOUNDS_STATES[] = {
+    {"no power", 0, 0, 3, 0, 0},     {"lamp test", 1, 1, 3, 0, 0},    {"TK/GS", 1, 0, 0, 0, 0},
+    {"HDG/DA", 1, 0, 1, 0, 0},       {"XTK/TKE", 1, 0, 2, 0, 0},      {"POS", 1, 0, 3, 0, 0},
+    {"WAY PT", 1, 0, 4, 0, 0},       {"DIS/TIME", 1, 0, 5, 0, 0},     {"WIND", 1, 0, 6, 0, 0},
+    {"DSRTK/STS", 1, 0, 7, 0, 0},    {"entry at 1", 1, 0, 4, 1, 1},   {"entry at 5", 1, 0, 4, 1, 5},
+    {"entry at 12", 1, 0, 4, 1, 12}, {"bad selector", 1, 0, 9, 0, 0},
+};
+
+void apply(const BoundsState& state) {
+  ins_state.ins_powered = state.powered;
+  ins_state.lamp_test_active = state.lamp_test;
+  ins_state.data_selector = static_cast<int8_t>(state.selector);
+  ins_state.waypoint_entry_mode = state.entry_mode;
+  ins_state.entry_position = state.entry_position;
+}
+
+TEST_F(DisplayWindowsTest, NoWriteGoesPastTheBufferAndEveryTextIsTerminated) {
+  // Values at their widest, so that every text is longer than the smallest buffers.
+  ins_state.cross_track_nm = 10800.0;
+  ins_state.distance_to_go = 10800.0;
+  ins_state.track_error = 123.4;
+  ins_state.entry_north = ins_state.entry_east = 1;
+  ins_state.to_waypoint = ins_state.from_waypoint = 99;
+  for (const BoundsState& state : BOUNDS_STATES) {
+    apply(state);
+    for (const NamedRoutine& w : ALL_WINDOWS) {
+      TextWindow roomy(w.routine);
+      roomy.update();
+      const std::string full = roomy.text();
+      for (uint32_t size : {1u, 2u, 5u, 9u, 13u}) {
+        TextWindow window(w.routine, size);
+        window.update();
+        SCOPED_TRACE(std::string(w.name) + ", " + state.name + ", size " + std::to_string(size));
+        EXPECT_TRUE(window.untouched_past_buffer());
+        EXPECT_EQ(window.text(), full.substr(0, size - 1));
+      }
+    }
+  }
+}
+
+TEST_F(DisplayWindowsTest, NoBufferOrAnEmptyOneIsLeftAlone) {
+  for (const BoundsState& state : BOUNDS_STATES) {
+    apply(state);
+    for (const NamedRoutine& w : ALL_WINDOWS) {
+      TextWindow empty(w.routine, 0);
+      EXPECT_EQ(empty.update(), 1.0);
+      EXPECT_TRUE(empty.untouched_past_buffer()) << w.name << ", " << state.name;
+
+      TextWindow absent(w.routine, 16);
+      absent.element.text_buffer = nullptr;
+      EXPECT_EQ(absent.update(), 1.0);
+      EXPECT_EQ(absent.update(), 0.0);
+    }
+  }
+}
+
+}  // namespace
