@@ -1,8 +1,86 @@
+// The CDU's per-frame housekeeping. The key routines only set flags and release ticks; this cycle
+// turns them into images, runs a requested flight-plan import, fills the entry digits from the
+// waypoint store when asked, and ends the lamp test.
 #include "module/cdu_cycle.h"
 
-#include "module/sound_cues.h"
+#include <cmath>
 
-// Placeholder until the CDU cycle is built: binds the sound library, nothing else.
+#include "module/convert.h"
+#include "module/gauge_tables.h"
+#include "module/host_bridge.h"
+#include "module/ins_state.h"
+#include "module/sound_cues.h"
+#include "store/plan_import.h"
+#include "store/waypoint_file.h"
+
+namespace {
+
+constexpr double DEGREES_PER_RADIAN = 180.0 * (1.0 / 3.14159265358979323846);
+// A value this close below a whole degree (0.005 minute) counts as that degree.
+constexpr double WHOLE_DEGREE_NUDGE_DEG = 0.00008333;
+constexpr int32_t HUNDREDTHS_PER_DEGREE = 6000;
+
+int32_t read_tick() {
+  return truncate_to<int32_t>(refresh_host_var(HV_TICK));
+}
+
+// The digits of one axis of a loaded position: whole degrees and minutes to the hundredth.
+struct AxisDigits {
+  int32_t degrees;            // absolute whole degrees
+  int32_t minute_hundredths;  // absolute minutes x 100, 0..5999
+};
+
+// Splits an angle in radians into absolute whole degrees and minutes rounded to the hundredth.
+// The minutes are rounded once and every minute digit comes from that one rounded value, so a
+// value such as 12.996' reads 13.00' (not 12.00'), and a rounding that reaches 60' carries into
+// the degrees.
+AxisDigits split_axis(double radians) {
+  const double degrees = radians * DEGREES_PER_RADIAN;
+  int32_t whole = 0;
+  if (degrees < 0.0) {
+    whole = truncate_to<int32_t>(degrees - WHOLE_DEGREE_NUDGE_DEG);
+  } else if (degrees > 0.0) {
+    whole = truncate_to<int32_t>(degrees + WHOLE_DEGREE_NUDGE_DEG);
+  }
+  const double minutes = std::fabs((degrees - whole) * 60.0);
+  AxisDigits digits{whole < 0 ? -whole : whole, truncate_to<int32_t>((minutes + 0.005) * 100.0)};
+  if (digits.minute_hundredths >= HUNDREDTHS_PER_DEGREE) {
+    digits.degrees += 1;
+    digits.minute_hundredths -= HUNDREDTHS_PER_DEGREE;
+  }
+  return digits;
+}
+
+void store_minute_digits(int32_t hundredths, double& tens, double& units, double& tenths,
+                         double& hundredths_digit) {
+  tens = hundredths / 1000;
+  units = hundredths / 100 % 10;
+  tenths = hundredths / 10 % 10;
+  hundredths_digit = hundredths % 10;
+}
+
+// One pressed-key image: show while the key is held, release the latch in the frame whose tick
+// equals its release tick (a tick that passes unseen keeps it latched), then hide. `kept_shown`
+// keeps the image up after the release (SET and LAST WPT stay down while their mode is on).
+void update_pressed_image(ElementHeader* elements, int depth, int32_t& pressed,
+                          int32_t& release_tick, bool kept_shown) {
+  if (pressed == 1) show_element(elements, depth);
+  if (ins_state.tick == release_tick) {
+    pressed = 0;
+    release_tick = -1;
+  }
+  if (pressed == 0 && !kept_shown) hide_element(elements, depth);
+}
+
+// A lamp that is hidden under one condition and shown under another; when both hold, the lamp
+// shows, and when neither holds it keeps its state.
+void update_lamp(ElementHeader* elements, int depth, bool hide, bool show) {
+  if (hide) hide_element(elements, depth);
+  if (show) show_element(elements, depth);
+}
+
+}  // namespace
+
 void ins_service(GaugeHeader*, uint32_t service_code, uint32_t) {
   switch (service_code) {
     case SERVICE_PRE_INITIALIZE:
@@ -17,6 +95,88 @@ void ins_service(GaugeHeader*, uint32_t service_code, uint32_t) {
   }
 }
 
-void cdu_frame_cycle() {}
-void load_entry_from_store() {}
-void update_lamps() {}
+void cdu_frame_cycle() {
+  InsState& s = ins_state;
+  bind_sound_library(SERVICE_PRE_UPDATE);
+  s.tick = read_tick();
+  if (s.plan_import_request == 1) import_flight_plan();
+  if (s.waypoint_entry_mode == 1 && s.waypoint_load_request == 1) load_entry_from_store();
+  s.waypoint_load_request = 0;
+  s.battery_power = truncate_to<uint8_t>(refresh_host_var(HV_BATTERY));
+  s.main_power = truncate_to<uint8_t>(refresh_host_var(HV_MAIN_POWER));
+  s.tick = read_tick();
+  update_lamps();
+  // The lamps were drawn lit for the frame in which the test expires; they go dark on the next.
+  if (s.tick == s.lamp_test_end_tick) {
+    s.lamp_test_active = 0;
+    s.lamp_test_end_tick = -1;
+  }
+}
+
+void load_entry_from_store() {
+  InsState& s = ins_state;
+  s.selected_waypoint = static_cast<uint8_t>(s.thumbwheel_tens * 10 + s.thumbwheel_units);
+  // A missing file or no matching line leaves the previous position (zero at load) in place.
+  load_waypoint(s.selected_waypoint, s.loaded_lat, s.loaded_lon);
+
+  s.entry_north = s.loaded_lat >= 0.0 ? 1 : 0;
+  s.entry_south = s.entry_north == 1 ? 0 : 1;
+  s.entry_west = s.loaded_lon >= 0.0 ? 1 : 0;  // stored longitudes are west-positive
+  s.entry_east = s.entry_west == 1 ? 0 : 1;
+
+  const AxisDigits lat = split_axis(s.loaded_lat);
+  s.entry_lat_deg_tens = lat.degrees / 10;
+  s.entry_lat_deg_units = lat.degrees % 10;
+  store_minute_digits(lat.minute_hundredths, s.entry_lat_min_tens, s.entry_lat_min_units,
+                      s.entry_lat_min_tenths, s.entry_lat_min_hundredths);
+
+  const AxisDigits lon = split_axis(s.loaded_lon);
+  s.entry_lon_deg_hundreds = lon.degrees / 100;
+  s.entry_lon_deg_tens = lon.degrees / 10 % 10;
+  s.entry_lon_deg_units = lon.degrees % 10;
+  store_minute_digits(lon.minute_hundredths, s.entry_lon_min_tens, s.entry_lon_min_units,
+                      s.entry_lon_min_tenths, s.entry_lon_min_hundredths);
+}
+
+void update_lamps() {
+  InsState& s = ins_state;
+  ElementHeader* e = ins_elements();
+  const bool test = s.lamp_test_active == 1;
+
+  update_lamp(e, INS_DEPTH_HOLD_LIT, s.hold_active == 0, s.hold_active == 1 || test);
+  update_pressed_image(e, INS_DEPTH_HOLD_PRESSED, s.hold_pressed, s.hold_release_tick, false);
+
+  update_lamp(
+      e, INS_DEPTH_SET_LIT,
+      (s.waypoint_entry_mode == 0 || (s.waypoint_entry_mode == 1 && s.set_pressed == 1)) && !test,
+      (s.set_pressed == 0 && s.waypoint_entry_mode == 1) || test);
+  update_pressed_image(e, INS_DEPTH_SET_PRESSED, s.set_pressed, s.set_release_tick,
+                       s.waypoint_entry_mode != 0);
+  update_pressed_image(e, INS_DEPTH_INSERT_PRESSED, s.insert_pressed, s.insert_release_tick, false);
+
+  update_lamp(e, INS_DEPTH_LAST_WPT_LIT,
+              (s.last_wpt_mode == 0 || (s.last_wpt_mode == 1 && s.last_wpt_pressed == 1)) && !test,
+              (s.last_wpt_pressed == 0 && s.last_wpt_mode == 1) || test);
+  update_pressed_image(e, INS_DEPTH_LAST_WPT_PRESSED, s.last_wpt_pressed, s.last_wpt_release_tick,
+                       s.last_wpt_mode != 0);
+  update_pressed_image(e, INS_DEPTH_WYPT_CHG_PRESSED, s.wypt_chg_pressed, s.wypt_chg_release_tick,
+                       false);
+  update_pressed_image(e, INS_DEPTH_CLEAR_PRESSED, s.clear_pressed, s.clear_release_tick, false);
+  for (int digit = 0; digit < DIGIT_KEY_COUNT; ++digit) {
+    update_pressed_image(e, INS_DEPTH_KEY0_PRESSED + digit, s.digit_pressed[digit],
+                         s.digit_release_tick[digit], false);
+  }
+
+  update_lamp(e, INS_DEPTH_SWITCH_AUTO, s.auto_selected != 1, s.auto_selected == 1);
+  update_lamp(e, INS_DEPTH_SWITCH_MAN, s.man_selected != 1, s.man_selected == 1);
+
+  update_lamp(e, INS_DEPTH_BAT_LIT,
+              (s.battery_power == 0 && s.main_power == 0) || s.main_power == 1,
+              (s.battery_power == 1 && s.main_power == 0) || (s.main_power == 1 && test));
+  // Between the two conditions (ground speed exactly 1 knot) the lamp keeps its state.
+  update_lamp(
+      e, INS_DEPTH_ALERT_LIT,
+      s.ttg_minutes >= 2.0 || s.ttg_hours != 0 || s.ground_speed < 1.0 || s.ins_powered == 0,
+      (s.ttg_minutes < 2.0 && s.ttg_hours == 0 && s.ground_speed > 1.0 && s.ins_powered == 1) ||
+          test);
+}
