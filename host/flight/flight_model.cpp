@@ -1,0 +1,196 @@
+#include "flight_model.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "atmosphere.h"
+
+namespace flight {
+
+namespace {
+constexpr double PI = 3.141592653589793;
+constexpr double RAD_PER_DEG = PI / 180.0;
+constexpr double DEG_PER_RAD = 180.0 / PI;
+
+// Moves `value` towards `target` by at most `max_step`.
+double approach(double value, double target, double max_step) {
+  if (value < target) return std::min(value + max_step, target);
+  return std::max(value - max_step, target);
+}
+}  // namespace
+
+double wrap_360_deg(double angle_deg) {
+  double wrapped = std::fmod(angle_deg, 360.0);
+  if (wrapped < 0.0) wrapped += 360.0;
+  return wrapped >= 360.0 ? 0.0 : wrapped;  // -1e-17 + 360 rounds to 360
+}
+
+double wrap_180_deg(double angle_deg) {
+  const double wrapped = wrap_360_deg(angle_deg);
+  return wrapped > 180.0 ? wrapped - 360.0 : wrapped;
+}
+
+const char* phase_name(Phase phase) {
+  switch (phase) {
+    case Phase::Parked:
+      return "parked";
+    case Phase::TakeoffRoll:
+      return "take-off roll";
+    case Phase::Climb:
+      return "climb";
+    case Phase::Cruise:
+      return "cruise";
+  }
+  return "?";
+}
+
+// --- Wind
+
+void WindProfile::add_layer(double alt_ft, Wind wind) {
+  auto at_or_above =
+      std::lower_bound(layers_.begin(), layers_.end(), alt_ft,
+                       [](const Layer& layer, double alt) { return layer.alt_ft < alt; });
+  if (at_or_above != layers_.end() && at_or_above->alt_ft == alt_ft) {
+    at_or_above->wind = wind;
+  } else {
+    layers_.insert(at_or_above, Layer{alt_ft, wind});
+  }
+}
+
+Wind WindProfile::at(double alt_ft) const {
+  if (layers_.empty()) return Wind{};
+  if (alt_ft <= layers_.front().alt_ft) return layers_.front().wind;
+  if (alt_ft >= layers_.back().alt_ft) return layers_.back().wind;
+  auto upper = std::upper_bound(layers_.begin(), layers_.end(), alt_ft,
+                                [](double alt, const Layer& layer) { return alt < layer.alt_ft; });
+  const Layer& high = *upper;
+  const Layer& low = *(upper - 1);
+  const double share = (alt_ft - low.alt_ft) / (high.alt_ft - low.alt_ft);
+  // Components of where the wind blows from, north and east.
+  const double north_kt =
+      (1.0 - share) * low.wind.speed_kt * std::cos(low.wind.from_true_deg * RAD_PER_DEG) +
+      share * high.wind.speed_kt * std::cos(high.wind.from_true_deg * RAD_PER_DEG);
+  const double east_kt =
+      (1.0 - share) * low.wind.speed_kt * std::sin(low.wind.from_true_deg * RAD_PER_DEG) +
+      share * high.wind.speed_kt * std::sin(high.wind.from_true_deg * RAD_PER_DEG);
+  const double speed_kt = std::hypot(north_kt, east_kt);
+  if (speed_kt == 0.0) return Wind{low.wind.from_true_deg, 0.0};
+  return Wind{wrap_360_deg(std::atan2(east_kt, north_kt) * DEG_PER_RAD), speed_kt};
+}
+
+GroundVector wind_triangle(double tas_kt, double heading_true_deg, Wind wind) {
+  // The air moves towards the opposite of where the wind blows from.
+  const double north_kt = tas_kt * std::cos(heading_true_deg * RAD_PER_DEG) -
+                          wind.speed_kt * std::cos(wind.from_true_deg * RAD_PER_DEG);
+  const double east_kt = tas_kt * std::sin(heading_true_deg * RAD_PER_DEG) -
+                         wind.speed_kt * std::sin(wind.from_true_deg * RAD_PER_DEG);
+  const double gs_kt = std::hypot(north_kt, east_kt);
+  if (gs_kt == 0.0) return GroundVector{0.0, wrap_360_deg(heading_true_deg)};
+  return GroundVector{gs_kt, wrap_360_deg(std::atan2(east_kt, north_kt) * DEG_PER_RAD)};
+}
+
+// --- The model
+
+FlightModel::FlightModel() : sphere_(SPHERE_RADIUS_M, 0.0) {}
+
+void FlightModel::park(double lat_deg, double lon_east_deg, double heading_true_deg,
+                       double alt_ft) {
+  state_ = FlightState{};
+  state_.lat_deg = lat_deg;
+  state_.lon_east_deg = lon_east_deg;
+  state_.heading_true_deg = wrap_360_deg(heading_true_deg);
+  state_.track_true_deg = state_.heading_true_deg;
+  state_.alt_ft = alt_ft;
+  phase_ = Phase::Parked;
+  target_alt_ft_ = alt_ft;
+  target_tas_kt_ = 0.0;
+}
+
+void FlightModel::start_takeoff(double cruise_alt_ft, double cruise_tas_kt) {
+  set_targets(cruise_alt_ft, cruise_tas_kt);
+  phase_ = Phase::TakeoffRoll;
+}
+
+void FlightModel::fly_as_set() {
+  set_targets(state_.alt_ft, state_.tas_kt);
+  phase_ = Phase::Cruise;
+}
+
+void FlightModel::set_targets(double alt_ft, double tas_kt) {
+  target_alt_ft_ = alt_ft;
+  target_tas_kt_ = tas_kt;
+}
+
+double FlightModel::heading_mag_deg() const {
+  return wrap_360_deg(state_.heading_true_deg - magvar_east_deg_);
+}
+
+double FlightModel::mach() const {
+  return mach_from_tas(state_.tas_kt, state_.alt_ft);
+}
+
+double FlightModel::oat_c() const {
+  return isa_temperature_c(state_.alt_ft);
+}
+
+void FlightModel::step(double dt_s, const Autopilot& autopilot) {
+  if (!(dt_s > 0.0)) return;
+  turn(dt_s, autopilot);
+  change_speed_and_level(dt_s);
+  move(dt_s);
+}
+
+void FlightModel::turn(double dt_s, const Autopilot& autopilot) {
+  if (!airborne() || !autopilot.steering()) return;
+  const double target_true_deg = autopilot.heading_bug_mag_deg + magvar_east_deg_;
+  const double error_deg = wrap_180_deg(target_true_deg - state_.heading_true_deg);
+  const double max_turn_deg = STANDARD_RATE_DEG_PER_S * dt_s;
+  const double turn_deg = std::clamp(error_deg, -max_turn_deg, max_turn_deg);
+  state_.heading_true_deg = wrap_360_deg(state_.heading_true_deg + turn_deg);
+}
+
+void FlightModel::change_speed_and_level(double dt_s) {
+  const double climb_ft = performance_.climb_fpm / 60.0 * dt_s;
+  const double alt_before_ft = state_.alt_ft;
+  switch (phase_) {
+    case Phase::Parked:
+      state_.tas_kt = 0.0;
+      break;
+    case Phase::TakeoffRoll:
+      state_.tas_kt += performance_.roll_accel_kt_per_s * dt_s;
+      if (state_.tas_kt >= performance_.rotate_kt) phase_ = Phase::Climb;
+      break;
+    case Phase::Climb:
+      state_.tas_kt = approach(state_.tas_kt, std::max(target_tas_kt_, performance_.rotate_kt),
+                               performance_.air_accel_kt_per_s * dt_s);
+      state_.alt_ft = approach(state_.alt_ft, target_alt_ft_, climb_ft);
+      if (state_.alt_ft == target_alt_ft_) phase_ = Phase::Cruise;
+      break;
+    case Phase::Cruise:
+      state_.tas_kt =
+          approach(state_.tas_kt, target_tas_kt_, performance_.air_accel_kt_per_s * dt_s);
+      state_.alt_ft = approach(state_.alt_ft, target_alt_ft_, climb_ft);
+      break;
+  }
+  state_.vertical_speed_fpm = (state_.alt_ft - alt_before_ft) / dt_s * 60.0;
+}
+
+void FlightModel::move(double dt_s) {
+  GroundVector ground{state_.tas_kt, wrap_360_deg(state_.heading_true_deg)};
+  if (phase_ == Phase::Parked) ground.gs_kt = 0.0;
+  if (airborne()) ground = wind_triangle(state_.tas_kt, state_.heading_true_deg, wind_now());
+  state_.gs_kt = ground.gs_kt;
+  state_.track_true_deg = ground.track_true_deg;
+  if (ground.gs_kt == 0.0) return;
+
+  const double distance_m = ground.gs_kt * dt_s / SECONDS_PER_HOUR * METRES_PER_NM;
+  double lat2_deg = 0.0;
+  double lon2_deg = 0.0;
+  sphere_.Direct(state_.lat_deg, state_.lon_east_deg, ground.track_true_deg, distance_m, lat2_deg,
+                 lon2_deg);
+  state_.lat_deg = lat2_deg;
+  // GeographicLib gives [-180, 180]; the model keeps (-180, 180] so one place has one name.
+  state_.lon_east_deg = lon2_deg == -180.0 ? 180.0 : lon2_deg;
+}
+
+}  // namespace flight
