@@ -336,4 +336,10 @@ void restore_load_time_element_flags() {
   for (std::size_t i = 0; i < align_chain.size(); ++i) align_chain[i].image_flags = ALIGN_CHAIN_AT_LOAD[i].image_flags;
   ins_update_image.image_flags = UPDATE_IMAGE_AT_LOAD.image_flags;
   ins_alt_update_image.image_flags = UPDATE_IMAGE_AT_LOAD.image_flags;
+  for (ElementHeader& image : large_icon_images) {
+    image.image_flags = LARGE_ICON_AT_LOAD.image_flags;
+  }
+  for (ElementHeader& image : small_icon_images) {
+    image.image_flags = SMALL_ICON_AT_LOAD.image_flags;
+  }
 }

@@ -1,0 +1,499 @@
+// The tables the host reads at load: Linkage, ImportTable, every gauge record, element chain and
+// mouse list. The expected values are written out here from the panel's drawings, row by row, so
+// a wrong number in the module's tables shows up as a difference.
+#include "module/gauge_tables.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cdu/display_windows.h"
+#include "cdu/function_keys.h"
+#include "cdu/images.h"
+#include "cdu/keyboard.h"
+#include "module/cdu_cycle.h"
+#include "msu/mode_selector.h"
+#include "nav/navigation_cycle.h"
+#include "tests/unit/test_support.h"
+
+using test_support::ModuleTest;
+
+namespace {
+
+constexpr uint32_t H = 0x40000000;  // hidden at load
+constexpr uint32_t CLICK = 0x20000000;
+constexpr uint32_t REPEAT = 0x20200000;
+
+std::vector<ElementHeader*> chain(ElementHeader* first) {
+  std::vector<ElementHeader*> elements;
+  for (ElementHeader* e = first; e != nullptr && elements.size() < 100; e = e->next) {
+    elements.push_back(e);
+  }
+  return elements;
+}
+
+GaugeHeader* gauge(int index) {
+  return Linkage.gauges[index];
+}
+
+// An image element: kind, first bitmap, number of images, position, size, flags at load.
+struct ImageRow {
+  ElementKind kind;
+  uint32_t bitmap;
+  uint32_t images;
+  int32_t x, y, w, h;
+  uint32_t flags;
+};
+
+void expect_image(const ElementHeader* e, const ImageRow& row) {
+  EXPECT_EQ(e->kind, row.kind);
+  EXPECT_EQ(e->bitmap_id, row.bitmap);
+  EXPECT_EQ(e->image_count, row.images);
+  EXPECT_EQ(e->x, row.x);
+  EXPECT_EQ(e->y, row.y);
+  EXPECT_EQ(e->width, row.w);
+  EXPECT_EQ(e->height, row.h);
+  EXPECT_EQ(e->image_flags, row.flags);
+}
+
+// A text window: characters, position, text box, and its routine.
+struct TextRow {
+  uint32_t chars;
+  int32_t x, y, w, h;
+  ElementRoutine routine;
+};
+
+// A mouse row as the host reads it.
+struct BoxRow {
+  MouseRowKind kind;
+  int32_t x, y, w, h;
+  int32_t cursor;
+  uint32_t flags;
+  uint32_t host_event;
+  MouseRoutine routine;
+};
+
+void expect_mouse_list(const MouseRow* rows, const std::vector<BoxRow>& expected) {
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE("mouse row " + std::to_string(i));
+    const MouseRow& r = rows[i];
+    const BoxRow& x = expected[i];
+    EXPECT_EQ(r.kind, x.kind);
+    EXPECT_EQ(r.x, x.x);
+    EXPECT_EQ(r.y, x.y);
+    EXPECT_EQ(r.width, x.w);
+    EXPECT_EQ(r.height, x.h);
+    if (x.kind == MOUSE_BOX) {
+      EXPECT_EQ(r.cursor, x.cursor);
+      EXPECT_EQ(r.event_flags, x.flags);
+    }
+    EXPECT_EQ(r.help_id, 0u);
+    EXPECT_EQ(r.host_event_id, x.host_event);
+    EXPECT_EQ(r.routine, x.routine);
+    if (r.kind == MOUSE_END) break;
+  }
+  EXPECT_EQ(rows[expected.size() - 1].kind, MOUSE_END);
+}
+
+BoxRow open_whole() {
+  return {MOUSE_GROUP_OPEN, 0, 0, 0, 0, 0, 0, 0, nullptr};
+}
+BoxRow close_row() {
+  return {MOUSE_GROUP_CLOSE, 0, 0, 0, 0, 0, 0, 0, nullptr};
+}
+BoxRow end_row() {
+  return {MOUSE_END, 0, 0, 0, 0, 0, 0, 0, nullptr};
+}
+BoxRow click(int32_t x, int32_t y, int32_t w, int32_t h, int32_t cursor, uint32_t flags,
+             MouseRoutine routine) {
+  return {MOUSE_BOX, x, y, w, h, cursor, flags, 0, routine};
+}
+
+// Every element of every gauge, for snapshots of their flags.
+std::vector<ElementHeader*> all_elements() {
+  std::vector<ElementHeader*> all;
+  for (std::size_t g = 0; g < MODULE_GAUGE_COUNT; ++g) {
+    for (ElementHeader* e : chain(Linkage.gauges[g]->elements)) all.push_back(e);
+  }
+  return all;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Module table and gauge records.
+// ---------------------------------------------------------------------------------------------
+
+TEST(ModuleTable, LinkageListsTheTwentyGaugesInOrder) {
+  EXPECT_EQ(Linkage.module_id, 0x13u);
+  EXPECT_EQ(Linkage.flags, 0u);
+  EXPECT_EQ(Linkage.priority, 0u);
+  EXPECT_EQ(Linkage.version, 0x800u);
+  ASSERT_NE(Linkage.module_init, nullptr);
+  ASSERT_NE(Linkage.module_deinit, nullptr);
+
+  const char* names[] = {"INS",
+                         "INS_UPDATE",
+                         "INS_ALT_UPDATE",
+                         "ALIGN",
+                         "INSicon1024_01",
+                         "INSicon1024_02",
+                         "INSicon1024_03",
+                         "INSicon1024_04",
+                         "INSicon1024_05",
+                         "INSicon1024_06",
+                         "INSicon1024_07",
+                         "INSicon1024_08",
+                         "INSicon_01",
+                         "INSicon_02",
+                         "INSicon_03",
+                         "INSicon_04",
+                         "INSicon_05",
+                         "INSicon_06",
+                         "INSicon_07",
+                         "INSicon_08"};
+  static_assert(sizeof names / sizeof names[0] == 20);
+  for (int i = 0; i < 20; ++i) {
+    SCOPED_TRACE(names[i]);
+    const GaugeHeader* g = Linkage.gauges[i];
+    ASSERT_NE(g, nullptr);
+    EXPECT_STREQ(g->name, names[i]);
+    EXPECT_EQ(g->header_version, 800u);
+    for (GaugePhaseRoutine phase : g->phase_routines) EXPECT_EQ(phase, nullptr);
+    EXPECT_EQ(g->width_mm, 100u);
+    EXPECT_EQ(g->height_mm, 0u);
+    EXPECT_EQ(g->x_adjust, 0.0);
+    EXPECT_EQ(g->y_adjust, 0.0);
+    EXPECT_EQ(g->x, 0);
+    EXPECT_EQ(g->y, 0);
+    EXPECT_EQ(g->user_data, 0u);
+    EXPECT_EQ(g->parameters, nullptr);
+    EXPECT_NE(g->elements, nullptr);
+    EXPECT_NE(g->mouse_rows, nullptr);
+    EXPECT_NE(g->service, nullptr);
+  }
+  EXPECT_EQ(Linkage.gauges[20], nullptr);
+}
+
+TEST(ModuleTable, EachGaugeIsServedByItsOwnRoutine) {
+  EXPECT_EQ(gauge(0)->service, &ins_service);
+  EXPECT_EQ(gauge(1)->service, &ins_update_service);
+  EXPECT_EQ(gauge(2)->service, &ins_alt_update_service);
+  EXPECT_EQ(gauge(3)->service, &align_service);
+  // The sixteen icons share one routine that is none of the four above.
+  const GaugeServiceRoutine icon_service = gauge(4)->service;
+  for (GaugeServiceRoutine named :
+       {&ins_service, &ins_update_service, &ins_alt_update_service, &align_service}) {
+    EXPECT_NE(icon_service, named);
+  }
+  for (int i = 4; i < 20; ++i) EXPECT_EQ(gauge(i)->service, icon_service) << i;
+}
+
+TEST_F(ModuleTest, ImportTableHoldsThePanelServicesSlotThenATerminator) {
+  EXPECT_EQ(ImportTable.panel_services.module_id, 0x0Fu);
+  EXPECT_EQ(ImportTable.terminator.module_id, 0u);
+  EXPECT_EQ(ImportTable.terminator.table, nullptr);
+  // The host writes its table into the slot; every call of the module goes through it.
+  EXPECT_EQ(ImportTable.panel_services.table, &test_support::test_panel_services());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Element chains.
+// ---------------------------------------------------------------------------------------------
+
+TEST_F(ModuleTest, InsChainHasEveryImageInDrawingOrder) {
+  const ImageRow images[] = {
+      {ELEMENT_STATIC_IMAGE, 4096, 1, 0, 0, 400, 308, 0x3},  // 0 face
+      {ELEMENT_ICON, 4099, 1, 38, 72, 39, 39, H | 0x7},      // 1 HOLD lit
+      {ELEMENT_ICON, 4102, 1, 275, 71, 38, 40, H | 0x7},     // 2 BAT lit
+      {ELEMENT_ICON, 4105, 1, 324, 71, 38, 40, H | 0x7},     // 3 ALERT lit
+      {ELEMENT_ICON, 4108, 1, 38, 72, 39, 39, H | 0x3},      // 4 HOLD pressed
+      {ELEMENT_ICON, 4111, 1, 84, 71, 38, 40, H | 0x3},      // 5 SET pressed
+      {ELEMENT_ICON, 4114, 1, 84, 71, 38, 40, H | 0x7},      // 6 SET lit
+      {ELEMENT_ICON, 4117, 1, 148, 72, 55, 39, H | 0x3},     // 7 INSERT pressed
+      {ELEMENT_ICON, 4120, 1, 227, 71, 38, 40, H | 0x3},     // 8 LAST WPT pressed
+      {ELEMENT_ICON, 4123, 1, 227, 71, 38, 40, H | 0x7},     // 9 LAST WPT lit
+      {ELEMENT_ICON, 4126, 1, 174, 175, 39, 39, H | 0x3},    // 10 WYPT CHG pressed
+      {ELEMENT_ICON, 4129, 1, 285, 266, 55, 39, H | 0x3},    // 11 CLEAR pressed
+      {ELEMENT_ICON, 4132, 1, 225, 266, 39, 39, H | 0x3},    // 12 key 0 pressed
+      {ELEMENT_ICON, 4135, 1, 225, 125, 39, 39, H | 0x3},    // 13 key 1
+      {ELEMENT_ICON, 4138, 1, 274, 125, 39, 39, H | 0x3},    // 14 key 2
+      {ELEMENT_ICON, 4141, 1, 323, 125, 39, 39, H | 0x3},    // 15 key 3
+      {ELEMENT_ICON, 4144, 1, 225, 172, 39, 39, H | 0x3},    // 16 key 4
+      {ELEMENT_ICON, 4147, 1, 274, 172, 39, 39, H | 0x3},    // 17 key 5
+      {ELEMENT_ICON, 4150, 1, 323, 172, 39, 39, H | 0x3},    // 18 key 6
+      {ELEMENT_ICON, 4153, 1, 225, 219, 39, 39, H | 0x3},    // 19 key 7
+      {ELEMENT_ICON, 4156, 1, 274, 219, 39, 39, H | 0x3},    // 20 key 8
+      {ELEMENT_ICON, 4159, 1, 323, 219, 39, 39, H | 0x3},    // 21 key 9
+      {ELEMENT_ICON, 4162, 8, 35, 178, 97, 97, 0x3},         // 22 data-selector knob
+      {ELEMENT_ICON, 4172, 1, 142, 255, 46, 53, H | 0x3},    // 23 switch at AUTO
+      {ELEMENT_ICON, 4175, 1, 142, 255, 46, 53, H | 0x3},    // 24 switch at MAN
+  };
+  const TextRow texts[] = {
+      {10, 206, 24, 140, 36, right_display_text},  // 25
+      {9, 40, 24, 126, 36, left_display_text},     // 26
+      {1, 344, 38, 15, 20, w_letter_text},         // 27
+      {1, 344, 21, 15, 20, e_letter_text},         // 28
+      {1, 169, 38, 15, 20, s_letter_text},         // 29
+      {1, 169, 21, 15, 20, n_letter_text},         // 30
+      {2, 178, 124, 28, 38, to_number_text},       // 31
+      {2, 151, 124, 28, 38, from_number_text},     // 32
+  };
+  const std::vector<ElementHeader*> ins = chain(gauge(0)->elements);
+  ASSERT_EQ(ins.size(), 35u);
+  EXPECT_EQ(ins_elements(), gauge(0)->elements);
+
+  for (std::size_t depth = 0; depth < 25; ++depth) {
+    SCOPED_TRACE("INS depth " + std::to_string(depth));
+    expect_image(ins[depth], images[depth]);
+    // Only the knob asks a routine for its image; the others are shown and hidden.
+    EXPECT_EQ(ins[depth]->routine, depth == 22 ? &data_selector_knob_image : nullptr);
+  }
+  for (std::size_t i = 0; i < 8; ++i) {
+    SCOPED_TRACE("INS depth " + std::to_string(25 + i));
+    const ElementHeader* e = ins[25 + i];
+    const TextRow& t = texts[i];
+    EXPECT_EQ(e->kind, ELEMENT_STRING);
+    EXPECT_EQ(e->char_count, t.chars);
+    EXPECT_EQ(e->x, t.x);
+    EXPECT_EQ(e->y, t.y);
+    EXPECT_EQ(e->width, t.w);
+    EXPECT_EQ(e->height, t.h);
+    EXPECT_EQ(e->image_flags, 0x6u);
+    EXPECT_STREQ(e->font_face, "Quartz");
+    EXPECT_EQ(e->font_weight, 500);
+    EXPECT_EQ(e->charset, 1u);
+    EXPECT_EQ(e->text_color, 0x3CB9FAu);  // red FA, green B9, blue 3C: amber
+    EXPECT_EQ(e->background_color, 0u);
+    EXPECT_EQ(e->draw_flags, 0x25u);  // centred both ways, single line
+    EXPECT_EQ(e->routine, t.routine);
+  }
+  const struct {
+    int32_t x;
+    ElementRoutine vertical;
+  } wheels[] = {{56, thumbwheel_tens_vertical}, {82, thumbwheel_units_vertical}};
+  for (std::size_t i = 0; i < 2; ++i) {
+    SCOPED_TRACE("INS depth " + std::to_string(33 + i));
+    const ElementHeader* e = ins[33 + i];
+    expect_image(e, {ELEMENT_MOVING_IMAGE, 4181, 1, wheels[i].x, 120, 30, 300, 0x7});
+    EXPECT_EQ(e->mask_bitmap_id, 4182u);
+    EXPECT_EQ(e->x_range_min, 0.0);
+    EXPECT_EQ(e->x_range_max, 0.0);
+    EXPECT_EQ(e->x_travel_px, 0);
+    EXPECT_EQ(e->y_range_min, 0.0);
+    EXPECT_EQ(e->y_range_max, 9.0);
+    EXPECT_EQ(e->y_travel_px, 270);  // a value v shows digit v: 30 pixels per digit
+    EXPECT_EQ(e->routine, &thumbwheel_horizontal);
+    EXPECT_EQ(e->vertical_routine, wheels[i].vertical);
+  }
+}
+
+TEST_F(ModuleTest, ElementDepthNamesMatchTheChain) {
+  const std::vector<ElementHeader*> ins = chain(ins_elements());
+  ASSERT_EQ(ins.size(), static_cast<std::size_t>(INS_ELEMENT_COUNT));
+  EXPECT_EQ(ins[INS_DEPTH_HOLD_LIT]->bitmap_id, 4099u);
+  EXPECT_EQ(ins[INS_DEPTH_ALERT_LIT]->bitmap_id, 4105u);
+  EXPECT_EQ(ins[INS_DEPTH_SET_LIT]->bitmap_id, 4114u);
+  EXPECT_EQ(ins[INS_DEPTH_LAST_WPT_LIT]->bitmap_id, 4123u);
+  EXPECT_EQ(ins[INS_DEPTH_KEY0_PRESSED + 9]->bitmap_id, 4159u);
+  EXPECT_EQ(ins[INS_DEPTH_SWITCH_MAN]->bitmap_id, 4175u);
+  EXPECT_EQ(ins[INS_DEPTH_FROM_NUMBER]->routine, &from_number_text);
+  EXPECT_EQ(ins[INS_DEPTH_THUMBWHEEL_UNITS]->vertical_routine, &thumbwheel_units_vertical);
+  const std::vector<ElementHeader*> align = chain(align_elements());
+  ASSERT_EQ(align.size(), static_cast<std::size_t>(ALIGN_ELEMENT_COUNT));
+  EXPECT_EQ(align[ALIGN_DEPTH_READY_NAV_LIT]->bitmap_id, 4191u);
+  EXPECT_EQ(align[ALIGN_DEPTH_MODE_KNOB]->routine, &mode_knob_image);
+}
+
+TEST_F(ModuleTest, AlignUpdateAndIconChains) {
+  const std::vector<ElementHeader*> align = chain(gauge(3)->elements);
+  ASSERT_EQ(align.size(), 4u);
+  EXPECT_EQ(align_elements(), gauge(3)->elements);
+  expect_image(align[0], {ELEMENT_STATIC_IMAGE, 4185, 1, 0, 0, 400, 102, 0x3});
+  expect_image(align[1], {ELEMENT_ICON, 4188, 1, 293, 31, 39, 39, H | 0x7});  // BAT lit
+  expect_image(align[2], {ELEMENT_ICON, 4191, 1, 206, 31, 39, 39, H | 0x7});  // READY NAV lit
+  expect_image(align[3], {ELEMENT_ICON, 4194, 4, 63, 12, 77, 77, 0x3});       // mode knob
+  EXPECT_EQ(align[3]->routine, &mode_knob_image);
+
+  for (int g : {1, 2}) {
+    SCOPED_TRACE(gauge(g)->name);
+    const std::vector<ElementHeader*> update = chain(gauge(g)->elements);
+    ASSERT_EQ(update.size(), 1u);
+    EXPECT_EQ(update[0]->bitmap_id, 4178u);
+    EXPECT_EQ(update[0]->width, 10);
+    EXPECT_EQ(update[0]->height, 10);
+    EXPECT_TRUE(update[0]->image_flags & H);
+  }
+  EXPECT_NE(gauge(1)->elements, gauge(2)->elements);  // each placement hides its own
+
+  for (int i = 4; i < 20; ++i) {
+    SCOPED_TRACE(gauge(i)->name);
+    const std::vector<ElementHeader*> icon = chain(gauge(i)->elements);
+    ASSERT_EQ(icon.size(), 1u);
+    const bool large = i < 12;
+    expect_image(icon[0], {ELEMENT_STATIC_IMAGE, large ? 4200u : 4203u, 1, 0, 0, large ? 19 : 12,
+                           large ? 19 : 12, 0x7});
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mouse lists.
+// ---------------------------------------------------------------------------------------------
+
+TEST(MouseLists, InsBoxesReachTheirRoutines) {
+  const std::vector<BoxRow> rows = {
+      open_whole(),
+      click(0, 0, 30, 59, 1, CLICK, plan_spot),
+      click(82, 185, 38, 82, 4, CLICK, data_selector_cw),
+      click(43, 182, 38, 82, 3, CLICK, data_selector_ccw),
+      click(38, 72, 39, 39, 1, CLICK, hold_key),
+      click(84, 72, 39, 39, 1, CLICK, set_key),
+      click(148, 72, 55, 39, 1, CLICK, insert_key),
+      click(227, 72, 39, 39, 1, CLICK, last_wpt_key),
+      click(167, 247, 44, 22, 4, CLICK, switch_to_man),
+      click(121, 247, 44, 22, 3, CLICK, switch_to_auto),
+      click(285, 266, 55, 39, 1, CLICK, clear_key),
+      click(225, 266, 39, 39, 1, CLICK, digit_key_0),
+      click(225, 125, 39, 39, 1, CLICK, digit_key_1),
+      click(274, 125, 39, 39, 1, CLICK, digit_key_2),
+      click(323, 125, 39, 39, 1, CLICK, digit_key_3),
+      click(225, 172, 39, 39, 1, CLICK, digit_key_4),
+      click(274, 172, 39, 39, 1, CLICK, digit_key_5),
+      click(323, 172, 39, 39, 1, CLICK, digit_key_6),
+      click(225, 219, 39, 39, 1, CLICK, digit_key_7),
+      click(274, 219, 39, 39, 1, CLICK, digit_key_8),
+      click(323, 219, 39, 39, 1, CLICK, digit_key_9),
+      click(174, 175, 39, 39, 1, REPEAT, wypt_chg_key),
+      click(82, 115, 50, 20, 4, REPEAT, thumbwheel_units_up),
+      click(82, 136, 50, 20, 3, REPEAT, thumbwheel_units_down),
+      click(31, 115, 50, 20, 4, REPEAT, thumbwheel_tens_up),
+      click(31, 136, 50, 20, 3, REPEAT, thumbwheel_tens_down),
+      click(150, 271, 31, 21, 1, CLICK, lamp_test_spot),
+      close_row(),
+      end_row(),
+  };
+  ASSERT_EQ(rows.size(), 26u + 3u);
+  expect_mouse_list(gauge(0)->mouse_rows, rows);
+}
+
+TEST(MouseLists, EveryDigitKeyBoxCoversItsPressedImage) {
+  const std::vector<ElementHeader*> ins = chain(ins_elements());
+  const MouseRow* rows = gauge(0)->mouse_rows;
+  // Boxes of keys 0..9 are rows 11..20 of the list; pressed images are depths 12..21.
+  for (int d = 0; d <= 9; ++d) {
+    SCOPED_TRACE(d);
+    const MouseRow& box = rows[11 + d];
+    const ElementHeader* image = ins[static_cast<std::size_t>(INS_DEPTH_KEY0_PRESSED + d)];
+    EXPECT_EQ(box.x, image->x);
+    EXPECT_EQ(box.y, image->y);
+    EXPECT_EQ(box.width, image->width);
+    EXPECT_EQ(box.height, image->height);
+  }
+}
+
+TEST(MouseLists, AlignAndUpdateGauges) {
+  expect_mouse_list(gauge(3)->mouse_rows,
+                    {open_whole(), click(101, 1, 55, 101, 4, CLICK, mode_knob_cw),
+                     click(44, 1, 55, 101, 3, CLICK, mode_knob_ccw), close_row(), end_row()});
+  for (int g : {1, 2}) {
+    SCOPED_TRACE(g);
+    expect_mouse_list(gauge(g)->mouse_rows, {open_whole(), close_row(), end_row()});
+  }
+}
+
+TEST(MouseLists, IconsOfBothSizesSendTheSameHostEvents) {
+  for (int n = 1; n <= 8; ++n) {
+    const uint32_t event = 0x10173u + static_cast<uint32_t>(n - 1);
+    for (int32_t size : {19, 12}) {
+      const int index = (size == 19 ? 4 : 12) + n - 1;
+      SCOPED_TRACE(gauge(index)->name);
+      expect_mouse_list(gauge(index)->mouse_rows,
+                        {open_whole(),
+                         {MOUSE_GROUP_OPEN, 0, 0, size, size, 0, 0, 0, nullptr},
+                         {MOUSE_BOX, 0, 0, size, size, 5, CLICK, event, nullptr},
+                         close_row(),
+                         close_row(),
+                         end_row()});
+    }
+  }
+  EXPECT_EQ(gauge(11)->mouse_rows[2].host_event_id, 0x1017Au);  // icon 8: the last event
+}
+
+// ---------------------------------------------------------------------------------------------
+// Service codes and the test reset.
+// ---------------------------------------------------------------------------------------------
+
+// Every code other than 4, 6 and 12 must leave the module as it was: the shared state, every
+// element's flags, the host's variables and events. The state is compared as the bytes of the
+// one live instance before and after (not of a copy, whose padding could differ), so any change
+// of any field shows.
+TEST_F(ModuleTest, ServiceCodesOtherThanFourSixAndTwelveChangeNothing) {
+  // A state in which a frame cycle would have plenty to do.
+  set_var(1, 1000.0);
+  set_var(364, 1.0);
+  set_var(566, 1.0);
+  set_var(71, 5000000.0);
+  set_var(72, 1.0e13);
+  set_var(103, 1.0);
+  set_var(106, 1.0);
+  ins_state.mode_selector = 3;
+  ins_state.ins_powered = 1;
+  ins_state.nav_ready = 1;
+  ins_state.hold_active = 1;
+  ins_state.lamp_test_active = 1;
+  ins_state.lamp_test_end_tick = 1000;
+  ins_state.set_pressed = 1;
+  ins_state.set_release_tick = 1000;
+  workdir.write("WAYPOINTS.DAT", "0 0.1 0.2\n1 0.3 0.4\n");
+
+  const std::vector<ElementHeader*> elements = all_elements();
+  std::vector<unsigned char> before(sizeof(InsState));
+  std::memcpy(before.data(), &ins_state, sizeof(InsState));
+  std::vector<uint32_t> flags_before;
+  for (ElementHeader* e : elements) flags_before.push_back(e->image_flags);
+
+  const uint32_t codes[] = {0, 1, 2, 3, 5, 7, 8, 9, 10, 11, 13, 14, 100, 0xFFFFFFFFu};
+  for (std::size_t g = 0; g < MODULE_GAUGE_COUNT; ++g) {
+    for (uint32_t code : codes) {
+      SCOPED_TRACE(std::string(gauge(static_cast<int>(g))->name) + " code " + std::to_string(code));
+      Linkage.gauges[g]->service(Linkage.gauges[g], code, 0);
+      EXPECT_EQ(std::memcmp(before.data(), &ins_state, sizeof(InsState)), 0);
+      for (std::size_t i = 0; i < elements.size(); ++i) {
+        EXPECT_EQ(elements[i]->image_flags, flags_before[i]) << "element " << i;
+      }
+      EXPECT_EQ(test_support::test_host().lookups, 0);
+      EXPECT_TRUE(events().empty());
+    }
+  }
+  EXPECT_EQ(workdir.read("WAYPOINTS.DAT"), "0 0.1 0.2\n1 0.3 0.4\n");
+}
+
+TEST_F(ModuleTest, IconGaugesDoNothingOnAnyCode) {
+  std::vector<unsigned char> before(sizeof(InsState));
+  std::memcpy(before.data(), &ins_state, sizeof(InsState));
+  for (int i = 4; i < 20; ++i) {
+    for (uint32_t code : {4u, 6u, 12u}) gauge(i)->service(gauge(i), code, 0);
+  }
+  EXPECT_EQ(std::memcmp(before.data(), &ins_state, sizeof(InsState)), 0);
+  EXPECT_EQ(test_support::test_host().lookups, 0);
+  EXPECT_TRUE(events().empty());
+}
+
+TEST_F(ModuleTest, ResetRestoresEveryHiddenBitAndTheState) {
+  const std::vector<ElementHeader*> elements = all_elements();
+  std::vector<uint32_t> at_load;
+  for (ElementHeader* e : elements) at_load.push_back(e->image_flags);
+  // Flip every element's hidden bit, as a run of cycles might leave them.
+  for (ElementHeader* e : elements) e->image_flags ^= IMAGE_HIDDEN;
+  ins_state.data_selector = 6;
+  ins_state.to_waypoint = 12;
+
+  reset_module_for_tests();
+  for (std::size_t i = 0; i < elements.size(); ++i) {
+    EXPECT_EQ(elements[i]->image_flags, at_load[i]) << "element " << i;
+  }
+  EXPECT_EQ(ins_state.data_selector, 3);
+  EXPECT_EQ(ins_state.to_waypoint, 0);
+  // The chains stay linked.
+  EXPECT_EQ(chain(ins_elements()).size(), 35u);
+}
