@@ -1,0 +1,74 @@
+// Fuzz target: the flight-plan import on arbitrary PLAN.PLN contents.
+//
+// Each input is written as PLAN.PLN into a private temporary folder and imported. Besides the
+// sanitizers' findings, the run stops on a broken promise of the import: the scratch file must
+// be gone, and the waypoint file must be whole: 100 lines numbered 0..99, each a number and two
+// finite coordinates, line 0 the present position.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "module/ins_state.h"
+#include "store/plan_import.h"
+#include "store/waypoint_file.h"
+
+namespace {
+
+void check(bool condition, const char* what) {
+  if (!condition) {
+    std::fprintf(stderr, "plan import broke a promise: %s\n", what);
+    std::abort();
+  }
+}
+
+void check_waypoint_file() {
+  std::FILE* file = std::fopen(WAYPOINT_FILE_NAME, "r");
+  check(file != nullptr, "no waypoint file after an import");
+  char line[WAYPOINT_LINE_BUFFER];
+  int expected_number = 0;
+  while (std::fgets(line, sizeof line, file) != nullptr) {
+    check(std::strchr(line, '\n') != nullptr, "waypoint file line without a line feed");
+    int number = -1;
+    double lat = NAN, lon = NAN;
+    check(std::sscanf(line, "%d %lf %lf", &number, &lat, &lon) == 3, "unreadable waypoint line");
+    check(number == expected_number, "waypoint lines out of order");
+    check(std::isfinite(lat) && std::isfinite(lon), "coordinate that is not a finite number");
+    if (number == 0) check(lat == 0.25 && lon == -0.5, "line 0 is not the present position");
+    ++expected_number;
+  }
+  std::fclose(file);
+  check(expected_number == 100, "waypoint file without 100 lines");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "ins-plan-fuzz-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) std::abort();
+  std::filesystem::current_path(pattern);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::FILE* plan = std::fopen(PLAN_FILE_NAME, "wb");
+  if (plan == nullptr) std::abort();
+  if (size > 0) std::fwrite(data, 1, size, plan);
+  std::fclose(plan);
+
+  reset_module_for_tests();
+  ins_state.present_lat = 0.25;
+  ins_state.present_lon = -0.5;
+  request_flight_plan_import();
+  check(ins_state.plan_import_request == 1, "request not raised for a plan that opens");
+  import_flight_plan();
+
+  check(ins_state.plan_import_request == 0, "request not cleared");
+  check(ins_state.plan_waypoint_count == 0, "waypoint count not reset");
+  check(!std::filesystem::exists(PLAN_SCRATCH_FILE_NAME), "scratch file left behind");
+  check_waypoint_file();
+  return 0;
+}
