@@ -3,6 +3,7 @@
 // waypoint store when asked, and ends the lamp test.
 #include "module/cdu_cycle.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "module/convert.h"
@@ -19,6 +20,7 @@ constexpr double DEGREES_PER_RADIAN = 180.0 * (1.0 / 3.14159265358979323846);
 // A value this close below a whole degree (0.005 minute) counts as that degree.
 constexpr double WHOLE_DEGREE_NUDGE_DEG = 0.00008333;
 constexpr int32_t HUNDREDTHS_PER_DEGREE = 6000;
+constexpr double MAX_SHOWN_DEGREES = 999.0;
 
 int32_t read_tick() {
   return truncate_to<int32_t>(refresh_host_var(HV_TICK));
@@ -35,7 +37,10 @@ struct AxisDigits {
 // value such as 12.996' reads 13.00' (not 12.00'), and a rounding that reaches 60' carries into
 // the degrees.
 AxisDigits split_axis(double radians) {
-  const double degrees = radians * DEGREES_PER_RADIAN;
+  // No position lies beyond 999 degrees; a file value that does (junk written by hand) is held
+  // there so that the whole-degree arithmetic below stays within its integer range.
+  const double degrees =
+      std::clamp(radians * DEGREES_PER_RADIAN, -MAX_SHOWN_DEGREES, MAX_SHOWN_DEGREES);
   int32_t whole = 0;
   if (degrees < 0.0) {
     whole = truncate_to<int32_t>(degrees - WHOLE_DEGREE_NUDGE_DEG);

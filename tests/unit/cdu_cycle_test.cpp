@@ -99,6 +99,8 @@ TEST_F(CduCycleTest, PreloadSplitsTheStoredPositionIntoDigits) {
       {"12 0.19198505 -2.15053536", {'N', {1, 1, 0, 0, 0, 0}, 'E', {1, 2, 3, 1, 3, 0, 0}}},
       // 89 deg 59.99 min S; pi in single precision (a hair above 180 deg) is 180 deg 00.00 W.
       {"12 -1.57079342 3.14159265", {'S', {8, 9, 5, 9, 9, 9}, 'W', {1, 8, 0, 0, 0, 0, 0}}},
+      // Junk far beyond any position is held at 999 degrees rather than overflowing.
+      {"12 -37480660.0 1e30", {'S', {99, 9, 0, 0, 0, 0}, 'W', {9, 9, 9, 0, 0, 0, 0}}},
       // Longitude 0.0001 rad east: 0 deg 0.34 min E.
       {"12 0.00000000 -0.00010000", {'N', {0, 0, 0, 0, 0, 0}, 'E', {0, 0, 0, 0, 0, 3, 4}}},
   };
