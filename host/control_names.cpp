@@ -1,0 +1,104 @@
+#include "host/control_names.h"
+
+#include <array>
+#include <charconv>
+
+namespace host {
+
+namespace {
+
+// INS mouse list, clickable boxes in list order.
+constexpr std::array<std::string_view, 26> INS_CONTROLS = {
+    "PLAN",  "SEL_CW", "SEL_CCW",  "HOLD",     "SET",        "INSERT",  "LAST_WPT",  "MAN", "AUTO",
+    "CLEAR", "0",      "1",        "2",        "3",          "4",       "5",         "6",   "7",
+    "8",     "9",      "WYPT_CHG", "UNITS_UP", "UNITS_DOWN", "TENS_UP", "TENS_DOWN", "TEST"};
+
+constexpr std::array<std::string_view, 2> ALIGN_CONTROLS = {"CW", "CCW"};
+
+// INS element chain, in drawing order.
+constexpr std::array<std::string_view, 35> INS_ELEMENTS = {"face",
+                                                           "hold_lit",
+                                                           "bat",
+                                                           "alert",
+                                                           "hold_pressed",
+                                                           "set_pressed",
+                                                           "set_lit",
+                                                           "insert_pressed",
+                                                           "last_wpt_pressed",
+                                                           "last_wpt_lit",
+                                                           "wypt_chg_pressed",
+                                                           "clear_pressed",
+                                                           "key0_pressed",
+                                                           "key1_pressed",
+                                                           "key2_pressed",
+                                                           "key3_pressed",
+                                                           "key4_pressed",
+                                                           "key5_pressed",
+                                                           "key6_pressed",
+                                                           "key7_pressed",
+                                                           "key8_pressed",
+                                                           "key9_pressed",
+                                                           "knob",
+                                                           "auto",
+                                                           "man",
+                                                           "right",
+                                                           "left",
+                                                           "W",
+                                                           "E",
+                                                           "S",
+                                                           "N",
+                                                           "to",
+                                                           "from",
+                                                           "tens",
+                                                           "units"};
+
+constexpr std::array<std::string_view, 4> ALIGN_ELEMENTS = {"face", "bat", "ready_nav", "knob"};
+
+bool is_icon_gauge(std::string_view gauge) {
+  return gauge.starts_with("INSicon");
+}
+
+template <std::size_t N>
+std::optional<std::size_t> position_of(const std::array<std::string_view, N>& names,
+                                       std::string_view name) {
+  for (std::size_t i = 0; i < N; ++i) {
+    if (names[i] == name) return i;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::size_t> as_number(std::string_view text) {
+  std::size_t value = 0;
+  const char* end = text.data() + text.size();
+  auto [ptr, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || ptr != end) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+bool has_named_controls(std::string_view gauge) {
+  return gauge == "INS" || gauge == "ALIGN" || is_icon_gauge(gauge);
+}
+
+std::optional<std::size_t> control_box_index(std::string_view gauge, std::string_view control) {
+  if (gauge == "INS") return position_of(INS_CONTROLS, control);
+  if (gauge == "ALIGN") return position_of(ALIGN_CONTROLS, control);
+  if (is_icon_gauge(gauge) && control == "ICON") return 0;
+  return std::nullopt;
+}
+
+std::optional<std::size_t> element_index(std::string_view gauge, std::string_view element) {
+  std::optional<std::size_t> named;
+  if (gauge == "INS") named = position_of(INS_ELEMENTS, element);
+  if (gauge == "ALIGN") named = position_of(ALIGN_ELEMENTS, element);
+  return named ? named : as_number(element);
+}
+
+std::string element_name(std::string_view gauge, std::size_t index) {
+  if (gauge == "INS" && index < INS_ELEMENTS.size()) return std::string(INS_ELEMENTS[index]);
+  if (gauge == "ALIGN" && index < ALIGN_ELEMENTS.size()) return std::string(ALIGN_ELEMENTS[index]);
+  return std::to_string(index);
+}
+
+}  // namespace host

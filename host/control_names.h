@@ -1,0 +1,28 @@
+// The scenario language's names for the INS module's controls and elements. This is the one
+// piece of the host that knows the INS gauges: each name stands for a position in a gauge's
+// mouse list (the n-th clickable box) or element chain (the n-th element), and the host reads
+// the box or element itself from the module's tables at run time. Every other gauge is reached
+// by points "X,Y" and element numbers.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace host {
+
+// Index of the named control's clickable box in the gauge's mouse list, or empty.
+std::optional<std::size_t> control_box_index(std::string_view gauge, std::string_view control);
+
+// Index of the named element in the gauge's chain, or empty. Any gauge also accepts the
+// element's number in its chain ("0", "1", ...).
+std::optional<std::size_t> element_index(std::string_view gauge, std::string_view element);
+
+// The element's name for traces and messages: its scenario name, or its number in the chain.
+std::string element_name(std::string_view gauge, std::size_t index);
+
+// True for a gauge whose names this table knows (its controls then need no point).
+bool has_named_controls(std::string_view gauge);
+
+}  // namespace host

@@ -1,0 +1,71 @@
+// Host variables as this host supplies them: each token id the module may ask for is answered
+// from the simulated aircraft and the clock, converted to the unit the simulator uses for it.
+// A scenario may also pin a raw value to any token id, exactly as the module will read it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string_view>
+
+#include "host/aircraft.h"
+#include "host/sim_clock.h"
+#include "module/gauge_api.h"
+
+namespace host {
+
+// Token ids of the host variables this host knows.
+enum HostToken : uint32_t {
+  TOKEN_TICK = 1,
+  TOKEN_MACH = 64,
+  TOKEN_LATITUDE = 71,
+  TOKEN_LONGITUDE = 72,
+  TOKEN_HEADING_MAG = 81,
+  TOKEN_MAGVAR = 82,
+  TOKEN_AP_MASTER = 103,
+  TOKEN_AP_HEADING = 106,
+  TOKEN_OAT = 341,
+  TOKEN_WIND_SPEED = 343,
+  TOKEN_WIND_DIR = 344,
+  TOKEN_BATTERY = 364,
+  TOKEN_MAIN_POWER = 566,
+  TOKEN_GROUND_SPEED = 832,
+};
+
+// Latitude token units: one unit is this many degrees.
+inline constexpr double LATITUDE_DEG_PER_UNIT = 8.998425275459815e-6;
+// Longitude token: a 48-bit angle, a full turn is 2^48 units, west as 2^48 plus the negative.
+inline constexpr double LONGITUDE_UNITS_PER_TURN = 281474976710656.0;  // 2^48
+inline constexpr double MPS_PER_KT = 1852.0 / 3600.0;
+inline constexpr double MACH_UNITS = 20480.0;
+
+// The value type tag this host writes into every record it answers: a 64-bit float.
+inline constexpr uint32_t HOST_VALUE_TYPE_FLOAT64 = 1;
+
+class HostVariables {
+ public:
+  HostVariables(Aircraft& aircraft, SimClock& clock) : aircraft_(aircraft), clock_(clock) {}
+
+  // Refreshes the record: the previous value moves to `previous_value` and the current one is
+  // written. Ids this host does not know leave the record exactly as it was.
+  void answer(HostVar& var) const;
+
+  // The value a token id has now, in the simulator's unit; empty for an unknown id.
+  std::optional<double> value_of(uint32_t token_id) const;
+
+  // `var ID VALUE`: pins the raw value of a token id until a condition of that id is set.
+  void pin_raw(uint32_t token_id, double value) { pinned_[token_id] = value; }
+
+  // `set NAME VALUE` with the scenario's units (degrees, knots, 0/1); false for an unknown name.
+  bool set_condition(std::string_view name, double value);
+  static bool is_condition_name(std::string_view name);
+
+ private:
+  std::optional<double> condition_value(uint32_t token_id) const;
+
+  Aircraft& aircraft_;
+  SimClock& clock_;
+  std::map<uint32_t, double> pinned_;
+};
+
+}  // namespace host

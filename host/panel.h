@@ -1,0 +1,123 @@
+// The panel: the gauges placed from one module, driven frame by frame as the simulator drives
+// them. Placement sends service code 4, every frame sends code 6 to each gauge in placement
+// order and then draws every chain, and the end of the run sends code 12. Mouse presses are
+// hit-tested against a gauge's mouse list between frames; the panel also answers the module's
+// two panel services (host variables and key events) and acts on the key events it knows.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "host/activity_log.h"
+#include "host/aircraft.h"
+#include "host/host_variables.h"
+#include "host/module_loader.h"
+#include "host/panel_services.h"
+#include "host/sim_clock.h"
+
+namespace host {
+
+class UnknownGauge : public std::runtime_error {
+ public:
+  explicit UnknownGauge(const std::string& name)
+      : std::runtime_error("no gauge named \"" + name + "\" in the module"), name_(name) {}
+  const std::string& name() const { return name_; }
+
+ private:
+  std::string name_;
+};
+
+struct PlacedGauge {
+  std::string name;
+  GaugeHeader* header = nullptr;
+};
+
+// Key events the host acts on.
+inline constexpr uint32_t EVENT_HEADING_BUG_SET = 0x101FA;
+inline constexpr uint32_t EVENT_PANEL_WINDOW_1 = 0x10173;  // .. 0x1017A toggle windows 1..8
+inline constexpr int PANEL_WINDOW_COUNT = 8;
+
+// Text buffers lent to text routines hold at least this many bytes.
+inline constexpr std::size_t MIN_TEXT_BUFFER_BYTES = 32;
+
+class Panel final : public PanelServiceHandler {
+ public:
+  Panel(ModuleLoader& module, Aircraft& aircraft, SimClock& clock, HostVariables& variables,
+        ActivityLog& log);
+  ~Panel();
+  Panel(const Panel&) = delete;
+  Panel& operator=(const Panel&) = delete;
+
+  // Places the gauges in this order, each receiving service code 4; throws UnknownGauge for a
+  // name the module does not list (and places none).
+  void place(const std::vector<std::string>& names);
+  bool placed() const { return placed_; }
+  // Sends code 12 to every placed gauge in placement order; later calls do nothing.
+  void remove();
+
+  // One frame: repeats due for a held box, the aircraft's step, code 6 to every gauge, the draw.
+  void run_frame();
+
+  // A left click at `point` (gauge pixels): the routine of the first box that holds it is
+  // called with the point and the row's flags, or the row's host event is sent. Returns the
+  // row, or null when the point is on no box.
+  const MouseRow* click(const PlacedGauge& gauge, MousePoint point);
+  // Press and hold: the click, then, for rows that repeat, one more call every 0.1 s of
+  // simulated time (delivered between frames) until `release`.
+  const MouseRow* press(const PlacedGauge& gauge, MousePoint point);
+  void release();
+
+  const std::vector<PlacedGauge>& gauges() const { return gauges_; }
+  const PlacedGauge* find(std::string_view name) const;
+
+  // The element at `index` of a gauge's chain (0 is the first), or null.
+  static ElementHeader* element_at(const GaugeHeader& gauge, std::size_t index);
+  static std::size_t element_count(const GaugeHeader& gauge);
+  // A text element's text as its routine last wrote it, as UTF-8; empty before its first draw.
+  std::string text_of(const ElementHeader& element) const;
+  static bool visible(const ElementHeader& element) {
+    return (element.image_flags & IMAGE_HIDDEN) == 0;
+  }
+  // The value `expect image` compares: an icon's image index, or a moving image's value along
+  // the axis it travels (vertical when it has vertical travel).
+  static double image_value(const ElementHeader& element);
+
+  bool panel_window_open(int window) const;  // window 1..8
+
+  // Panel services.
+  void lookup_var(HostVar& var) override;
+  uint32_t trigger_key_event(uint32_t event_id, uint32_t value) override;
+
+ private:
+  void draw(const GaugeHeader& gauge);
+  void draw_element(ElementHeader& element);
+  void activate(const MouseRow& row, MousePoint point);
+  void act_on(const KeyEvent& event);
+  void deliver_due_repeats();
+
+  ModuleLoader& module_;
+  Aircraft& aircraft_;
+  SimClock& clock_;
+  HostVariables& variables_;
+  ActivityLog& log_;
+
+  std::vector<PlacedGauge> gauges_;
+  bool placed_ = false;
+  bool removed_ = false;
+  std::unordered_map<const ElementHeader*, std::vector<char>> text_buffers_;
+  std::array<bool, PANEL_WINDOW_COUNT> panel_windows_{};
+
+  // The held box, if any: its row, point, the frames run since the press, the next repeat.
+  const MouseRow* held_row_ = nullptr;
+  MousePoint held_point_{};
+  int64_t held_frames_ = 0;
+  int64_t next_repeat_ = 1;
+};
+
+}  // namespace host

@@ -1,0 +1,29 @@
+// The host's panel-services table, the one way a module calls back into the host. The module
+// calls plain functions through its slots, so those functions reach the host object through a
+// pointer to the current handler: one module is loaded per process, and one panel serves it.
+#pragma once
+
+#include <cstdint>
+
+#include "module/gauge_api.h"
+
+namespace host {
+
+class PanelServiceHandler {
+ public:
+  virtual void lookup_var(HostVar& var) = 0;
+  virtual uint32_t trigger_key_event(uint32_t event_id, uint32_t value) = 0;
+
+ protected:
+  ~PanelServiceHandler() = default;
+};
+
+// The table with `lookup_var` in slot 40 and `trigger_key_event` in slot 36, every other slot
+// empty. Calls that arrive while no handler is set do nothing (variables keep their values).
+PanelServiceTable* panel_service_table();
+
+// Makes `handler` the one that answers the table's calls; null detaches.
+void set_panel_service_handler(PanelServiceHandler* handler);
+PanelServiceHandler* panel_service_handler();
+
+}  // namespace host

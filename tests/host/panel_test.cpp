@@ -1,0 +1,194 @@
+// The panel against the fixture gauge module, loaded through the real loader: placement and
+// frames, drawing, hit-testing, repeats, key events and host variables.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "host/mouse_list.h"
+#include "host_rig.h"
+
+namespace host_test {
+namespace {
+
+using host::Panel;
+
+TEST(PanelDrawing, EveryElementKindIsAskedForItsValue) {
+  HostRig rig;
+  rig.panel->place({"FIXTURE"});
+  rig.frames(1);
+  EXPECT_EQ(rig.text(COUNTS), "A0 B0 R0");
+  // The display's degree byte 0xB0 reads as the UTF-8 degree sign; the result is kept.
+  EXPECT_EQ(rig.text(DEGREE), "N12\u00B0");
+  EXPECT_EQ(rig.element(DEGREE).current_value, 42.5);
+  EXPECT_EQ(rig.element(DIAL).current_value, 0.0);
+  EXPECT_EQ(rig.element(WHEEL).current_value, 0.25);
+  EXPECT_EQ(rig.element(WHEEL).current_value_y, 0.0);
+}
+
+TEST(PanelDrawing, TextBuffersHoldAtLeast32Bytes) {
+  HostRig rig;
+  rig.panel->place({"FIXTURE"});
+  rig.frames(1);
+  // A 3-character window still gets 32 bytes; a 40-character one gets room for all of it.
+  EXPECT_EQ(rig.text(BUFFER_SIZE), "32");
+  EXPECT_GE(rig.element(BUFFER_SIZE).text_buffer_size, 32u);
+  EXPECT_GE(rig.element(SERVICE_CALLS).text_buffer_size, 41u);
+}
+
+TEST(PanelDrawing, HiddenElementsAreNotDrawnAndShowWhenTheModuleClearsTheBit) {
+  HostRig rig;
+  rig.panel->place({"FIXTURE"});
+  rig.frames(5);
+  EXPECT_EQ(rig.text(SERVICES), "I1 U5 H0");  // element 9's routine never ran
+  EXPECT_FALSE(Panel::visible(rig.element(LAMP)));
+  rig.panel->click(rig.gauge(), {125, 15});  // the repeating box shows the lamp
+  rig.frames(1);
+  EXPECT_TRUE(Panel::visible(rig.element(LAMP)));
+  EXPECT_FALSE(Panel::visible(rig.element(HIDDEN_PROBE)));
+}
+
+TEST(PanelServices, CodesFourSixAndTwelveInPlacementOrder) {
+  HostRig rig;
+  rig.panel->place({"FIXTURE_B", "FIXTURE"});
+  rig.frames(1);
+  EXPECT_EQ(rig.text(SERVICE_CALLS), "B4F4B6F6");
+  rig.frames(2);
+  EXPECT_EQ(rig.text(SERVICE_CALLS), "B6F6");
+  rig.log.start_command();
+  rig.panel->remove();
+  rig.panel->remove();  // a second removal sends nothing
+  const std::vector<host::KeyEvent> sent = {{0x2000C, 3, false}};
+  EXPECT_EQ(rig.log.since_command().events, sent);
+}
+
+TEST(PanelServices, UnknownGaugeNamePlacesNothing) {
+  HostRig rig;
+  EXPECT_THROW(rig.panel->place({"FIXTURE", "NOPE"}), host::UnknownGauge);
+  EXPECT_FALSE(rig.panel->placed());
+}
+
+// Which box (by its position among the list's rows) a point reaches, or -1 for none.
+TEST(PanelMouse, FirstBoxThatHoldsThePointWinsAndGroupsFence) {
+  HostRig rig;
+  rig.panel->place({"FIXTURE"});
+  const MouseRow* rows = rig.gauge().header->mouse_rows;
+  struct Case {
+    MousePoint point;
+    int row;  // index into the fixture's mouse list
+  };
+  const Case cases[] = {
+      {{15, 15}, 2},    // inside A and B: A comes first
+      {{10, 10}, 2},    // A's top left corner is inside
+      {{30, 30}, 3},    // A's far edge is outside A, B holds it
+      {{45, 45}, 3},    // B only
+      {{5, 5}, -1},     // first group, no box there; Z holds it but its group does not
+      {{5, 70}, 6},     // Z through its group's box
+      {{125, 15}, 8},   // R
+      {{155, 15}, 9},   // host-event row
+      {{100, 50}, -1},  // outside the first group, on no box
+      {{199, 99}, -1},
+  };
+  for (const Case& c : cases) {
+    const MouseRow* hit = host::hit_test(rows, c.point);
+    const int index = hit == nullptr ? -1 : static_cast<int>(hit - rows);
+    EXPECT_EQ(index, c.row) << "point " << c.point.x << "," << c.point.y;
+  }
+}
+
+TEST(PanelMouse, RoutineGetsThePointAndTheRowsFlags) {
+  HostRig rig;
+  rig.panel->place({"FIXTURE"});
+  rig.panel->click(rig.gauge(), {70, 80});
+  rig.panel->click(rig.gauge(), {15, 15});
+  rig.panel->click(rig.gauge(), {45, 45});
+  rig.panel->click(rig.gauge(), {190, 95});  // on no box: nothing happens
+  rig.frames(1);
+  EXPECT_EQ(rig.text(POINT), "70,80,20000000");
+  EXPECT_EQ(rig.text(COUNTS), "A1 B1 R0");
+  EXPECT_EQ(rig.element(DIAL).current_value, 1.0);
+}
+
+// A hold gives one call at the press and one per started tenth of a second after it, whatever
+// the frame rate: ceil(10 x held seconds) calls in all.
+TEST(PanelMouse, HeldRepeatingBoxCallsEveryTenthOfASecond) {
+  struct Case {
+    int fps;
+    int frames_held;
+    int calls;
+  };
+  const Case cases[] = {{30, 30, 10}, {30, 3, 1}, {30, 4, 2}, {10, 10, 10},
+                        {5, 5, 10},   {1, 1, 10}, {60, 15, 3}};
+  for (const Case& c : cases) {
+    HostRig rig;
+    rig.clock.set_fps(c.fps);
+    rig.panel->place({"FIXTURE"});
+    rig.panel->press(rig.gauge(), {125, 15});
+    rig.frames(c.frames_held);
+    rig.panel->release();
+    rig.frames(3);  // nothing more once released
+    EXPECT_EQ(rig.text(COUNTS), "A0 B0 R" + std::to_string(c.calls))
+        << c.fps << " fps, " << c.frames_held << " frames";
+  }
+}
+
+TEST(PanelMouse, HeldBoxWithoutRepeatActsOnce) {
+  HostRig rig;
+  rig.panel->place({"FIXTURE"});
+  rig.panel->press(rig.gauge(), {15, 15});
+  rig.frames(30);
+  rig.panel->release();
+  rig.frames(1);
+  EXPECT_EQ(rig.text(COUNTS), "A1 B0 R0");
+}
+
+TEST(PanelEvents, KeyEventsAreRecordedAndActedOn) {
+  HostRig rig;
+  rig.panel->place({"FIXTURE"});
+  rig.panel->click(rig.gauge(), {155, 55});  // the module sends 0x101FA, 270
+  rig.panel->click(rig.gauge(), {155, 15});  // the row's own host event 0x10174 (window 2)
+  const std::vector<host::KeyEvent> sent = {{0x101FA, 270, false}, {0x10174, 0, true}};
+  EXPECT_EQ(rig.log.since_command().events, sent);
+  EXPECT_EQ(rig.aircraft.heading_bug_mag_deg, 270.0);
+  for (int w = 1; w <= host::PANEL_WINDOW_COUNT; ++w)
+    EXPECT_EQ(rig.panel->panel_window_open(w), w == 2);
+  rig.panel->click(rig.gauge(), {155, 15});
+  EXPECT_FALSE(rig.panel->panel_window_open(2));
+}
+
+TEST(PanelEvents, PanelWindowEventsToggleOnlyTheirWindow) {
+  HostRig rig;
+  for (uint32_t id = 0x10173; id <= 0x1017A; ++id) rig.panel->trigger_key_event(id, 0);
+  rig.panel->trigger_key_event(0x1017B, 0);  // beyond window 8: not a window
+  rig.panel->trigger_key_event(0x10172, 0);
+  for (int w = 1; w <= 8; ++w) EXPECT_TRUE(rig.panel->panel_window_open(w)) << w;
+  rig.panel->trigger_key_event(0x10177, 0);
+  EXPECT_FALSE(rig.panel->panel_window_open(5));
+}
+
+// Below 18 frames a second the tick skips values; it is always trunc(18 x seconds).
+TEST(PanelTime, TickAdvances18PerSecondWhateverTheFrameRate) {
+  for (int fps : {1, 5, 10, 17, 18, 30, 60}) {
+    HostRig rig;
+    rig.clock.set_fps(fps);
+    rig.panel->place({"FIXTURE"});
+    for (int frame = 1; frame <= 2 * fps; ++frame) {
+      rig.frames(1);
+      const auto expected = static_cast<long>(std::floor(18.0 * frame / fps + 1e-9));
+      ASSERT_EQ(rig.text(VARS), "T" + std::to_string(expected) + " U-7.5")
+          << fps << " fps, frame " << frame;
+    }
+  }
+}
+
+TEST(PanelTime, ChangingTheRateKeepsTheTickReached) {
+  HostRig rig;
+  rig.panel->place({"FIXTURE"});
+  rig.frames(15);  // 0.5 s at 30 fps: tick 9
+  rig.clock.set_fps(10);
+  rig.frames(5);  // 0.5 s more: tick 18
+  EXPECT_EQ(rig.text(VARS), "T18 U-7.5");
+  EXPECT_DOUBLE_EQ(rig.clock.time_s(), 1.0);
+}
+
+}  // namespace
+}  // namespace host_test
