@@ -1,0 +1,46 @@
+// Decides whether one expectation holds now. A failed expectation yields the message the runner
+// prints ("expected ... got ..."); an expectation that cannot be checked at all (a gauge not
+// placed, an element of the wrong kind) throws ScenarioError.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "host/activity_log.h"
+#include "host/panel.h"
+#include "host/scenario.h"
+
+namespace host {
+
+class ExpectationChecker {
+ public:
+  ExpectationChecker(const Panel& panel, const ActivityLog& log,
+                     std::filesystem::path working_folder)
+      : panel_(panel), log_(log), working_folder_(std::move(working_folder)) {}
+
+  // Empty when the expectation holds, else "expected ... got ...". `line` is for errors only.
+  std::optional<std::string> check(const scenario::Expectation& expectation, int line) const;
+
+ private:
+  std::optional<std::string> check_one(const scenario::ExpectText& e, int line) const;
+  std::optional<std::string> check_one(const scenario::ExpectVisible& e, int line) const;
+  std::optional<std::string> check_one(const scenario::ExpectImage& e, int line) const;
+  std::optional<std::string> check_one(const scenario::ExpectEvent& e, int line) const;
+  std::optional<std::string> check_one(const scenario::ExpectSound& e, int line) const;
+  std::optional<std::string> check_one(const scenario::ExpectFileLine& e, int line) const;
+  std::optional<std::string> check_one(const scenario::ExpectFileLines& e, int line) const;
+  std::optional<std::string> check_one(const scenario::ExpectNoFile& e, int line) const;
+
+  const ElementHeader& element(const std::string& gauge, const std::string& name, int line) const;
+
+  const Panel& panel_;
+  const ActivityLog& log_;
+  std::filesystem::path working_folder_;
+};
+
+// Whole lines of a text file (a CR before the LF ends the line like the LF alone); empty when
+// the file cannot be read.
+std::optional<std::vector<std::string>> read_text_lines(const std::filesystem::path& path);
+
+}  // namespace host

@@ -1,0 +1,206 @@
+#include "host/scenario_runner.h"
+
+#include <fstream>
+#include <set>
+
+#include "host/control_names.h"
+#include "host/mouse_list.h"
+#include "host/scenario_errors.h"
+
+namespace host {
+
+namespace {
+
+std::string in_quotes(const std::string& text) {
+  return "\"" + text + "\"";
+}
+
+// A pilot's pause after each digit of `keys`: long enough for the key's 5-tick latch to release.
+constexpr double KEY_PAUSE_S = 0.5;
+
+bool is_acting(const scenario::Action& action) {
+  return std::holds_alternative<scenario::Click>(action) ||
+         std::holds_alternative<scenario::Hold>(action) ||
+         std::holds_alternative<scenario::Keys>(action) ||
+         std::holds_alternative<scenario::Frames>(action) ||
+         std::holds_alternative<scenario::Wait>(action) ||
+         std::holds_alternative<scenario::WaitUntil>(action);
+}
+
+}  // namespace
+
+ScenarioRunner::ScenarioRunner(const RunOptions& options)
+    : options_(options),
+      sound_(options.sound_library, log_),
+      module_(std::make_unique<ModuleLoader>(options.module_path)),
+      panel_(std::make_unique<Panel>(*module_, aircraft_, clock_, variables_, log_)),
+      checker_(*panel_, log_, options.working_folder) {
+  sound_.set_search_folders(options.working_folder, options.assets_folder);
+  if (options.trace_path) trace_.emplace(*options.trace_path);
+}
+
+ScenarioRunner::~ScenarioRunner() {
+  finish();
+  panel_.reset();
+  module_.reset();  // the module goes before the sound library it may hold
+}
+
+void ScenarioRunner::finish() {
+  if (finished_) return;
+  finished_ = true;
+  if (!panel_->placed()) return;
+  log_.start_command();
+  panel_->remove();
+  if (trace_) trace_->write_end(clock_, log_.since_frame());
+  log_.frame_written();
+}
+
+void ScenarioRunner::ensure_placed(int line) {
+  if (panel_->placed()) return;
+  std::set<std::string> seen;
+  for (const std::string& name : gauge_names_) {
+    if (!seen.insert(name).second)
+      throw ScenarioError(line, "gauge " + in_quotes(name) + " is placed twice");
+  }
+  try {
+    panel_->place(gauge_names_);
+  } catch (const UnknownGauge& unknown) {
+    throw ScenarioError(line, "the module has no gauge " + in_quotes(unknown.name()));
+  }
+}
+
+void ScenarioRunner::run_frame() {
+  panel_->run_frame();
+  if (trace_) trace_->write_frame(*panel_, clock_, log_.since_frame());
+  log_.frame_written();
+}
+
+void ScenarioRunner::run_frames(int64_t count) {
+  for (int64_t i = 0; i < count; ++i) run_frame();
+}
+
+void ScenarioRunner::press(int line, const std::string& gauge_name,
+                           const scenario::Control& control, bool hold) {
+  ensure_placed(line);
+  const PlacedGauge* gauge = panel_->find(gauge_name);
+  if (gauge == nullptr)
+    throw ScenarioError(line, "gauge " + in_quotes(gauge_name) + " is not placed");
+  MousePoint point{control.x, control.y};
+  if (!control.is_point) {
+    const auto index = control_box_index(gauge_name, control.name);
+    const MouseRow* row = index ? clickable_box(gauge->header->mouse_rows, *index) : nullptr;
+    if (row == nullptr) {
+      throw ScenarioError(
+          line, "gauge " + in_quotes(gauge_name) + " has no box for " + in_quotes(control.name));
+    }
+    point = box_centre(*row);
+  }
+  if (hold) {
+    panel_->press(*gauge, point);
+  } else {
+    panel_->click(*gauge, point);
+  }
+}
+
+// Plays one command; a visitor so each command's work reads as one small function.
+struct ScenarioRunner::Executor {
+  ScenarioRunner& r;
+  int line;
+
+  std::filesystem::path in_workdir(const std::string& name) const {
+    return r.options_.working_folder / name;
+  }
+
+  void operator()(const scenario::Gauges& c) {
+    if (r.panel_->placed()) {
+      throw ScenarioError(line,
+                          "\"gauges\" must come before the first command that uses the panel");
+    }
+    r.gauge_names_ = c.names;
+  }
+  void operator()(const scenario::Fps& c) { r.clock_.set_fps(c.fps); }
+  void operator()(const scenario::WriteFile& c) {
+    const std::filesystem::path path = in_workdir(c.name);
+    std::error_code ignored;
+    std::filesystem::create_directories(path.parent_path(), ignored);
+    std::ofstream out(path, std::ios::binary);
+    for (const std::string& text : c.lines) out << text << (c.crlf ? "\r\n" : "\n");
+    if (!out) throw ScenarioError(line, "cannot write " + in_quotes(c.name));
+  }
+  void operator()(const scenario::CopyFile& c) {
+    const std::filesystem::path source = r.options_.scenario_folder / c.source;
+    std::error_code error;
+    std::filesystem::copy_file(source, in_workdir(c.name),
+                               std::filesystem::copy_options::overwrite_existing, error);
+    if (error)
+      throw ScenarioError(line, "cannot copy " + in_quotes(c.source) + ": " + error.message());
+  }
+  void operator()(const scenario::RemoveFile& c) {
+    std::error_code error;
+    if (!std::filesystem::remove(in_workdir(c.name), error)) {
+      throw ScenarioError(line, "cannot remove " + in_quotes(c.name) + ": " +
+                                    (error ? error.message() : "no such file"));
+    }
+  }
+  void operator()(const scenario::SetCondition& c) { r.variables_.set_condition(c.name, c.value); }
+  void operator()(const scenario::SetVar& c) { r.variables_.pin_raw(c.token_id, c.value); }
+  void operator()(const scenario::Click& c) { r.press(line, c.gauge, c.control, false); }
+  void operator()(const scenario::Hold& c) {
+    r.press(line, c.gauge, c.control, true);
+    r.run_frames(r.clock_.frames_for(c.duration_s));
+    r.panel_->release();
+  }
+  void operator()(const scenario::Keys& c) {
+    for (char digit : c.digits) {
+      r.press(line, "INS", scenario::Control{std::string(1, digit)}, false);
+      r.run_frames(r.clock_.frames_for(KEY_PAUSE_S));
+    }
+  }
+  void operator()(const scenario::Frames& c) {
+    r.ensure_placed(line);
+    r.run_frames(c.count);
+  }
+  void operator()(const scenario::Wait& c) {
+    r.ensure_placed(line);
+    r.run_frames(r.clock_.frames_for(c.duration_s));
+  }
+  void operator()(const scenario::WaitUntil& c) {
+    r.ensure_placed(line);
+    const int64_t max_frames = r.clock_.frames_for(c.max_s);
+    std::optional<std::string> failure = r.checker_.check(c.expectation, line);
+    for (int64_t i = 0; failure && i < max_frames; ++i) {
+      r.run_frame();
+      failure = r.checker_.check(c.expectation, line);
+    }
+    if (failure) {
+      throw ExpectationFailed(
+          line, *failure + " (still after waiting " + std::to_string(max_frames) + " frames)");
+    }
+  }
+  void operator()(const scenario::Expectation& c) {
+    const bool needs_panel = std::holds_alternative<scenario::ExpectText>(c) ||
+                             std::holds_alternative<scenario::ExpectVisible>(c) ||
+                             std::holds_alternative<scenario::ExpectImage>(c);
+    if (needs_panel) r.ensure_placed(line);
+    if (auto failure = r.checker_.check(c, line)) throw ExpectationFailed(line, *failure);
+  }
+};
+
+RunOutcome ScenarioRunner::run(const std::vector<scenario::Command>& commands) {
+  RunOutcome outcome;
+  try {
+    for (const scenario::Command& command : commands) {
+      // Expectations of events and sounds look back over the last command that acted.
+      if (is_acting(command.action)) log_.start_command();
+      std::visit(Executor{*this, command.line}, command.action);
+    }
+  } catch (const ExpectationFailed& failed) {
+    outcome = {RunStatus::expectation_failed, failed.line(), failed.what()};
+  } catch (const ScenarioError& error) {
+    outcome = {RunStatus::scenario_error, error.line(), error.what()};
+  }
+  finish();
+  return outcome;
+}
+
+}  // namespace host

@@ -1,0 +1,81 @@
+// Plays a parsed scenario against a freshly loaded module: sets up files and conditions, places
+// the gauges (before the first command that needs the panel), acts, runs frames, and checks
+// expectations, stopping at the first one that fails.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/activity_log.h"
+#include "host/aircraft.h"
+#include "host/expectation_checker.h"
+#include "host/host_variables.h"
+#include "host/module_loader.h"
+#include "host/panel.h"
+#include "host/scenario.h"
+#include "host/sim_clock.h"
+#include "host/sound_link.h"
+#include "host/trace_writer.h"
+
+namespace host {
+
+struct RunOptions {
+  std::filesystem::path module_path;
+  std::filesystem::path sound_library;    // GaugeSound.so; missing: cues are silent
+  std::filesystem::path assets_folder;    // where the sound library finds the bundled sounds
+  std::filesystem::path scenario_folder;  // `copy` paths are relative to it
+  std::filesystem::path working_folder;   // the module's current folder, already made current
+  std::optional<std::filesystem::path> trace_path;
+};
+
+enum class RunStatus { passed = 0, expectation_failed = 1, scenario_error = 2 };
+
+struct RunOutcome {
+  RunStatus status = RunStatus::passed;
+  int line = 0;         // the command's line when not passed
+  std::string message;  // "expected ... got ..." or what is wrong with the scenario
+};
+
+class ScenarioRunner {
+ public:
+  // Loads the sound library, then the module; throws ModuleLoadError or std::runtime_error
+  // (trace not writable).
+  explicit ScenarioRunner(const RunOptions& options);
+  ~ScenarioRunner();
+  ScenarioRunner(const ScenarioRunner&) = delete;
+  ScenarioRunner& operator=(const ScenarioRunner&) = delete;
+
+  RunOutcome run(const std::vector<scenario::Command>& commands);
+
+  // For the tests and a later flight model.
+  Aircraft& aircraft() { return aircraft_; }
+  const Panel& panel() const { return *panel_; }
+  bool sound_library_loaded() const { return sound_.loaded(); }
+
+ private:
+  struct Executor;
+
+  void ensure_placed(int line);
+  void finish();
+  void run_frames(int64_t count);
+  void run_frame();
+  void press(int line, const std::string& gauge, const scenario::Control& control, bool hold);
+
+  RunOptions options_;
+  ActivityLog log_;
+  SoundLink sound_;  // loaded before the module, released after it
+  std::unique_ptr<ModuleLoader> module_;
+  Aircraft aircraft_;
+  SimClock clock_;
+  HostVariables variables_{aircraft_, clock_};
+  std::unique_ptr<Panel> panel_;
+  std::optional<TraceWriter> trace_;
+  ExpectationChecker checker_;
+  std::vector<std::string> gauge_names_ = {"INS", "INS_UPDATE", "ALIGN"};
+  bool finished_ = false;
+};
+
+}  // namespace host
