@@ -18,9 +18,9 @@
 //   start.
 // - Every scratch line ends with a line feed, even when the plan line was longer than a buffer
 //   piece or had no final line feed, so one scratch line is always one waypoint.
-// - A plan, scratch file or waypoint file that cannot be used leaves the old waypoint file as it
-//   was; the request is cleared and nothing else changes. The scratch file is removed on every
-//   path once it was created.
+// - A plan that cannot be opened or read, or a scratch or waypoint file that cannot be written,
+//   leaves the old waypoint file as it was; the request is cleared and nothing else changes.
+//   The scratch file is removed on every path once it was created.
 // - A number that reads as NaN or infinity keeps the field's previous value, like a missing one.
 #include "store/plan_import.h"
 
@@ -217,11 +217,13 @@ void import_flight_plan() {
 
   ins_state.plan_waypoint_count = 0;
   int syntax = SYNTAX_NONE;
-  bool imported =
-      copy_waypoint_lines(plan, scratch, syntax) && std::fseek(scratch, 0, SEEK_SET) == 0;
+  // A plan that opened but could not be read to its end (a folder, a read error) is treated
+  // like one that did not open: half a plan must not replace a whole waypoint file.
+  bool imported = copy_waypoint_lines(plan, scratch, syntax) && std::ferror(plan) == 0 &&
+                  std::fseek(scratch, 0, SEEK_SET) == 0;
   if (imported) {
     convert_waypoints(scratch, syntax);
-    imported = write_imported_waypoints();
+    imported = std::ferror(scratch) == 0 && write_imported_waypoints();
   }
 
   std::fclose(scratch);

@@ -411,6 +411,13 @@ TEST_F(PlanImportFailureTest, PlanGoneBeforeTheFrame) {
   EXPECT_FALSE(workdir.exists(PLAN_SCRATCH_FILE_NAME));
 }
 
+TEST_F(PlanImportFailureTest, PlanThatOpensButCannotBeRead) {
+  std::filesystem::create_directory(workdir.path() / PLAN_FILE_NAME);
+  import_flight_plan();
+  expect_nothing_changed();
+  EXPECT_FALSE(workdir.exists(PLAN_SCRATCH_FILE_NAME));
+}
+
 TEST_F(PlanImportFailureTest, ScratchFileCannotBeCreated) {
   workdir.write(PLAN_FILE_NAME, KV_HEAD + kv_line(0, "N10* 30.50", "W020* 15.25"));
   std::filesystem::create_directory(workdir.path() / PLAN_SCRATCH_FILE_NAME);
