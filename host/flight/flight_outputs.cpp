@@ -1,0 +1,315 @@
+#include "flight_outputs.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+namespace flight {
+
+namespace {
+
+constexpr double PI = 3.141592653589793;
+constexpr double RAD_PER_DEG = PI / 180.0;
+
+std::ofstream open_for_writing(const std::filesystem::path& path) {
+  std::ofstream out(path, std::ios::binary);
+  if (!out) throw std::runtime_error(path.string() + ": cannot write");
+  return out;
+}
+
+void check_written(std::ofstream& out, const std::filesystem::path& path) {
+  out.flush();
+  if (!out) throw std::runtime_error(path.string() + ": cannot write");
+}
+
+std::string format(const char* pattern, double a) {
+  char text[64];
+  std::snprintf(text, sizeof text, pattern, a);
+  return text;
+}
+
+std::string xml_escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        // Plans may carry stray control bytes; XML 1.0 admits none but tab, LF and CR.
+        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') out.push_back(c);
+    }
+  }
+  return out;
+}
+
+// ISO 8601 time of `seconds` after 2000-01-01T00:00:00Z (a fixed epoch: simulated time).
+std::string gpx_time(double seconds) {
+  long total = std::lround(seconds);
+  const long days = total / 86400;
+  total %= 86400;
+  // 2000-01-01 plus `days`, by the civil-from-days algorithm (days since 1970 = 10957 + days).
+  long z = 10957 + days + 719468;
+  const long era = z / 146097;
+  const long doe = z - era * 146097;
+  const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const long mp = (5 * doy + 2) / 153;
+  const long day = doy - (153 * mp + 2) / 5 + 1;
+  const long month = mp < 10 ? mp + 3 : mp - 9;
+  const long year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+  char text[128];
+  std::snprintf(text, sizeof text, "%04ld-%02ld-%02ldT%02ld:%02ld:%02ldZ", year, month, day,
+                total / 3600, total / 60 % 60, total % 60);
+  return text;
+}
+
+const char* GPX_HEAD =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<gpx version=\"1.1\" creator=\"ins-host fly\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
+
+}  // namespace
+
+void write_track_csv(const std::filesystem::path& path, const std::vector<TrackPoint>& track) {
+  std::ofstream out = open_for_writing(path);
+  out << "time_s,lat_deg,lon_east_deg,alt_ft,gs_kt,tas_kt,heading_true_deg,track_true_deg,"
+         "to_waypoint,hold\n";
+  for (const TrackPoint& p : track) {
+    char line[256];
+    std::snprintf(line, sizeof line, "%.2f,%.7f,%.7f,%.0f,%.1f,%.1f,%.2f,%.2f,%d,%d\n", p.time_s,
+                  p.lat_deg, p.lon_east_deg, p.alt_ft, p.gs_kt, p.tas_kt, p.heading_true_deg,
+                  p.track_true_deg, p.to_waypoint, p.hold ? 1 : 0);
+    out << line;
+  }
+  check_written(out, path);
+}
+
+void write_track_gpx(const std::filesystem::path& path, const std::vector<TrackPoint>& track,
+                     const std::string& name) {
+  std::ofstream out = open_for_writing(path);
+  out << GPX_HEAD << "  <trk>\n    <name>" << xml_escaped(name) << "</name>\n    <trkseg>\n";
+  for (const TrackPoint& p : track) {
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "      <trkpt lat=\"%.7f\" lon=\"%.7f\"><ele>%.1f</ele><time>%s</time></trkpt>\n",
+                  p.lat_deg, p.lon_east_deg, p.alt_ft * 0.3048, gpx_time(p.time_s).c_str());
+    out << line;
+  }
+  out << "    </trkseg>\n  </trk>\n</gpx>\n";
+  check_written(out, path);
+}
+
+void write_plan_gpx(const std::filesystem::path& path, const FlightPlan& plan) {
+  std::ofstream out = open_for_writing(path);
+  out << GPX_HEAD;
+  auto name_of = [](std::size_t i, const PlanWaypoint& wp) {
+    char number[8];
+    std::snprintf(number, sizeof number, "%02zu", i + 1);
+    return std::string(number) + " " + xml_escaped(wp.ident);
+  };
+  for (std::size_t i = 0; i < plan.waypoints.size(); ++i) {
+    const PlanWaypoint& wp = plan.waypoints[i];
+    out << "  <wpt lat=\"" << format("%.7f", wp.lat_deg) << "\" lon=\""
+        << format("%.7f", wp.lon_east_deg) << "\"><name>" << name_of(i, wp) << "</name></wpt>\n";
+  }
+  out << "  <rte>\n    <name>" << xml_escaped(plan.title) << "</name>\n";
+  for (std::size_t i = 0; i < plan.waypoints.size(); ++i) {
+    const PlanWaypoint& wp = plan.waypoints[i];
+    out << "    <rtept lat=\"" << format("%.7f", wp.lat_deg) << "\" lon=\""
+        << format("%.7f", wp.lon_east_deg) << "\"><name>" << name_of(i, wp) << "</name></rtept>\n";
+  }
+  out << "  </rte>\n</gpx>\n";
+  check_written(out, path);
+}
+
+// --- The map
+
+namespace {
+
+struct LatLon {
+  double lat_deg, lon_deg;
+};
+
+// Points along the great circle from a to b, one every `step_nm` or so (spherical linear
+// interpolation of the unit vectors).
+std::vector<LatLon> great_circle(LatLon a, LatLon b, double step_nm) {
+  auto unit = [](LatLon p) {
+    const double lat = p.lat_deg * RAD_PER_DEG, lon = p.lon_deg * RAD_PER_DEG;
+    return std::array<double, 3>{std::cos(lat) * std::cos(lon), std::cos(lat) * std::sin(lon),
+                                 std::sin(lat)};
+  };
+  const auto ua = unit(a), ub = unit(b);
+  const double dot = std::clamp(ua[0] * ub[0] + ua[1] * ub[1] + ua[2] * ub[2], -1.0, 1.0);
+  const double omega = std::acos(dot);
+  const int steps = std::max(1, static_cast<int>(omega * 3437.7467707849396 / step_nm));
+  std::vector<LatLon> points;
+  for (int i = 0; i <= steps; ++i) {
+    const double t = static_cast<double>(i) / steps;
+    double wa = 1.0 - t, wb = t;
+    if (omega > 1e-9) {
+      wa = std::sin((1.0 - t) * omega) / std::sin(omega);
+      wb = std::sin(t * omega) / std::sin(omega);
+    }
+    const double x = wa * ua[0] + wb * ub[0], y = wa * ua[1] + wb * ub[1],
+                 z = wa * ua[2] + wb * ub[2];
+    points.push_back(
+        {std::atan2(z, std::hypot(x, y)) / RAD_PER_DEG, std::atan2(y, x) / RAD_PER_DEG});
+  }
+  return points;
+}
+
+class Projection {
+ public:
+  Projection(double lon_ref_deg, double mid_lat_deg)
+      : lon_ref_deg_(lon_ref_deg), x_scale_(std::max(0.05, std::cos(mid_lat_deg * RAD_PER_DEG))) {}
+  // Longitude unwrapped to within 180 degrees of the reference, so a flight across the
+  // 180-degree meridian stays in one piece.
+  double unwrapped_lon(double lon_deg) const {
+    return lon_ref_deg_ + std::remainder(lon_deg - lon_ref_deg_, 360.0);
+  }
+  double x(double lon_deg) const { return unwrapped_lon(lon_deg) * x_scale_; }
+  double x_scale() const { return x_scale_; }
+
+ private:
+  double lon_ref_deg_;
+  double x_scale_;
+};
+
+double graticule_step(double span_deg) {
+  for (double step : {0.25, 0.5, 1.0, 2.0, 5.0, 10.0, 15.0, 30.0}) {
+    if (span_deg / step <= 10.0) return step;
+  }
+  return 45.0;
+}
+
+std::string degrees_label(double value_deg, bool is_lat) {
+  double v = value_deg;
+  if (!is_lat) v = std::remainder(v, 360.0);
+  const char hemisphere = is_lat ? (v < 0 ? 'S' : 'N') : (v < 0 ? 'W' : 'E');
+  char text[32];
+  std::snprintf(text, sizeof text, "%g%c", std::abs(v), hemisphere);
+  if (std::abs(v) < 1e-9 || (!is_lat && std::abs(std::abs(v) - 180.0) < 1e-9)) {
+    std::snprintf(text, sizeof text, "%g", std::abs(v));
+  }
+  return text;
+}
+
+}  // namespace
+
+void write_map_svg(const std::filesystem::path& path, const FlightPlan& plan,
+                   const std::vector<TrackPoint>& track) {
+  std::vector<LatLon> planned;
+  for (std::size_t i = 0; i + 1 < plan.waypoints.size(); ++i) {
+    const PlanWaypoint& a = plan.waypoints[i];
+    const PlanWaypoint& b = plan.waypoints[i + 1];
+    for (const LatLon& p :
+         great_circle({a.lat_deg, a.lon_east_deg}, {b.lat_deg, b.lon_east_deg}, 10.0)) {
+      planned.push_back(p);
+    }
+  }
+  double lat_min = 90, lat_max = -90;
+  for (const LatLon& p : planned)
+    lat_min = std::min(lat_min, p.lat_deg), lat_max = std::max(lat_max, p.lat_deg);
+  for (const TrackPoint& p : track)
+    lat_min = std::min(lat_min, p.lat_deg), lat_max = std::max(lat_max, p.lat_deg);
+  const Projection projection(plan.waypoints.front().lon_east_deg, (lat_min + lat_max) / 2.0);
+  double x_min = 1e300, x_max = -1e300;
+  for (const LatLon& p : planned)
+    x_min = std::min(x_min, projection.x(p.lon_deg)),
+    x_max = std::max(x_max, projection.x(p.lon_deg));
+  for (const TrackPoint& p : track)
+    x_min = std::min(x_min, projection.x(p.lon_east_deg)),
+    x_max = std::max(x_max, projection.x(p.lon_east_deg));
+
+  // Margins of 8 % (at least a tenth of a degree) around everything drawn.
+  const double pad = std::max({0.1, 0.08 * (x_max - x_min), 0.08 * (lat_max - lat_min)});
+  x_min -= pad, x_max += pad, lat_min -= pad, lat_max += pad;
+  const double width_px = 1000.0;
+  const double px_per_deg = width_px / (x_max - x_min);
+  const double height_px = std::min(2000.0, std::max(300.0, (lat_max - lat_min) * px_per_deg));
+  const double py_per_deg = height_px / (lat_max - lat_min);
+  auto sx = [&](double lon_deg) { return (projection.x(lon_deg) - x_min) * px_per_deg; };
+  auto sy = [&](double lat_deg) { return (lat_max - lat_deg) * py_per_deg; };
+
+  std::ofstream out = open_for_writing(path);
+  char text[512];
+  std::snprintf(text, sizeof text,
+                "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
+                "viewBox=\"0 0 %.0f %.0f\" font-family=\"sans-serif\" font-size=\"12\">\n",
+                width_px, height_px, width_px, height_px);
+  out << text << "<title>" << xml_escaped(plan.title) << "</title>\n";
+  out << "<rect width=\"100%\" height=\"100%\" fill=\"#f8f8f4\"/>\n";
+
+  // Graticule.
+  const double lon_lo = x_min / projection.x_scale(), lon_hi = x_max / projection.x_scale();
+  const double lat_step = graticule_step(lat_max - lat_min);
+  const double lon_step = graticule_step(lon_hi - lon_lo);
+  out << "<g stroke=\"#c8c8c0\" stroke-width=\"1\" fill=\"#888\">\n";
+  for (double lat = std::ceil(lat_min / lat_step) * lat_step; lat <= lat_max; lat += lat_step) {
+    std::snprintf(text, sizeof text,
+                  "<line x1=\"0\" y1=\"%.1f\" x2=\"%.0f\" y2=\"%.1f\"/><text x=\"4\" y=\"%.1f\" "
+                  "stroke=\"none\">%s</text>\n",
+                  sy(lat), width_px, sy(lat), sy(lat) - 3, degrees_label(lat, true).c_str());
+    out << text;
+  }
+  for (double lon = std::ceil(lon_lo / lon_step) * lon_step; lon <= lon_hi; lon += lon_step) {
+    const double x = (lon * projection.x_scale() - x_min) * px_per_deg;
+    std::snprintf(text, sizeof text,
+                  "<line x1=\"%.1f\" y1=\"0\" x2=\"%.1f\" y2=\"%.0f\"/><text x=\"%.1f\" y=\"%.0f\" "
+                  "stroke=\"none\">%s</text>\n",
+                  x, x, height_px, x + 3, height_px - 4, degrees_label(lon, false).c_str());
+    out << text;
+  }
+  out << "</g>\n";
+
+  // Planned legs, then the flown track over them.
+  out << "<polyline fill=\"none\" stroke=\"#2a62c9\" stroke-width=\"2\" stroke-dasharray=\"8 5\" "
+         "points=\"";
+  for (const LatLon& p : planned) {
+    std::snprintf(text, sizeof text, "%.1f,%.1f ", sx(p.lon_deg), sy(p.lat_deg));
+    out << text;
+  }
+  out << "\"/>\n<polyline fill=\"none\" stroke=\"#d2352b\" stroke-width=\"1.5\" points=\"";
+  for (const TrackPoint& p : track) {
+    std::snprintf(text, sizeof text, "%.1f,%.1f ", sx(p.lon_east_deg), sy(p.lat_deg));
+    out << text;
+  }
+  out << "\"/>\n";
+
+  // Waypoints with their INS numbers.
+  for (std::size_t i = 0; i < plan.waypoints.size(); ++i) {
+    const PlanWaypoint& wp = plan.waypoints[i];
+    const double x = sx(wp.lon_east_deg), y = sy(wp.lat_deg);
+    std::snprintf(text, sizeof text,
+                  "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"4\" fill=\"#fff\" stroke=\"#2a62c9\" "
+                  "stroke-width=\"2\"/><text x=\"%.1f\" y=\"%.1f\" fill=\"#1a3a80\">%02zu ",
+                  x, y, x + 7, y - 6, i + 1);
+    out << text << xml_escaped(wp.ident) << "</text>\n";
+  }
+  std::snprintf(
+      text, sizeof text,
+      "<g font-size=\"13\"><rect x=\"%.0f\" y=\"8\" width=\"190\" height=\"46\" fill=\"#fff\" "
+      "stroke=\"#999\"/><line x1=\"%.0f\" y1=\"24\" x2=\"%.0f\" y2=\"24\" stroke=\"#2a62c9\" "
+      "stroke-width=\"2\" stroke-dasharray=\"8 5\"/><text x=\"%.0f\" y=\"28\">planned legs</text>"
+      "<line x1=\"%.0f\" y1=\"42\" x2=\"%.0f\" y2=\"42\" stroke=\"#d2352b\" stroke-width=\"2\"/>"
+      "<text x=\"%.0f\" y=\"46\">flown track</text></g>\n",
+      width_px - 200, width_px - 190, width_px - 150, width_px - 142, width_px - 190,
+      width_px - 150, width_px - 142);
+  out << text << "</svg>\n";
+  check_written(out, path);
+}
+
+}  // namespace flight

@@ -1,0 +1,257 @@
+#include "flight_plan.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <fstream>
+#include <sstream>
+
+namespace flight {
+
+namespace {
+
+std::string trim(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return "";
+  const auto last = text.find_last_not_of(" \t\r\n");
+  return text.substr(first, last - first + 1);
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::string part;
+  std::istringstream in(text);
+  while (std::getline(in, part, separator)) parts.push_back(part);
+  if (!text.empty() && text.back() == separator) parts.emplace_back();
+  return parts;
+}
+
+int line_of(const std::string& text, std::size_t offset) {
+  return 1 +
+         static_cast<int>(std::count(text.begin(), text.begin() + static_cast<long>(offset), '\n'));
+}
+
+std::string lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The text between <tag> and </tag> from `from` on, within [from, until); empty when absent.
+bool element_text(const std::string& text, const std::string& tag, std::size_t from,
+                  std::size_t until, std::string& value, std::size_t& at) {
+  const std::string open = "<" + tag + ">";
+  const std::size_t start = text.find(open, from);
+  if (start == std::string::npos || start >= until) return false;
+  const std::size_t end = text.find("</" + tag + ">", start);
+  if (end == std::string::npos || end > until) return false;
+  value = text.substr(start + open.size(), end - start - open.size());
+  at = start;
+  return true;
+}
+
+bool parse_double(const std::string& text, double& value) {
+  const std::string t = trim(text);
+  if (t.empty()) return false;
+  const char* first = t.data();
+  if (*first == '+') ++first;
+  const char* last = t.data() + t.size();
+  auto [end, error] = std::from_chars(first, last, value);
+  return error == std::errc{} && end == last;
+}
+
+// "LAT,LON[,ALT]" as a WorldPosition or a key=value pair of fields.
+bool parse_position(const std::string& lat_text, const std::string& lon_text, PlanWaypoint& wp) {
+  return parse_coordinate(lat_text, true, wp.lat_deg) &&
+         parse_coordinate(lon_text, false, wp.lon_east_deg);
+}
+
+std::string where(const std::string& label, int line) {
+  return label + ":" + std::to_string(line) + ": ";
+}
+
+FlightPlan parse_xml(const std::string& text, const std::string& label) {
+  FlightPlan plan;
+  plan.syntax = PlanSyntax::Xml;
+  std::string value;
+  std::size_t at = 0;
+  if (element_text(text, "Title", 0, text.size(), value, at)) plan.title = trim(value);
+  if (element_text(text, "CruisingAlt", 0, text.size(), value, at)) {
+    double alt_ft = 0.0;
+    if (parse_double(value, alt_ft) && alt_ft > 0.0) plan.cruise_alt_ft = alt_ft;
+  }
+  std::size_t search = 0;
+  while (true) {
+    std::size_t start = text.find("<ATCWaypoint", search);
+    if (start == std::string::npos) break;
+    const char after = start + 12 < text.size() ? text[start + 12] : '\0';
+    search = start + 12;
+    if (after != ' ' && after != '>' && after != '\t' && after != '\r' && after != '\n') continue;
+    std::size_t end = text.find("</ATCWaypoint>", start);
+    if (end == std::string::npos) {
+      throw PlanError(where(label, line_of(text, start)) +
+                      "an <ATCWaypoint> element is not closed");
+    }
+    search = end;
+    PlanWaypoint wp;
+    wp.line = line_of(text, start);
+    const std::size_t tag_end = text.find('>', start);
+    const std::string open_tag = text.substr(start, tag_end - start);
+    const std::size_t id_at = open_tag.find("id=\"");
+    if (id_at != std::string::npos) {
+      const std::size_t close = open_tag.find('"', id_at + 4);
+      if (close != std::string::npos) wp.ident = open_tag.substr(id_at + 4, close - id_at - 4);
+    }
+    if (wp.ident.empty() && element_text(text, "ICAOIdent", start, end, value, at)) {
+      wp.ident = trim(value);
+    }
+    if (wp.ident.empty()) wp.ident = "WP" + std::to_string(plan.waypoints.size() + 1);
+    if (!element_text(text, "WorldPosition", start, end, value, at)) {
+      throw PlanError(where(label, wp.line) + "waypoint " + wp.ident +
+                      " has no position (<WorldPosition>): the plan names its waypoints without "
+                      "coordinates, and the INS can only import positions");
+    }
+    wp.line = line_of(text, at);
+    const std::vector<std::string> fields = split(value, ',');
+    if (fields.size() < 2 || !parse_position(fields[0], fields[1], wp)) {
+      throw PlanError(where(label, wp.line) + "the position \"" + trim(value) + "\" of waypoint " +
+                      wp.ident + " does not read");
+    }
+    plan.waypoints.push_back(wp);
+  }
+  return plan;
+}
+
+FlightPlan parse_key_value(const std::string& text, const std::string& label) {
+  FlightPlan plan;
+  plan.syntax = PlanSyntax::KeyValue;
+  std::istringstream in(text);
+  std::string line;
+  int line_number = 0;
+  while (std::getline(in, line)) {
+    ++line_number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    const std::string key = lower(trim(line.substr(0, equals)));
+    const std::string value = line.substr(equals + 1);
+    if (key == "title") plan.title = trim(value);
+    if (key == "cruising_altitude") {
+      double alt_ft = 0.0;
+      if (parse_double(value, alt_ft) && alt_ft > 0.0) plan.cruise_alt_ft = alt_ft;
+    }
+    if (key.rfind("waypoint.", 0) != 0) continue;
+    // FS2004 layout: region, ident, airway, ident, type, lat, lon, alt; FS2002 layout: ident,
+    // type, lat, lon, alt. The latitude is the first field that reads as one.
+    const std::vector<std::string> fields = split(value, ',');
+    PlanWaypoint wp;
+    wp.line = line_number;
+    std::size_t lat_field = fields.size();
+    for (std::size_t i = 0; i + 1 < fields.size(); ++i) {
+      const std::string f = trim(fields[i]);
+      if (!f.empty() && (f[0] == 'N' || f[0] == 'S') && f.find('*') != std::string::npos) {
+        lat_field = i;
+        break;
+      }
+    }
+    const std::string ident_field = lat_field >= 5 && fields.size() > 1 ? fields[1]
+                                    : fields.empty()                    ? ""
+                                                                        : fields[0];
+    wp.ident = trim(ident_field);
+    if (wp.ident.empty()) wp.ident = "WP" + std::to_string(plan.waypoints.size() + 1);
+    if (lat_field == fields.size()) {
+      throw PlanError(where(label, line_number) + "waypoint " + wp.ident +
+                      " has no position: the INS can only import positions");
+    }
+    if (!parse_position(fields[lat_field], fields[lat_field + 1], wp)) {
+      throw PlanError(where(label, line_number) + "the position of waypoint " + wp.ident +
+                      " does not read");
+    }
+    plan.waypoints.push_back(wp);
+  }
+  return plan;
+}
+
+}  // namespace
+
+bool parse_coordinate(const std::string& raw, bool is_latitude, double& degrees) {
+  const std::string text = trim(raw);
+  if (text.empty()) return false;
+  const double limit = is_latitude ? 90.0 : 180.0;
+  const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+  if (std::isalpha(static_cast<unsigned char>(letter)) == 0) {
+    double value = 0.0;
+    if (!parse_double(text, value) || std::abs(value) > limit) return false;
+    degrees = value;
+    return true;
+  }
+  double sign = 0.0;
+  if (letter == (is_latitude ? 'N' : 'E')) sign = 1.0;
+  if (letter == (is_latitude ? 'S' : 'W')) sign = -1.0;
+  if (sign == 0.0) return false;
+  // Up to three numbers (degrees, minutes, seconds) with any separators between them.
+  double parts[3] = {0.0, 0.0, 0.0};
+  int count = 0;
+  std::size_t i = 1;
+  while (i < text.size()) {
+    if (std::isdigit(static_cast<unsigned char>(text[i])) == 0) {
+      if (text[i] == '-' || text[i] == '+') return false;
+      ++i;
+      continue;
+    }
+    std::size_t end = i;
+    while (end < text.size() &&
+           (std::isdigit(static_cast<unsigned char>(text[end])) != 0 || text[end] == '.')) {
+      ++end;
+    }
+    if (count == 3 || !parse_double(text.substr(i, end - i), parts[count])) return false;
+    ++count;
+    i = end;
+  }
+  if (count == 0 || parts[1] >= 60.0 || parts[2] >= 60.0) return false;
+  const double value = parts[0] + parts[1] / 60.0 + parts[2] / 3600.0;
+  if (value > limit) return false;
+  degrees = sign * value;
+  return true;
+}
+
+FlightPlan parse_flight_plan(const std::string& raw, const std::string& label) {
+  if (raw.size() >= 2 &&
+      ((raw[0] == '\xFF' && raw[1] == '\xFE') || (raw[0] == '\xFE' && raw[1] == '\xFF'))) {
+    throw PlanError(
+        where(label, 1) +
+        "the plan is UTF-16 text; the INS reads plans as 8-bit text and cannot import it");
+  }
+  std::string text = raw;
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  FlightPlan plan;
+  if (text.find("<ATCWaypoint") != std::string::npos ||
+      text.find("<FlightPlan.FlightPlan") != std::string::npos) {
+    plan = parse_xml(text, label);
+  } else if (lower(text.substr(0, 512)).find("[flightplan]") != std::string::npos) {
+    plan = parse_key_value(text, label);
+  } else {
+    throw PlanError(where(label, 1) +
+                    "not a flight plan the INS imports: neither the XML form nor the key=value "
+                    "[flightplan] form");
+  }
+  if (plan.waypoints.size() < 2) {
+    throw PlanError(where(label, 1) + "the plan has " + std::to_string(plan.waypoints.size()) +
+                    " waypoint(s) with a position; a flight needs at least two");
+  }
+  if (plan.waypoints.size() > MAX_PLAN_WAYPOINTS) {
+    throw PlanError(where(label, plan.waypoints[MAX_PLAN_WAYPOINTS].line) + "the plan has " +
+                    std::to_string(plan.waypoints.size()) + " waypoints; the INS holds " +
+                    std::to_string(MAX_PLAN_WAYPOINTS));
+  }
+  return plan;
+}
+
+FlightPlan read_flight_plan(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw PlanError(path.string() + ":0: cannot read the plan file");
+  std::stringstream text;
+  text << in.rdbuf();
+  return parse_flight_plan(text.str(), path.string());
+}
+
+}  // namespace flight

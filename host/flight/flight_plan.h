@@ -1,0 +1,55 @@
+// A simulator flight plan (.PLN) read by the host for itself, in the two syntaxes the INS
+// imports: the XML form (<ATCWaypoint> elements with a <WorldPosition>) and the key=value form
+// (`waypoint.N=` lines). The host uses it to place the aircraft at the departure, to judge the
+// flight against the plan, and to refuse, before anything flies, a plan the INS could not
+// import. It is deliberately independent of the module's own import: a flight is checked
+// against what the plan file says, not against what the INS made of it.
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace flight {
+
+struct PlanWaypoint {
+  std::string ident;  // as the plan names it ("WP3" when it names none)
+  double lat_deg = 0.0;
+  double lon_east_deg = 0.0;
+  int line = 0;  // line of the plan file the position stands on (1-based)
+};
+
+enum class PlanSyntax { Xml, KeyValue };
+
+struct FlightPlan {
+  PlanSyntax syntax = PlanSyntax::Xml;
+  std::string title;
+  double cruise_alt_ft = 0.0;  // 0 when the plan gives none
+  std::vector<PlanWaypoint> waypoints;
+};
+
+// A plan that cannot be flown, with the file and line where that shows ("FILE:LINE: message").
+class PlanError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The most waypoints the INS takes from a plan: waypoint 0 is the present position and the
+// plan fills 1 to 99.
+constexpr std::size_t MAX_PLAN_WAYPOINTS = 99;
+
+// Reads the plan from text; `label` names the file in messages. Throws PlanError when the text
+// is in neither syntax, a waypoint has no position (as in the newest simulator's plans, which
+// name navaids without coordinates), a position does not read, there are fewer than two
+// waypoints or more than the INS holds.
+FlightPlan parse_flight_plan(const std::string& text, const std::string& label);
+FlightPlan read_flight_plan(const std::filesystem::path& path);
+
+// One coordinate as plans write it: a hemisphere letter and degrees, minutes and seconds with
+// any separators ("N52° 42' 6.90\"", "W003* 06.02'", "S22° 47.50'"), or signed decimal degrees
+// ("-130.444678"). `is_latitude` picks the letters (N/S or E/W) and the range. Returns false
+// when the text is not such a coordinate.
+bool parse_coordinate(const std::string& text, bool is_latitude, double& degrees);
+
+}  // namespace flight

@@ -1,0 +1,134 @@
+// The host's own plan reader: coordinates as real plans write them, the two bundled plans
+// checked against their positions worked by hand, and the plans the INS cannot import refused
+// with a message that says why.
+#include "flight_plan.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+const std::filesystem::path SOURCE_DIR = INS_SOURCE_DIR;
+const std::filesystem::path CORPUS_PLANS = std::filesystem::path(INS_CORPUS_DIR) / "plans";
+
+TEST(PlanCoordinates, ReadTheWaysPlansWriteThem) {
+  struct Case {
+    const char* text;
+    bool is_latitude;
+    double degrees;
+  };
+  const Case cases[] = {
+      {"N52\xC2\xB0 42' 6.90\"", true, 52.0 + 42.0 / 60 + 6.90 / 3600},
+      {"W8\xC2\xB0 55' 28.70\"", false, -(8.0 + 55.0 / 60 + 28.70 / 3600)},
+      {"E000\xC2\xB0 05' 04.72\"", false, 5.0 / 60 + 4.72 / 3600},
+      {"S22\xC2\xB0 47.50'", true, -(22.0 + 47.50 / 60)},                      // decimal minutes
+      {"S17* 45.32'", true, -(17.0 + 45.32 / 60)},                             // key=value
+      {" E6* 6.53'", false, 6.0 + 6.53 / 60},                                  // one-digit degrees
+      {"N47\xC3\x82\xC2\xB0 17' 13\"", true, 47.0 + 17.0 / 60 + 13.0 / 3600},  // mojibake sign
+      {"54.285833 ", true, 54.285833},                                         // decimal degrees
+      {" -130.444678", false, -130.444678},
+  };
+  for (const Case& c : cases) {
+    double degrees = 1e9;
+    EXPECT_TRUE(flight::parse_coordinate(c.text, c.is_latitude, degrees)) << c.text;
+    EXPECT_NEAR(degrees, c.degrees, 1e-12) << c.text;
+  }
+  for (const char* bad :
+       {"", "X12* 3.00'", "N95* 0.00'", "N12* 61.00'", "E181", "N1 2 3 4", "abc"}) {
+    double degrees = 0.0;
+    EXPECT_FALSE(flight::parse_coordinate(bad, true, degrees) &&
+                 flight::parse_coordinate(bad, false, degrees))
+        << bad;
+  }
+  double degrees = 0.0;
+  EXPECT_FALSE(flight::parse_coordinate("E12* 0.00'", true, degrees));  // a longitude letter
+}
+
+TEST(PlanReader, BundledPlansInBothSyntaxes) {
+  const flight::FlightPlan xml =
+      flight::read_flight_plan(SOURCE_DIR / "examples/EINN-BIKF-oceanic.PLN");
+  EXPECT_EQ(xml.syntax, flight::PlanSyntax::Xml);
+  EXPECT_EQ(xml.cruise_alt_ft, 35000.0);
+  ASSERT_EQ(xml.waypoints.size(), 5u);
+  EXPECT_EQ(xml.waypoints[0].ident, "EINN");
+  EXPECT_NEAR(xml.waypoints[0].lat_deg, 52.0 + 42.0 / 60 + 6.9 / 3600, 1e-12);
+  EXPECT_NEAR(xml.waypoints[0].lon_east_deg, -(8.0 + 55.0 / 60 + 28.7 / 3600), 1e-12);
+  EXPECT_EQ(xml.waypoints[2].ident, "5820N");
+  EXPECT_NEAR(xml.waypoints[2].lat_deg, 58.0, 1e-12);
+  EXPECT_NEAR(xml.waypoints[2].lon_east_deg, -20.0, 1e-12);
+  EXPECT_EQ(xml.waypoints[4].ident, "BIKF");
+
+  const flight::FlightPlan kv =
+      flight::read_flight_plan(SOURCE_DIR / "examples/NFFN-NSFA-antimeridian.PLN");
+  EXPECT_EQ(kv.syntax, flight::PlanSyntax::KeyValue);
+  EXPECT_EQ(kv.cruise_alt_ft, 33000.0);
+  ASSERT_EQ(kv.waypoints.size(), 5u);
+  EXPECT_EQ(kv.waypoints[0].ident, "NFFN");
+  EXPECT_NEAR(kv.waypoints[0].lat_deg, -(17.0 + 45.32 / 60), 1e-12);
+  EXPECT_NEAR(kv.waypoints[0].lon_east_deg, 177.0 + 26.61 / 60, 1e-12);
+  EXPECT_NEAR(kv.waypoints[2].lon_east_deg, -178.0, 1e-12);
+  EXPECT_EQ(kv.waypoints[2].line, 16);
+}
+
+TEST(PlanReader, RefusesWhatCannotBeFlownWithTheReason) {
+  struct Case {
+    std::string text;
+    std::string says;
+  };
+  const Case cases[] = {
+      {"<?xml version=\"1.0\"?><SimBase.Document><FlightPlan.FlightPlan>\n"
+       "<ATCWaypoint id=\"EDDF\"><ATCWaypointType>Airport</ATCWaypointType>\n"
+       "<ICAO><ICAOIdent>EDDF</ICAOIdent></ICAO></ATCWaypoint>\n"
+       "</FlightPlan.FlightPlan></SimBase.Document>\n",
+       ":2: waypoint EDDF has no position"},
+      {"[flightplan]\nwaypoint.0=, EGPB, , EGPB, A, N59* 52.73', W001* 17.70', +000020.00,\n",
+       "at least two"},
+      {"[flightplan]\nwaypoint.0=, EGPB, , EGPB, A, N59* 52.73', W001* 17.70', +000020.00,\n"
+       "waypoint.1=, SUM, , SUM, V, N59* 61.00', W001* 17.70', +000020.00,\n",
+       ":3: the position of waypoint SUM does not read"},
+      {std::string("\xFF\xFE<\0?\0x\0", 8), "UTF-16"},
+      {"[FSCFP]\nWP=1,A,LIDT,,46.15109,11.10340\n", "neither the XML form nor the key=value"},
+  };
+  for (const Case& c : cases) {
+    try {
+      flight::parse_flight_plan(c.text, "plan.PLN");
+      ADD_FAILURE() << "accepted: " << c.says;
+    } catch (const flight::PlanError& error) {
+      EXPECT_NE(std::string(error.what()).find(c.says), std::string::npos) << error.what();
+      EXPECT_EQ(std::string(error.what()).rfind("plan.PLN:", 0), 0u) << error.what();
+    }
+  }
+  std::string many = "[flightplan]\n";
+  for (int i = 0; i < 100; ++i) {
+    many += "waypoint." + std::to_string(i) + "=, W" + std::to_string(i) +
+            ", , W, I, N10* 00.00', W" + std::to_string(100 + i) + "* 00.00', +0,\n";
+  }
+  EXPECT_THROW(flight::parse_flight_plan(many, "many.PLN"), flight::PlanError);
+}
+
+TEST(PlanReader, CorpusPlansReadWithTheirDocumentedWaypointCounts) {
+  if (!std::filesystem::exists(CORPUS_PLANS)) {
+    GTEST_SKIP() << "flight-plan corpus not found at " << CORPUS_PLANS.string();
+  }
+  const std::pair<const char*, std::size_t> counts[] = {
+      {"kv-fs9-EGPB-EISG.PLN", 13},
+      {"kv-fs9-EDDB-OMDB-61wp-east.PLN", 61},
+      {"xml-SBKP-SBPP-south-zeropad.PLN", 15},
+      {"xml-tabs-LGIR-HEGN.PLN", 12},
+      {"xml-planG-LEJR-comma-alt.PLN", 13},
+      {"xml-asterisk-deg-FACB-FABL.PLN", 2},
+      {"xml-decimal-minutes-SBGW-SBCT.PLN", 0},
+  };
+  for (const auto& [file, count] : counts) {
+    if (count == 0) continue;
+    const flight::FlightPlan plan = flight::read_flight_plan(CORPUS_PLANS / file);
+    EXPECT_EQ(plan.waypoints.size(), count) << file;
+  }
+  EXPECT_THROW(flight::read_flight_plan(CORPUS_PLANS / "xml-msfs2024-EDDF-EDDM-nopos.PLN"),
+               flight::PlanError);
+  EXPECT_THROW(flight::read_flight_plan(CORPUS_PLANS / "xml-lnm-KSEA-KFLL-121wp.PLN"),
+               flight::PlanError);
+}
+
+}  // namespace
