@@ -1,0 +1,46 @@
+// Time of one flight-plan import on the largest plan of the shared corpus (121 waypoints, 47 KB,
+// of which the first 99 are used): the whole import as the CDU cycle runs it in one frame,
+// reading PLAN.PLN, writing and reading back the scratch file, and replacing the waypoint file.
+// The plan is read from ../shared/corpus beside the project and copied into a temporary folder.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "module/ins_state.h"
+#include "store/plan_import.h"
+
+namespace {
+
+const std::filesystem::path LARGEST_PLAN = std::filesystem::path(__FILE__).parent_path() /
+                                           "../../shared/corpus/plans/xml-lnm-KSEA-KFLL-121wp.PLN";
+
+void BM_ImportLargestCorpusPlan(benchmark::State& state) {
+  if (!std::filesystem::exists(LARGEST_PLAN)) {
+    state.SkipWithError("flight-plan corpus not found beside the project");
+    return;
+  }
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::string folder = (std::filesystem::temp_directory_path() / "ins-bench-XXXXXX").string();
+  if (mkdtemp(folder.data()) == nullptr) {
+    state.SkipWithError("no temporary folder");
+    return;
+  }
+  std::filesystem::copy_file(LARGEST_PLAN, std::filesystem::path(folder) / PLAN_FILE_NAME);
+  std::filesystem::current_path(folder);
+
+  reset_module_for_tests();
+  for (auto _ : state) {
+    ins_state.plan_import_request = 1;
+    import_flight_plan();
+  }
+  const bool imported = std::filesystem::file_size("WAYPOINTS.DAT") > 0;
+
+  std::filesystem::current_path(previous);
+  std::filesystem::remove_all(folder);
+  if (!imported) state.SkipWithError("the import wrote no waypoint file");
+}
+BENCHMARK(BM_ImportLargestCorpusPlan)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
