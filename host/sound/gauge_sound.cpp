@@ -228,6 +228,9 @@ class SoundLibrary {
     device_ = 0;
     voices_.clear();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    // SDL keeps some state (hints, thread-local error text) until SDL_Quit; when nothing else
+    // in the process uses SDL, let it go too, or it is lost when this library is unloaded.
+    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
   }
 
   // Runs on SDL's audio thread with the device lock held.
