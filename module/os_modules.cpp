@@ -7,6 +7,9 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -25,20 +28,39 @@ bool file_name_of(const char* name, char* out, std::size_t out_size) {
 
 #if !defined(_WIN32)
 // Folder of this module's own file (with its trailing slash), so a library shipped beside the
-// module is found whatever the loader's path says. Empty when unknown.
-bool own_folder(char* out, std::size_t out_size) {
+// module is found whatever the loader's path says. The loader may know the module only by the
+// relative path it was opened with (or the program by argv[0]), which means nothing once the
+// process changes folder; so the absolute folder is worked out once, while the module loads.
+struct OwnFolder {
+  char path[4096] = {};
+  bool known = false;
+};
+
+OwnFolder find_own_folder() {
+  OwnFolder folder;
+  char resolved[4096];
   Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&own_folder), &info) == 0 || info.dli_fname == nullptr) {
-    return false;
+  bool have_path = false;
+  if (dladdr(reinterpret_cast<void*>(&find_own_folder), &info) != 0 && info.dli_fname != nullptr &&
+      std::strchr(info.dli_fname, '/') != nullptr) {
+    have_path = realpath(info.dli_fname, resolved) != nullptr;
   }
-  const char* slash = std::strrchr(info.dli_fname, '/');
-  if (slash == nullptr) return false;
-  std::size_t length = static_cast<std::size_t>(slash - info.dli_fname) + 1;
-  if (length >= out_size) return false;
-  std::memcpy(out, info.dli_fname, length);
-  out[length] = '\0';
-  return true;
+  if (!have_path) {  // the program itself, found through PATH: ask the kernel
+    ssize_t length = readlink("/proc/self/exe", resolved, sizeof resolved - 1);
+    have_path = length > 0;
+    if (have_path) resolved[length] = '\0';
+  }
+  if (!have_path) return folder;
+  const char* slash = std::strrchr(resolved, '/');
+  if (slash == nullptr) return folder;
+  std::size_t length = static_cast<std::size_t>(slash - resolved) + 1;
+  std::memcpy(folder.path, resolved, length);
+  folder.path[length] = '\0';
+  folder.known = true;
+  return folder;
 }
+
+const OwnFolder own_folder = find_own_folder();
 #endif
 
 }  // namespace
@@ -64,10 +86,11 @@ OsModule os_load_module(const char* name) {
   return reinterpret_cast<OsModule>(LoadLibraryA(file_name));
 #else
   char path[4096];
-  if (own_folder(path, sizeof path) &&
-      std::strlen(path) + std::strlen(file_name) < sizeof path) {
-    std::strcat(path, file_name);
-    if (void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL)) return module;
+  if (own_folder.known) {
+    int written = std::snprintf(path, sizeof path, "%s%s", own_folder.path, file_name);
+    if (written > 0 && static_cast<std::size_t>(written) < sizeof path) {
+      if (void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL)) return module;
+    }
   }
   return dlopen(file_name, RTLD_NOW | RTLD_LOCAL);
 #endif
