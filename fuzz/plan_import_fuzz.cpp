@@ -46,10 +46,23 @@ void check_waypoint_file() {
 
 }  // namespace
 
+// The private folder the inputs are imported in; removed when the run ends normally (a crash
+// leaves it for a look at the files).
+std::filesystem::path& work_folder() {
+  static std::filesystem::path folder;
+  return folder;
+}
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   std::string pattern = (std::filesystem::temp_directory_path() / "ins-plan-fuzz-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) std::abort();
+  work_folder() = pattern;
   std::filesystem::current_path(pattern);
+  std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::current_path(std::filesystem::temp_directory_path(), ignored);
+    std::filesystem::remove_all(work_folder(), ignored);
+  });
   return 0;
 }
 
