@@ -20,6 +20,13 @@ struct Aircraft {
   double wind_from_true_deg = 0.0;  // the direction the wind blows from, degrees true
   double mach = 0.0;                // Mach number
   double oat_c = 15.0;              // outside air temperature, degrees Celsius
+  // Set by a scenario's `set mach` / `set oat`: the standard atmosphere no longer overrides it.
+  bool mach_set = false;
+  bool oat_set = false;
+
+  // --- Flight condition (scenario `set altitude`, `set tas`; the flight model moves them).
+  double alt_ft = 0.0;  // pressure altitude, feet
+  double tas_kt = 0.0;  // true airspeed, knots
 
   // --- Electrical power and autopilot switches (each 0 or 1 to the module).
   bool battery_on = false;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "atmosphere.h"
+
 namespace host {
 
 namespace {
@@ -47,8 +49,18 @@ double longitude_units(double lon_east_deg) {
 
 }  // namespace
 
+void update_air_data(Aircraft& aircraft) {
+  if (!aircraft.mach_set) aircraft.mach = flight::mach_from_tas(aircraft.tas_kt, aircraft.alt_ft);
+  if (!aircraft.oat_set) aircraft.oat_c = flight::isa_temperature_c(aircraft.alt_ft);
+}
+
+// Flight conditions with no host variable of their own: the flight model and the standard
+// atmosphere turn them into Mach and the outside air temperature.
+constexpr std::string_view CONDITION_ALTITUDE = "altitude";
+constexpr std::string_view CONDITION_TAS = "tas";
+
 bool HostVariables::is_condition_name(std::string_view name) {
-  return token_of(name).has_value();
+  return token_of(name).has_value() || name == CONDITION_ALTITUDE || name == CONDITION_TAS;
 }
 
 std::optional<double> HostVariables::condition_value(uint32_t token_id) const {
@@ -103,10 +115,15 @@ void HostVariables::answer(HostVar& var) const {
 }
 
 bool HostVariables::set_condition(std::string_view name, double value) {
+  Aircraft& a = aircraft_;
+  if (name == CONDITION_ALTITUDE || name == CONDITION_TAS) {
+    (name == CONDITION_ALTITUDE ? a.alt_ft : a.tas_kt) = value;
+    update_air_data(a);
+    return true;
+  }
   std::optional<uint32_t> token = token_of(name);
   if (!token) return false;
   pinned_.erase(*token);
-  Aircraft& a = aircraft_;
   const bool on = value != 0.0;
   switch (*token) {
     case TOKEN_TICK:  // the scenario parser admits only finite values; keep the cast defined
@@ -135,9 +152,11 @@ bool HostVariables::set_condition(std::string_view name, double value) {
       break;
     case TOKEN_MACH:
       a.mach = value;
+      a.mach_set = true;
       break;
     case TOKEN_OAT:
       a.oat_c = value;
+      a.oat_set = true;
       break;
     case TOKEN_BATTERY:
       a.battery_on = on;

@@ -42,6 +42,10 @@ inline constexpr double MACH_UNITS = 20480.0;
 // The value type tag this host writes into every record it answers: a 64-bit float.
 inline constexpr uint32_t HOST_VALUE_TYPE_FLOAT64 = 1;
 
+// Mach and the outside air temperature from the standard atmosphere at the aircraft's altitude
+// and true airspeed, each unless a scenario set it.
+void update_air_data(Aircraft& aircraft);
+
 class HostVariables {
  public:
   HostVariables(Aircraft& aircraft, SimClock& clock) : aircraft_(aircraft), clock_(clock) {}

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "host/fly_command.h"
 #include "host/scenario_parser.h"
 #include "host/scenario_runner.h"
 #include "host/sound_link.h"
@@ -24,6 +25,7 @@ struct RunArguments {
   std::string trace;
   std::string workdir;
   std::string module;
+  std::string output;  // where `snapshot` writes (default: the working folder)
   bool keep = false;
 };
 
@@ -50,6 +52,7 @@ int run_scenario(const RunArguments& args) {
   options.assets_folder = program / "assets";
   options.scenario_folder = fs::absolute(args.scenario).parent_path();
   if (!args.trace.empty()) options.trace_path = fs::absolute(args.trace);
+  if (!args.output.empty()) options.output_folder = fs::absolute(args.output);
 
   try {
     std::optional<fs::path> chosen;
@@ -76,6 +79,18 @@ int run_scenario(const RunArguments& args) {
 
 }  // namespace
 
+// "DIR/KT" as a wind: the direction it blows from (degrees true) and its speed.
+std::optional<flight::Wind> parse_wind(const std::string& text) {
+  double from_deg = 0.0, speed_kt = 0.0;
+  char slash = 0, extra = 0;
+  if (std::sscanf(text.c_str(), "%lf %c %lf %c", &from_deg, &slash, &speed_kt, &extra) != 3 ||
+      slash != '/' || !(from_deg >= 0.0 && from_deg <= 360.0) ||
+      !(speed_kt >= 0.0 && speed_kt < 500.0)) {
+    return std::nullopt;
+  }
+  return flight::Wind{from_deg, speed_kt};
+}
+
 int main(int argc, char** argv) {
   CLI::App app{"Substitute host for the INS gauge module"};
   app.require_subcommand(1);
@@ -84,14 +99,64 @@ int main(int argc, char** argv) {
   run->add_option("FILE", args.scenario, "Scenario file (.scn)")->required();
   run->add_option("--trace", args.trace, "Write one JSON object per frame to this file");
   run->add_flag("--keep", args.keep, "Keep the temporary working folder");
+  run->add_option("--output", args.output, "Folder for snapshots (default: the working folder)");
   run->add_option("--workdir", args.workdir, "Working folder to use (created if missing, kept)");
   run->add_option("--module", args.module,
                   "Gauge module to load (default: INS.so beside ins-host)");
+
+  host::FlyOptions fly;
+  std::string fly_plan, fly_output, fly_module, fly_wind = "0/0";
+  std::vector<std::string> fly_wind_aloft;
+  CLI::App* fly_command =
+      app.add_subcommand("fly", "Fly a flight plan (.PLN) with the INS, start to finish");
+  fly_command->add_option("PLAN", fly_plan, "Flight plan file, XML or key=value form")->required();
+  fly_command->add_option("--wind", fly_wind,
+                          "Wind DIR/KT: from DIR degrees true at KT knots (default 0/0)");
+  fly_command->add_option(
+      "--wind-aloft", fly_wind_aloft,
+      "Wind at an altitude, ALT_FT:DIR/KT (repeat: the wind changes with altitude)");
+  fly_command->add_option("--cruise-alt", fly.cruise_alt_ft,
+                          "Cruise level, feet (default: the plan's, or 35000)");
+  fly_command->add_option("--tas", fly.cruise_tas_kt, "Cruise true airspeed, knots (default 480)")
+      ->check(CLI::Range(100.0, 700.0));
+  fly_command
+      ->add_option("--magvar", fly.magvar_east_deg,
+                   "Magnetic variation, degrees east positive (default 0)")
+      ->check(CLI::Range(-60.0, 60.0));
+  fly_command->add_option("--fps", fly.fps, "Frames a simulated second (default 30; 18 or more)")
+      ->check(CLI::Range(18, 240));
+  fly_command->add_option("--output", fly_output, "Output folder (default fly-output/<plan name>)");
+  fly_command->add_option("--module", fly_module,
+                          "Gauge module to load (default: INS.so beside ins-host)");
+  fly_command->add_flag("--quiet", fly.quiet, "Print only the final leg table");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     // Help exits 0; a command line that cannot be used is a scenario that cannot run.
     return app.exit(error) == 0 ? 0 : EXIT_SCENARIO_ERROR;
+  }
+  if (app.got_subcommand(fly_command)) {
+    fly.plan = fly_plan;
+    fly.output = fly_output;
+    fly.module = fly_module;
+    const auto wind = parse_wind(fly_wind);
+    if (!wind) {
+      std::cerr << "--wind " << fly_wind << ": expected DIR/KT, e.g. 270/40\n";
+      return EXIT_SCENARIO_ERROR;
+    }
+    fly.wind = *wind;
+    for (const std::string& layer : fly_wind_aloft) {
+      const std::size_t colon = layer.find(':');
+      double alt_ft = 0.0;
+      const auto layer_wind =
+          colon == std::string::npos ? std::nullopt : parse_wind(layer.substr(colon + 1));
+      if (!layer_wind || std::sscanf(layer.substr(0, colon).c_str(), "%lf", &alt_ft) != 1) {
+        std::cerr << "--wind-aloft " << layer << ": expected ALT_FT:DIR/KT, e.g. 30000:270/80\n";
+        return EXIT_SCENARIO_ERROR;
+      }
+      fly.wind_layers.push_back({alt_ft, *layer_wind});
+    }
+    return host::fly(fly);
   }
   return run_scenario(args);
 }

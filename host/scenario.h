@@ -46,6 +46,23 @@ struct SetVar {
   double value = 0.0;
 };
 
+// --- Flying.
+struct Motion {
+  bool on = false;
+};
+struct Takeoff {
+  double cruise_alt_ft = 0.0;
+  double cruise_tas_kt = 0.0;
+};
+struct WindLayer {
+  double alt_ft = 0.0;
+  double from_true_deg = 0.0;
+  double speed_kt = 0.0;
+};
+struct Snapshot {
+  std::string name;
+};  // an .svg in the output folder
+
 // --- Acting.
 struct Click {
   std::string gauge;
@@ -97,6 +114,13 @@ struct ExpectFileLines {
 struct ExpectNoFile {
   std::string name;
 };
+// The aircraft within `within_nm` nautical miles of a position (an expectation of the host's
+// own state, checked by the runner rather than against the panel).
+struct ExpectNear {
+  double lat_deg = 0.0;
+  double lon_east_deg = 0.0;
+  double within_nm = 0.0;
+};
 
 using Expectation = std::variant<ExpectText, ExpectVisible, ExpectImage, ExpectEvent, ExpectSound,
                                  ExpectFileLine, ExpectFileLines, ExpectNoFile>;
@@ -109,7 +133,8 @@ struct WaitUntil {
 };
 
 using Action = std::variant<Gauges, Fps, WriteFile, CopyFile, RemoveFile, SetCondition, SetVar,
-                            Click, Hold, Keys, Frames, Wait, WaitUntil, Expectation>;
+                            Click, Hold, Keys, Frames, Wait, WaitUntil, Expectation, Motion,
+                            Takeoff, WindLayer, Snapshot, ExpectNear>;
 
 struct Command {
   int line = 0;  // 1-based line of the scenario file

@@ -283,7 +283,7 @@ struct CommandParser {
   Action (*parse)(const std::vector<Word>&);
 };
 
-const std::array<CommandParser, 13> COMMAND_PARSERS = {{
+const std::array<CommandParser, 17> COMMAND_PARSERS = {{
     {"gauges",
      [](const std::vector<Word>& w) -> Action {
        Args a = args_of(w);
@@ -356,7 +356,58 @@ const std::array<CommandParser, 13> COMMAND_PARSERS = {{
        return Frames{a.integer(0, 0, INT32_MAX)};
      }},
     {"wait", parse_wait},
-    {"expect", [](const std::vector<Word>& w) -> Action { return parse_expectation(args_of(w)); }},
+    {"expect",
+     [](const std::vector<Word>& w) -> Action {
+       if (w.size() >= 2 && w[1].text == "near" && !w[1].quoted) {
+         Args a = args_of(w, 2);
+         a.need(3, 3, "near LAT LON NM");
+         const double lat = a.number(0), lon = a.number(1), nm = a.number(2);
+         if (std::abs(lat) > 90.0 || std::abs(lon) > 180.0 || nm < 0.0) {
+           throw SyntaxError{
+               "\"expect near\" takes a latitude within 90, a longitude within 180 "
+               "and a distance of 0 or more"};
+         }
+         return ExpectNear{lat, lon, nm};
+       }
+       return parse_expectation(args_of(w));
+     }},
+    {"motion",
+     [](const std::vector<Word>& w) -> Action {
+       Args a = args_of(w);
+       a.need(1, 1, "on|off");
+       if (a.text(0) != "on" && a.text(0) != "off") {
+         throw SyntaxError{in_quotes(a.text(0)) + " is not on or off"};
+       }
+       return Motion{a.text(0) == "on"};
+     }},
+    {"takeoff",
+     [](const std::vector<Word>& w) -> Action {
+       Args a = args_of(w);
+       a.need(2, 2, "ALT_FT TAS_KT");
+       const double alt_ft = a.number(0), tas_kt = a.number(1);
+       if (alt_ft < -2000.0 || alt_ft > 65000.0 || tas_kt < 0.0 || tas_kt > 2000.0) {
+         throw SyntaxError{
+             "\"takeoff\" takes a cruise level of -2000 to 65000 ft and a speed of 0 "
+             "to 2000 kt"};
+       }
+       return Takeoff{alt_ft, tas_kt};
+     }},
+    {"wind",
+     [](const std::vector<Word>& w) -> Action {
+       Args a = args_of(w);
+       a.need(3, 3, "ALT_FT FROM_DEG KT");
+       const double speed_kt = a.number(2);
+       if (speed_kt < 0.0) throw SyntaxError{in_quotes(a.text(2)) + " is not a wind speed"};
+       return WindLayer{a.number(0), a.number(1), speed_kt};
+     }},
+    {"snapshot",
+     [](const std::vector<Word>& w) -> Action {
+       Args a = args_of(w);
+       a.need(1, 1, "NAME.svg");
+       const std::string name = a.file_name(0);
+       if (!name.ends_with(".svg")) throw SyntaxError{in_quotes(name) + " does not end in .svg"};
+       return Snapshot{name};
+     }},
     {"end",
      [](const std::vector<Word>&) -> Action { throw SyntaxError{"\"end\" without \"file\""}; }},
 }};

@@ -1,10 +1,13 @@
 #include "host/scenario_runner.h"
 
+#include <cstdio>
 #include <fstream>
 #include <set>
 
+#include "flight_log.h"
 #include "host/control_names.h"
 #include "host/mouse_list.h"
+#include "host/panel_snapshot.h"
 #include "host/scenario_errors.h"
 
 namespace host {
@@ -73,6 +76,7 @@ void ScenarioRunner::run_frame() {
   panel_->run_frame();
   if (trace_) trace_->write_frame(*panel_, clock_, log_.since_frame());
   log_.frame_written();
+  if (frame_observer_) frame_observer_();
 }
 
 void ScenarioRunner::run_frames(int64_t count) {
@@ -175,6 +179,39 @@ struct ScenarioRunner::Executor {
     if (failure) {
       throw ExpectationFailed(
           line, *failure + " (still after waiting " + std::to_string(max_frames) + " frames)");
+    }
+  }
+  void operator()(const scenario::Motion& c) {
+    if (c.on) {
+      r.motion_.motion_on();
+    } else {
+      r.motion_.motion_off();
+    }
+  }
+  void operator()(const scenario::Takeoff& c) {
+    r.motion_.take_off(c.cruise_alt_ft, c.cruise_tas_kt);
+  }
+  void operator()(const scenario::WindLayer& c) {
+    r.motion_.add_wind_layer(c.alt_ft, flight::Wind{c.from_true_deg, c.speed_kt});
+  }
+  void operator()(const scenario::Snapshot& c) {
+    r.ensure_placed(line);
+    const std::filesystem::path folder =
+        r.options_.output_folder.empty() ? r.options_.working_folder : r.options_.output_folder;
+    try {
+      write_panel_snapshot(folder / c.name, *r.panel_, r.clock_.time_s());
+    } catch (const std::exception& error) {
+      throw ScenarioError(line, error.what());
+    }
+  }
+  void operator()(const scenario::ExpectNear& c) {
+    const double away_nm = flight::distance_nm(r.aircraft_.lat_deg, r.aircraft_.lon_east_deg,
+                                               c.lat_deg, c.lon_east_deg);
+    if (away_nm > c.within_nm) {
+      char text[160];
+      std::snprintf(text, sizeof text, "expected near %.6f %.6f within %.2f NM got %.2f NM away",
+                    c.lat_deg, c.lon_east_deg, c.within_nm, away_nm);
+      throw ExpectationFailed(line, text);
     }
   }
   void operator()(const scenario::Expectation& c) {

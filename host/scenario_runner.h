@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "host/activity_log.h"
 #include "host/aircraft.h"
+#include "host/aircraft_motion.h"
 #include "host/expectation_checker.h"
 #include "host/host_variables.h"
 #include "host/module_loader.h"
@@ -29,6 +31,7 @@ struct RunOptions {
   std::filesystem::path scenario_folder;  // `copy` paths are relative to it
   std::filesystem::path working_folder;   // the module's current folder, already made current
   std::optional<std::filesystem::path> trace_path;
+  std::filesystem::path output_folder;  // where `snapshot` writes; empty: the working folder
 };
 
 enum class RunStatus { passed = 0, expectation_failed = 1, scenario_error = 2 };
@@ -53,6 +56,11 @@ class ScenarioRunner {
   // For the tests and a later flight model.
   Aircraft& aircraft() { return aircraft_; }
   const Panel& panel() const { return *panel_; }
+  const AircraftMotion& motion() const { return motion_; }
+  const SimClock& clock() const { return clock_; }
+  // Called after every frame (a whole flight's log watches the panel this way); an exception it
+  // throws ends the run and leaves `run`.
+  void set_frame_observer(std::function<void()> observer) { frame_observer_ = std::move(observer); }
   bool sound_library_loaded() const { return sound_.loaded(); }
 
  private:
@@ -69,6 +77,7 @@ class ScenarioRunner {
   SoundLink sound_;  // loaded before the module, released after it
   std::unique_ptr<ModuleLoader> module_;
   Aircraft aircraft_;
+  AircraftMotion motion_{aircraft_};
   SimClock clock_;
   HostVariables variables_{aircraft_, clock_};
   std::unique_ptr<Panel> panel_;
@@ -76,6 +85,7 @@ class ScenarioRunner {
   ExpectationChecker checker_;
   std::vector<std::string> gauge_names_ = {"INS", "INS_UPDATE", "ALIGN"};
   bool finished_ = false;
+  std::function<void()> frame_observer_;
 };
 
 }  // namespace host

@@ -86,7 +86,7 @@ TEST(HostVariables, RawPinHoldsUntilTheConditionIsSetAgain) {
 TEST(HostVariables, PowerAndSwitchesDefaultOff) {
   Rig rig;
   for (uint32_t token : {364u, 566u, 103u, 106u}) EXPECT_EQ(rig.read(token), 0.0) << token;
-  EXPECT_FALSE(rig.variables.set_condition("altitude", 1.0));
+  EXPECT_FALSE(rig.variables.set_condition("flaps", 1.0));
 }
 
 }  // namespace

@@ -1,0 +1,402 @@
+#include "host/fly_command.h"
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
+
+#include "flight_log.h"
+#include "flight_outputs.h"
+#include "flight_plan.h"
+#include "host/control_names.h"
+#include "host/scenario_parser.h"
+#include "host/scenario_runner.h"
+#include "host/sound_link.h"
+#include "host/working_folder.h"
+
+namespace host {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double RAD_PER_DEG = 3.141592653589793 / 180.0;
+constexpr double DEFAULT_CRUISE_ALT_FT = 35000.0;
+constexpr double LAST_WAYPOINT_NM = 0.5;  // where HOLD releases in MAN
+constexpr double TRACK_SAMPLE_S = 1.0;
+constexpr double CDU_PRINT_DELAY_S = 1.0;
+
+// A flight that has to stop, with the reason; `refused` when it never left the ground because
+// the INS could not take the plan.
+struct FlightStopped : std::runtime_error {
+  FlightStopped(const std::string& reason, bool refused_before_flight)
+      : std::runtime_error(reason), refused(refused_before_flight) {}
+  bool refused;
+};
+
+std::string fixed(double value, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+std::string two_digits(std::size_t number) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%02zu", number);
+  return text;
+}
+
+double initial_course_true_deg(const flight::PlanWaypoint& a, const flight::PlanWaypoint& b) {
+  const double lat1 = a.lat_deg * RAD_PER_DEG, lat2 = b.lat_deg * RAD_PER_DEG;
+  const double dlon = (b.lon_east_deg - a.lon_east_deg) * RAD_PER_DEG;
+  const double y = std::sin(dlon) * std::cos(lat2);
+  const double x =
+      std::cos(lat1) * std::sin(lat2) - std::sin(lat1) * std::cos(lat2) * std::cos(dlon);
+  return flight::wrap_360_deg(std::atan2(y, x) / RAD_PER_DEG);
+}
+
+// The scenario that flies the plan, as a crew would: every step a line a reader can follow.
+std::string flight_scenario(const FlyOptions& o, const flight::FlightPlan& plan,
+                            const std::string& plan_copy, double cruise_alt_ft) {
+  const flight::PlanWaypoint& departure = plan.waypoints.front();
+  const flight::PlanWaypoint& last = plan.waypoints.back();
+  const double runway_true_deg = initial_course_true_deg(departure, plan.waypoints[1]);
+  double route_nm = 0.0;
+  for (std::size_t i = 0; i + 1 < plan.waypoints.size(); ++i) {
+    const auto& a = plan.waypoints[i];
+    const auto& b = plan.waypoints[i + 1];
+    route_nm += flight::distance_nm(a.lat_deg, a.lon_east_deg, b.lat_deg, b.lon_east_deg);
+  }
+  // Generous: the slowest ground speed the wind allows, twice over, and an hour.
+  double worst_wind_kt = o.wind.speed_kt;
+  for (const FlyWindLayer& layer : o.wind_layers)
+    worst_wind_kt = std::max(worst_wind_kt, layer.wind.speed_kt);
+  const double slowest_kt = std::max(60.0, o.cruise_tas_kt - worst_wind_kt);
+  const double max_h = std::ceil(2.0 * route_nm / slowest_kt + 1.0);
+  const std::string last_number = two_digits(plan.waypoints.size());
+
+  std::ostringstream s;
+  s << "# The flight of " << plan_copy << " as `ins-host fly` flew it; `ins-host run` on this\n"
+    << "# file flies it again, frame for frame.\n"
+    << "fps " << o.fps << "\n"
+    << "copy \"" << plan_copy << "\" PLAN.PLN\n"
+    << "\n# On the ground at the departure, " << departure.ident << ", facing the first leg.\n"
+    << "set lat " << fixed(departure.lat_deg, 9) << "\n"
+    << "set lon " << fixed(departure.lon_east_deg, 9) << "\n"
+    << "set magvar " << fixed(o.magvar_east_deg, 3) << "\n"
+    << "set heading " << fixed(flight::wrap_360_deg(runway_true_deg - o.magvar_east_deg), 6) << "\n"
+    << "set wind_dir " << fixed(o.wind.from_true_deg, 3) << "\n"
+    << "set wind_speed " << fixed(o.wind.speed_kt, 3) << "\n";
+  for (const FlyWindLayer& layer : o.wind_layers) {
+    s << "wind " << fixed(layer.alt_ft, 0) << " " << fixed(layer.wind.from_true_deg, 3) << " "
+      << fixed(layer.wind.speed_kt, 3) << "\n";
+  }
+  s << "\n# Power on, import the plan through the hidden spot, align.\n"
+    << "set battery 1\nset main_power 1\n"
+    << "wait 2s  # the INS takes the present position before the import writes it as waypoint 0\n"
+    << "click INS PLAN\nwait 1s\n"
+    << "expect file WAYPOINTS.DAT lines 100\n"
+    << "click ALIGN CW\nwait 0.5s\nclick ALIGN CW\n"
+    << "wait until visible ALIGN ready_nav yes max 5m\n"
+    << "click ALIGN CW\nwait 0.5s\n"
+    << "\n# Distance and time on the CDU; the first leg: TO 01, the departure.\n"
+    << "click INS SEL_CW\nwait 0.5s\nclick INS SEL_CW\nwait 0.5s\n"
+    << "click INS WYPT_CHG\nwait 1s\n"
+    << "expect text INS to \"01\"\n"
+    << "\n# Take-off, autopilot heading mode, HOLD in AUTO once airborne.\n"
+    << "takeoff " << fixed(cruise_alt_ft, 0) << " " << fixed(o.cruise_tas_kt, 1) << "\n"
+    << "wait 55s\n"
+    << "set ap_master 1\nset ap_heading 1\n"
+    << "click INS AUTO\nwait 0.5s\n"
+    << "click INS HOLD\nwait 1s\n"
+    << "expect visible INS hold_lit yes\n"
+    << "\n# On through every leg; on the final leg, MAN, so HOLD releases at the last waypoint.\n"
+    << "wait until text INS to \"" << last_number << "\" max " << fixed(max_h, 0) << "h\n"
+    << "click INS MAN\n"
+    << "wait until visible INS hold_lit no max 2h\n"
+    << "expect near " << fixed(last.lat_deg, 9) << " " << fixed(last.lon_east_deg, 9) << " "
+    << fixed(LAST_WAYPOINT_NM, 1) << "\n"
+    << "snapshot panel-at-end.svg\n"
+    << "\n# The crew flies on by hand over the waypoint.\n"
+    << "wait 10s\n";
+  return s.str();
+}
+
+// Checks the waypoint file the import wrote against the plan: line n (1..N) must hold plan
+// waypoint n - 1 (radians, longitude west-positive, single precision).
+void check_import(const fs::path& waypoint_file, const flight::FlightPlan& plan) {
+  const auto lines = read_text_lines(waypoint_file);
+  if (!lines) throw FlightStopped("the INS wrote no waypoint file when importing the plan", true);
+  for (std::size_t i = 0; i < plan.waypoints.size(); ++i) {
+    const flight::PlanWaypoint& wp = plan.waypoints[i];
+    const std::size_t number = i + 1;
+    bool found = false;
+    double lat_rad = 0.0, lon_west_rad = 0.0;
+    for (const std::string& line : *lines) {
+      std::istringstream in(line);
+      long n = -1;
+      double la = 0.0, lo = 0.0;
+      if (in >> n >> la >> lo && n == static_cast<long>(number))
+        found = true, lat_rad = la, lon_west_rad = lo;
+    }
+    const double tolerance_rad = 1e-6;  // single precision of a radian value, with margin
+    const double dlon =
+        std::remainder(-lon_west_rad - wp.lon_east_deg * RAD_PER_DEG, 2.0 * 3.141592653589793);
+    if (!found || std::abs(lat_rad - wp.lat_deg * RAD_PER_DEG) > tolerance_rad ||
+        std::abs(dlon) > tolerance_rad) {
+      throw FlightStopped("the INS did not import the plan's positions: its waypoint " +
+                              two_digits(number) + " should be " + wp.ident + " (plan line " +
+                              std::to_string(wp.line) + ") but the waypoint file " +
+                              (found ? "holds another position" : "has no such line"),
+                          true);
+    }
+  }
+}
+
+// Watches the panel every frame: the track, the legs, the CDU at each leg change, and HOLD.
+class FlightWatch {
+ public:
+  FlightWatch(ScenarioRunner& runner, const flight::FlightPlan& plan, const fs::path& workdir,
+              bool quiet)
+      : runner_(runner),
+        plan_(plan),
+        workdir_(workdir),
+        quiet_(quiet),
+        log_(plan, TRACK_SAMPLE_S) {}
+
+  void operator()() {
+    const Panel& panel = runner_.panel();
+    const PlacedGauge* ins = panel.find("INS");
+    if (ins == nullptr) return;
+    const int to = to_number(panel, *ins);
+    const bool hold = shown(panel, *ins, "hold_lit");
+    const Aircraft& a = runner_.aircraft();
+    flight::TrackPoint p;
+    p.time_s = runner_.clock().time_s();
+    p.lat_deg = a.lat_deg;
+    p.lon_east_deg = a.lon_east_deg;
+    p.alt_ft = a.alt_ft;
+    p.gs_kt = a.gs_kt;
+    p.tas_kt = a.tas_kt;
+    p.heading_true_deg = flight::wrap_360_deg(a.heading_mag_deg + a.magvar_east_deg);
+    p.track_true_deg = runner_.motion().model().state().track_true_deg;
+    p.to_waypoint = to;
+    p.hold = hold;
+    last_ = p;
+
+    if (to == 1 && !import_checked_) {
+      import_checked_ = true;
+      check_import(workdir_ / "WAYPOINTS.DAT", plan_);
+      if (!quiet_)
+        std::cout << "plan imported: waypoints 01 to " << two_digits(plan_.waypoints.size())
+                  << "\n";
+    }
+    if (!runner_.motion().on()) return;  // the track starts at the take-off
+    if (!started_) {
+      started_ = true;
+      if (!quiet_) std::cout << "\n" << flight::FlightLog::table_header() << "\n";
+    }
+    const int previous_to = last_to_;
+    const bool changed = log_.record(p);
+    last_to_ = to;
+    if (hold) engaged_ = true;
+    if (changed && !quiet_) {
+      const int finished = log_.leg_index_for(previous_to);
+      if (finished >= 0)
+        std::cout << flight::FlightLog::table_row(log_.legs()[static_cast<std::size_t>(finished)])
+                  << "\n";
+      cdu_due_s_ = p.time_s + CDU_PRINT_DELAY_S;
+    }
+    // The new leg shows a frame or two after the change (the INS loads it in its next cycle).
+    if (cdu_due_s_ >= 0.0 && p.time_s >= cdu_due_s_) {
+      cdu_due_s_ = -1.0;
+      std::cout << "        CDU  " << windows(panel, *ins) << "\n";
+    }
+    const bool man = shown(panel, *ins, "man");
+    if (engaged_ && !hold && !man) {
+      throw FlightStopped("HOLD dropped at " + fixed(p.time_s / 60.0, 1) + " min, TO " +
+                              two_digits(static_cast<std::size_t>(to)) + ", " +
+                              fixed(p.lat_deg, 4) + " " + fixed(p.lon_east_deg, 4) +
+                              ", before the final leg",
+                          false);
+    }
+    if (engaged_ && !hold && man && to != static_cast<int>(plan_.waypoints.size())) {
+      throw FlightStopped("HOLD released in MAN before the last waypoint (TO " +
+                              two_digits(static_cast<std::size_t>(to)) + ")",
+                          false);
+    }
+  }
+
+  flight::FlightLog& log() { return log_; }
+  const flight::TrackPoint& last() const { return last_; }
+  bool started() const { return started_; }
+  int final_to() const { return last_to_; }
+
+ private:
+  static const ElementHeader* element(const PlacedGauge& gauge, std::string_view name) {
+    const auto index = element_index(gauge.name, name);
+    return index ? Panel::element_at(*gauge.header, *index) : nullptr;
+  }
+  static bool shown(const Panel&, const PlacedGauge& gauge, std::string_view name) {
+    const ElementHeader* e = element(gauge, name);
+    return e != nullptr && Panel::visible(*e);
+  }
+  static int to_number(const Panel& panel, const PlacedGauge& gauge) {
+    const ElementHeader* e = element(gauge, "to");
+    if (e == nullptr) return -1;
+    const std::string text = panel.text_of(*e);
+    int number = -1;
+    if (std::sscanf(text.c_str(), "%3d", &number) != 1) return -1;
+    return number;
+  }
+  static std::string windows(const Panel& panel, const PlacedGauge& gauge) {
+    std::string line;
+    for (const char* name : {"from", "to", "left", "N", "S", "right", "E", "W"}) {
+      const ElementHeader* e = element(gauge, name);
+      line += std::string(name) + " [" + (e != nullptr ? panel.text_of(*e) : "?") + "]  ";
+    }
+    return line;
+  }
+
+  ScenarioRunner& runner_;
+  const flight::FlightPlan& plan_;
+  fs::path workdir_;
+  bool quiet_;
+  flight::FlightLog log_;
+  flight::TrackPoint last_;
+  bool import_checked_ = false;
+  bool started_ = false;
+  bool engaged_ = false;
+  int last_to_ = -1;
+  double cdu_due_s_ = -1.0;
+};
+
+}  // namespace
+
+int fly(const FlyOptions& o) {
+  flight::FlightPlan plan;
+  try {
+    plan = flight::read_flight_plan(o.plan);
+  } catch (const flight::PlanError& error) {
+    std::cerr << "plan refused, nothing flown: " << error.what() << "\n";
+    return 2;
+  }
+  const double cruise_alt_ft = o.cruise_alt_ft > 0.0          ? o.cruise_alt_ft
+                               : plan.cruise_alt_ft >= 1000.0 ? plan.cruise_alt_ft
+                                                              : DEFAULT_CRUISE_ALT_FT;
+
+  const fs::path output =
+      fs::absolute(o.output.empty() ? fs::path("fly-output") / o.plan.stem() : o.output);
+  const std::string plan_copy = o.plan.filename().string();
+  const std::string scenario_name = o.plan.stem().string() + ".scn";
+  std::string scenario_text;
+  try {
+    fs::create_directories(output);
+    fs::copy_file(o.plan, output / plan_copy, fs::copy_options::overwrite_existing);
+    scenario_text = flight_scenario(o, plan, plan_copy, cruise_alt_ft);
+    std::ofstream(output / scenario_name, std::ios::binary) << scenario_text;
+  } catch (const std::exception& error) {
+    std::cerr << "cannot prepare the output folder " << output.string() << ": " << error.what()
+              << "\n";
+    return 2;
+  }
+  const scenario::ParseResult parsed = scenario::parse_scenario(scenario_text);
+  if (parsed.error) {
+    std::cerr << (output / scenario_name).string() << ":" << parsed.error->line << ": "
+              << parsed.error->message << "\n";
+    return 2;
+  }
+
+  std::cout << "flying " << o.plan.string() << " (" << plan.waypoints.size() << " waypoints, "
+            << (plan.syntax == flight::PlanSyntax::Xml ? "XML" : "key=value") << " form), FL"
+            << fixed(cruise_alt_ft / 100.0, 0) << " at " << fixed(o.cruise_tas_kt, 0)
+            << " kt TAS, wind " << fixed(o.wind.from_true_deg, 0) << "/"
+            << fixed(o.wind.speed_kt, 0) << " kt" << (o.wind_layers.empty() ? "" : " with layers")
+            << ", " << o.fps << " frames a second\n";
+
+  const fs::path program = program_folder();
+  RunOptions options;
+  options.module_path = o.module.empty() ? program / "INS.so" : fs::absolute(o.module);
+  options.sound_library = program / "GaugeSound.so";
+  options.assets_folder = program / "assets";
+  options.scenario_folder = output;
+  options.output_folder = output;
+
+  int status = 0;
+  std::string reason;
+  std::optional<FlightWatch> watch_storage;
+  flight::FlightLog* log = nullptr;
+  std::vector<flight::TrackPoint> track;
+  try {
+    WorkingFolder folder(std::nullopt, false);
+    options.working_folder = folder.path();
+    ScenarioRunner runner(options);
+    FlightWatch& watch = watch_storage.emplace(runner, plan, folder.path(), o.quiet);
+    runner.set_frame_observer([&watch] { watch(); });
+    RunOutcome outcome;
+    try {
+      outcome = runner.run(parsed.commands);
+    } catch (const FlightStopped& stopped) {
+      status = stopped.refused ? 2 : 1;
+      reason = stopped.what();
+    }
+    if (status == 0 && outcome.status != RunStatus::passed) {
+      status = outcome.status == RunStatus::scenario_error ? 2 : 1;
+      reason = (output / scenario_name).string() + ":" + std::to_string(outcome.line) + ": " +
+               outcome.message;
+    }
+    log = &watch.log();
+    log->finish(watch.last());
+    if (status == 0 && watch.final_to() != static_cast<int>(plan.waypoints.size())) {
+      status = 1;
+      reason = "the INS never made the last waypoint the TO waypoint";
+    }
+  } catch (const std::exception& error) {
+    std::cerr << "the flight could not start: " << error.what() << "\n";
+    return 2;
+  }
+
+  if (status == 2) {
+    std::cerr << "plan refused, nothing flown: " << reason << "\n";
+    return status;
+  }
+  const double last_nm = log->closest_nm(plan.waypoints.size() - 1);
+  if (status == 0 && last_nm > LAST_WAYPOINT_NM) {
+    status = 1;
+    reason = "the last waypoint was passed at " + fixed(last_nm, 2) + " NM, not within " +
+             fixed(LAST_WAYPOINT_NM, 1);
+  }
+
+  std::cout << "\n" << flight::FlightLog::table_header() << "\n";
+  for (const flight::LegRecord& leg : log->legs()) {
+    if (leg.flown || leg.to_number == static_cast<int>(plan.waypoints.size()))
+      std::cout << flight::FlightLog::table_row(leg) << "\n";
+  }
+  try {
+    flight::write_track_csv(output / "track.csv", log->track());
+    flight::write_track_gpx(output / "track.gpx", log->track(),
+                            plan.title.empty() ? plan_copy : plan.title);
+    flight::write_plan_gpx(output / "plan.gpx", plan);
+    flight::write_map_svg(output / "map.svg", plan, log->track());
+  } catch (const std::exception& error) {
+    std::cerr << error.what() << "\n";
+    if (status == 0) status = 1, reason = "the outputs could not be written";
+  }
+  const double flown_s = log->track().empty() ? 0.0 : log->track().back().time_s;
+  std::cout << "\nsimulated time " << fixed(flown_s / 3600.0, 2) << " h; outputs in "
+            << output.string() << ":\n"
+            << "  track.csv, track.gpx (flown track), plan.gpx (plan waypoints), map.svg (map),\n"
+            << "  panel-at-end.svg (the panel), " << scenario_name << " (replay with: ins-host run "
+            << (output / scenario_name).string() << ")\n";
+  if (status == 0) {
+    std::cout << "reached the last waypoint, " << plan.waypoints.back().ident << ", at "
+              << fixed(last_nm, 2) << " NM; HOLD released there in MAN\n";
+  } else {
+    std::cerr << (status == 2 ? "plan refused: " : "flight failed: ") << reason << "\n";
+  }
+  return status;
+}
+
+}  // namespace host
