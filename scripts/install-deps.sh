@@ -10,7 +10,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev libcpp-httplib-dev libgeographiclib-dev
   libsdl2-dev sox
   librsvg2-bin imagemagick fonts-dseg
-  valgrind
+  valgrind python3
 )
 
 sudo_cmd=()
