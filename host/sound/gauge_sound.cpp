@@ -166,13 +166,13 @@ class SoundLibrary {
       return cached->second;
     }
 
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec wav_format{};
     Uint8* wav_bytes = nullptr;
     Uint32 wav_length = 0;
-    if (SDL_LoadWAV(key.c_str(), &spec, &wav_bytes, &wav_length) == nullptr) return nullptr;
+    if (SDL_LoadWAV(key.c_str(), &wav_format, &wav_bytes, &wav_length) == nullptr) return nullptr;
 
     SDL_AudioCVT cvt{};
-    if (SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, OUTPUT_FORMAT,
+    if (SDL_BuildAudioCVT(&cvt, wav_format.format, wav_format.channels, wav_format.freq, OUTPUT_FORMAT,
                           OUTPUT_CHANNELS, OUTPUT_RATE_HZ) < 0 ||
         wav_length >
             static_cast<Uint32>(std::numeric_limits<int>::max() / std::max(cvt.len_mult, 1))) {
