@@ -99,6 +99,9 @@ std::optional<int64_t> as_integer(std::string_view text) {
     base = 16;
     text.remove_prefix(2);
   }
+  // One sign at most, before any 0x: from_chars would take a second '-' ("--5", "0x-5"), and
+  // negating its most negative value overflows.
+  if (text.starts_with('-')) return {};
   int64_t value = 0;
   const char* end = text.data() + text.size();
   auto [ptr, error] = std::from_chars(text.data(), end, value, base);

@@ -111,6 +111,12 @@ TEST(ScenarioParser, WrongWordsAreReportedWithTheirLine) {
       {"wait until text INS left \"X\" max soon\n", 1, "\"soon\""},
       {"expect event 0x101FA\n", 1, "event ID VALUE"},
       {"var 71 x\n", 1, "\"x\""},
+      // One sign at most, and none after 0x; the most negative 64-bit value with a second sign
+      // must be refused, not negated.
+      {"frames --5\n", 1, "\"--5\""},
+      {"var 0x-1 0\n", 1, "\"0x-1\""},
+      {"fps --9223372036854775808\n", 1, "\"--9223372036854775808\""},
+      {"expect event 1 --9223372036854775808\n", 1, "\"--9223372036854775808\""},
   };
   for (const Case& c : cases) {
     const ParseResult result = parse_scenario(c.text);
