@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -56,7 +57,9 @@ bool parse_double(const std::string& text, double& value) {
   if (*first == '+') ++first;
   const char* last = t.data() + t.size();
   auto [end, error] = std::from_chars(first, last, value);
-  return error == std::errc{} && end == last;
+  // from_chars also reads "nan" and "inf", which no plan means as a position or an altitude
+  // (and NaN would pass every range check).
+  return error == std::errc{} && end == last && std::isfinite(value);
 }
 
 // "LAT,LON[,ALT]" as a WorldPosition or a key=value pair of fields.

@@ -45,6 +45,37 @@ TEST(PlanCoordinates, ReadTheWaysPlansWriteThem) {
   EXPECT_FALSE(flight::parse_coordinate("E12* 0.00'", true, degrees));  // a longitude letter
 }
 
+// Decimal degrees are read by from_chars, which also takes "nan" and "inf": NaN passes every
+// range check, so without care a plan could place a waypoint nowhere.
+TEST(PlanCoordinates, NotANumberAndInfinityAreRefused) {
+  for (const char* bad : {"nan", "-nan", "+nan", "NAN", "-NaN(1)", "inf", "-inf", "+infinity"}) {
+    for (const bool is_latitude : {true, false}) {
+      double degrees = 7.0;
+      EXPECT_FALSE(flight::parse_coordinate(bad, is_latitude, degrees)) << bad;
+      EXPECT_EQ(degrees, 7.0) << bad;
+    }
+  }
+  const std::string nan_position =
+      "<FlightPlan.FlightPlan>\n"
+      "<ATCWaypoint id=\"A\"><WorldPosition>-nan,5</WorldPosition></ATCWaypoint>\n"
+      "<ATCWaypoint id=\"B\"><WorldPosition>1,2</WorldPosition></ATCWaypoint>\n";
+  try {
+    flight::parse_flight_plan(nan_position, "nan.PLN");
+    ADD_FAILURE() << "a plan with a NaN position was accepted";
+  } catch (const flight::PlanError& error) {
+    EXPECT_NE(std::string(error.what()).find("nan.PLN:2: the position \"-nan,5\""),
+              std::string::npos)
+        << error.what();
+  }
+  // An infinite cruising altitude is unreadable, so the plan gives none.
+  const flight::FlightPlan plan = flight::parse_flight_plan(
+      "<CruisingAlt>inf</CruisingAlt>\n"
+      "<ATCWaypoint><WorldPosition>1,5</WorldPosition></ATCWaypoint>\n"
+      "<ATCWaypoint><WorldPosition>1,2</WorldPosition></ATCWaypoint>\n",
+      "inf.PLN");
+  EXPECT_EQ(plan.cruise_alt_ft, 0.0);
+}
+
 TEST(PlanReader, BundledPlansInBothSyntaxes) {
   const flight::FlightPlan xml =
       flight::read_flight_plan(SOURCE_DIR / "examples/EINN-BIKF-oceanic.PLN");
