@@ -58,7 +58,7 @@ struct ElementHeader {
   uint32_t image_flags;  // IMAGE_* bits; the module changes only IMAGE_HIDDEN
   int32_t x;             // position of the element's top left corner, gauge pixels
   int32_t y;
-  int32_t width;   // bitmap size, or the text box of a text element
+  int32_t width;  // bitmap size, or the text box of a text element
   int32_t height;
   uint32_t bitmap_id;    // first bitmap (icons: image k is bitmap_id + k); 0 for text
   uint32_t image_count;  // icons: number of images; 1 for every other image element
@@ -137,12 +137,13 @@ using GaugePhaseRoutine = void (*)();
 using ModuleRoutine = void (*)();
 
 constexpr uint32_t GAUGE_HEADER_VERSION = 800;
-constexpr uint32_t GAUGE_PHASE_ROUTINES = 7;  // query, install, initialize, update, generate, draw, kill
+constexpr uint32_t GAUGE_PHASE_ROUTINES =
+    7;  // query, install, initialize, update, generate, draw, kill
 
 struct GaugeHeader {
   uint32_t header_version;  // GAUGE_HEADER_VERSION
   const char* name;
-  ElementHeader* elements;  // first element of the chain
+  ElementHeader* elements;                                 // first element of the chain
   GaugePhaseRoutine phase_routines[GAUGE_PHASE_ROUTINES];  // all absent in this module
   void* reserved1;
   uint32_t width_mm;
@@ -171,7 +172,7 @@ struct ModuleLinkage {
   ModuleRoutine module_deinit;
   uint32_t flags;
   uint32_t priority;
-  uint32_t version;  // MODULE_VERSION
+  uint32_t version;                             // MODULE_VERSION
   GaugeHeader* gauges[MODULE_GAUGE_COUNT + 1];  // in panel order, null-terminated
 };
 

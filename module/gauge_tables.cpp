@@ -19,15 +19,16 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // Element builders. Flags are given as at load; the cycles change only the hidden bit.
 // ---------------------------------------------------------------------------------------------
-constexpr uint32_t OPAQUE_ERASE = IMAGE_USE_TRANSPARENCY | IMAGE_USE_ERASE;        // 0x3
+constexpr uint32_t OPAQUE_ERASE = IMAGE_USE_TRANSPARENCY | IMAGE_USE_ERASE;               // 0x3
 constexpr uint32_t BRIGHT = IMAGE_USE_TRANSPARENCY | IMAGE_USE_ERASE | IMAGE_USE_BRIGHT;  // 0x7
-constexpr uint32_t TEXT_FLAGS = IMAGE_USE_ERASE | IMAGE_USE_BRIGHT;                  // 0x6
+constexpr uint32_t TEXT_FLAGS = IMAGE_USE_ERASE | IMAGE_USE_BRIGHT;                       // 0x6
 
 constexpr const char* DISPLAY_FONT = "Quartz";
 constexpr int32_t DISPLAY_FONT_WEIGHT = 500;
 constexpr uint32_t DISPLAY_CHARSET = 1;
 constexpr uint32_t DISPLAY_AMBER = 0x3CB9FA;
-constexpr uint32_t DISPLAY_DRAW_FLAGS = TEXT_CENTER_HORIZONTAL | TEXT_CENTER_VERTICAL | TEXT_SINGLE_LINE;
+constexpr uint32_t DISPLAY_DRAW_FLAGS =
+    TEXT_CENTER_HORIZONTAL | TEXT_CENTER_VERTICAL | TEXT_SINGLE_LINE;
 
 constexpr ElementHeader static_image(uint32_t bitmap, int32_t x, int32_t y, int32_t w, int32_t h,
                                      uint32_t flags) {
@@ -98,28 +99,28 @@ constexpr uint32_t HIDDEN = IMAGE_HIDDEN;
 constexpr ElementHeader digit_pressed_image(int d) {
   const int column = (d - 1) % 3;
   const int row = (d - 1) / 3;
-  return icon(4135 + 3 * static_cast<uint32_t>(d - 1), 1, 225 + 49 * column, 125 + 47 * row, 39,
-              39, HIDDEN | OPAQUE_ERASE);
+  return icon(4135 + 3 * static_cast<uint32_t>(d - 1), 1, 225 + 49 * column, 125 + 47 * row, 39, 39,
+              HIDDEN | OPAQUE_ERASE);
 }
 
 // ---------------------------------------------------------------------------------------------
 // The INS (CDU) chain, in drawing order.
 // ---------------------------------------------------------------------------------------------
 constexpr std::array<ElementHeader, INS_ELEMENT_COUNT> INS_CHAIN_AT_LOAD = {
-    static_image(4096, 0, 0, 400, 308, OPAQUE_ERASE),            // 0 face
-    icon(4099, 1, 38, 72, 39, 39, HIDDEN | BRIGHT),              // 1 HOLD lit
-    icon(4102, 1, 275, 71, 38, 40, HIDDEN | BRIGHT),             // 2 BAT lit
-    icon(4105, 1, 324, 71, 38, 40, HIDDEN | BRIGHT),             // 3 ALERT lit
-    icon(4108, 1, 38, 72, 39, 39, HIDDEN | OPAQUE_ERASE),        // 4 HOLD pressed
-    icon(4111, 1, 84, 71, 38, 40, HIDDEN | OPAQUE_ERASE),        // 5 SET pressed
-    icon(4114, 1, 84, 71, 38, 40, HIDDEN | BRIGHT),              // 6 SET lit
-    icon(4117, 1, 148, 72, 55, 39, HIDDEN | OPAQUE_ERASE),       // 7 INSERT pressed
-    icon(4120, 1, 227, 71, 38, 40, HIDDEN | OPAQUE_ERASE),       // 8 LAST WPT pressed
-    icon(4123, 1, 227, 71, 38, 40, HIDDEN | BRIGHT),             // 9 LAST WPT lit
-    icon(4126, 1, 174, 175, 39, 39, HIDDEN | OPAQUE_ERASE),      // 10 WYPT CHG pressed
-    icon(4129, 1, 285, 266, 55, 39, HIDDEN | OPAQUE_ERASE),      // 11 CLEAR pressed
-    icon(4132, 1, 225, 266, 39, 39, HIDDEN | OPAQUE_ERASE),      // 12 key 0 pressed
-    digit_pressed_image(1),                                      // 13..21 keys 1..9 pressed
+    static_image(4096, 0, 0, 400, 308, OPAQUE_ERASE),        // 0 face
+    icon(4099, 1, 38, 72, 39, 39, HIDDEN | BRIGHT),          // 1 HOLD lit
+    icon(4102, 1, 275, 71, 38, 40, HIDDEN | BRIGHT),         // 2 BAT lit
+    icon(4105, 1, 324, 71, 38, 40, HIDDEN | BRIGHT),         // 3 ALERT lit
+    icon(4108, 1, 38, 72, 39, 39, HIDDEN | OPAQUE_ERASE),    // 4 HOLD pressed
+    icon(4111, 1, 84, 71, 38, 40, HIDDEN | OPAQUE_ERASE),    // 5 SET pressed
+    icon(4114, 1, 84, 71, 38, 40, HIDDEN | BRIGHT),          // 6 SET lit
+    icon(4117, 1, 148, 72, 55, 39, HIDDEN | OPAQUE_ERASE),   // 7 INSERT pressed
+    icon(4120, 1, 227, 71, 38, 40, HIDDEN | OPAQUE_ERASE),   // 8 LAST WPT pressed
+    icon(4123, 1, 227, 71, 38, 40, HIDDEN | BRIGHT),         // 9 LAST WPT lit
+    icon(4126, 1, 174, 175, 39, 39, HIDDEN | OPAQUE_ERASE),  // 10 WYPT CHG pressed
+    icon(4129, 1, 285, 266, 55, 39, HIDDEN | OPAQUE_ERASE),  // 11 CLEAR pressed
+    icon(4132, 1, 225, 266, 39, 39, HIDDEN | OPAQUE_ERASE),  // 12 key 0 pressed
+    digit_pressed_image(1),                                  // 13..21 keys 1..9 pressed
     digit_pressed_image(2),
     digit_pressed_image(3),
     digit_pressed_image(4),
@@ -129,28 +130,29 @@ constexpr std::array<ElementHeader, INS_ELEMENT_COUNT> INS_CHAIN_AT_LOAD = {
     digit_pressed_image(8),
     digit_pressed_image(9),
     icon(4162, 8, 35, 178, 97, 97, OPAQUE_ERASE, data_selector_knob_image),  // 22 knob
-    icon(4172, 1, 142, 255, 46, 53, HIDDEN | OPAQUE_ERASE),      // 23 switch at AUTO
-    icon(4175, 1, 142, 255, 46, 53, HIDDEN | OPAQUE_ERASE),      // 24 switch at MAN
-    text(10, 206, 24, 140, 36, right_display_text),              // 25
-    text(9, 40, 24, 126, 36, left_display_text),                 // 26
-    text(1, 344, 38, 15, 20, w_letter_text),                     // 27
-    text(1, 344, 21, 15, 20, e_letter_text),                     // 28
-    text(1, 169, 38, 15, 20, s_letter_text),                     // 29
-    text(1, 169, 21, 15, 20, n_letter_text),                     // 30
-    text(2, 178, 124, 28, 38, to_number_text),                   // 31
-    text(2, 151, 124, 28, 38, from_number_text),                 // 32
-    thumbwheel(56, 120, thumbwheel_tens_vertical),               // 33
-    thumbwheel(82, 120, thumbwheel_units_vertical),              // 34
+    icon(4172, 1, 142, 255, 46, 53, HIDDEN | OPAQUE_ERASE),                  // 23 switch at AUTO
+    icon(4175, 1, 142, 255, 46, 53, HIDDEN | OPAQUE_ERASE),                  // 24 switch at MAN
+    text(10, 206, 24, 140, 36, right_display_text),                          // 25
+    text(9, 40, 24, 126, 36, left_display_text),                             // 26
+    text(1, 344, 38, 15, 20, w_letter_text),                                 // 27
+    text(1, 344, 21, 15, 20, e_letter_text),                                 // 28
+    text(1, 169, 38, 15, 20, s_letter_text),                                 // 29
+    text(1, 169, 21, 15, 20, n_letter_text),                                 // 30
+    text(2, 178, 124, 28, 38, to_number_text),                               // 31
+    text(2, 151, 124, 28, 38, from_number_text),                             // 32
+    thumbwheel(56, 120, thumbwheel_tens_vertical),                           // 33
+    thumbwheel(82, 120, thumbwheel_units_vertical),                          // 34
 };
 
 constexpr std::array<ElementHeader, ALIGN_ELEMENT_COUNT> ALIGN_CHAIN_AT_LOAD = {
-    static_image(4185, 0, 0, 400, 102, OPAQUE_ERASE),                      // 0 face
-    icon(4188, 1, 293, 31, 39, 39, HIDDEN | BRIGHT),                       // 1 BAT lit
-    icon(4191, 1, 206, 31, 39, 39, HIDDEN | BRIGHT),                       // 2 READY NAV lit
-    icon(4194, 4, 63, 12, 77, 77, OPAQUE_ERASE, mode_knob_image),          // 3 mode knob
+    static_image(4185, 0, 0, 400, 102, OPAQUE_ERASE),              // 0 face
+    icon(4188, 1, 293, 31, 39, 39, HIDDEN | BRIGHT),               // 1 BAT lit
+    icon(4191, 1, 206, 31, 39, 39, HIDDEN | BRIGHT),               // 2 READY NAV lit
+    icon(4194, 4, 63, 12, 77, 77, OPAQUE_ERASE, mode_knob_image),  // 3 mode knob
 };
 
-constexpr ElementHeader UPDATE_IMAGE_AT_LOAD = static_image(4178, 0, 0, 10, 10, HIDDEN | OPAQUE_ERASE);
+constexpr ElementHeader UPDATE_IMAGE_AT_LOAD =
+    static_image(4178, 0, 0, 10, 10, HIDDEN | OPAQUE_ERASE);
 constexpr ElementHeader LARGE_ICON_AT_LOAD = static_image(4200, 0, 0, 19, 19, BRIGHT);
 constexpr ElementHeader SMALL_ICON_AT_LOAD = static_image(4203, 0, 0, 12, 12, BRIGHT);
 
@@ -186,8 +188,12 @@ constexpr MouseRow box(int32_t x, int32_t y, int32_t w, int32_t h, int32_t curso
 constexpr MouseRow event_box(int32_t size, uint32_t host_event) {
   return {MOUSE_BOX, 0, 0, size, size, CURSOR_HAND, 0, CLICK, host_event, nullptr};
 }
-constexpr MouseRow group_close() { return {MOUSE_GROUP_CLOSE, 0, 0, 0, 0, CURSOR_NONE, 0, 0, 0, nullptr}; }
-constexpr MouseRow list_end() { return {MOUSE_END, 0, 0, 0, 0, CURSOR_NONE, 0, 0, 0, nullptr}; }
+constexpr MouseRow group_close() {
+  return {MOUSE_GROUP_CLOSE, 0, 0, 0, 0, CURSOR_NONE, 0, 0, 0, nullptr};
+}
+constexpr MouseRow list_end() {
+  return {MOUSE_END, 0, 0, 0, 0, CURSOR_NONE, 0, 0, 0, nullptr};
+}
 
 constexpr int INS_MOUSE_BOX_COUNT = 26;
 MouseRow ins_mouse_rows[INS_MOUSE_BOX_COUNT + 3] = {
@@ -239,9 +245,12 @@ constexpr int ICON_ROW_COUNT = 6;
 using IconRows = std::array<MouseRow, ICON_ROW_COUNT>;
 
 constexpr IconRows icon_rows(int32_t size, int n) {
-  return {group_open(), group_open(0, 0, size, size),
-          event_box(size, FIRST_ICON_EVENT + static_cast<uint32_t>(n - 1)), group_close(),
-          group_close(), list_end()};
+  return {group_open(),
+          group_open(0, 0, size, size),
+          event_box(size, FIRST_ICON_EVENT + static_cast<uint32_t>(n - 1)),
+          group_close(),
+          group_close(),
+          list_end()};
 }
 
 template <int32_t SIZE>
@@ -292,8 +301,8 @@ bool build_gauges() {
   link_chain(ins_chain);
   link_chain(align_chain);
   gauges[GAUGE_INS] = gauge_record("INS", ins_chain.data(), ins_mouse_rows, ins_service);
-  gauges[GAUGE_INS_UPDATE] = gauge_record("INS_UPDATE", &ins_update_image, ins_update_mouse_rows,
-                                          ins_update_service);
+  gauges[GAUGE_INS_UPDATE] =
+      gauge_record("INS_UPDATE", &ins_update_image, ins_update_mouse_rows, ins_update_service);
   gauges[GAUGE_INS_ALT_UPDATE] = gauge_record("INS_ALT_UPDATE", &ins_alt_update_image,
                                               ins_alt_update_mouse_rows, ins_alt_update_service);
   gauges[GAUGE_ALIGN] = gauge_record("ALIGN", align_chain.data(), align_mouse_rows, align_service);
@@ -319,21 +328,30 @@ static_assert(GAUGE_FIRST_SMALL_ICON + ICON_COUNT == MODULE_GAUGE_COUNT);
 extern "C" {
 
 ModuleLinkage Linkage = {
-    MODULE_ID, do_nothing, do_nothing, 0, 0, MODULE_VERSION,
-    {&gauges[0],  &gauges[1],  &gauges[2],  &gauges[3],  &gauges[4],  &gauges[5],  &gauges[6],
-     &gauges[7],  &gauges[8],  &gauges[9],  &gauges[10], &gauges[11], &gauges[12], &gauges[13],
-     &gauges[14], &gauges[15], &gauges[16], &gauges[17], &gauges[18], &gauges[19], nullptr}};
+    MODULE_ID, do_nothing, do_nothing, 0, 0, MODULE_VERSION, {&gauges[0],  &gauges[1],  &gauges[2],
+                                                              &gauges[3],  &gauges[4],  &gauges[5],
+                                                              &gauges[6],  &gauges[7],  &gauges[8],
+                                                              &gauges[9],  &gauges[10], &gauges[11],
+                                                              &gauges[12], &gauges[13], &gauges[14],
+                                                              &gauges[15], &gauges[16], &gauges[17],
+                                                              &gauges[18], &gauges[19], nullptr}};
 
 ModuleImports ImportTable = {{PANEL_SERVICES_MODULE_ID, nullptr}, {0, nullptr}};
 
 }  // extern "C"
 
-ElementHeader* ins_elements() { return ins_chain.data(); }
-ElementHeader* align_elements() { return align_chain.data(); }
+ElementHeader* ins_elements() {
+  return ins_chain.data();
+}
+ElementHeader* align_elements() {
+  return align_chain.data();
+}
 
 void restore_load_time_element_flags() {
-  for (std::size_t i = 0; i < ins_chain.size(); ++i) ins_chain[i].image_flags = INS_CHAIN_AT_LOAD[i].image_flags;
-  for (std::size_t i = 0; i < align_chain.size(); ++i) align_chain[i].image_flags = ALIGN_CHAIN_AT_LOAD[i].image_flags;
+  for (std::size_t i = 0; i < ins_chain.size(); ++i)
+    ins_chain[i].image_flags = INS_CHAIN_AT_LOAD[i].image_flags;
+  for (std::size_t i = 0; i < align_chain.size(); ++i)
+    align_chain[i].image_flags = ALIGN_CHAIN_AT_LOAD[i].image_flags;
   ins_update_image.image_flags = UPDATE_IMAGE_AT_LOAD.image_flags;
   ins_alt_update_image.image_flags = UPDATE_IMAGE_AT_LOAD.image_flags;
   for (ElementHeader& image : large_icon_images) {

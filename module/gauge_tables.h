@@ -50,8 +50,8 @@ enum GaugeIndex : int {
   GAUGE_INS_UPDATE = 1,
   GAUGE_INS_ALT_UPDATE = 2,
   GAUGE_ALIGN = 3,
-  GAUGE_FIRST_LARGE_ICON = 4,  // "INSicon1024_01" .. "_08"
-  GAUGE_FIRST_SMALL_ICON = 12, // "INSicon_01" .. "_08"
+  GAUGE_FIRST_LARGE_ICON = 4,   // "INSicon1024_01" .. "_08"
+  GAUGE_FIRST_SMALL_ICON = 12,  // "INSicon_01" .. "_08"
 };
 
 // First element of the CDU's and the MSU's chains, for the cycles that show and hide images.

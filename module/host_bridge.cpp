@@ -30,7 +30,8 @@ ElementHeader* element_at_depth(ElementHeader* first, int depth) {
 }
 
 void show_element(ElementHeader* first, int depth) {
-  if (ElementHeader* element = element_at_depth(first, depth)) element->image_flags &= ~IMAGE_HIDDEN;
+  if (ElementHeader* element = element_at_depth(first, depth))
+    element->image_flags &= ~IMAGE_HIDDEN;
 }
 
 void hide_element(ElementHeader* first, int depth) {

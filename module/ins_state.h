@@ -16,25 +16,25 @@
 
 // The host variables the module reads, in the order the state keeps their records.
 enum HostVarIndex : int {
-  HV_LATITUDE,        // token 71: raw x 8.998425275459815e-6 gives degrees north
-  HV_LONGITUDE,       // token 72: 48-bit angle, east-positive
-  HV_GROUND_SPEED,    // token 832: metres per second
-  HV_AP_MASTER,       // token 103: first condition HOLD needs (0/1)
-  HV_AP_HEADING,      // token 106: second condition HOLD needs (0/1)
-  HV_MAGVAR,          // token 82: magnetic variation, degrees
-  HV_BATTERY,         // token 364: first power source (0/1)
-  HV_TICK,            // token 1: tick counter, 18 per second
-  HV_MAIN_POWER,      // token 566: second power source (0/1)
-  HV_WIND_SPEED,      // token 343: knots
-  HV_WIND_DIR,        // token 344: degrees true, the direction the wind blows from
-  HV_MACH,            // token 64: Mach x 20480
-  HV_OAT,             // token 341: outside air temperature, degrees Celsius
-  HV_HEADING,         // token 81: heading, degrees
+  HV_LATITUDE,      // token 71: raw x 8.998425275459815e-6 gives degrees north
+  HV_LONGITUDE,     // token 72: 48-bit angle, east-positive
+  HV_GROUND_SPEED,  // token 832: metres per second
+  HV_AP_MASTER,     // token 103: first condition HOLD needs (0/1)
+  HV_AP_HEADING,    // token 106: second condition HOLD needs (0/1)
+  HV_MAGVAR,        // token 82: magnetic variation, degrees
+  HV_BATTERY,       // token 364: first power source (0/1)
+  HV_TICK,          // token 1: tick counter, 18 per second
+  HV_MAIN_POWER,    // token 566: second power source (0/1)
+  HV_WIND_SPEED,    // token 343: knots
+  HV_WIND_DIR,      // token 344: degrees true, the direction the wind blows from
+  HV_MACH,          // token 64: Mach x 20480
+  HV_OAT,           // token 341: outside air temperature, degrees Celsius
+  HV_HEADING,       // token 81: heading, degrees
   HOST_VAR_COUNT
 };
 
-inline constexpr uint32_t HOST_VAR_TOKENS[HOST_VAR_COUNT] = {71,  72,  832, 103, 106, 82, 364,
-                                                              1,   566, 343, 344, 64,  341, 81};
+inline constexpr uint32_t HOST_VAR_TOKENS[HOST_VAR_COUNT] = {71, 72,  832, 103, 106, 82,  364,
+                                                             1,  566, 343, 344, 64,  341, 81};
 
 // Waypoint numbers 0..99; the store keeps one table entry for each so waypoint 99 survives a
 // rewrite.
@@ -74,22 +74,22 @@ struct InsState {
   };
 
   // --- Time, power and mode (mode selector unit writes all but tick and the power copies).
-  int32_t tick = 0;            // host tick, truncated; CDU cycle and key routines
-  uint8_t battery_power = 0;   // host variable 364; CDU cycle and MSU
-  uint8_t main_power = 0;      // host variable 566; CDU cycle and MSU
-  uint8_t ins_powered = 0;     // knob not OFF and a power source on
-  int8_t mode_selector = 0;    // 0 OFF, 1 STBY, 2 ALIGN, 3 NAV
-  uint8_t nav_ready = 0;       // navigation data valid (alignment reached status 5)
-  uint8_t align_status = 0;    // status digit 0..9
-  uint8_t align_running = 0;   // the alignment countdown runs
-  int32_t align_tick = 0;      // tick as last read by the MSU; -1 while no countdown runs
-  int32_t align_end_tick = 0;  // tick at which the countdown ends; -1 while none runs
+  int32_t tick = 0;             // host tick, truncated; CDU cycle and key routines
+  uint8_t battery_power = 0;    // host variable 364; CDU cycle and MSU
+  uint8_t main_power = 0;       // host variable 566; CDU cycle and MSU
+  uint8_t ins_powered = 0;      // knob not OFF and a power source on
+  int8_t mode_selector = 0;     // 0 OFF, 1 STBY, 2 ALIGN, 3 NAV
+  uint8_t nav_ready = 0;        // navigation data valid (alignment reached status 5)
+  uint8_t align_status = 0;     // status digit 0..9
+  uint8_t align_running = 0;    // the alignment countdown runs
+  int32_t align_tick = 0;       // tick as last read by the MSU; -1 while no countdown runs
+  int32_t align_end_tick = 0;   // tick at which the countdown ends; -1 while none runs
   double align_lat_diff = 0.0;  // |present_lat - waypoint 0 latitude|, radians
   double align_lon_diff = 0.0;  // |present_lon - waypoint 0 longitude|, radians
 
   // --- Controls and lamps (function keys and selectors).
-  int8_t data_selector = 3;  // 0 TK/GS, 1 HDG/DA, 2 XTK/TKE, 3 POS, 4 WAY PT, 5 DIS/TIME,
-                             // 6 WIND, 7 DSRTK/STS
+  int8_t data_selector = 3;         // 0 TK/GS, 1 HDG/DA, 2 XTK/TKE, 3 POS, 4 WAY PT, 5 DIS/TIME,
+                                    // 6 WIND, 7 DSRTK/STS
   uint8_t hold_active = 0;          // HOLD engaged: steering is sent to the host
   uint8_t waypoint_entry_mode = 0;  // an entry is open (SET at WAY PT)
   uint8_t last_wpt_mode = 0;        // LAST WPT armed
@@ -111,13 +111,13 @@ struct InsState {
   int32_t digit_release_tick[DIGIT_KEY_COUNT] = {};
 
   // --- Waypoint selection and sequencing.
-  int8_t thumbwheel_tens = 0;   // waypoint selector tens wheel 0..9
-  int8_t thumbwheel_units = 0;  // waypoint selector units wheel 0..9
-  uint8_t selected_waypoint = 0;    // tens x 10 + units, when a waypoint is loaded or inserted
-  uint8_t to_waypoint = 0;          // TO waypoint number 0..99
-  uint8_t from_waypoint = 0;        // number shown in the FROM window
-  uint8_t reload_to_waypoint = 1;   // navigation re-reads the TO waypoint next cycle
-  uint8_t reload_from_waypoint = 1; // navigation re-reads the FROM waypoint next cycle
+  int8_t thumbwheel_tens = 0;         // waypoint selector tens wheel 0..9
+  int8_t thumbwheel_units = 0;        // waypoint selector units wheel 0..9
+  uint8_t selected_waypoint = 0;      // tens x 10 + units, when a waypoint is loaded or inserted
+  uint8_t to_waypoint = 0;            // TO waypoint number 0..99
+  uint8_t from_waypoint = 0;          // number shown in the FROM window
+  uint8_t reload_to_waypoint = 1;     // navigation re-reads the TO waypoint next cycle
+  uint8_t reload_from_waypoint = 1;   // navigation re-reads the FROM waypoint next cycle
   uint8_t waypoint_load_request = 0;  // CDU refills the entry digits from the store
   int32_t file_waypoint_number = 0;   // number on the last waypoint-file line any reader read
 
@@ -126,7 +126,8 @@ struct InsState {
                               // 9..15 longitude, 16 complete; never above 17
   double entry_lat_deg_tens = 8.0, entry_lat_deg_units = 8.0;
   double entry_lat_min_tens = 8.0, entry_lat_min_units = 8.0;
-  double entry_lat_min_tenths = 8.0, entry_lat_min_hundredths = 8.0;  // hundredths may hold a fraction
+  double entry_lat_min_tenths = 8.0,
+         entry_lat_min_hundredths = 8.0;  // hundredths may hold a fraction
   double entry_lon_deg_hundreds = 8.0, entry_lon_deg_tens = 8.0, entry_lon_deg_units = 8.0;
   double entry_lon_min_tens = 8.0, entry_lon_min_units = 8.0;
   double entry_lon_min_tenths = 8.0, entry_lon_min_hundredths = 8.0;
@@ -138,10 +139,10 @@ struct InsState {
   double loaded_lon = 0.0;        // (west positive)
 
   // --- Waypoint store and import.
-  uint8_t plan_import_request = 0;  // import runs in the next CDU cycle
+  uint8_t plan_import_request = 0;                         // import runs in the next CDU cycle
   WaypointEntry waypoint_table[WAYPOINT_TABLE_SIZE] = {};  // scratch of import and INSERT
-  int32_t waypoint_index = 0;        // loop index over waypoint_table
-  int32_t plan_waypoint_count = 0;   // waypoint lines copied from the plan
+  int32_t waypoint_index = 0;                              // loop index over waypoint_table
+  int32_t plan_waypoint_count = 0;                         // waypoint lines copied from the plan
 
   // --- Present position (navigation computer), in the forms the others use.
   double present_lat_deg = 0.0;  // degrees, north positive
@@ -164,7 +165,7 @@ struct InsState {
   double to_lat_deg = 0.0;                // TO latitude, degrees
   int32_t to_lat_abs_whole = 0;
   double to_lat_abs_minutes = 0.0;
-  double to_lon_deg = 0.0;                // TO longitude, degrees, WEST positive
+  double to_lon_deg = 0.0;  // TO longitude, degrees, WEST positive
   int32_t to_lon_abs_whole = 0;
   double to_lon_abs_minutes = 0.0;
   double leg_angle = 0.0;   // central angle FROM to TO
@@ -172,10 +173,10 @@ struct InsState {
   double from_angle = 0.0;  // central angle FROM to present position
 
   // --- Navigation outputs (0 while nav_ready is 0 where the display would show them).
-  double distance_to_go = 0.0;  // nautical miles to TO
+  double distance_to_go = 0.0;                               // nautical miles to TO
   uint8_t coupling_permit_103 = 0, coupling_permit_106 = 0;  // copies of host vars 103, 106
-  uint16_t heading = 0;       // whole degrees
-  int16_t drift_angle = 0;    // whole degrees 0..180
+  uint16_t heading = 0;                                      // whole degrees
+  int16_t drift_angle = 0;                                   // whole degrees 0..180
   uint8_t drift_left = 0;
   double ground_speed = 0.0;        // knots
   double ground_speed_shown = 0.0;  // knots, 0 at or below 40

@@ -172,8 +172,8 @@ class SoundLibrary {
     if (SDL_LoadWAV(key.c_str(), &wav_format, &wav_bytes, &wav_length) == nullptr) return nullptr;
 
     SDL_AudioCVT cvt{};
-    if (SDL_BuildAudioCVT(&cvt, wav_format.format, wav_format.channels, wav_format.freq, OUTPUT_FORMAT,
-                          OUTPUT_CHANNELS, OUTPUT_RATE_HZ) < 0 ||
+    if (SDL_BuildAudioCVT(&cvt, wav_format.format, wav_format.channels, wav_format.freq,
+                          OUTPUT_FORMAT, OUTPUT_CHANNELS, OUTPUT_RATE_HZ) < 0 ||
         wav_length >
             static_cast<Uint32>(std::numeric_limits<int>::max() / std::max(cvt.len_mult, 1))) {
       SDL_FreeWAV(wav_bytes);

@@ -1,6 +1,5 @@
-#include "tests/unit/test_support.h"
-
 #include "module/host_bridge.h"
+#include "tests/unit/test_support.h"
 
 using test_support::ModuleTest;
 
