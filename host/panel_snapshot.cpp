@@ -34,6 +34,24 @@ std::string colour(uint32_t bgr) {
   return text;
 }
 
+// A moving image shows only the window over its strip (the strip's height less its travel).
+int32_t drawn_height(const ElementHeader& e) {
+  if (e.kind == ELEMENT_MOVING_IMAGE && e.y_travel_px > 0 && e.y_travel_px < e.height) {
+    return e.height - e.y_travel_px;
+  }
+  return e.height;
+}
+
+// What an image shows besides being lit: an icon's image index, a moving image's position.
+std::string image_label(const std::string& name, const ElementHeader& e) {
+  if (e.kind == ELEMENT_MOVING_IMAGE) {
+    return name + "=" + std::to_string(static_cast<long>(e.current_value_y));
+  }
+  if (e.image_count > 1)
+    return name + "=" + std::to_string(static_cast<long>(Panel::image_value(e)));
+  return name;
+}
+
 }  // namespace
 
 void write_panel_snapshot(const std::filesystem::path& path, const Panel& panel, double time_s) {
@@ -47,7 +65,7 @@ void write_panel_snapshot(const std::filesystem::path& path, const Panel& panel,
     for (std::size_t i = 0; i < Panel::element_count(*gauge.header); ++i) {
       const ElementHeader* e = Panel::element_at(*gauge.header, i);
       box.width = std::max(box.width, e->x + e->width);
-      box.height = std::max(box.height, e->y + e->height);
+      box.height = std::max(box.height, e->y + drawn_height(*e));
     }
     box.width = std::max(box.width, 160);
     box.height = std::max(box.height, 24);
@@ -56,6 +74,8 @@ void write_panel_snapshot(const std::filesystem::path& path, const Panel& panel,
     total_width = std::max(total_width, box.width + 20);
   }
 
+  std::error_code folder_error;  // an output folder that is not there yet is made
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), folder_error);
   std::ofstream out(path, std::ios::binary);
   if (!out) throw std::runtime_error("cannot write the snapshot " + path.string());
   char text[512];
@@ -91,12 +111,10 @@ void write_panel_snapshot(const std::filesystem::path& path, const Panel& panel,
       std::snprintf(text, sizeof text,
                     "<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"%s\" "
                     "fill-opacity=\"0.6\" stroke=\"#888\"/>",
-                    e->x, e->y, e->width, e->height, shown ? "#e0c040" : "none");
+                    e->x, e->y, e->width, drawn_height(*e), shown ? "#e0c040" : "none");
       out << text;
       if (shown) {
-        std::string label = element_name(gauge.name, i);
-        if (e->image_count > 1)
-          label += "=" + std::to_string(static_cast<long>(Panel::image_value(*e)));
+        const std::string label = image_label(element_name(gauge.name, i), *e);
         std::snprintf(text, sizeof text, "<text x=\"%d\" y=\"%d\" fill=\"#111\" font-size=\"9\">",
                       e->x + 2, e->y + 10);
         out << text << escaped(label) << "</text>";
