@@ -33,16 +33,10 @@ constexpr int8_t OFF = 0, STBY = 1, ALIGN = 2, NAV = 3;
 constexpr double HOME_LAT = 0.5;
 constexpr double HOME_LON = 0.25;
 
-using ListenerFn = void (*)(const char*, void*);
-using SetListenerFn = void (*)(ListenerFn, void*);
-
-std::vector<std::string>& cues_heard() {
-  static std::vector<std::string> paths;
-  return paths;
-}
-void record_cue(const char* path, void*) {
-  cues_heard().emplace_back(path);
-}
+using test_support::cues_heard;
+using test_support::ListenerFn;
+using test_support::record_cue;
+using test_support::SetListenerFn;
 
 class ModeSelectorTest : public ModuleTest {
  protected:

@@ -23,17 +23,10 @@ namespace {
 namespace fs = std::filesystem;
 using test_support::ModuleTest;
 
-using ListenerFn = void (*)(const char*, void*);
-using SetListenerFn = void (*)(ListenerFn, void*);
-
-std::vector<std::string>& cues_heard() {
-  static std::vector<std::string> paths;
-  return paths;
-}
-
-void record_cue(const char* path, void*) {
-  cues_heard().emplace_back(path);
-}
+using test_support::cues_heard;
+using test_support::ListenerFn;
+using test_support::record_cue;
+using test_support::SetListenerFn;
 
 fs::path program_folder() {
   return fs::canonical("/proc/self/exe").parent_path();

@@ -53,6 +53,19 @@ inline PanelServiceTable& test_panel_services() {
   return table;
 }
 
+// Sound cues heard by the real sound library, through the listener it offers its host.
+using ListenerFn = void (*)(const char* path, void* user);
+using SetListenerFn = void (*)(ListenerFn listener, void* user);
+
+inline std::vector<std::string>& cues_heard() {
+  static std::vector<std::string> paths;
+  return paths;
+}
+
+inline void record_cue(const char* path, void*) {
+  cues_heard().emplace_back(path);
+}
+
 // A temporary working folder that the test runs in; the previous folder comes back afterwards.
 class TempWorkdir {
  public:
