@@ -196,7 +196,12 @@ class FlightWatch {
     if (!runner_.motion().on()) return;  // the track starts at the take-off
     if (!started_) {
       started_ = true;
-      if (!quiet_) std::cout << "\n" << flight::FlightLog::table_header() << "\n";
+      if (!quiet_) {
+        std::cout << "\n"
+                  << flight::FlightLog::table_header() << "\n"
+                  << " (a row as its leg ends; the aircraft may still close on the waypoint in "
+                     "the turn: final figures at the end)\n";
+      }
     }
     const int previous_to = last_to_;
     const bool changed = log_.record(p);
@@ -369,7 +374,7 @@ int fly(const FlyOptions& o) {
              fixed(LAST_WAYPOINT_NM, 1);
   }
 
-  std::cout << "\n" << flight::FlightLog::table_header() << "\n";
+  std::cout << "\n" << flight::FlightLog::table_header() << "   (whole flight)\n";
   for (const flight::LegRecord& leg : log->legs()) {
     if (leg.flown || leg.to_number == static_cast<int>(plan.waypoints.size()))
       std::cout << flight::FlightLog::table_row(leg) << "\n";
