@@ -65,20 +65,6 @@ const OwnFolder own_folder = find_own_folder();
 
 }  // namespace
 
-OsModule os_find_loaded_module(const char* name) {
-  char file_name[256];
-  if (!file_name_of(name, file_name, sizeof file_name)) return nullptr;
-#if defined(_WIN32)
-  return reinterpret_cast<OsModule>(GetModuleHandleA(file_name));
-#else
-  // RTLD_NOLOAD finds a library by its soname without loading it, but takes a reference like
-  // any dlopen; drop that again so looking does not pin the library.
-  void* module = dlopen(file_name, RTLD_NOW | RTLD_NOLOAD);
-  if (module != nullptr) dlclose(module);
-  return module;
-#endif
-}
-
 OsModule os_load_module(const char* name) {
   char file_name[256];
   if (!file_name_of(name, file_name, sizeof file_name)) return nullptr;
