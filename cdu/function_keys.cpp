@@ -8,6 +8,7 @@
 // only by their latch, or by having none.
 #include "cdu/function_keys.h"
 
+#include "cdu/key_latch.h"
 #include "module/convert.h"
 #include "module/host_bridge.h"
 #include "module/ins_state.h"
@@ -21,26 +22,7 @@ constexpr int8_t DATA_SELECTOR_LAST = 7;   // DSRTK/STS
 constexpr int8_t WHEEL_LAST = 9;
 constexpr uint8_t LAST_WAYPOINT_NUMBER = 99;
 constexpr uint8_t LAST_WPT_DISARMED_LIMIT = 99;
-constexpr int32_t KEY_LATCH_TICKS = 5;   // a pressed key counts as held for 5 ticks
 constexpr int32_t LAMP_TEST_TICKS = 90;  // 5 s at 18 ticks a second
-
-int32_t current_tick() {
-  ins_state.tick = truncate_to<int32_t>(refresh_host_var(HV_TICK));
-  return ins_state.tick;
-}
-
-// A deadline `ticks` after `tick`. The counter is the host's and may hold any value; the sum wraps
-// like the counter itself rather than overflowing.
-int32_t ticks_after(int32_t tick, int32_t ticks) {
-  return static_cast<int32_t>(static_cast<uint32_t>(tick) + static_cast<uint32_t>(ticks));
-}
-
-// The second half of every press of a latched key: it counts as held from now for 5 ticks. A
-// click on a key that is still latched therefore only starts its 5 ticks again.
-void latch_key(int32_t& pressed, int32_t& release_tick) {
-  pressed = 1;
-  release_tick = ticks_after(current_tick(), KEY_LATCH_TICKS);
-}
 
 void disarm_last_wpt() {
   ins_state.last_wpt_mode = 0;
@@ -133,25 +115,24 @@ int32_t thumbwheel_tens_down(const MousePoint*, uint32_t) {
 // is held; the latch lets only the first call of a press act.
 
 int32_t wypt_chg_key(const MousePoint*, uint32_t) {
-  if (ins_state.wypt_chg_pressed == 0 && ins_state.waypoint_entry_mode == 0 &&
-      ins_state.ins_powered == 1) {
+  const bool released =
+      press_key_latch(ins_state.wypt_chg_pressed, ins_state.wypt_chg_release_tick);
+  if (released && ins_state.waypoint_entry_mode == 0 && ins_state.ins_powered == 1) {
     advance_to_waypoint();
   }
-  ins_state.wypt_chg_pressed = 1;
   // Any click, acting or not, ends an armed LAST WPT and puts its lamp out at once.
   if (ins_state.last_wpt_mode == 1) {
     ins_state.last_wpt_pressed = 0;
     disarm_last_wpt();
     ins_state.entry_position = 0;
   }
-  ins_state.wypt_chg_release_tick = ticks_after(current_tick(), KEY_LATCH_TICKS);
   return 0;
 }
 
 // --- LAST WPT: arms on the present TO number, or disarms.
 
 int32_t last_wpt_key(const MousePoint*, uint32_t) {
-  if (ins_state.last_wpt_pressed == 0) {
+  if (press_key_latch(ins_state.last_wpt_pressed, ins_state.last_wpt_release_tick)) {
     if (ins_state.last_wpt_mode == 1 || ins_state.waypoint_entry_mode == 1 ||
         ins_state.ins_powered != 1) {
       disarm_last_wpt();
@@ -161,7 +142,6 @@ int32_t last_wpt_key(const MousePoint*, uint32_t) {
     }
   }
   ins_state.entry_position = 0;
-  latch_key(ins_state.last_wpt_pressed, ins_state.last_wpt_release_tick);
   return 0;
 }
 
@@ -170,7 +150,7 @@ int32_t last_wpt_key(const MousePoint*, uint32_t) {
 // it on its own later.
 
 int32_t hold_key(const MousePoint*, uint32_t) {
-  if (ins_state.hold_pressed == 0) {
+  if (press_key_latch(ins_state.hold_pressed, ins_state.hold_release_tick)) {
     ins_state.coupling_permit_103 = truncate_to<uint8_t>(refresh_host_var(HV_AP_MASTER));
     ins_state.coupling_permit_106 = truncate_to<uint8_t>(refresh_host_var(HV_AP_HEADING));
     const bool may_engage = ins_state.hold_active == 0 && ins_state.coupling_permit_106 == 1 &&
@@ -178,7 +158,6 @@ int32_t hold_key(const MousePoint*, uint32_t) {
                             ins_state.ins_powered == 1;
     ins_state.hold_active = may_engage ? 1 : 0;
   }
-  latch_key(ins_state.hold_pressed, ins_state.hold_release_tick);
   return 0;
 }
 
@@ -208,7 +187,8 @@ int32_t switch_to_man(const MousePoint*, uint32_t) {
 int32_t lamp_test_spot(const MousePoint*, uint32_t) {
   if (ins_state.lamp_test_active == 0 && ins_state.ins_powered == 1) {
     ins_state.lamp_test_active = 1;
-    ins_state.lamp_test_end_tick = ticks_after(current_tick(), LAMP_TEST_TICKS);
+    ins_state.tick = read_host_tick();
+    ins_state.lamp_test_end_tick = ticks_after(ins_state.tick, LAMP_TEST_TICKS);
   } else {
     ins_state.lamp_test_active = 0;
   }

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "cdu/key_latch.h"
 #include "module/convert.h"
 #include "module/host_bridge.h"
 #include "module/ins_state.h"
@@ -236,14 +237,6 @@ void insert_action() {
 }
 
 }  // namespace
-
-bool press_key_latch(int32_t& pressed, int32_t& release_tick) {
-  const bool was_released = pressed == 0;
-  pressed = 1;
-  ins_state.tick = truncate_to<int32_t>(refresh_host_var(HV_TICK));
-  release_tick = truncate_to<int32_t>(static_cast<double>(ins_state.tick) + 5.0);
-  return was_released;
-}
 
 int32_t set_key(const MousePoint*, uint32_t) {
   if (press_key_latch(ins_state.set_pressed, ins_state.set_release_tick)) set_action();

@@ -11,20 +11,15 @@
 #include "module/host_bridge.h"
 #include "module/ins_state.h"
 #include "module/sound_cues.h"
+#include "nav/geodesy.h"
 #include "store/plan_import.h"
 #include "store/waypoint_file.h"
 
 namespace {
 
 constexpr double DEGREES_PER_RADIAN = 180.0 * (1.0 / 3.14159265358979323846);
-// A value this close below a whole degree (0.005 minute) counts as that degree.
-constexpr double WHOLE_DEGREE_NUDGE_DEG = 0.00008333;
 constexpr int32_t HUNDREDTHS_PER_DEGREE = 6000;
 constexpr double MAX_SHOWN_DEGREES = 999.0;
-
-int32_t read_tick() {
-  return truncate_to<int32_t>(refresh_host_var(HV_TICK));
-}
 
 // The digits of one axis of a loaded position: whole degrees and minutes to the hundredth.
 struct AxisDigits {
@@ -39,16 +34,10 @@ struct AxisDigits {
 AxisDigits split_axis(double radians) {
   // No position lies beyond 999 degrees; a file value that does (junk written by hand) is held
   // there so that the whole-degree arithmetic below stays within its integer range.
-  const double degrees =
-      std::clamp(radians * DEGREES_PER_RADIAN, -MAX_SHOWN_DEGREES, MAX_SHOWN_DEGREES);
-  int32_t whole = 0;
-  if (degrees < 0.0) {
-    whole = truncate_to<int32_t>(degrees - WHOLE_DEGREE_NUDGE_DEG);
-  } else if (degrees > 0.0) {
-    whole = truncate_to<int32_t>(degrees + WHOLE_DEGREE_NUDGE_DEG);
-  }
-  const double minutes = std::fabs((degrees - whole) * 60.0);
-  AxisDigits digits{whole < 0 ? -whole : whole, truncate_to<int32_t>((minutes + 0.005) * 100.0)};
+  // The split nudges a value a hair below a whole degree up to that degree, as the windows do.
+  const DegreesMinutes split = split_degrees(
+      std::clamp(radians * DEGREES_PER_RADIAN, -MAX_SHOWN_DEGREES, MAX_SHOWN_DEGREES));
+  AxisDigits digits{split.abs_whole, truncate_to<int32_t>((split.abs_minutes + 0.005) * 100.0)};
   if (digits.minute_hundredths >= HUNDREDTHS_PER_DEGREE) {
     digits.degrees += 1;
     digits.minute_hundredths -= HUNDREDTHS_PER_DEGREE;
@@ -103,13 +92,13 @@ void ins_service(GaugeHeader*, uint32_t service_code, uint32_t) {
 void cdu_frame_cycle() {
   InsState& s = ins_state;
   bind_sound_library(SERVICE_PRE_UPDATE);
-  s.tick = read_tick();
+  s.tick = read_host_tick();
   if (s.plan_import_request == 1) import_flight_plan();
   if (s.waypoint_entry_mode == 1 && s.waypoint_load_request == 1) load_entry_from_store();
   s.waypoint_load_request = 0;
   s.battery_power = truncate_to<uint8_t>(refresh_host_var(HV_BATTERY));
   s.main_power = truncate_to<uint8_t>(refresh_host_var(HV_MAIN_POWER));
-  s.tick = read_tick();
+  s.tick = read_host_tick();
   update_lamps();
   // The lamps were drawn lit for the frame in which the test expires; they go dark on the next.
   if (s.tick == s.lamp_test_end_tick) {

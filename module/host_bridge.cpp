@@ -1,5 +1,7 @@
 #include "module/host_bridge.h"
 
+#include "module/convert.h"
+
 namespace {
 
 PanelService panel_service(std::size_t slot) {
@@ -15,6 +17,14 @@ double refresh_host_var(HostVarIndex index) {
     reinterpret_cast<LookupVarService>(service)(&var);
   }
   return var.value;
+}
+
+int32_t read_host_tick() {
+  return truncate_to<int32_t>(refresh_host_var(HV_TICK));
+}
+
+int32_t ticks_after(int32_t tick, int32_t ticks) {
+  return static_cast<int32_t>(static_cast<uint32_t>(tick) + static_cast<uint32_t>(ticks));
 }
 
 void send_key_event(uint32_t event_id, uint32_t value) {

@@ -12,6 +12,13 @@
 // Refreshes the host variable's record through lookup_var and returns its current value.
 double refresh_host_var(HostVarIndex index);
 
+// The host's tick counter (variable 1, 18 per second), refreshed and truncated.
+int32_t read_host_tick();
+
+// A deadline `ticks` after `tick`. The counter is the host's and may hold any value; the sum
+// wraps like the counter itself rather than overflowing.
+int32_t ticks_after(int32_t tick, int32_t ticks);
+
 // Hands a key event to the host through trigger_key_event.
 void send_key_event(uint32_t event_id, uint32_t value);
 

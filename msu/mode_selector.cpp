@@ -36,15 +36,6 @@ constexpr uint8_t STATUS_START = 9;
 constexpr uint8_t STATUS_NAV_READY = 5;
 constexpr uint8_t STATUS_COMPLETE = 1;
 
-// Tick arithmetic that wraps like the host's counter instead of overflowing.
-int32_t tick_offset(int32_t tick, int32_t offset) {
-  return static_cast<int32_t>(static_cast<uint32_t>(tick) + static_cast<uint32_t>(offset));
-}
-
-int32_t read_tick() {
-  return truncate_to<int32_t>(refresh_host_var(HV_TICK));
-}
-
 void clear_alignment() {
   ins_state.align_status = 0;
   ins_state.nav_ready = 0;
@@ -69,8 +60,8 @@ bool alignment_may_start() {
 
 void start_alignment() {
   ins_state.align_status = STATUS_START;
-  ins_state.align_tick = read_tick();
-  ins_state.align_end_tick = tick_offset(ins_state.align_tick, ALIGN_LENGTH_TICKS);
+  ins_state.align_tick = read_host_tick();
+  ins_state.align_end_tick = ticks_after(ins_state.align_tick, ALIGN_LENGTH_TICKS);
   ins_state.align_running = 1;
 }
 
@@ -120,12 +111,12 @@ void run_countdown() {
     ins_state.align_tick = -1;
     return;
   }
-  ins_state.align_tick = read_tick();
+  ins_state.align_tick = read_host_tick();
   const int32_t end = ins_state.align_end_tick;
   const int32_t tick = ins_state.align_tick;
   for (uint8_t status = STATUS_START - 1; status > STATUS_COMPLETE; --status) {
     const int32_t mark =
-        tick_offset(end, -static_cast<int32_t>(status - STATUS_COMPLETE) * STATUS_STEP_TICKS);
+        ticks_after(end, -static_cast<int32_t>(status - STATUS_COMPLETE) * STATUS_STEP_TICKS);
     if (tick == mark) {
       ins_state.align_status = status;
       if (status == STATUS_NAV_READY) ins_state.nav_ready = 1;
@@ -156,7 +147,7 @@ void update_lamps() {
 
 void align_frame() {
   bind_sound_library(SERVICE_PRE_UPDATE);
-  ins_state.align_tick = read_tick();
+  ins_state.align_tick = read_host_tick();
   refresh_power();
   if (ins_state.mode_selector == KNOB_ALIGN && ins_state.nav_ready == 0) check_waypoint_zero();
   abort_if_disturbed();
