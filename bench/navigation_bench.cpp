@@ -53,12 +53,12 @@ double host_value(uint32_t token_id) {
   }
 }
 
-void bench_lookup_var(HostVar* var) {
+void GAUGE_CALLBACK bench_lookup_var(HostVar* var) {
   var->value = host_value(var->token_id);
 }
 
 volatile uint32_t last_steering = 0;
-uint32_t bench_trigger_key_event(uint32_t event_id, uint32_t value) {
+uint32_t GAUGE_CALLBACK bench_trigger_key_event(uint32_t event_id, uint32_t value) {
   if (event_id == EVENT_HEADING_BUG_SET) last_steering = value;
   return 0;
 }

@@ -380,27 +380,27 @@ constexpr Window TO_WINDOW = {NUMBER_TEST_TEXT, NUMBER_BLANK_TEXT, compose_to_nu
 
 }  // namespace
 
-double right_display_text(ElementHeader* element) {
+double GAUGE_CALLBACK right_display_text(ElementHeader* element) {
   return update_window(element, RIGHT_DISPLAY_WINDOW);
 }
-double left_display_text(ElementHeader* element) {
+double GAUGE_CALLBACK left_display_text(ElementHeader* element) {
   return update_window(element, LEFT_DISPLAY_WINDOW);
 }
-double w_letter_text(ElementHeader* element) {
+double GAUGE_CALLBACK w_letter_text(ElementHeader* element) {
   return update_window(element, W_LAMP_WINDOW);
 }
-double e_letter_text(ElementHeader* element) {
+double GAUGE_CALLBACK e_letter_text(ElementHeader* element) {
   return update_window(element, E_LAMP_WINDOW);
 }
-double s_letter_text(ElementHeader* element) {
+double GAUGE_CALLBACK s_letter_text(ElementHeader* element) {
   return update_window(element, S_LAMP_WINDOW);
 }
-double n_letter_text(ElementHeader* element) {
+double GAUGE_CALLBACK n_letter_text(ElementHeader* element) {
   return update_window(element, N_LAMP_WINDOW);
 }
-double to_number_text(ElementHeader* element) {
+double GAUGE_CALLBACK to_number_text(ElementHeader* element) {
   return update_window(element, TO_WINDOW);
 }
-double from_number_text(ElementHeader* element) {
+double GAUGE_CALLBACK from_number_text(ElementHeader* element) {
   return update_window(element, FROM_WINDOW);
 }

@@ -5,11 +5,11 @@
 
 #include "module/gauge_api.h"
 
-double right_display_text(ElementHeader* element);
-double left_display_text(ElementHeader* element);
-double w_letter_text(ElementHeader* element);
-double e_letter_text(ElementHeader* element);
-double s_letter_text(ElementHeader* element);
-double n_letter_text(ElementHeader* element);
-double to_number_text(ElementHeader* element);
-double from_number_text(ElementHeader* element);
+double GAUGE_CALLBACK right_display_text(ElementHeader* element);
+double GAUGE_CALLBACK left_display_text(ElementHeader* element);
+double GAUGE_CALLBACK w_letter_text(ElementHeader* element);
+double GAUGE_CALLBACK e_letter_text(ElementHeader* element);
+double GAUGE_CALLBACK s_letter_text(ElementHeader* element);
+double GAUGE_CALLBACK n_letter_text(ElementHeader* element);
+double GAUGE_CALLBACK to_number_text(ElementHeader* element);
+double GAUGE_CALLBACK from_number_text(ElementHeader* element);

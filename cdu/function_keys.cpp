@@ -52,7 +52,7 @@ void advance_to_waypoint() {
 
 // --- Data selector: stops at both ends; the toggle sound only when the knob really moves.
 
-int32_t data_selector_cw(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK data_selector_cw(const MousePoint*, uint32_t) {
   const int next = ins_state.data_selector + 1;
   if (next <= DATA_SELECTOR_LAST) {
     play_sound_cue(SOUND_TOGGLE);
@@ -61,7 +61,7 @@ int32_t data_selector_cw(const MousePoint*, uint32_t) {
   return 1;
 }
 
-int32_t data_selector_ccw(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK data_selector_ccw(const MousePoint*, uint32_t) {
   const int next = ins_state.data_selector - 1;
   if (next >= DATA_SELECTOR_FIRST) {
     play_sound_cue(SOUND_TOGGLE);
@@ -74,7 +74,7 @@ int32_t data_selector_ccw(const MousePoint*, uint32_t) {
 // down it borrows from the tens only when there is something to borrow, so 10 goes to 09 and 00
 // goes to 09. The tens wheel wraps on its own and leaves the units alone.
 
-int32_t thumbwheel_units_up(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK thumbwheel_units_up(const MousePoint*, uint32_t) {
   ins_state.thumbwheel_units = static_cast<int8_t>(ins_state.thumbwheel_units + 1);
   if (ins_state.thumbwheel_units > WHEEL_LAST) {
     ins_state.thumbwheel_units = 0;
@@ -85,7 +85,7 @@ int32_t thumbwheel_units_up(const MousePoint*, uint32_t) {
   return 0;
 }
 
-int32_t thumbwheel_units_down(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK thumbwheel_units_down(const MousePoint*, uint32_t) {
   ins_state.thumbwheel_units = static_cast<int8_t>(ins_state.thumbwheel_units - 1);
   if (ins_state.thumbwheel_units < 0) {
     ins_state.thumbwheel_units = WHEEL_LAST;
@@ -97,14 +97,14 @@ int32_t thumbwheel_units_down(const MousePoint*, uint32_t) {
   return 0;
 }
 
-int32_t thumbwheel_tens_up(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK thumbwheel_tens_up(const MousePoint*, uint32_t) {
   ins_state.thumbwheel_tens = static_cast<int8_t>(ins_state.thumbwheel_tens + 1);
   if (ins_state.thumbwheel_tens > WHEEL_LAST) ins_state.thumbwheel_tens = 0;
   wheel_moved();
   return 0;
 }
 
-int32_t thumbwheel_tens_down(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK thumbwheel_tens_down(const MousePoint*, uint32_t) {
   ins_state.thumbwheel_tens = static_cast<int8_t>(ins_state.thumbwheel_tens - 1);
   if (ins_state.thumbwheel_tens < 0) ins_state.thumbwheel_tens = WHEEL_LAST;
   wheel_moved();
@@ -114,7 +114,7 @@ int32_t thumbwheel_tens_down(const MousePoint*, uint32_t) {
 // --- WYPT CHG: the next TO waypoint, once per press. The host repeats the call while the button
 // is held; the latch lets only the first call of a press act.
 
-int32_t wypt_chg_key(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK wypt_chg_key(const MousePoint*, uint32_t) {
   const bool released =
       press_key_latch(ins_state.wypt_chg_pressed, ins_state.wypt_chg_release_tick);
   if (released && ins_state.waypoint_entry_mode == 0 && ins_state.ins_powered == 1) {
@@ -131,7 +131,7 @@ int32_t wypt_chg_key(const MousePoint*, uint32_t) {
 
 // --- LAST WPT: arms on the present TO number, or disarms.
 
-int32_t last_wpt_key(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK last_wpt_key(const MousePoint*, uint32_t) {
   if (press_key_latch(ins_state.last_wpt_pressed, ins_state.last_wpt_release_tick)) {
     if (ins_state.last_wpt_mode == 1 || ins_state.waypoint_entry_mode == 1 ||
         ins_state.ins_powered != 1) {
@@ -149,7 +149,7 @@ int32_t last_wpt_key(const MousePoint*, uint32_t) {
 // and power; a press on an engaged HOLD always releases it. The navigation computer may release
 // it on its own later.
 
-int32_t hold_key(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK hold_key(const MousePoint*, uint32_t) {
   if (press_key_latch(ins_state.hold_pressed, ins_state.hold_release_tick)) {
     ins_state.coupling_permit_103 = truncate_to<uint8_t>(refresh_host_var(HV_AP_MASTER));
     ins_state.coupling_permit_106 = truncate_to<uint8_t>(refresh_host_var(HV_AP_HEADING));
@@ -163,7 +163,7 @@ int32_t hold_key(const MousePoint*, uint32_t) {
 
 // --- AUTO/MAN selector: clicks only when it changes position.
 
-int32_t switch_to_auto(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK switch_to_auto(const MousePoint*, uint32_t) {
   if (ins_state.auto_selected == 0) {
     play_sound_cue(SOUND_CLICK);
     ins_state.auto_selected = 1;
@@ -172,7 +172,7 @@ int32_t switch_to_auto(const MousePoint*, uint32_t) {
   return 0;
 }
 
-int32_t switch_to_man(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK switch_to_man(const MousePoint*, uint32_t) {
   if (ins_state.man_selected == 0) {
     play_sound_cue(SOUND_CLICK);
     ins_state.man_selected = 1;
@@ -184,7 +184,7 @@ int32_t switch_to_man(const MousePoint*, uint32_t) {
 // --- Lamp test spot: starts a 90-tick test with power; any other click stops a running one. The
 // CDU cycle ends the test when the tick reaches lamp_test_end_tick.
 
-int32_t lamp_test_spot(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK lamp_test_spot(const MousePoint*, uint32_t) {
   if (ins_state.lamp_test_active == 0 && ins_state.ins_powered == 1) {
     ins_state.lamp_test_active = 1;
     ins_state.tick = read_host_tick();
@@ -197,7 +197,7 @@ int32_t lamp_test_spot(const MousePoint*, uint32_t) {
 
 // --- Flight-plan spot: only asks for the import; the CDU cycle runs it in its next frame.
 
-int32_t plan_spot(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK plan_spot(const MousePoint*, uint32_t) {
   request_flight_plan_import();
   return 0;
 }

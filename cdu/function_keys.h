@@ -5,16 +5,16 @@
 
 #include "module/gauge_api.h"
 
-int32_t plan_spot(const MousePoint* point, uint32_t event_flags);
-int32_t data_selector_cw(const MousePoint* point, uint32_t event_flags);
-int32_t data_selector_ccw(const MousePoint* point, uint32_t event_flags);
-int32_t hold_key(const MousePoint* point, uint32_t event_flags);
-int32_t last_wpt_key(const MousePoint* point, uint32_t event_flags);
-int32_t switch_to_man(const MousePoint* point, uint32_t event_flags);
-int32_t switch_to_auto(const MousePoint* point, uint32_t event_flags);
-int32_t wypt_chg_key(const MousePoint* point, uint32_t event_flags);
-int32_t thumbwheel_units_up(const MousePoint* point, uint32_t event_flags);
-int32_t thumbwheel_units_down(const MousePoint* point, uint32_t event_flags);
-int32_t thumbwheel_tens_up(const MousePoint* point, uint32_t event_flags);
-int32_t thumbwheel_tens_down(const MousePoint* point, uint32_t event_flags);
-int32_t lamp_test_spot(const MousePoint* point, uint32_t event_flags);
+int32_t GAUGE_CALLBACK plan_spot(const MousePoint* point, uint32_t event_flags);
+int32_t GAUGE_CALLBACK data_selector_cw(const MousePoint* point, uint32_t event_flags);
+int32_t GAUGE_CALLBACK data_selector_ccw(const MousePoint* point, uint32_t event_flags);
+int32_t GAUGE_CALLBACK hold_key(const MousePoint* point, uint32_t event_flags);
+int32_t GAUGE_CALLBACK last_wpt_key(const MousePoint* point, uint32_t event_flags);
+int32_t GAUGE_CALLBACK switch_to_man(const MousePoint* point, uint32_t event_flags);
+int32_t GAUGE_CALLBACK switch_to_auto(const MousePoint* point, uint32_t event_flags);
+int32_t GAUGE_CALLBACK wypt_chg_key(const MousePoint* point, uint32_t event_flags);
+int32_t GAUGE_CALLBACK thumbwheel_units_up(const MousePoint* point, uint32_t event_flags);
+int32_t GAUGE_CALLBACK thumbwheel_units_down(const MousePoint* point, uint32_t event_flags);
+int32_t GAUGE_CALLBACK thumbwheel_tens_up(const MousePoint* point, uint32_t event_flags);
+int32_t GAUGE_CALLBACK thumbwheel_tens_down(const MousePoint* point, uint32_t event_flags);
+int32_t GAUGE_CALLBACK lamp_test_spot(const MousePoint* point, uint32_t event_flags);

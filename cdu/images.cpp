@@ -5,20 +5,20 @@
 
 #include "module/ins_state.h"
 
-double data_selector_knob_image(ElementHeader*) {
+double GAUGE_CALLBACK data_selector_knob_image(ElementHeader*) {
   return static_cast<double>(ins_state.data_selector);
 }
 
 // Strip and window are both 30 pixels wide and the horizontal range has no travel, so the value
 // has no effect; it is a constant 1.0.
-double thumbwheel_horizontal(ElementHeader*) {
+double GAUGE_CALLBACK thumbwheel_horizontal(ElementHeader*) {
   return 1.0;
 }
 
-double thumbwheel_tens_vertical(ElementHeader*) {
+double GAUGE_CALLBACK thumbwheel_tens_vertical(ElementHeader*) {
   return static_cast<double>(ins_state.thumbwheel_tens);
 }
 
-double thumbwheel_units_vertical(ElementHeader*) {
+double GAUGE_CALLBACK thumbwheel_units_vertical(ElementHeader*) {
   return static_cast<double>(ins_state.thumbwheel_units);
 }

@@ -3,7 +3,7 @@
 
 #include "module/gauge_api.h"
 
-double data_selector_knob_image(ElementHeader* element);
-double thumbwheel_horizontal(ElementHeader* element);
-double thumbwheel_tens_vertical(ElementHeader* element);
-double thumbwheel_units_vertical(ElementHeader* element);
+double GAUGE_CALLBACK data_selector_knob_image(ElementHeader* element);
+double GAUGE_CALLBACK thumbwheel_horizontal(ElementHeader* element);
+double GAUGE_CALLBACK thumbwheel_tens_vertical(ElementHeader* element);
+double GAUGE_CALLBACK thumbwheel_units_vertical(ElementHeader* element);

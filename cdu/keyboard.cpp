@@ -199,7 +199,7 @@ double entry_longitude() {
 // nothing but the new waypoint.
 bool waypoint_file_absent() {
   errno = 0;
-  if (std::FILE* file = std::fopen(WAYPOINT_FILE_NAME, "r")) {
+  if (std::FILE* file = std::fopen(WAYPOINT_FILE_NAME, "rb")) {
     std::fclose(file);
     return false;
   }
@@ -238,12 +238,12 @@ void insert_action() {
 
 }  // namespace
 
-int32_t set_key(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK set_key(const MousePoint*, uint32_t) {
   if (press_key_latch(ins_state.set_pressed, ins_state.set_release_tick)) set_action();
   return ins_state.waypoint_entry_mode;
 }
 
-int32_t insert_key(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK insert_key(const MousePoint*, uint32_t) {
   // Key 0 may have moved the position past complete; that still counts as complete, latched
   // or not.
   if (ins_state.entry_position > ENTRY_COMPLETE) ins_state.entry_position = ENTRY_COMPLETE;
@@ -251,7 +251,7 @@ int32_t insert_key(const MousePoint*, uint32_t) {
   return 0;
 }
 
-int32_t clear_key(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK clear_key(const MousePoint*, uint32_t) {
   InsState& s = ins_state;
   if (press_key_latch(s.clear_pressed, s.clear_release_tick)) {
     s.entry_position = static_cast<int8_t>(s.entry_position > 2 ? s.entry_position - 1 : 1);
@@ -264,33 +264,33 @@ int32_t clear_key(const MousePoint*, uint32_t) {
   return 0;
 }
 
-int32_t digit_key_0(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK digit_key_0(const MousePoint*, uint32_t) {
   return digit_key(0);
 }
-int32_t digit_key_1(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK digit_key_1(const MousePoint*, uint32_t) {
   return digit_key(1);
 }
-int32_t digit_key_2(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK digit_key_2(const MousePoint*, uint32_t) {
   return digit_key(2);
 }
-int32_t digit_key_3(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK digit_key_3(const MousePoint*, uint32_t) {
   return digit_key(3);
 }
-int32_t digit_key_4(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK digit_key_4(const MousePoint*, uint32_t) {
   return digit_key(4);
 }
-int32_t digit_key_5(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK digit_key_5(const MousePoint*, uint32_t) {
   return digit_key(5);
 }
-int32_t digit_key_6(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK digit_key_6(const MousePoint*, uint32_t) {
   return digit_key(6);
 }
-int32_t digit_key_7(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK digit_key_7(const MousePoint*, uint32_t) {
   return digit_key(7);
 }
-int32_t digit_key_8(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK digit_key_8(const MousePoint*, uint32_t) {
   return digit_key(8);
 }
-int32_t digit_key_9(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK digit_key_9(const MousePoint*, uint32_t) {
   return digit_key(9);
 }

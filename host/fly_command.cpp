@@ -323,8 +323,8 @@ int fly(const FlyOptions& o) {
 
   const fs::path program = program_folder();
   RunOptions options;
-  options.module_path = o.module.empty() ? program / "INS.so" : fs::absolute(o.module);
-  options.sound_library = program / "GaugeSound.so";
+  options.module_path = o.module.empty() ? program / MODULE_FILE_NAME : fs::absolute(o.module);
+  options.sound_library = program / SOUND_LIBRARY_FILE_NAME;
   options.assets_folder = program / "assets";
   options.scenario_folder = output;
   options.output_folder = output;

@@ -10,7 +10,9 @@
 #include <sstream>
 #include <string>
 
+#if INS_HOST_FLIGHT_MODEL
 #include "host/fly_command.h"
+#endif
 #include "host/scenario_parser.h"
 #include "host/scenario_runner.h"
 #include "host/sound_link.h"
@@ -47,8 +49,8 @@ int run_scenario(const RunArguments& args) {
 
   const fs::path program = host::program_folder();
   host::RunOptions options;
-  options.module_path = args.module.empty() ? program / "INS.so" : fs::absolute(args.module);
-  options.sound_library = program / "GaugeSound.so";
+  options.module_path = args.module.empty() ? program / host::MODULE_FILE_NAME : fs::absolute(args.module);
+  options.sound_library = program / host::SOUND_LIBRARY_FILE_NAME;
   options.assets_folder = program / "assets";
   options.scenario_folder = fs::absolute(args.scenario).parent_path();
   if (!args.trace.empty()) options.trace_path = fs::absolute(args.trace);
@@ -79,6 +81,7 @@ int run_scenario(const RunArguments& args) {
 
 }  // namespace
 
+#if INS_HOST_FLIGHT_MODEL
 // "DIR/KT" as a wind: the direction it blows from (degrees true) and its speed.
 std::optional<flight::Wind> parse_wind(const std::string& text) {
   double from_deg = 0.0, speed_kt = 0.0;
@@ -90,6 +93,7 @@ std::optional<flight::Wind> parse_wind(const std::string& text) {
   }
   return flight::Wind{from_deg, speed_kt};
 }
+#endif
 
 int main(int argc, char** argv) {
   CLI::App app{"Substitute host for the INS gauge module"};
@@ -102,8 +106,9 @@ int main(int argc, char** argv) {
   run->add_option("--output", args.output, "Folder for snapshots (default: the working folder)");
   run->add_option("--workdir", args.workdir, "Working folder to use (created if missing, kept)");
   run->add_option("--module", args.module,
-                  "Gauge module to load (default: INS.so beside ins-host)");
+                  "Gauge module to load (default: INS.so, or INS.gau on Windows, beside ins-host)");
 
+#if INS_HOST_FLIGHT_MODEL
   host::FlyOptions fly;
   std::string fly_plan, fly_output, fly_module, fly_wind = "0/0";
   std::vector<std::string> fly_wind_aloft;
@@ -127,14 +132,16 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(18, 240));
   fly_command->add_option("--output", fly_output, "Output folder (default fly-output/<plan name>)");
   fly_command->add_option("--module", fly_module,
-                          "Gauge module to load (default: INS.so beside ins-host)");
+                          "Gauge module to load (default: INS.so, or INS.gau on Windows, beside ins-host)");
   fly_command->add_flag("--quiet", fly.quiet, "Print only the final leg table");
+#endif
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     // Help exits 0; a command line that cannot be used is a scenario that cannot run.
     return app.exit(error) == 0 ? 0 : EXIT_SCENARIO_ERROR;
   }
+#if INS_HOST_FLIGHT_MODEL
   if (app.got_subcommand(fly_command)) {
     fly.plan = fly_plan;
     fly.output = fly_output;
@@ -158,5 +165,6 @@ int main(int argc, char** argv) {
     }
     return host::fly(fly);
   }
+#endif
   return run_scenario(args);
 }

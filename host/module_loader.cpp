@@ -1,29 +1,21 @@
 #include "host/module_loader.h"
 
-#include <dlfcn.h>
-
 #include <cstring>
+
+#include "host/platform.h"
 
 namespace host {
 
-namespace {
-
-std::string loader_error() {
-  const char* message = dlerror();
-  return message != nullptr ? message : "unknown loader error";
-}
-
-}  // namespace
-
 ModuleLoader::ModuleLoader(const std::filesystem::path& path) {
-  // RTLD_LOCAL: the module's own symbols stay out of the process namespace, as a simulator
-  // keeps one gauge module's names from another's.
-  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // The module's own names stay out of the process's, as a simulator keeps one gauge
+  // module's names from another's.
+  std::string error;
+  handle_ = load_library(path, LibraryScope::own, error);
   if (handle_ == nullptr) {
-    throw ModuleLoadError("cannot load module " + path.string() + ": " + loader_error());
+    throw ModuleLoadError("cannot load module " + path.string() + ": " + error);
   }
-  linkage_ = static_cast<ModuleLinkage*>(dlsym(handle_, "Linkage"));
-  imports_ = static_cast<ModuleImports*>(dlsym(handle_, "ImportTable"));
+  linkage_ = static_cast<ModuleLinkage*>(library_symbol(handle_, "Linkage"));
+  imports_ = static_cast<ModuleImports*>(library_symbol(handle_, "ImportTable"));
   const std::string where = "module " + path.string() + ": ";
   std::string fault;
   if (linkage_ == nullptr) {
@@ -46,7 +38,7 @@ ModuleLoader::ModuleLoader(const std::filesystem::path& path) {
     }
   }
   if (!fault.empty()) {
-    dlclose(handle_);
+    free_library(handle_);
     throw ModuleLoadError(where + fault);
   }
   if (linkage_->module_init != nullptr) linkage_->module_init();
@@ -55,7 +47,7 @@ ModuleLoader::ModuleLoader(const std::filesystem::path& path) {
 ModuleLoader::~ModuleLoader() {
   if (linkage_->module_deinit != nullptr) linkage_->module_deinit();
   imports_->panel_services.table = nullptr;
-  dlclose(handle_);
+  free_library(handle_);
 }
 
 void ModuleLoader::install_services(PanelServiceTable* table) {

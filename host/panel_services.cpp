@@ -6,11 +6,11 @@ namespace {
 
 PanelServiceHandler* current_handler = nullptr;
 
-void lookup_var_service(HostVar* var) {
+void GAUGE_CALLBACK lookup_var_service(HostVar* var) {
   if (current_handler != nullptr && var != nullptr) current_handler->lookup_var(*var);
 }
 
-uint32_t trigger_key_event_service(uint32_t event_id, uint32_t value) {
+uint32_t GAUGE_CALLBACK trigger_key_event_service(uint32_t event_id, uint32_t value) {
   return current_handler != nullptr ? current_handler->trigger_key_event(event_id, value) : 0;
 }
 

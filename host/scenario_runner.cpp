@@ -4,11 +4,13 @@
 #include <fstream>
 #include <set>
 
-#include "flight_log.h"
 #include "host/control_names.h"
 #include "host/mouse_list.h"
 #include "host/panel_snapshot.h"
 #include "host/scenario_errors.h"
+#if INS_HOST_FLIGHT_MODEL
+#include "flight_log.h"
+#endif
 
 namespace host {
 
@@ -181,6 +183,17 @@ struct ScenarioRunner::Executor {
           line, *failure + " (still after waiting " + std::to_string(max_frames) + " frames)");
     }
   }
+  void operator()(const scenario::Snapshot& c) {
+    r.ensure_placed(line);
+    const std::filesystem::path folder =
+        r.options_.output_folder.empty() ? r.options_.working_folder : r.options_.output_folder;
+    try {
+      write_panel_snapshot(folder / c.name, *r.panel_, r.clock_.time_s());
+    } catch (const std::exception& error) {
+      throw ScenarioError(line, error.what());
+    }
+  }
+#if INS_HOST_FLIGHT_MODEL
   void operator()(const scenario::Motion& c) {
     if (c.on) {
       r.motion_.motion_on();
@@ -194,16 +207,6 @@ struct ScenarioRunner::Executor {
   void operator()(const scenario::WindLayer& c) {
     r.motion_.add_wind_layer(c.alt_ft, flight::Wind{c.from_true_deg, c.speed_kt});
   }
-  void operator()(const scenario::Snapshot& c) {
-    r.ensure_placed(line);
-    const std::filesystem::path folder =
-        r.options_.output_folder.empty() ? r.options_.working_folder : r.options_.output_folder;
-    try {
-      write_panel_snapshot(folder / c.name, *r.panel_, r.clock_.time_s());
-    } catch (const std::exception& error) {
-      throw ScenarioError(line, error.what());
-    }
-  }
   void operator()(const scenario::ExpectNear& c) {
     const double away_nm = flight::distance_nm(r.aircraft_.lat_deg, r.aircraft_.lon_east_deg,
                                                c.lat_deg, c.lon_east_deg);
@@ -214,6 +217,17 @@ struct ScenarioRunner::Executor {
       throw ExpectationFailed(line, text);
     }
   }
+#else
+  // This ins-host is built without the flight model (see host/CMakeLists.txt).
+  [[noreturn]] void no_flight_model(const char* command) const {
+    throw ScenarioError(line, std::string("\"") + command +
+                                  "\" needs the flight model, which this ins-host is built without");
+  }
+  void operator()(const scenario::Motion&) { no_flight_model("motion"); }
+  void operator()(const scenario::Takeoff&) { no_flight_model("takeoff"); }
+  void operator()(const scenario::WindLayer&) { no_flight_model("wind"); }
+  void operator()(const scenario::ExpectNear&) { no_flight_model("expect near"); }
+#endif
   void operator()(const scenario::Expectation& c) {
     const bool needs_panel = std::holds_alternative<scenario::ExpectText>(c) ||
                              std::holds_alternative<scenario::ExpectVisible>(c) ||

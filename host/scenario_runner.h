@@ -12,7 +12,9 @@
 
 #include "host/activity_log.h"
 #include "host/aircraft.h"
+#if INS_HOST_FLIGHT_MODEL
 #include "host/aircraft_motion.h"
+#endif
 #include "host/expectation_checker.h"
 #include "host/host_variables.h"
 #include "host/module_loader.h"
@@ -56,7 +58,9 @@ class ScenarioRunner {
   // For the tests and a later flight model.
   Aircraft& aircraft() { return aircraft_; }
   const Panel& panel() const { return *panel_; }
+#if INS_HOST_FLIGHT_MODEL
   const AircraftMotion& motion() const { return motion_; }
+#endif
   const SimClock& clock() const { return clock_; }
   // Called after every frame (a whole flight's log watches the panel this way); an exception it
   // throws ends the run and leaves `run`.
@@ -77,7 +81,9 @@ class ScenarioRunner {
   SoundLink sound_;  // loaded before the module, released after it
   std::unique_ptr<ModuleLoader> module_;
   Aircraft aircraft_;
+#if INS_HOST_FLIGHT_MODEL
   AircraftMotion motion_{aircraft_};
+#endif
   SimClock clock_;
   HostVariables variables_{aircraft_, clock_};
   std::unique_ptr<Panel> panel_;

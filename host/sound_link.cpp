@@ -1,26 +1,23 @@
 #include "host/sound_link.h"
 
-#include <dlfcn.h>
+#include "host/platform.h"
 
 namespace host {
 
 SoundLink::SoundLink(const std::filesystem::path& library, ActivityLog& log) {
-  handle_ = dlopen(library.c_str(), RTLD_NOW | RTLD_GLOBAL);
-  if (handle_ == nullptr) {
-    const char* message = dlerror();
-    load_error_ = message != nullptr ? message : "cannot load " + library.string();
-    return;
-  }
-  set_listener_ = reinterpret_cast<SetListener>(dlsym(handle_, "GaugeSoundSetListener"));
+  handle_ = load_library(library, LibraryScope::shared, load_error_);
+  if (handle_ == nullptr) return;
+  set_listener_ =
+      reinterpret_cast<SetListener>(library_symbol(handle_, "GaugeSoundSetListener"));
   set_search_folders_ =
-      reinterpret_cast<SetSearchFolders>(dlsym(handle_, "GaugeSoundSetSearchFolders"));
+      reinterpret_cast<SetSearchFolders>(library_symbol(handle_, "GaugeSoundSetSearchFolders"));
   if (set_listener_ != nullptr) set_listener_(&SoundLink::on_play, &log);
 }
 
 SoundLink::~SoundLink() {
   if (handle_ == nullptr) return;
   if (set_listener_ != nullptr) set_listener_(nullptr, nullptr);
-  dlclose(handle_);
+  free_library(handle_);
 }
 
 void SoundLink::on_play(const char* path, void* user) {
@@ -31,15 +28,8 @@ void SoundLink::on_play(const char* path, void* user) {
 void SoundLink::set_search_folders(const std::filesystem::path& working_folder,
                                    const std::filesystem::path& assets_folder) {
   if (set_search_folders_ != nullptr) {
-    set_search_folders_(working_folder.c_str(), assets_folder.c_str());
+    set_search_folders_(utf8_path(working_folder).c_str(), utf8_path(assets_folder).c_str());
   }
-}
-
-std::filesystem::path program_folder() {
-  std::error_code error;
-  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return std::filesystem::current_path();
-  return self.parent_path();
 }
 
 }  // namespace host

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "host/activity_log.h"
+#include "host/platform.h"
 
 namespace host {
 
@@ -36,8 +37,5 @@ class SoundLink {
   SetSearchFolders set_search_folders_ = nullptr;
   std::string load_error_;
 };
-
-// The folder of the running program (where ins-host, the module and GaugeSound.so are built).
-std::filesystem::path program_folder();
 
 }  // namespace host

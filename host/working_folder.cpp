@@ -1,9 +1,8 @@
 #include "host/working_folder.h"
 
-#include <stdlib.h>
-
-#include <string>
 #include <system_error>
+
+#include "host/platform.h"
 
 namespace host {
 
@@ -13,12 +12,7 @@ WorkingFolder::WorkingFolder(const std::optional<std::filesystem::path>& chosen,
     path_ = std::filesystem::absolute(*chosen);
     std::filesystem::create_directories(path_);
   } else {
-    std::string pattern = (std::filesystem::temp_directory_path() / "ins-host-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-      throw std::filesystem::filesystem_error("cannot make a temporary working folder", pattern,
-                                              std::error_code(errno, std::generic_category()));
-    }
-    path_ = pattern;
+    path_ = make_temporary_folder("ins-host-");
     remove_ = !keep;
   }
   std::filesystem::current_path(path_);

@@ -75,7 +75,7 @@ void update_lamp(ElementHeader* elements, int depth, bool hide, bool show) {
 
 }  // namespace
 
-void ins_service(GaugeHeader*, uint32_t service_code, uint32_t) {
+void GAUGE_CALLBACK ins_service(GaugeHeader*, uint32_t service_code, uint32_t) {
   switch (service_code) {
     case SERVICE_PRE_INITIALIZE:
     case SERVICE_PRE_KILL:

@@ -5,7 +5,7 @@
 
 #include "module/gauge_api.h"
 
-void ins_service(GaugeHeader* gauge, uint32_t service_code, uint32_t extra);
+void GAUGE_CALLBACK ins_service(GaugeHeader* gauge, uint32_t service_code, uint32_t extra);
 
 // The frame cycle run on service code 6.
 void cdu_frame_cycle();

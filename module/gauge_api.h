@@ -14,6 +14,17 @@
 #include <cstddef>
 #include <cstdint>
 
+// The calling convention of every routine that crosses the boundary, in either direction
+// (service, element and mouse routines, the module's init and deinit, the panel services). The
+// simulator calls 32-bit gauges with stdcall (the routine pops its own arguments); a routine of
+// the other convention would leave the stack wrong by its argument size on every call. Other
+// targets have one convention, and the macro is empty there.
+#if defined(_WIN32) && defined(__i386__)
+#define GAUGE_CALLBACK __stdcall
+#else
+#define GAUGE_CALLBACK
+#endif
+
 extern "C" {
 
 // ---------------------------------------------------------------------------------------------
@@ -51,7 +62,7 @@ struct ElementHeader;
 // Text elements write their text into `text_buffer` (at most `text_buffer_size` bytes including
 // the terminator, supplied by the host) and return a number; icons return an image index;
 // moving images return a position within their range.
-using ElementRoutine = double (*)(ElementHeader* element);
+using ElementRoutine = double(GAUGE_CALLBACK*)(ElementHeader* element);
 
 struct ElementHeader {
   ElementKind kind;
@@ -115,7 +126,7 @@ struct MousePoint {
 };
 
 // Called on a click inside the row's box with the point (gauge pixels) and the row's flags.
-using MouseRoutine = int32_t (*)(const MousePoint* point, uint32_t event_flags);
+using MouseRoutine = int32_t(GAUGE_CALLBACK*)(const MousePoint* point, uint32_t event_flags);
 
 struct MouseRow {
   MouseRowKind kind;
@@ -132,9 +143,10 @@ struct MouseRow {
 // ---------------------------------------------------------------------------------------------
 struct GaugeHeader;
 
-using GaugeServiceRoutine = void (*)(GaugeHeader* gauge, uint32_t service_code, uint32_t extra);
-using GaugePhaseRoutine = void (*)();
-using ModuleRoutine = void (*)();
+using GaugeServiceRoutine = void(GAUGE_CALLBACK*)(GaugeHeader* gauge, uint32_t service_code,
+                                                   uint32_t extra);
+using GaugePhaseRoutine = void(GAUGE_CALLBACK*)();
+using ModuleRoutine = void(GAUGE_CALLBACK*)();
 
 constexpr uint32_t GAUGE_HEADER_VERSION = 800;
 constexpr uint32_t GAUGE_PHASE_ROUTINES =
@@ -189,13 +201,13 @@ struct HostVar {
 
 // The host's panel-services table: an array of function slots. A host fills the two slots the
 // module calls and may leave the others empty.
-using PanelService = void (*)();
+using PanelService = void(GAUGE_CALLBACK*)();
 constexpr std::size_t PANEL_SERVICE_SLOT_COUNT = 64;
 constexpr std::size_t PANEL_SLOT_TRIGGER_KEY_EVENT = 0x90 / 4;  // 36
 constexpr std::size_t PANEL_SLOT_LOOKUP_VAR = 0xA0 / 4;         // 40
 
-using LookupVarService = void (*)(HostVar* var);
-using TriggerKeyEventService = uint32_t (*)(uint32_t event_id, uint32_t value);
+using LookupVarService = void(GAUGE_CALLBACK*)(HostVar* var);
+using TriggerKeyEventService = uint32_t(GAUGE_CALLBACK*)(uint32_t event_id, uint32_t value);
 
 struct PanelServiceTable {
   PanelService slots[PANEL_SERVICE_SLOT_COUNT];
@@ -212,6 +224,39 @@ struct ModuleImports {
   ImportEntry panel_services;  // module id PANEL_SERVICES_MODULE_ID
   ImportEntry terminator;      // {0, null}
 };
+
+// ---------------------------------------------------------------------------------------------
+// The layout the simulator reads. With 4-byte references (32-bit Windows) the tables are exactly
+// the 32-bit fields the simulator expects; with 8-byte references the same fields and slots
+// simply widen, so one host of either width finds everything where it looks.
+// ---------------------------------------------------------------------------------------------
+constexpr std::size_t REFERENCE_SIZE = sizeof(void*);
+
+static_assert(sizeof(PanelService) == REFERENCE_SIZE);
+static_assert(offsetof(PanelServiceTable, slots) == 0);
+static_assert(PANEL_SLOT_LOOKUP_VAR * sizeof(PanelService) == 0xA0 / 4 * REFERENCE_SIZE);
+static_assert(PANEL_SLOT_TRIGGER_KEY_EVENT * sizeof(PanelService) == 0x90 / 4 * REFERENCE_SIZE);
+static_assert(sizeof(PanelServiceTable) == PANEL_SERVICE_SLOT_COUNT * REFERENCE_SIZE);
+
+// 32-bit: every field of the module table and of the import table is 4 bytes, in order.
+static_assert(REFERENCE_SIZE != 4 || PANEL_SLOT_LOOKUP_VAR * sizeof(PanelService) == 0xA0);
+static_assert(REFERENCE_SIZE != 4 || PANEL_SLOT_TRIGGER_KEY_EVENT * sizeof(PanelService) == 0x90);
+static_assert(REFERENCE_SIZE != 4 || (offsetof(ModuleLinkage, module_id) == 0 &&
+                                      offsetof(ModuleLinkage, module_init) == 4 &&
+                                      offsetof(ModuleLinkage, module_deinit) == 8 &&
+                                      offsetof(ModuleLinkage, flags) == 12 &&
+                                      offsetof(ModuleLinkage, priority) == 16 &&
+                                      offsetof(ModuleLinkage, version) == 20 &&
+                                      offsetof(ModuleLinkage, gauges) == 24 &&
+                                      sizeof(ModuleLinkage) == 24 + 4 * (MODULE_GAUGE_COUNT + 1)));
+static_assert(REFERENCE_SIZE != 4 ||
+              (offsetof(ModuleImports, panel_services) == 0 &&
+               offsetof(ImportEntry, module_id) == 0 && offsetof(ImportEntry, table) == 4 &&
+               offsetof(ModuleImports, terminator) == 8 && sizeof(ModuleImports) == 16));
+static_assert(REFERENCE_SIZE != 4 ||
+              (offsetof(GaugeHeader, header_version) == 0 && offsetof(GaugeHeader, name) == 4 &&
+               offsetof(GaugeHeader, elements) == 8 && offsetof(GaugeHeader, phase_routines) == 12 &&
+               offsetof(GaugeHeader, reserved1) == 40 && offsetof(GaugeHeader, width_mm) == 44));
 
 // The two symbols a module exports.
 #if defined(_WIN32)

@@ -266,8 +266,8 @@ std::array<IconRows, ICON_COUNT> small_icon_rows = all_icon_rows<12>();
 // ---------------------------------------------------------------------------------------------
 // Gauge records.
 // ---------------------------------------------------------------------------------------------
-void do_nothing() {}
-void icon_service(GaugeHeader*, uint32_t, uint32_t) {}
+void GAUGE_CALLBACK do_nothing() {}
+void GAUGE_CALLBACK icon_service(GaugeHeader*, uint32_t, uint32_t) {}
 
 GaugeHeader gauge_record(const char* name, ElementHeader* elements, MouseRow* mouse_rows,
                          GaugeServiceRoutine service) {

@@ -157,7 +157,7 @@ void align_frame() {
 
 }  // namespace
 
-void align_service(GaugeHeader*, uint32_t service_code, uint32_t) {
+void GAUGE_CALLBACK align_service(GaugeHeader*, uint32_t service_code, uint32_t) {
   switch (service_code) {
     case SERVICE_PRE_INITIALIZE:
       bind_sound_library(SERVICE_PRE_INITIALIZE);
@@ -173,7 +173,7 @@ void align_service(GaugeHeader*, uint32_t service_code, uint32_t) {
   }
 }
 
-int32_t mode_knob_cw(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK mode_knob_cw(const MousePoint*, uint32_t) {
   if (ins_state.mode_selector <= KNOB_OFF) clear_alignment();
   if (ins_state.mode_selector == KNOB_ALIGN && ins_state.nav_ready == 1) stop_countdown();
   if (ins_state.mode_selector == KNOB_STBY && alignment_may_start()) start_alignment();
@@ -186,7 +186,7 @@ int32_t mode_knob_cw(const MousePoint*, uint32_t) {
   return 1;
 }
 
-int32_t mode_knob_ccw(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK mode_knob_ccw(const MousePoint*, uint32_t) {
   if (ins_state.mode_selector == KNOB_ALIGN) clear_alignment();
   if (ins_state.mode_selector == KNOB_NAV && alignment_may_start()) start_alignment();
   if (ins_state.mode_selector > KNOB_OFF) {
@@ -198,6 +198,6 @@ int32_t mode_knob_ccw(const MousePoint*, uint32_t) {
   return 1;
 }
 
-double mode_knob_image(ElementHeader*) {
+double GAUGE_CALLBACK mode_knob_image(ElementHeader*) {
   return ins_state.mode_selector;
 }

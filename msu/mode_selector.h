@@ -5,7 +5,7 @@
 
 #include "module/gauge_api.h"
 
-void align_service(GaugeHeader* gauge, uint32_t service_code, uint32_t extra);
-int32_t mode_knob_cw(const MousePoint* point, uint32_t event_flags);
-int32_t mode_knob_ccw(const MousePoint* point, uint32_t event_flags);
-double mode_knob_image(ElementHeader* element);
+void GAUGE_CALLBACK align_service(GaugeHeader* gauge, uint32_t service_code, uint32_t extra);
+int32_t GAUGE_CALLBACK mode_knob_cw(const MousePoint* point, uint32_t event_flags);
+int32_t GAUGE_CALLBACK mode_knob_ccw(const MousePoint* point, uint32_t event_flags);
+double GAUGE_CALLBACK mode_knob_image(ElementHeader* element);

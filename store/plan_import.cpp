@@ -197,18 +197,18 @@ void finish_import(bool imported) {
 }  // namespace
 
 void request_flight_plan_import() {
-  std::FILE* plan = std::fopen(PLAN_FILE_NAME, "r");
+  std::FILE* plan = std::fopen(PLAN_FILE_NAME, "rb");
   ins_state.plan_import_request = plan != nullptr ? 1 : 0;
   if (plan != nullptr) std::fclose(plan);
 }
 
 void import_flight_plan() {
-  std::FILE* plan = std::fopen(PLAN_FILE_NAME, "r");
+  std::FILE* plan = std::fopen(PLAN_FILE_NAME, "rb");
   if (plan == nullptr) {
     finish_import(false);
     return;
   }
-  std::FILE* scratch = std::fopen(PLAN_SCRATCH_FILE_NAME, "w+");
+  std::FILE* scratch = std::fopen(PLAN_SCRATCH_FILE_NAME, "w+b");
   if (scratch == nullptr) {
     std::fclose(plan);
     finish_import(false);

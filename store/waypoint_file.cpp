@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "store/file_replace.h"
 #include "store/text_lines.h"
 
 namespace {
@@ -97,8 +98,11 @@ ParsedLine parse_piece(const LinePiece& piece) {
   return line;
 }
 
-constexpr const char* READ_MODE = "r";
-constexpr const char* WRITE_MODE = "w";
+// Binary on every platform: the file holds LF line ends and the same bytes whoever wrote it (a
+// text-mode write on Windows would turn each LF into CR LF, and a text-mode read would stop at a
+// stray Ctrl-Z). The readers take CR LF as a line end themselves.
+constexpr const char* READ_MODE = "rb";
+constexpr const char* WRITE_MODE = "wb";
 // A line holds a number and two coordinates; anything too long for this buffer (a coordinate far
 // beyond any angle) makes the write fail rather than travel.
 constexpr std::size_t WRITE_LINE_BUFFER = 128;
@@ -148,7 +152,7 @@ bool write_waypoint_file(const WaypointLine* lines, int count) {
   // flush or the close, not at the buffered write.
   ok = ok && std::fflush(file) == 0 && std::ferror(file) == 0;
   ok = (std::fclose(file) == 0) && ok;
-  ok = ok && std::rename(WAYPOINT_TEMP_FILE_NAME, WAYPOINT_FILE_NAME) == 0;
+  ok = ok && replace_file(WAYPOINT_TEMP_FILE_NAME, WAYPOINT_FILE_NAME);
   if (!ok) std::remove(WAYPOINT_TEMP_FILE_NAME);
   return ok;
 }

@@ -27,7 +27,11 @@
 //     K 150,50,20,20 click: sends key event 0x101FA with 270
 //     P 60,60,30,30 click: records the point and flags
 //   Service code 12 sends key event 0x2000C with the number of code-6 calls.
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -58,13 +62,24 @@ void send_event(uint32_t id, uint32_t value) {
   }
 }
 
+using Play = int (*)(const char*, const char*, int);
+
 void play(const char* path) {
   // Found by name among the libraries already loaded, as the INS module binds it.
+#if defined(_WIN32)
+  HMODULE library = GetModuleHandleA("GaugeSound.dll");  // no reference of ours to drop
+  if (library == nullptr) return;
+  // (through the generic function type, which converts to every other without a warning)
+  auto entry = reinterpret_cast<void (*)()>(GetProcAddress(library, "GaugePlaySound"));
+  if (auto p = reinterpret_cast<Play>(entry)) {
+    p(path, nullptr, 0);
+  }
+#else
   void* library = dlopen("GaugeSound.so", RTLD_NOW | RTLD_NOLOAD);
   if (library == nullptr) return;
-  using Play = int (*)(const char*, const char*, int);
   if (auto p = reinterpret_cast<Play>(dlsym(library, "GaugePlaySound"))) p(path, nullptr, 0);
   dlclose(library);
+#endif
 }
 
 void write(ElementHeader* e, const char* format, auto... values) {
@@ -73,38 +88,38 @@ void write(ElementHeader* e, const char* format, auto... values) {
   }
 }
 
-double dial_image(ElementHeader*) {
+double GAUGE_CALLBACK dial_image(ElementHeader*) {
   return clicks_a % 4;
 }
-double counts_text(ElementHeader* e) {
+double GAUGE_CALLBACK counts_text(ElementHeader* e) {
   write(e, "A%d B%d R%d", clicks_a, clicks_b, calls_r);
   return 0;
 }
-double degree_text(ElementHeader* e) {
+double GAUGE_CALLBACK degree_text(ElementHeader* e) {
   write(e, "N12\xB0");
   return 42.5;
 }
-double buffer_size_text(ElementHeader* e) {
+double GAUGE_CALLBACK buffer_size_text(ElementHeader* e) {
   write(e, "%u", e->text_buffer_size);
   return e->text_buffer_size;
 }
-double point_text(ElementHeader* e) {
+double GAUGE_CALLBACK point_text(ElementHeader* e) {
   write(e, "%d,%d,%X", last_x, last_y, last_flags);
   return 0;
 }
-double vars_text(ElementHeader* e) {
+double GAUGE_CALLBACK vars_text(ElementHeader* e) {
   lookup(&tick_var);
   lookup(&unknown_var);
   write(e, "T%.0f U%.1f", tick_var.value, unknown_var.value);
   return 0;
 }
-double wheel_x(ElementHeader*) {
+double GAUGE_CALLBACK wheel_x(ElementHeader*) {
   return 0.25;
 }
-double wheel_y(ElementHeader*) {
+double GAUGE_CALLBACK wheel_y(ElementHeader*) {
   return calls_r;
 }
-double hidden_probe(ElementHeader*) {
+double GAUGE_CALLBACK hidden_probe(ElementHeader*) {
   ++hidden_probe_calls;
   return 0;
 }
@@ -115,13 +130,13 @@ void note_service(char gauge, uint32_t code) {
   std::snprintf(service_calls + used, sizeof service_calls - used, "%c%u", gauge, code);
 }
 
-double service_calls_text(ElementHeader* e) {
+double GAUGE_CALLBACK service_calls_text(ElementHeader* e) {
   write(e, "%s", service_calls);
   service_calls[0] = '\0';
   return 0;
 }
 
-double services_text(ElementHeader* e) {
+double GAUGE_CALLBACK services_text(ElementHeader* e) {
   write(e, "I%d U%d H%d", services_init, services_update, hidden_probe_calls);
   return 0;
 }
@@ -170,25 +185,25 @@ ElementHeader elements[ELEMENT_COUNT] = {
     text(40, service_calls_text),
 };
 
-int32_t box_a(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK box_a(const MousePoint*, uint32_t) {
   ++clicks_a;
   play("sound\\fixture\\a.wav");
   return 0;
 }
-int32_t box_b(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK box_b(const MousePoint*, uint32_t) {
   return ++clicks_b;
 }
-int32_t box_z(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK box_z(const MousePoint*, uint32_t) {
   return ++clicks_z;
 }
-int32_t box_r(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK box_r(const MousePoint*, uint32_t) {
   return ++calls_r;
 }
-int32_t box_k(const MousePoint*, uint32_t) {
+int32_t GAUGE_CALLBACK box_k(const MousePoint*, uint32_t) {
   send_event(0x101FA, 270);
   return 0;
 }
-int32_t box_p(const MousePoint* point, uint32_t flags) {
+int32_t GAUGE_CALLBACK box_p(const MousePoint* point, uint32_t flags) {
   last_x = point->x;
   last_y = point->y;
   last_flags = flags;
@@ -218,7 +233,7 @@ MouseRow mouse_rows[] = {
     row(MOUSE_END, 0, 0, 0, 0),
 };
 
-void service(GaugeHeader*, uint32_t code, uint32_t) {
+void GAUGE_CALLBACK service(GaugeHeader*, uint32_t code, uint32_t) {
   note_service('F', code);
   if (code == SERVICE_PRE_INITIALIZE) ++services_init;
   if (code == SERVICE_PRE_UPDATE) {
@@ -246,7 +261,7 @@ GaugeHeader fixture = make_gauge();
 ElementHeader second_face = image(ELEMENT_STATIC_IMAGE, 50, 50, 0x3, nullptr);
 MouseRow second_rows[] = {row(MOUSE_GROUP_OPEN, 0, 0, 0, 0), row(MOUSE_GROUP_CLOSE, 0, 0, 0, 0),
                           row(MOUSE_END, 0, 0, 0, 0)};
-void second_service(GaugeHeader*, uint32_t code, uint32_t) {
+void GAUGE_CALLBACK second_service(GaugeHeader*, uint32_t code, uint32_t) {
   note_service('B', code);
 }
 
@@ -263,7 +278,7 @@ GaugeHeader make_second_gauge() {
 
 GaugeHeader fixture_b = make_second_gauge();
 
-void nothing() {}
+void GAUGE_CALLBACK nothing() {}
 
 }  // namespace
 

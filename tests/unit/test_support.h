@@ -3,12 +3,12 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -32,13 +32,13 @@ inline TestHost& test_host() {
   return host;
 }
 
-inline void test_lookup_var(HostVar* var) {
+inline void GAUGE_CALLBACK test_lookup_var(HostVar* var) {
   ++test_host().lookups;
   auto found = test_host().vars.find(var->token_id);
   if (found != test_host().vars.end()) var->value = found->second;
 }
 
-inline uint32_t test_trigger_key_event(uint32_t event_id, uint32_t value) {
+inline uint32_t GAUGE_CALLBACK test_trigger_key_event(uint32_t event_id, uint32_t value) {
   test_host().events.emplace_back(event_id, value);
   return 0;
 }
@@ -66,13 +66,23 @@ inline void record_cue(const char* path, void*) {
   cues_heard().emplace_back(path);
 }
 
+// A new, empty folder of our own under the temporary folder (on every platform: creating a
+// folder fails when the name is taken, so a name is ours once its creation succeeds).
+inline std::filesystem::path make_temp_folder(const std::string& prefix) {
+  static std::mt19937_64 names{std::random_device{}()};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path candidate =
+        std::filesystem::temp_directory_path() / (prefix + std::to_string(names() % 1000000000));
+    if (std::filesystem::create_directory(candidate)) return candidate;
+  }
+  throw std::runtime_error("cannot make a temporary folder");
+}
+
 // A temporary working folder that the test runs in; the previous folder comes back afterwards.
 class TempWorkdir {
  public:
   TempWorkdir() : previous_(std::filesystem::current_path()) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "ins-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    path_ = make_temp_folder("ins-test-");
     std::filesystem::current_path(path_);
   }
   ~TempWorkdir() {

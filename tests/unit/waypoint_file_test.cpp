@@ -1,8 +1,9 @@
 // The waypoint file on real files in a temporary working folder.
 #include "store/waypoint_file.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include <cmath>
 #include <cstring>
@@ -161,11 +162,18 @@ TEST(FormatWaypointLine, EightDecimalsWestPositiveAndBounded) {
   EXPECT_EQ(format_waypoint_line(buffer, 0, 3, -1.0, 0.0), -1);
 }
 
+// Byte for byte (LF line ends on every platform), first as a new file, then over an existing
+// one (which a plain rename refuses to replace on Windows).
 TEST_F(WaypointFileTest, WritesEveryLineNumberedInOrder) {
   const WaypointLine lines[] = {{0.1, 0.2}, {-0.25, -0.5}, {0.0, 0.0}};
   ASSERT_TRUE(write_waypoint_file(lines, 3));
   EXPECT_EQ(workdir.read(WAYPOINT_FILE_NAME),
             "0 0.10000000 0.20000000\n1 -0.25000000 -0.50000000\n2 0.00000000 0.00000000\n");
+  EXPECT_FALSE(workdir.exists(WAYPOINT_TEMP_FILE_NAME));
+
+  const WaypointLine replacement[] = {{-1.5, 3.0}};
+  ASSERT_TRUE(write_waypoint_file(replacement, 1));
+  EXPECT_EQ(workdir.read(WAYPOINT_FILE_NAME), "0 -1.50000000 3.00000000\n");
   EXPECT_FALSE(workdir.exists(WAYPOINT_TEMP_FILE_NAME));
 }
 
@@ -208,6 +216,7 @@ TEST_F(WaypointFileTest, AFailedRewriteLeavesTheOldFileExactlyAsItWas) {
     EXPECT_TRUE(fs::is_directory(workdir.path() / WAYPOINT_TEMP_FILE_NAME));  // not ours
     fs::remove(workdir.path() / WAYPOINT_TEMP_FILE_NAME);
   }
+#if !defined(_WIN32)
   {
     SCOPED_TRACE("the disk is full: the buffered lines fail at the flush");
     write_file(old_content);
@@ -216,6 +225,22 @@ TEST_F(WaypointFileTest, AFailedRewriteLeavesTheOldFileExactlyAsItWas) {
     EXPECT_EQ(workdir.read(WAYPOINT_FILE_NAME), old_content);
     EXPECT_FALSE(fs::exists(fs::symlink_status(workdir.path() / WAYPOINT_TEMP_FILE_NAME)));
   }
+#else
+  {
+    // On Windows a file another program holds open without delete sharing (an editor, a
+    // backup tool, a second simulator) cannot be replaced; the rewrite must give up cleanly.
+    SCOPED_TRACE("the replace fails: another program holds the waypoint file open");
+    write_file(old_content);
+    const std::wstring name = (workdir.path() / WAYPOINT_FILE_NAME).wstring();
+    HANDLE held = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(write_waypoint_file(lines, 3));
+    CloseHandle(held);
+    EXPECT_EQ(workdir.read(WAYPOINT_FILE_NAME), old_content);
+    EXPECT_FALSE(workdir.exists(WAYPOINT_TEMP_FILE_NAME));
+  }
+#endif
   {
     SCOPED_TRACE("the rename fails: the waypoint file's name is a folder that is not empty");
     fs::remove(workdir.path() / WAYPOINT_FILE_NAME);
