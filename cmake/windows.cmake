@@ -42,3 +42,49 @@ if(BUILD_TESTING)
     COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/check_gau.sh ${CMAKE_OBJDUMP} $<TARGET_FILE:INS>)
   set_tests_properties(gau_from_outside PROPERTIES LABELS unit)
 endif()
+
+# --- What a panel builder installs: `cmake --install` into the simulator's folder, and the zip
+# INS-win32.zip (INS-win64.zip from the 64-bit build) laid out the same way.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(INS_PACKAGE_NAME INS-win32)
+else()
+  set(INS_PACKAGE_NAME INS-win64)
+endif()
+install(TARGETS INS LIBRARY DESTINATION gauges COMPONENT gauge)
+install(FILES ${CMAKE_BINARY_DIR}/assets/sound/tavren/ins_tog.wav
+              ${CMAKE_BINARY_DIR}/assets/sound/tavren/ins_click.wav
+        DESTINATION sound/tavren COMPONENT gauge)
+install(FILES ${CMAKE_SOURCE_DIR}/examples/panel.cfg.example
+              ${CMAKE_SOURCE_DIR}/docs/install-windows.md
+        DESTINATION INS COMPONENT gauge)
+# Our GaugeSound.dll only where the simulator has none: a simulator's own library is never
+# replaced (other gauges use it too).
+install(CODE "
+  set(target \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/GaugeSound.dll\")
+  if(EXISTS \"\${target}\")
+    message(STATUS \"Kept the GaugeSound.dll already there: \${target}\")
+  else()
+    file(INSTALL \"$<TARGET_FILE:GaugeSound>\" DESTINATION \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
+  endif()" COMPONENT sound_library)
+
+set(INS_PACKAGE_STAGE ${CMAKE_BINARY_DIR}/package-stage)
+set(INS_PACKAGE_ZIP ${CMAKE_BINARY_DIR}/${INS_PACKAGE_NAME}.zip)
+add_custom_command(OUTPUT ${INS_PACKAGE_ZIP}
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${INS_PACKAGE_STAGE} ${INS_PACKAGE_ZIP}
+  COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --component gauge
+          --prefix ${INS_PACKAGE_STAGE} --strip
+  COMMAND ${CMAKE_COMMAND} -E chdir ${INS_PACKAGE_STAGE}
+          ${CMAKE_COMMAND} -E tar cf ${INS_PACKAGE_ZIP} --format=zip gauges sound INS
+  DEPENDS INS gauge_sounds ${CMAKE_SOURCE_DIR}/examples/panel.cfg.example
+          ${CMAKE_SOURCE_DIR}/docs/install-windows.md
+  COMMENT "Packing ${INS_PACKAGE_NAME}.zip"
+  VERBATIM)
+add_custom_target(package_zip ALL DEPENDS ${INS_PACKAGE_ZIP})
+
+if(BUILD_TESTING)
+  add_test(NAME package_contents
+    COMMAND ${CMAKE_COMMAND} -DZIP=${INS_PACKAGE_ZIP} -DBUILD=${CMAKE_BINARY_DIR}
+            -DOUT=${CMAKE_BINARY_DIR}/package-check
+            -P ${CMAKE_SOURCE_DIR}/tests/windows/check_package.cmake)
+  set_tests_properties(package_contents PROPERTIES LABELS unit)
+endif()

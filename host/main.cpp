@@ -97,6 +97,9 @@ std::optional<flight::Wind> parse_wind(const std::string& text) {
 
 int main(int argc, char** argv) {
   CLI::App app{"Substitute host for the INS gauge module"};
+  // Options are spelled --name on every platform: on Windows, CLI11 would otherwise take a path
+  // such as /tmp/a.scn (as Wine passes it) for an option "/tmp".
+  app.allow_windows_style_options(false);
   app.require_subcommand(1);
   RunArguments args;
   CLI::App* run = app.add_subcommand("run", "Play a scenario file against the module");

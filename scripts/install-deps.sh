@@ -11,10 +11,21 @@ packages=(
   libsdl2-dev sox
   librsvg2-bin imagemagick fonts-dseg
   valgrind python3
+  # Windows: the cross compilers (POSIX threads, so std::thread and std::mutex exist), their
+  # binutils (objdump, windres), Wine to run what they build (wine32 from the i386 architecture
+  # for the 32-bit INS.gau), and zip for the package.
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  wine wine64 wine32:i386 zip
 )
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+
+# wine32 is an i386 package: the architecture must be known to dpkg before apt reads its lists.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo_cmd[@]}" dpkg --add-architecture i386
+fi
 
 # Only touch apt when something is missing, so a warm machine starts fast.
 missing=()

@@ -93,6 +93,7 @@ class SoundLibrary {
     std::lock_guard lock(mutex_);
     const fs::path file = resolve_locked(path);
     if (file.empty()) return false;
+    pin_sound_system();
     if (!PlaySoundW(file.c_str(), nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT)) {
       return false;
     }
@@ -130,6 +131,17 @@ class SoundLibrary {
       if (fs::is_regular_file(candidate, error)) return candidate;
     }
     return {};
+  }
+
+  // PlaySound leaves a worker thread of winmm running after the sound. When the host unloads
+  // this library, winmm would go with it while that thread still runs in it, and the process
+  // would crash later; pinned, winmm stays until the process ends, as a system library may.
+  static void pin_sound_system() {
+    static const bool pinned = [] {
+      HMODULE winmm = nullptr;
+      return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"winmm.dll", &winmm) != 0;
+    }();
+    (void)pinned;
   }
 
   void stop_locked() {
