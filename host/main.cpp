@@ -49,7 +49,8 @@ int run_scenario(const RunArguments& args) {
 
   const fs::path program = host::program_folder();
   host::RunOptions options;
-  options.module_path = args.module.empty() ? program / host::MODULE_FILE_NAME : fs::absolute(args.module);
+  options.module_path =
+      args.module.empty() ? program / host::MODULE_FILE_NAME : fs::absolute(args.module);
   options.sound_library = program / host::SOUND_LIBRARY_FILE_NAME;
   options.assets_folder = program / "assets";
   options.scenario_folder = fs::absolute(args.scenario).parent_path();
@@ -134,8 +135,9 @@ int main(int argc, char** argv) {
   fly_command->add_option("--fps", fly.fps, "Frames a simulated second (default 30; 18 or more)")
       ->check(CLI::Range(18, 240));
   fly_command->add_option("--output", fly_output, "Output folder (default fly-output/<plan name>)");
-  fly_command->add_option("--module", fly_module,
-                          "Gauge module to load (default: INS.so, or INS.gau on Windows, beside ins-host)");
+  fly_command->add_option(
+      "--module", fly_module,
+      "Gauge module to load (default: INS.so, or INS.gau on Windows, beside ins-host)");
   fly_command->add_flag("--quiet", fly.quiet, "Print only the final leg table");
 #endif
   try {

@@ -220,13 +220,22 @@ struct ScenarioRunner::Executor {
 #else
   // This ins-host is built without the flight model (see host/CMakeLists.txt).
   [[noreturn]] void no_flight_model(const char* command) const {
-    throw ScenarioError(line, std::string("\"") + command +
-                                  "\" needs the flight model, which this ins-host is built without");
+    throw ScenarioError(line,
+                        std::string("\"") + command +
+                            "\" needs the flight model, which this ins-host is built without");
   }
-  void operator()(const scenario::Motion&) { no_flight_model("motion"); }
-  void operator()(const scenario::Takeoff&) { no_flight_model("takeoff"); }
-  void operator()(const scenario::WindLayer&) { no_flight_model("wind"); }
-  void operator()(const scenario::ExpectNear&) { no_flight_model("expect near"); }
+  void operator()(const scenario::Motion&) {
+    no_flight_model("motion");
+  }
+  void operator()(const scenario::Takeoff&) {
+    no_flight_model("takeoff");
+  }
+  void operator()(const scenario::WindLayer&) {
+    no_flight_model("wind");
+  }
+  void operator()(const scenario::ExpectNear&) {
+    no_flight_model("expect near");
+  }
 #endif
   void operator()(const scenario::Expectation& c) {
     const bool needs_panel = std::holds_alternative<scenario::ExpectText>(c) ||

@@ -59,13 +59,21 @@ class ScenarioRunner {
   Aircraft& aircraft() { return aircraft_; }
   const Panel& panel() const { return *panel_; }
 #if INS_HOST_FLIGHT_MODEL
-  const AircraftMotion& motion() const { return motion_; }
+  const AircraftMotion& motion() const {
+    return motion_;
+  }
 #endif
-  const SimClock& clock() const { return clock_; }
+  const SimClock& clock() const {
+    return clock_;
+  }
   // Called after every frame (a whole flight's log watches the panel this way); an exception it
   // throws ends the run and leaves `run`.
-  void set_frame_observer(std::function<void()> observer) { frame_observer_ = std::move(observer); }
-  bool sound_library_loaded() const { return sound_.loaded(); }
+  void set_frame_observer(std::function<void()> observer) {
+    frame_observer_ = std::move(observer);
+  }
+  bool sound_library_loaded() const {
+    return sound_.loaded();
+  }
 
  private:
   struct Executor;

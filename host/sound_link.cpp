@@ -7,8 +7,7 @@ namespace host {
 SoundLink::SoundLink(const std::filesystem::path& library, ActivityLog& log) {
   handle_ = load_library(library, LibraryScope::shared, load_error_);
   if (handle_ == nullptr) return;
-  set_listener_ =
-      reinterpret_cast<SetListener>(library_symbol(handle_, "GaugeSoundSetListener"));
+  set_listener_ = reinterpret_cast<SetListener>(library_symbol(handle_, "GaugeSoundSetListener"));
   set_search_folders_ =
       reinterpret_cast<SetSearchFolders>(library_symbol(handle_, "GaugeSoundSetSearchFolders"));
   if (set_listener_ != nullptr) set_listener_(&SoundLink::on_play, &log);

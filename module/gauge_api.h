@@ -144,7 +144,7 @@ struct MouseRow {
 struct GaugeHeader;
 
 using GaugeServiceRoutine = void(GAUGE_CALLBACK*)(GaugeHeader* gauge, uint32_t service_code,
-                                                   uint32_t extra);
+                                                  uint32_t extra);
 using GaugePhaseRoutine = void(GAUGE_CALLBACK*)();
 using ModuleRoutine = void(GAUGE_CALLBACK*)();
 
@@ -241,21 +241,21 @@ static_assert(sizeof(PanelServiceTable) == PANEL_SERVICE_SLOT_COUNT * REFERENCE_
 // 32-bit: every field of the module table and of the import table is 4 bytes, in order.
 static_assert(REFERENCE_SIZE != 4 || PANEL_SLOT_LOOKUP_VAR * sizeof(PanelService) == 0xA0);
 static_assert(REFERENCE_SIZE != 4 || PANEL_SLOT_TRIGGER_KEY_EVENT * sizeof(PanelService) == 0x90);
-static_assert(REFERENCE_SIZE != 4 || (offsetof(ModuleLinkage, module_id) == 0 &&
-                                      offsetof(ModuleLinkage, module_init) == 4 &&
-                                      offsetof(ModuleLinkage, module_deinit) == 8 &&
-                                      offsetof(ModuleLinkage, flags) == 12 &&
-                                      offsetof(ModuleLinkage, priority) == 16 &&
-                                      offsetof(ModuleLinkage, version) == 20 &&
-                                      offsetof(ModuleLinkage, gauges) == 24 &&
-                                      sizeof(ModuleLinkage) == 24 + 4 * (MODULE_GAUGE_COUNT + 1)));
+static_assert(REFERENCE_SIZE != 4 ||
+              (offsetof(ModuleLinkage, module_id) == 0 &&
+               offsetof(ModuleLinkage, module_init) == 4 &&
+               offsetof(ModuleLinkage, module_deinit) == 8 &&
+               offsetof(ModuleLinkage, flags) == 12 && offsetof(ModuleLinkage, priority) == 16 &&
+               offsetof(ModuleLinkage, version) == 20 && offsetof(ModuleLinkage, gauges) == 24 &&
+               sizeof(ModuleLinkage) == 24 + 4 * (MODULE_GAUGE_COUNT + 1)));
 static_assert(REFERENCE_SIZE != 4 ||
               (offsetof(ModuleImports, panel_services) == 0 &&
                offsetof(ImportEntry, module_id) == 0 && offsetof(ImportEntry, table) == 4 &&
                offsetof(ModuleImports, terminator) == 8 && sizeof(ModuleImports) == 16));
 static_assert(REFERENCE_SIZE != 4 ||
               (offsetof(GaugeHeader, header_version) == 0 && offsetof(GaugeHeader, name) == 4 &&
-               offsetof(GaugeHeader, elements) == 8 && offsetof(GaugeHeader, phase_routines) == 12 &&
+               offsetof(GaugeHeader, elements) == 8 &&
+               offsetof(GaugeHeader, phase_routines) == 12 &&
                offsetof(GaugeHeader, reserved1) == 40 && offsetof(GaugeHeader, width_mm) == 44));
 
 // The two symbols a module exports.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -69,7 +70,28 @@ OsModule os_load_module(const char* name) {
   char file_name[256];
   if (!file_name_of(name, file_name, sizeof file_name)) return nullptr;
 #if defined(_WIN32)
-  return reinterpret_cast<OsModule>(LoadLibraryA(file_name));
+  // By name first: Windows then takes the copy the process already has (the simulator's, or
+  // the host's), or the one in the program's folder, never a second copy of the same library.
+  if (HMODULE module = LoadLibraryA(file_name)) return reinterpret_cast<OsModule>(module);
+  // Then beside this module, wherever the simulator keeps its gauges.
+  HMODULE self = nullptr;
+  wchar_t path[MAX_PATH];
+  if (!GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          reinterpret_cast<LPCWSTR>(&os_load_module), &self)) {
+    return nullptr;
+  }
+  const DWORD length = GetModuleFileNameW(self, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  wchar_t* slash = std::wcsrchr(path, L'\\');
+  if (slash == nullptr) return nullptr;
+  const std::size_t folder_length = static_cast<std::size_t>(slash - path) + 1;
+  const std::size_t name_length = std::strlen(file_name);
+  if (folder_length + name_length >= MAX_PATH) return nullptr;
+  for (std::size_t i = 0; i <= name_length; ++i) {  // the name is ASCII: widen byte by byte
+    path[folder_length + i] = static_cast<wchar_t>(static_cast<unsigned char>(file_name[i]));
+  }
+  return reinterpret_cast<OsModule>(LoadLibraryW(path));
 #else
   char path[4096];
   if (own_folder.known) {

@@ -6,8 +6,8 @@
 // PlaySound plays one sound at a time: a cue that starts while another is playing cuts the
 // first short. The gauges' cues are single clicks of a fraction of a second, one per pilot
 // action, so this loses nothing a pilot would hear apart.
-#include <windows.h>
 #include <mmsystem.h>
+#include <windows.h>
 
 #include <cstring>
 #include <filesystem>
@@ -53,7 +53,8 @@ fs::path default_assets_folder() {
   for (;;) {
     const DWORD length = GetModuleFileNameW(self, name.data(), static_cast<DWORD>(name.size()));
     if (length == 0) return {};
-    if (length < name.size()) return fs::path(std::wstring(name.data(), length)).parent_path() / "assets";
+    if (length < name.size())
+      return fs::path(std::wstring(name.data(), length)).parent_path() / "assets";
     name.resize(name.size() * 2);
   }
 }
