@@ -6,8 +6,9 @@
 // PlaySound plays one sound at a time: a cue that starts while another is playing cuts the
 // first short. The gauges' cues are single clicks of a fraction of a second, one per pilot
 // action, so this loses nothing a pilot would hear apart.
-#include <mmsystem.h>
 #include <windows.h>
+// (after windows.h, whose types it uses)
+#include <mmsystem.h>
 
 #include <cstring>
 #include <filesystem>
