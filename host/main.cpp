@@ -139,6 +139,10 @@ int main(int argc, char** argv) {
       "--module", fly_module,
       "Gauge module to load (default: INS.so, or INS.gau on Windows, beside ins-host)");
   fly_command->add_flag("--quiet", fly.quiet, "Print only the final leg table");
+#else
+  CLI::App* fly_command =
+      app.add_subcommand("fly", "Not in this build: the flight model needs GeographicLib");
+  fly_command->allow_extras();
 #endif
   try {
     app.parse(argc, argv);
@@ -169,6 +173,12 @@ int main(int argc, char** argv) {
       fly.wind_layers.push_back({alt_ft, *layer_wind});
     }
     return host::fly(fly);
+  }
+#else
+  if (app.got_subcommand(fly_command)) {
+    std::cerr << "fly: this ins-host is built without the flight model (it needs GeographicLib, "
+                 "which has no build for this platform); the Linux ins-host flies plans\n";
+    return EXIT_SCENARIO_ERROR;
   }
 #endif
   return run_scenario(args);

@@ -7,7 +7,9 @@
 # The Windows host has no flight model (GeographicLib has no Windows build here).
 file(STRINGS ${SCENARIO} flying REGEX "^[ \t]*(motion|takeoff|wind|expect[ \t]+near)[ \t]")
 if(flying)
-  message("skipped on Windows: the scenario flies the aircraft (${flying}), and the Windows "
+  list(GET flying 0 first)
+  string(STRIP "${first}" first)
+  message("skipped on Windows: the scenario flies the aircraft (\"${first}\"), and the Windows "
           "ins-host is built without the flight model, which needs GeographicLib")
   return()
 endif()
