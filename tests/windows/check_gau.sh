@@ -28,6 +28,24 @@ for dll in $imports; do
   fi
 done
 
+# objdump prints the resource tree as type, name and language entries, each level indented two
+# more, and a leaf with the data's size under each language: list "TYPE NAME SIZE" (hex).
+resources=$(awk '
+  /Resource Directory section/ {on=1; next}
+  /Resources start at offset/ {on=0}
+  on && /Entry: ID:/ {
+    indent = index($0, "Entry:"); if (top == 0) top = indent
+    split($0, after, "ID: "); split(after[2], value, ",")
+    if (indent == top) type = value[1]; else if (indent == top + 2) name = value[1]
+  }
+  on && /Leaf:/ {split($0, after, "Size: "); split(after[2], value, ","); print type, name, value[1]}
+' <<<"$dump")
+bitmap_size() {  # the data size of BITMAP resource $1, in bytes, or nothing
+  while read -r type name size; do
+    if [ "$((type))" -eq 2 ] && [ "$((name))" -eq "$1" ]; then echo "$((size))"; return; fi
+  done <<<"$resources"
+}
+
 for art in "$@"; do
   id=${art%%:*}
   size=${art#*:}
@@ -35,17 +53,12 @@ for art in "$@"; do
   height=${size#*x}
   # A 24-bit DIB: 40-byte header, rows padded to 4 bytes.
   bytes=$((40 + (width * 3 + 3) / 4 * 4 * height))
-  found=$(awk -v id="$id" '
-    /Type: BITMAP/ {bitmap=1; next}
-    /Type:/ {bitmap=0}
-    bitmap && $0 ~ "Name: ID: " id "$" {want=1; next}
-    want && /Size:/ {sub(/.*Size: /, ""); sub(/,.*/, ""); print; exit}
-  ' <<<"$dump")
+  found=$(bitmap_size "$id")
   if [ -z "$found" ]; then
     echo "resources: no BITMAP $id"
     fail=1
-  elif [ "$((found))" -ne "$bytes" ]; then
-    echo "resources: BITMAP $id holds $((found)) bytes, expected $bytes (${width}x${height}, 24-bit)"
+  elif [ "$found" -ne "$bytes" ]; then
+    echo "resources: BITMAP $id holds $found bytes, expected $bytes (${width}x${height}, 24-bit)"
     fail=1
   fi
 done
