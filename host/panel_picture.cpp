@@ -173,16 +173,20 @@ class Composer {
   int32_t top_px_ = 0;
 };
 
-// The size a gauge takes on the picture: every element's box, shown or not.
+// The size a gauge takes on the picture: every element's box, shown or not, so a lamp going out
+// never moves the gauges below. A gauge that shows nothing at all (the navigation computers'
+// hidden image) takes no room.
 PictureBox gauge_extent(const GaugeHeader& gauge, BitmapSource& bitmaps) {
   PictureBox extent;
+  bool shows_anything = false;
   ElementHeader* e = gauge.elements;
   for (std::size_t i = 0; e != nullptr && i < MAX_CHAIN_ELEMENTS; ++i, e = e->next) {
     const PictureBox box = element_box(*e, bitmaps);
     extent.width_px = std::max(extent.width_px, box.x_px + box.width_px);
     extent.height_px = std::max(extent.height_px, box.y_px + box.height_px);
+    shows_anything = shows_anything || Panel::visible(*e);
   }
-  return extent;
+  return shows_anything ? extent : PictureBox{};
 }
 
 }  // namespace
@@ -200,7 +204,7 @@ PanelPicture compose_panel_picture(const Panel& panel, BitmapSource& bitmaps, do
     box.y_px = top_px;
     composer.gauge(*gauge.header, box.x_px, box.y_px);
     picture.gauge_boxes.push_back(box);
-    top_px += box.height_px + PICTURE_GAP_PX;
+    if (box.height_px > 0) top_px += box.height_px + PICTURE_GAP_PX;
     width_px = std::max(width_px, box.width_px);
   }
   picture.width_px = width_px + 2 * PICTURE_MARGIN_PX;

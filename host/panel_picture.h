@@ -2,7 +2,8 @@
 // gauge's element chain from first to last, hidden elements left out, an icon showing the image
 // its routine chose, a moving image showing the window of its strip that its values select, pure
 // black left undrawn where an element has the transparency flag, and every text window in the
-// display font, centred in its box. The gauges stand one below the other in placement order.
+// display font, centred in its box. The gauges stand one below the other in placement order
+// (a gauge that shows nothing takes no room).
 //
 // The composition is one draw list; the PNG and SVG writers only render it.
 #pragma once
