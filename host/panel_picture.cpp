@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
+#include <string>
 
 namespace host {
 
@@ -12,6 +14,8 @@ constexpr uint32_t BACKDROP_RGB = 0x1A1B1D;
 
 // Upper bound on the elements read from one chain (a chain that loops cannot hang the host).
 constexpr std::size_t MAX_CHAIN_ELEMENTS = 4096;
+// Upper bound on a gauge's size: an element placed beyond it is a fault in the module's tables.
+constexpr int32_t MAX_GAUGE_PX = 8192;
 
 uint32_t bgr_to_rgb(uint32_t bgr) {
   return ((bgr & 0xFFu) << 16) | (bgr & 0xFF00u) | ((bgr >> 16) & 0xFFu);
@@ -136,6 +140,7 @@ class Composer {
   // a transparent element.
   void copy(const ElementHeader& e, const Bitmap& source, const PictureBox& box, int32_t sx,
             int32_t sy, const Bitmap* mask) {
+    if (box.width_px <= 0 || box.height_px <= 0) return;
     PictureImage image{placed(box), e.bitmap_id, {}};
     image.argb.assign(
         static_cast<std::size_t>(box.width_px) * static_cast<std::size_t>(box.height_px), 0);
@@ -185,6 +190,11 @@ PictureBox gauge_extent(const GaugeHeader& gauge, BitmapSource& bitmaps) {
     extent.width_px = std::max(extent.width_px, box.x_px + box.width_px);
     extent.height_px = std::max(extent.height_px, box.y_px + box.height_px);
     shows_anything = shows_anything || Panel::visible(*e);
+  }
+  if (extent.width_px > MAX_GAUGE_PX || extent.height_px > MAX_GAUGE_PX) {
+    throw std::runtime_error("gauge \"" + std::string(gauge.name != nullptr ? gauge.name : "") +
+                             "\" has elements beyond " + std::to_string(MAX_GAUGE_PX) +
+                             " pixels; no picture drawn");
   }
   return shows_anything ? extent : PictureBox{};
 }

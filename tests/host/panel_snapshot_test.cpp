@@ -173,6 +173,31 @@ TEST_F(PanelPictures, KnobWheelsAndWindowsShowAWaypointEntry) {
   EXPECT_EQ(mismatches(entry, tens_window, tens.bitmap_id, 0, units.x - tens.x), 0);
   EXPECT_GT(mismatches(entry, units_window, units.bitmap_id, 8 * cell), 20);
 
+  // Transparency: around the knob (pure black in its image) and below the wheels' windows
+  // (where the strip goes on) the face shows, as the bitmap of element 0 has it.
+  const host::Bitmap face = art_test::bitmap(tables_.gauge("INS").elements->bitmap_id);
+  const host::Bitmap knob_image = art_test::bitmap(knob.bitmap_id + 4);
+  const host::PictureBox knob_box = box("INS", "knob");
+  int surround = 0, surround_not_face = 0;
+  for (int32_t y = 0; y < knob_image.height_px; ++y) {
+    for (int32_t x = 0; x < knob_image.width_px; ++x) {
+      if (knob_image.at(x, y) != host::PURE_BLACK) continue;
+      ++surround;
+      if (entry.at(knob_box.x_px + x, knob_box.y_px + y) != face.at(knob.x + x, knob.y + y)) {
+        ++surround_not_face;
+      }
+    }
+  }
+  EXPECT_GT(surround, 1000);
+  EXPECT_EQ(surround_not_face, 0);
+  for (int32_t y = cell; y < cell + 10; ++y) {
+    for (int32_t x = 0; x < units_window.width_px; ++x) {
+      ASSERT_EQ(entry.at(units_window.x_px + x, units_window.y_px + y),
+                face.at(units.x + x, units.y + y))
+          << "the strip shows below its window at " << x << "," << y;
+    }
+  }
+
   EXPECT_GT(lit_segment_pixels(entry, box("INS", "left")), 100);
   EXPECT_GT(lit_segment_pixels(entry, box("INS", "N")), 10);
   EXPECT_EQ(lit_segment_pixels(entry, box("INS", "S")), 0);
