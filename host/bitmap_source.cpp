@@ -1,19 +1,14 @@
 #include "host/bitmap_source.h"
 
-#include <cairo.h>
 #include <dlfcn.h>
 
-#include <memory>
 #include <string>
+
+#include "host/cairo_handles.h"
 
 namespace host {
 
 namespace {
-
-struct SurfaceRelease {
-  void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
-using Surface = std::unique_ptr<cairo_surface_t, SurfaceRelease>;
 
 // Cairo keeps colour premultiplied by alpha: a pixel's colour as drawn on black, which is what
 // a bitmap without alpha shows (and pure black where the PNG is fully transparent).
@@ -24,7 +19,7 @@ uint32_t as_drawn_on_black(uint32_t argb) {
 }  // namespace
 
 std::optional<Bitmap> read_png_bitmap(const std::filesystem::path& path) {
-  Surface surface(cairo_image_surface_create_from_png(path.c_str()));
+  CairoSurface surface(cairo_image_surface_create_from_png(path.c_str()));
   if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return std::nullopt;
   const cairo_format_t format = cairo_image_surface_get_format(surface.get());
   if (format != CAIRO_FORMAT_ARGB32 && format != CAIRO_FORMAT_RGB24) return std::nullopt;

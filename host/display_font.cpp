@@ -1,10 +1,9 @@
 #include "host/display_font.h"
 
-#include <pango/pangocairo.h>
-
 #include <algorithm>
 #include <cmath>
-#include <memory>
+
+#include "host/cairo_handles.h"
 
 namespace host {
 
@@ -15,13 +14,6 @@ constexpr double WIDTH_SHARE = 0.96;
 constexpr double HEIGHT_SHARE = 0.72;
 constexpr double MEASURE_PX = 100.0;
 
-struct GObjectRelease {
-  void operator()(void* object) const { g_object_unref(object); }
-};
-struct FontRelease {
-  void operator()(PangoFontDescription* font) const { pango_font_description_free(font); }
-};
-
 // Logical width, height and baseline of `text` at `font_px`, in pixels.
 struct Extent {
   double width_px = 0.0;
@@ -30,17 +22,12 @@ struct Extent {
 };
 
 Extent measure(PangoContext* context, const std::string& text, double font_px) {
-  std::unique_ptr<PangoFontDescription, FontRelease> font(
-      pango_font_description_from_string(DISPLAY_FONT_FAMILY));
-  pango_font_description_set_absolute_size(font.get(), font_px * PANGO_SCALE);
-  std::unique_ptr<PangoLayout, GObjectRelease> layout(pango_layout_new(context));
-  pango_layout_set_font_description(layout.get(), font.get());
-  pango_layout_set_text(layout.get(), text.c_str(), static_cast<int>(text.size()));
+  PangoLayoutHandle layout =
+      text_layout(pango_layout_new(context), DISPLAY_FONT_FAMILY, font_px, text);
   PangoRectangle logical{};
   pango_layout_get_extents(layout.get(), nullptr, &logical);
   return {static_cast<double>(logical.width) / PANGO_SCALE,
-          static_cast<double>(logical.height) / PANGO_SCALE,
-          static_cast<double>(pango_layout_get_baseline(layout.get())) / PANGO_SCALE};
+          static_cast<double>(logical.height) / PANGO_SCALE, baseline_px(layout.get())};
 }
 
 bool starts_code_point(char c) {
@@ -68,8 +55,7 @@ DisplayTextPlacement place_display_text(const std::string& text, uint32_t char_c
   const std::string window_cells(std::max<uint32_t>(char_count, 1), '~');
   if (placement.unlit.empty()) placement.unlit = unlit_cells(window_cells);
 
-  std::unique_ptr<PangoContext, GObjectRelease> context(
-      pango_font_map_create_context(pango_cairo_font_map_get_default()));
+  PangoContextHandle context(pango_font_map_create_context(pango_cairo_font_map_get_default()));
   const Extent window = measure(context.get(), window_cells, MEASURE_PX);
   const double by_width = box_width_px * WIDTH_SHARE * MEASURE_PX / std::max(window.width_px, 1.0);
   const double by_height =

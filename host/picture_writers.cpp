@@ -1,8 +1,6 @@
 // The two renderings of a panel picture's draw list: PNG through cairo and pango, SVG with the
 // images embedded as PNG data. Both draw the same layers in the same order at the same places.
-#include <cairo.h>
 #include <glib.h>
-#include <pango/pangocairo.h>
 
 #include <cstdio>
 #include <fstream>
@@ -10,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "host/cairo_handles.h"
 #include "host/panel_picture.h"
 
 namespace host {
@@ -22,21 +21,6 @@ constexpr double UNLIT_OPACITY = 0.13;
 constexpr uint32_t MISSING_RGB = 0xFF40FF;
 constexpr const char* LABEL_FONT = "DejaVu Sans";
 constexpr double LABEL_PX = 9.0;
-
-struct SurfaceRelease {
-  void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
-struct ContextRelease {
-  void operator()(cairo_t* cairo) const { cairo_destroy(cairo); }
-};
-struct GObjectRelease {
-  void operator()(void* object) const { g_object_unref(object); }
-};
-struct FontRelease {
-  void operator()(PangoFontDescription* font) const { pango_font_description_free(font); }
-};
-using Surface = std::unique_ptr<cairo_surface_t, SurfaceRelease>;
-using Context = std::unique_ptr<cairo_t, ContextRelease>;
 
 double channel(uint32_t rgb, int shift) {
   return static_cast<double>((rgb >> shift) & 0xFFu) / 255.0;
@@ -77,8 +61,8 @@ std::string escaped(const std::string& text) {
 
 // An image layer as a cairo surface (its pixels are already premultiplied: alpha is all or
 // nothing, and colour 0 where nothing is drawn).
-Surface image_surface(const PictureImage& image) {
-  Surface surface(
+CairoSurface image_surface(const PictureImage& image) {
+  CairoSurface surface(
       cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.box.width_px, image.box.height_px));
   cairo_surface_flush(surface.get());
   unsigned char* data = cairo_image_surface_get_data(surface.get());
@@ -97,16 +81,9 @@ Surface image_surface(const PictureImage& image) {
 }
 
 void show_text(cairo_t* cr, const std::string& text, const char* family, double font_px,
-               double x_px, double baseline_px) {
-  std::unique_ptr<PangoLayout, GObjectRelease> layout(pango_cairo_create_layout(cr));
-  std::unique_ptr<PangoFontDescription, FontRelease> font(
-      pango_font_description_from_string(family));
-  pango_font_description_set_absolute_size(font.get(), font_px * PANGO_SCALE);
-  pango_layout_set_font_description(layout.get(), font.get());
-  pango_layout_set_text(layout.get(), text.c_str(), static_cast<int>(text.size()));
-  const double ascent_px =
-      static_cast<double>(pango_layout_get_baseline(layout.get())) / PANGO_SCALE;
-  cairo_move_to(cr, x_px, baseline_px - ascent_px);
+               double x_px, double baseline) {
+  PangoLayoutHandle layout = text_layout(pango_cairo_create_layout(cr), family, font_px, text);
+  cairo_move_to(cr, x_px, baseline - baseline_px(layout.get()));
   pango_cairo_show_layout(cr, layout.get());
 }
 
@@ -116,7 +93,7 @@ struct PngPainter {
   cairo_t* cr;
 
   void operator()(const PictureImage& image) const {
-    Surface surface = image_surface(image);
+    CairoSurface surface = image_surface(image);
     cairo_set_source_surface(cr, surface.get(), image.box.x_px, image.box.y_px);
     cairo_paint(cr);
   }
@@ -160,7 +137,7 @@ cairo_status_t append_bytes(void* closure, const unsigned char* data, unsigned i
 }
 
 std::string png_data_uri(const PictureImage& image) {
-  Surface surface = image_surface(image);
+  CairoSurface surface = image_surface(image);
   std::string png;
   cairo_surface_write_to_png_stream(surface.get(), append_bytes, &png);
   std::unique_ptr<gchar, decltype(&g_free)> base64(
@@ -220,9 +197,9 @@ struct SvgWriter {
 }  // namespace
 
 void write_picture_png(const std::filesystem::path& path, const PanelPicture& picture) {
-  Surface surface(
+  CairoSurface surface(
       cairo_image_surface_create(CAIRO_FORMAT_RGB24, picture.width_px, picture.height_px));
-  Context cr(cairo_create(surface.get()));
+  CairoContext cr(cairo_create(surface.get()));
   set_colour(cr.get(), picture.backdrop_rgb);
   cairo_paint(cr.get());
   const PngPainter painter{cr.get()};
