@@ -98,7 +98,7 @@ class Composer {
   const Bitmap* bitmap(uint32_t id, const PictureBox& box) {
     const Bitmap* found = bitmaps_.find(id);
     if (found == nullptr) {
-      picture_.layers.push_back(PictureMissingBitmap{placed(box), id});
+      picture_.layers.emplace_back(std::in_place_type<PictureMissingBitmap>, placed(box), id);
       auto& missing = picture_.missing_bitmaps;
       if (std::find(missing.begin(), missing.end(), id) == missing.end()) missing.push_back(id);
     }
@@ -158,7 +158,7 @@ class Composer {
                    static_cast<std::size_t>(x)] = 0xFF000000u | rgb;
       }
     }
-    picture_.layers.push_back(std::move(image));
+    picture_.layers.emplace_back(std::in_place_type<PictureImage>, std::move(image));
   }
 
   void text(const ElementHeader& e) {
@@ -168,7 +168,7 @@ class Composer {
     layer.background_rgb = bgr_to_rgb(e.background_color);
     layer.colour_rgb = bgr_to_rgb(e.text_color);
     layer.placement = place_display_text(panel_.text_of(e), e.char_count, e.width, e.height);
-    picture_.layers.push_back(std::move(layer));
+    picture_.layers.emplace_back(std::in_place_type<PictureText>, std::move(layer));
   }
 
   const Panel& panel_;
