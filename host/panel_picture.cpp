@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "host/font_caches.h"
+
 namespace host {
 
 namespace {
@@ -115,7 +117,7 @@ class Composer {
   void still(const ElementHeader& e, uint32_t id) {
     const Bitmap* b = bitmap(id, {e.x, e.y, e.width, e.height});
     if (b == nullptr) return;
-    copy(e, *b, {e.x, e.y, b->width_px, b->height_px}, 0, 0, nullptr);
+    copy(e, id, *b, {e.x, e.y, b->width_px, b->height_px}, 0, 0, nullptr);
   }
 
   // A moving image: the window of its strip that its values select, through its mask.
@@ -132,16 +134,16 @@ class Composer {
         travel_offset_px(e.current_value, e.x_range_min, e.x_range_max, e.x_travel_px);
     const int32_t dy =
         travel_offset_px(e.current_value_y, e.y_range_min, e.y_range_max, e.y_travel_px);
-    copy(e, *strip, window, dx, dy, mask);
+    copy(e, e.bitmap_id, *strip, window, dx, dy, mask);
   }
 
-  // The pixels of `source` from (sx, sy) that the element draws into `box`: inside the source
-  // and the mask's window (a mask shows the strip where it is not black), and not pure black on
-  // a transparent element.
-  void copy(const ElementHeader& e, const Bitmap& source, const PictureBox& box, int32_t sx,
-            int32_t sy, const Bitmap* mask) {
+  // The pixels of bitmap `id` (`source`) from (sx, sy) that the element draws into `box`:
+  // inside the source and the mask's window (a mask shows the strip where it is not black),
+  // and not pure black on a transparent element.
+  void copy(const ElementHeader& e, uint32_t id, const Bitmap& source, const PictureBox& box,
+            int32_t sx, int32_t sy, const Bitmap* mask) {
     if (box.width_px <= 0 || box.height_px <= 0) return;
-    PictureImage image{placed(box), e.bitmap_id, {}};
+    PictureImage image{placed(box), id, {}};
     image.argb.assign(
         static_cast<std::size_t>(box.width_px) * static_cast<std::size_t>(box.height_px), 0);
     for (int32_t y = 0; y < box.height_px; ++y) {
@@ -202,6 +204,7 @@ PictureBox gauge_extent(const GaugeHeader& gauge, BitmapSource& bitmaps) {
 }  // namespace
 
 PanelPicture compose_panel_picture(const Panel& panel, BitmapSource& bitmaps, double time_s) {
+  release_font_caches_at_exit();  // the display font's layouts load fonts from here on
   PanelPicture picture;
   picture.backdrop_rgb = BACKDROP_RGB;
   picture.time_s = time_s;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "host/cairo_handles.h"
+#include "host/font_caches.h"
 #include "host/panel_picture.h"
 
 namespace host {
@@ -166,8 +167,8 @@ struct SvgWriter {
   void operator()(const PictureImage& image) const {
     const PictureBox& b = image.box;
     out << "<image x=\"" << b.x_px << "\" y=\"" << b.y_px << "\" width=\"" << b.width_px
-        << "\" height=\"" << b.height_px << "\" image-rendering=\"pixelated\" href=\""
-        << png_data_uri(image) << "\"/>\n";
+        << "\" height=\"" << b.height_px << "\" data-bitmap=\"" << image.bitmap_id
+        << "\" image-rendering=\"pixelated\" href=\"" << png_data_uri(image) << "\"/>\n";
   }
 
   void operator()(const PictureText& text) const {
@@ -197,6 +198,7 @@ struct SvgWriter {
 }  // namespace
 
 void write_picture_png(const std::filesystem::path& path, const PanelPicture& picture) {
+  release_font_caches_at_exit();
   CairoSurface surface(
       cairo_image_surface_create(CAIRO_FORMAT_RGB24, picture.width_px, picture.height_px));
   CairoContext cr(cairo_create(surface.get()));
