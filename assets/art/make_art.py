@@ -549,11 +549,13 @@ def update_image():
 def icon(size):
     """The panel-window icon: a small CDU, dark case, amber display line, a grid of keys."""
     d = Drawing()
-    s = float(size)
-    d.add('<rect x="0.5" y="0.5" width="%.1f" height="%.1f" rx="%.1f" fill="%s"/>' % (
-        s - 1, s - 1, s / 8.0, colour("bevel_light")))
-    d.add('<rect x="1.5" y="1.5" width="%.1f" height="%.1f" rx="%.1f" fill="%s"/>' % (
-        s - 3, s - 3, s / 10.0, colour("panel_bottom")))
+    # Whole pixels throughout: at this size every edge must be crisp. The case's corners are
+    # notched by one pixel, left pure black (not drawn).
+    n = size - 1
+    d.add('<path d="M 1 0 H %d V 1 H %d V %d H %d V %d H 1 V %d H 0 V 1 H 1 Z" fill="%s"/>' % (
+        n, size, n, n, size, n, colour("bevel_light")))
+    d.add('<rect x="1" y="1" width="%d" height="%d" fill="%s"/>' % (
+        size - 2, size - 2, colour("panel_bottom")))
     if size >= 19:
         d.add('<rect x="3" y="3" width="13" height="5" fill="%s"/>' % colour("glass"))
         d.add('<rect x="4" y="5" width="11" height="2" fill="%s"/>' % colour("amber_core"))
