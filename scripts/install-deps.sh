@@ -9,14 +9,15 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libcpp-httplib-dev libgeographiclib-dev
   libsdl2-dev sox
-  librsvg2-bin imagemagick fonts-dseg
+  librsvg2-bin imagemagick fonts-dseg fonts-dejavu-core fonts-dejavu-extra fontconfig
+  libcairo2-dev libpango1.0-dev libfontconfig-dev
   valgrind python3
   # Windows: the cross compilers (POSIX threads, so std::thread and std::mutex exist), their
   # binutils (objdump, windres), Wine to run what they build (wine32 from the i386 architecture
-  # for the 32-bit INS.gau), and zip for the package.
+  # for the 32-bit INS.gau), and zlib for the Windows host's pictures.
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine wine64 wine32:i386 zip
+  wine wine64 wine32:i386 libz-mingw-w64-dev
 )
 
 sudo_cmd=()

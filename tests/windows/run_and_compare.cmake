@@ -14,11 +14,7 @@ if(flying)
   return()
 endif()
 
-set(linux_host ${LINUX_BUILD}/ins-host)
-if(NOT EXISTS ${linux_host})
-  message(FATAL_ERROR "no Linux ins-host at ${linux_host} to compare with: build the dev preset "
-                      "first (cmake --preset dev && cmake --build --preset dev)")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/linux_host.cmake)
 
 file(REMOVE_RECURSE ${OUT})
 file(MAKE_DIRECTORY ${OUT}/windows ${OUT}/linux)

@@ -24,3 +24,15 @@ foreach(scenario ${INS_SCENARIOS})
   set_tests_properties(${prefix}.${name} PROPERTIES LABELS scenario
     SKIP_REGULAR_EXPRESSION "skipped on Windows: ")
 endforeach()
+
+# The Windows host's pictures, drawn from the module's own BITMAP resources, against the Linux
+# host's, drawn from the art's files.
+find_program(INS_PYTHON3_PROGRAM python3 REQUIRED)
+add_test(NAME windows_snapshot_from_resources
+  COMMAND ${CMAKE_COMMAND} "-DHOST_LAUNCHER=${INS_HOST_LAUNCHER}" -DHOST=$<TARGET_FILE:ins-host>
+          -DLINUX_BUILD=${INS_LINUX_BUILD}
+          -DSCENARIO=${CMAKE_SOURCE_DIR}/tests/windows/snapshot_from_resources.scn
+          -DOUT=${CMAKE_BINARY_DIR}/cross-check/snapshot_from_resources
+          -DPYTHON=${INS_PYTHON3_PROGRAM}
+          -P ${CMAKE_SOURCE_DIR}/tests/windows/compare_snapshots.cmake)
+set_tests_properties(windows_snapshot_from_resources PROPERTIES LABELS scenario)
