@@ -37,8 +37,8 @@ make_wine_prefix() {
   wine_prefix=$(mktemp -d "${TMPDIR:-/tmp}/ins-wine-XXXXXX")
   export WINEPREFIX=$wine_prefix WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv=d"
+  wineserver -p  # before anything else starts one, which would then refuse the persistent one
   wineboot -i >/dev/null 2>&1
-  wineserver -p
   end_stage "Wine prefix"
 }
 
