@@ -19,4 +19,15 @@ if [ -z "${WINEPREFIX:-}" ]; then
   WINEPREFIX="$(cd "$(dirname "$1")" && pwd)/wine-prefix"
   export WINEPREFIX
 fi
-exec "$loader" "$@"
+# A Windows program that crashes under Wine ends with an ordinary exit status; a status above
+# 128 means Wine's own loader was killed by a signal, which happens now and then to a process
+# started just after a new prefix was made. Such a run is repeated once, and said so; a folder
+# named by INS_WINE_CLEAN_ON_RETRY (a run's working folder) is emptied first, so the repeat
+# starts as the first did.
+for attempt in 1 2; do
+  status=0
+  "$loader" "$@" || status=$?
+  if [ "$status" -le 128 ] || [ "$attempt" -eq 2 ]; then exit "$status"; fi
+  echo "wine-run.sh: Wine itself died (status $status); running it once more" >&2
+  if [ -n "${INS_WINE_CLEAN_ON_RETRY:-}" ]; then rm -rf "$INS_WINE_CLEAN_ON_RETRY"; fi
+done

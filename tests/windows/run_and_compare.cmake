@@ -25,7 +25,9 @@ set(windows_host ${HOST})
 set(HOST ${launcher} ${windows_host})
 set(TRACE ${OUT}/windows/trace.jsonl)
 set(WORKDIR ${OUT}/windows/work)
+set(ENV{INS_WINE_CLEAN_ON_RETRY} ${WORKDIR})  # see scripts/wine-run.sh
 include(${CMAKE_CURRENT_LIST_DIR}/../scenarios/run_scenario.cmake)
+unset(ENV{INS_WINE_CLEAN_ON_RETRY})
 set(windows_status ${status})
 
 # The same scenario on Linux.
