@@ -53,7 +53,7 @@ for preset in dev asan windows-x86 windows-x64; do
   # "NN% tests passed, F tests failed out of T"
   summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1 || true)
   # ctest counts a skipped test among those out of T; it lists each as "(Skipped)".
-  skips=$(grep -cE '^ *[0-9]+ - .*\(Skipped\)$' "$log" || true)
+  skips=$(grep -cE '^[[:space:]]*[0-9]+ - .*\(Skipped\)$' "$log" || true)
   rm -f "$log"
   if [ -n "$summary" ]; then
     total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
