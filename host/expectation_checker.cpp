@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "flight_log.h"
 #include "host/control_names.h"
 #include "host/scenario_errors.h"
 
@@ -157,6 +158,16 @@ std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectN
   std::error_code error;
   if (!std::filesystem::exists(working_folder_ / e.name, error)) return std::nullopt;
   return "expected no file " + e.name + " got a file";
+}
+
+std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectNear& e, int) const {
+  const double away_nm =
+      flight::distance_nm(aircraft_.lat_deg, aircraft_.lon_east_deg, e.lat_deg, e.lon_east_deg);
+  if (away_nm <= e.within_nm) return std::nullopt;
+  char text[160];
+  std::snprintf(text, sizeof text, "expected near %.6f %.6f within %.2f NM got %.2f NM away",
+                e.lat_deg, e.lon_east_deg, e.within_nm, away_nm);
+  return text;
 }
 
 }  // namespace host

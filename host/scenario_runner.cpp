@@ -7,6 +7,7 @@
 #include "flight_log.h"
 #include "host/control_names.h"
 #include "host/mouse_list.h"
+#include "host/nearest_name.h"
 #include "host/panel_snapshot.h"
 #include "host/scenario_errors.h"
 
@@ -37,7 +38,7 @@ ScenarioRunner::ScenarioRunner(const RunOptions& options)
       sound_(options.sound_library, log_),
       module_(std::make_unique<ModuleLoader>(options.module_path)),
       panel_(std::make_unique<Panel>(*module_, aircraft_, clock_, variables_, log_)),
-      checker_(*panel_, log_, options.working_folder) {
+      checker_(*panel_, log_, aircraft_, options.working_folder) {
   sound_.set_search_folders(options.working_folder, options.assets_folder);
   if (options.trace_path) trace_.emplace(*options.trace_path);
 }
@@ -68,7 +69,10 @@ void ScenarioRunner::ensure_placed(int line) {
   try {
     panel_->place(gauge_names_);
   } catch (const UnknownGauge& unknown) {
-    throw ScenarioError(line, "the module has no gauge " + in_quotes(unknown.name()));
+    std::vector<std::string_view> names;
+    for (const GaugeHeader* gauge : module_->gauges()) names.push_back(gauge->name);
+    throw ScenarioError(
+        line, "the module has no gauge " + unknown.name() + did_you_mean(unknown.name(), names));
   }
 }
 
@@ -202,16 +206,6 @@ struct ScenarioRunner::Executor {
       write_panel_snapshot(folder / c.name, *r.panel_, r.clock_.time_s());
     } catch (const std::exception& error) {
       throw ScenarioError(line, error.what());
-    }
-  }
-  void operator()(const scenario::ExpectNear& c) {
-    const double away_nm = flight::distance_nm(r.aircraft_.lat_deg, r.aircraft_.lon_east_deg,
-                                               c.lat_deg, c.lon_east_deg);
-    if (away_nm > c.within_nm) {
-      char text[160];
-      std::snprintf(text, sizeof text, "expected near %.6f %.6f within %.2f NM got %.2f NM away",
-                    c.lat_deg, c.lon_east_deg, c.within_nm, away_nm);
-      throw ExpectationFailed(line, text);
     }
   }
   void operator()(const scenario::Expectation& c) {
