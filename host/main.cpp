@@ -14,6 +14,7 @@
 #include "host/scenario_parser.h"
 #include "host/scenario_runner.h"
 #include "host/sound_link.h"
+#include "host/stop_signals.h"
 #include "host/working_folder.h"
 
 namespace {
@@ -91,7 +92,7 @@ std::optional<flight::Wind> parse_wind(const std::string& text) {
   return flight::Wind{from_deg, speed_kt};
 }
 
-int main(int argc, char** argv) {
+int run_command(int argc, char** argv) {
   CLI::App app{"Substitute host for the INS gauge module"};
   app.require_subcommand(1);
   RunArguments args;
@@ -159,4 +160,11 @@ int main(int argc, char** argv) {
     return host::fly(fly);
   }
   return run_scenario(args);
+}
+
+int main(int argc, char** argv) {
+  host::install_stop_signal_handlers();
+  const int status = run_command(argc, argv);
+  host::end_by_stop_signal();  // cleaned up; now end as the signal asked
+  return status;
 }
