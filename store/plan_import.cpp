@@ -29,6 +29,7 @@
 #include <cstring>
 
 #include "module/ins_state.h"
+#include "store/durable_file.h"
 #include "store/text_lines.h"
 #include "store/waypoint_file.h"
 
@@ -59,18 +60,16 @@ struct PositionFields {
 };
 
 // Writes `text` as one scratch line, adding the line feed a cut or unterminated plan line lacks.
-bool write_scratch_line(std::FILE* scratch, const char* text) {
+bool write_scratch_line(StoreFile& scratch, const char* text) {
   std::size_t length = std::strlen(text);
-  if (std::fputs(text, scratch) == EOF) return false;
-  if (length == 0 || text[length - 1] != '\n') {
-    if (std::fputc('\n', scratch) == EOF) return false;
-  }
-  return std::fflush(scratch) == 0;
+  if (!write_bytes(scratch, text, length)) return false;
+  if (length == 0 || text[length - 1] != '\n') return write_bytes(scratch, "\n", 1);
+  return true;
 }
 
 // Copy phase: every waypoint line's position text goes to the scratch file, one line each.
 // Returns false when the scratch file could not be written.
-bool copy_waypoint_lines(std::FILE* plan, std::FILE* scratch, int& syntax) {
+bool copy_waypoint_lines(StoreFile& plan, StoreFile& scratch, int& syntax) {
   char line[PLAN_LINE_BUFFER];
   while (read_line_piece(plan, line, sizeof line)) {
     if (std::strlen(line) <= SHORT_LINE_LENGTH) continue;
@@ -100,7 +99,7 @@ bool copy_waypoint_lines(std::FILE* plan, std::FILE* scratch, int& syntax) {
 
 // Reads the next scratch line into `line` (its first 99 characters; the rest of a longer line
 // is passed over so that the next call starts at the next waypoint). False at end of file.
-bool read_scratch_line(std::FILE* scratch, char* line, std::size_t size) {
+bool read_scratch_line(StoreFile& scratch, char* line, std::size_t size) {
   if (!read_line_piece(scratch, line, size)) return false;
   std::size_t length = std::strlen(line);
   if (length + 1 == size && line[length - 1] != '\n') {
@@ -153,7 +152,7 @@ float to_radians(int degrees, float minutes, float seconds, bool negative) {
 
 // Conversion phase: fills waypoint_table entries 0..98 from the scratch file, zeros after the
 // plan's last waypoint.
-void convert_waypoints(std::FILE* scratch, int syntax) {
+void convert_waypoints(StoreFile& scratch, int syntax) {
   PositionFields fields;
   char line[PLAN_LINE_BUFFER];
   for (ins_state.waypoint_index = 0; ins_state.waypoint_index < WAYPOINT_TABLE_SIZE;
@@ -197,37 +196,38 @@ void finish_import(bool imported) {
 }  // namespace
 
 void request_flight_plan_import() {
-  std::FILE* plan = std::fopen(PLAN_FILE_NAME, "r");
-  ins_state.plan_import_request = plan != nullptr ? 1 : 0;
-  if (plan != nullptr) std::fclose(plan);
+  StoreFile plan;
+  const bool opened = open_for_reading(plan, PLAN_FILE_NAME) == FILE_OPENED;
+  ins_state.plan_import_request = opened ? 1 : 0;
+  if (opened) close_file(plan);
 }
 
 void import_flight_plan() {
-  std::FILE* plan = std::fopen(PLAN_FILE_NAME, "r");
-  if (plan == nullptr) {
+  StoreFile plan;
+  if (open_for_reading(plan, PLAN_FILE_NAME) != FILE_OPENED) {
     finish_import(false);
     return;
   }
-  std::FILE* scratch = std::fopen(PLAN_SCRATCH_FILE_NAME, "w+");
-  if (scratch == nullptr) {
-    std::fclose(plan);
+  StoreFile scratch;
+  if (!create_exclusively(scratch, PLAN_SCRATCH_FILE_NAME)) {
+    close_file(plan);
     finish_import(false);
     return;
   }
 
   ins_state.plan_waypoint_count = 0;
   int syntax = SYNTAX_NONE;
-  // A plan that opened but could not be read to its end (a folder, a read error) is treated
-  // like one that did not open: half a plan must not replace a whole waypoint file.
-  bool imported = copy_waypoint_lines(plan, scratch, syntax) && std::ferror(plan) == 0 &&
-                  std::fseek(scratch, 0, SEEK_SET) == 0;
+  // A plan that could not be read to its end (a read error) is treated like one that did not
+  // open: half a plan must not replace a whole waypoint file.
+  bool imported =
+      copy_waypoint_lines(plan, scratch, syntax) && !plan.failed && rewind_for_reading(scratch);
   if (imported) {
     convert_waypoints(scratch, syntax);
-    imported = std::ferror(scratch) == 0 && write_imported_waypoints();
+    imported = !scratch.failed && write_imported_waypoints();
   }
 
-  std::fclose(scratch);
-  std::remove(PLAN_SCRATCH_FILE_NAME);
-  std::fclose(plan);
+  close_file(scratch);
+  remove_file(PLAN_SCRATCH_FILE_NAME);
+  close_file(plan);
   finish_import(imported);
 }

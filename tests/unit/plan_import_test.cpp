@@ -6,9 +6,13 @@
 // chosen exactly representable in binary so that the plan text itself adds no rounding.
 #include "store/plan_import.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -439,6 +443,47 @@ TEST_F(PlanImportFailureTest, WaypointFileCannotBeReplaced) {
   EXPECT_EQ(ins_state.entry_position, 9);
   EXPECT_EQ(workdir.read("WAYPOINTS.DAT/keep"), "x");
   EXPECT_FALSE(workdir.exists(PLAN_SCRATCH_FILE_NAME));
+}
+
+// A FIFO or a device in the plan's place would block the click on the hidden spot, or never end
+// the import's reading, inside a frame: only a regular file is a plan. The click and the import
+// run in a child that is killed if either blocks or spins; neither may change the waypoint file.
+TEST_F(PlanImportFailureTest, OnlyARegularFileIsAPlan) {
+  namespace fs = std::filesystem;
+  for (const test_support::OddFile& c : test_support::odd_files()) {
+    SCOPED_TRACE(c.name);
+    const fs::path plan = workdir.path() / PLAN_FILE_NAME;
+    fs::remove(plan);
+    c.make(plan);
+    const test_support::ChildOutcome outcome = test_support::run_in_child(
+        [] {
+          request_flight_plan_import();
+          ins_state.plan_import_request = 1;  // as if the plan had been a file at the click
+          import_flight_plan();
+          return ins_state.plan_import_request == 0 && ins_state.reload_to_waypoint == 0 ? 0 : 1;
+        },
+        5.0);
+    EXPECT_TRUE(outcome.finished) << "the click or the import blocked or never finished";
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_EQ(waypoint_file(), old_file);
+  }
+}
+
+// The scratch file is created afresh: a link planted in its place, pointing out of the folder,
+// is removed without being followed, and what it points to is not touched.
+TEST_F(PlanImportTest, TheScratchFileIsNeverWrittenThroughALinkInItsPlace) {
+  const test_support::OutsideFolder outside;
+  for (const char* target : {"precious.txt", "created.txt"}) {
+    SCOPED_TRACE(target);
+    std::filesystem::create_symlink(outside.path() / target,
+                                    workdir.path() / PLAN_SCRATCH_FILE_NAME);
+    import(KV_HEAD + kv_line(0, "N10* 30.50", "W020* 15.25"));
+    EXPECT_EQ(waypoint_file(), expected_file(line0, {{10 + 30.5 / 60, 20 + 15.25 / 60}}));
+    EXPECT_FALSE(std::filesystem::exists(
+        std::filesystem::symlink_status(workdir.path() / PLAN_SCRATCH_FILE_NAME)));
+    EXPECT_EQ(outside.precious(), "not a waypoint file\n");
+    EXPECT_FALSE(std::filesystem::exists(outside.path() / "created.txt"));
+  }
 }
 
 }  // namespace
