@@ -122,13 +122,17 @@ bool read_scratch_line(StoreFile& scratch, char* line, std::size_t size) {
   return true;
 }
 
+// What the conversion phase found.
+struct Converted {
+  int own_positions = 0;         // waypoints whose line gave both coordinates itself
+  bool all_on_the_globe = true;  // no position off the globe or not a number
+};
+
 // Conversion phase: fills waypoint_table entries 0..98 from the scratch file, zeros after the
-// plan's last waypoint. Returns how many lines gave a position of their own, or -1 when a
-// position lies off the globe.
-int convert_waypoints(StoreFile& scratch, const CopiedLines& copied) {
+// plan's last waypoint.
+Converted convert_waypoints(StoreFile& scratch, const CopiedLines& copied) {
   RuleFields fields;
-  int own_positions = 0;
-  bool all_on_the_globe = true;
+  Converted converted;
   char line[PLAN_LINE_BUFFER];
   for (ins_state.waypoint_index = 0; ins_state.waypoint_index < WAYPOINT_TABLE_SIZE;
        ++ins_state.waypoint_index) {
@@ -141,10 +145,10 @@ int convert_waypoints(StoreFile& scratch, const CopiedLines& copied) {
     const PlanPosition position =
         read_plan_position(line, copied.syntax[ins_state.waypoint_index], fields);
     entry = WaypointEntry{position.lat, position.lon};
-    own_positions += position.own ? 1 : 0;
-    all_on_the_globe = all_on_the_globe && on_the_globe(static_cast<double>(entry.lat), entry.lon);
+    converted.own_positions += position.own ? 1 : 0;
+    converted.all_on_the_globe = converted.all_on_the_globe && on_the_globe(entry.lat, entry.lon);
   }
-  return all_on_the_globe ? own_positions : -1;
+  return converted;
 }
 
 // Writes the new waypoint file whole: the present position, then table entries 0..98.
@@ -167,8 +171,8 @@ bool import_through_scratch(PlanText& plan, StoreFile& scratch) {
       !rewind_for_reading(scratch)) {
     return false;
   }
-  const int own_positions = convert_waypoints(scratch, copied);
-  if (scratch.failed || own_positions <= 0) return false;
+  const Converted converted = convert_waypoints(scratch, copied);
+  if (scratch.failed || converted.own_positions == 0 || !converted.all_on_the_globe) return false;
   if (!on_the_globe(ins_state.present_lat, ins_state.present_lon)) return false;
   return write_imported_waypoints();
 }
