@@ -45,8 +45,16 @@ OpenResult open_for_reading(StoreFile& file, const char* name);
 // anything that appears there meanwhile. A folder of that name is left alone and fails it.
 bool create_exclusively(StoreFile& file, const char* name);
 
+// Refills the buffer from the file and returns its first byte, or STORE_FILE_END at the end of
+// the file or after an error (then `failed`).
+int read_byte_refilling(StoreFile& file);
+
 // The next byte, or STORE_FILE_END at the end of the file or after an error (then `failed`).
-int read_byte(StoreFile& file);
+// Inline: the readers take files a byte at a time.
+inline int read_byte(StoreFile& file) {
+  if (file.position < file.length) return file.buffer[file.position++];
+  return read_byte_refilling(file);
+}
 // Gives back the byte that read_byte has just returned, so that it is read again.
 void unread_byte(StoreFile& file);
 

@@ -33,6 +33,7 @@ bool write_buffer(StoreFile& file) {
     }
   }
   file.length = 0;
+  file.position = 0;
   file.writing = false;
   return !file.failed;
 }
@@ -94,11 +95,9 @@ bool create_exclusively(StoreFile& file, const char* name) {
   return true;
 }
 
-int read_byte(StoreFile& file) {
-  if (file.position == file.length) {
-    if (file.failed || file.at_end || !write_pending(file) || !fill_buffer(file)) {
-      return STORE_FILE_END;
-    }
+int read_byte_refilling(StoreFile& file) {
+  if (file.failed || file.at_end || !write_pending(file) || !fill_buffer(file)) {
+    return STORE_FILE_END;
   }
   return file.buffer[file.position++];
 }
@@ -111,6 +110,7 @@ bool write_bytes(StoreFile& file, const char* bytes, std::size_t count) {
   for (std::size_t i = 0; i < count && !file.failed; ++i) {
     if (file.length == sizeof file.buffer && !write_buffer(file)) break;
     file.buffer[file.length++] = static_cast<unsigned char>(bytes[i]);
+    file.position = file.length;  // bytes waiting to be written are not there to be read
     file.writing = true;
   }
   return !file.failed;

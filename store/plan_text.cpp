@@ -122,6 +122,17 @@ bool blank(int c) {
   return c == ' ' || c == '\t' || c == '\r';
 }
 
+// Hands `c` out: it is the byte unread_byte gives back, and it tells whether the line so far
+// holds text.
+int give_out(PlanText& text, int c) {
+  if (c == '\n') {
+    text.line_has_text = false;
+  } else if (c != STORE_FILE_END && !blank(c)) {
+    text.line_has_text = true;
+  }
+  return text.last = c;
+}
+
 }  // namespace
 
 OpenResult open_plan_text(PlanText& text, const char* name) {
@@ -151,7 +162,13 @@ int read_byte(PlanText& text) {
     text.give_last_again = false;
     return text.last;
   }
-  if (text.ahead_count == 0 && !decode_more(text)) return text.last = STORE_FILE_END;
+  if (text.ahead_count == 0 && text.encoding == PLAN_BYTES) {
+    // The common case, a byte as it stands with nothing looked ahead: no use of the ring.
+    const int c = raw_byte(text);
+    if (c == STORE_FILE_END || c != '<' || !text.line_has_text) return give_out(text, c);
+    push(text, static_cast<uint32_t>(c));
+  }
+  if (text.ahead_count == 0 && !decode_more(text)) return give_out(text, STORE_FILE_END);
   const int c = at(text, 0);
   // A position element after other text on its line starts a line of its own.
   if (c == '<' && text.line_has_text && position_tag_follows(text)) {
@@ -159,12 +176,7 @@ int read_byte(PlanText& text) {
     return text.last = '\n';
   }
   pop(text);
-  if (c == '\n') {
-    text.line_has_text = false;
-  } else if (!blank(c)) {
-    text.line_has_text = true;
-  }
-  return text.last = c;
+  return give_out(text, c);
 }
 
 void unread_byte(PlanText& text) {
