@@ -273,10 +273,12 @@ TEST(PlanReader, CorpusPlansReadWithTheirDocumentedWaypointCounts) {
       {"xml-tabs-LGIR-HEGN.PLN", 12},
       {"xml-planG-LEJR-comma-alt.PLN", 13},
       {"xml-asterisk-deg-FACB-FABL.PLN", 2},
-      {"xml-decimal-minutes-SBGW-SBCT.PLN", 0},
+      {"xml-decimal-minutes-SBGW-SBCT.PLN", 2},
+      {"xml-decimal-degrees-noindent-CYPR-PAWG.PLN", 28},
+      {"xml-fsx-utf16le-LOWZ.PLN", 14},
+      {"xml-oneline-mojibake-FYMQ.PLN", 6},
   };
   for (const auto& [file, count] : counts) {
-    if (count == 0) continue;
     const flight::FlightPlan plan = flight::read_flight_plan(CORPUS_PLANS / file);
     EXPECT_EQ(plan.waypoints.size(), count) << file;
   }
