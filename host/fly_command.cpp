@@ -90,6 +90,25 @@ std::string quoted(const std::string& text) {
   return out + "\"";
 }
 
+// A word as a POSIX shell reads it back: as it is when it holds only characters no shell
+// treats specially, else in single quotes (a quote inside closed, escaped and reopened).
+std::string shell_word(const std::string& text) {
+  const bool plain = !text.empty() && text.find_first_not_of(
+                                          "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                          "0123456789_-./+,:=@%") == std::string::npos;
+  if (plain) return text;
+  std::string out = "'";
+  for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+// The command that plays the flight's scenario again, runnable as printed from any folder:
+// this very program by its full path, and the scenario by its absolute one.
+std::string replay_command(const fs::path& scenario) {
+  return shell_word((program_folder() / "ins-host").string()) + " run " +
+         shell_word(scenario.string());
+}
+
 bool has_control_character(const std::string& text) {
   return printable(text) != text;
 }
@@ -555,8 +574,8 @@ int fly(const FlyOptions& o) {
   std::cout << "\nsimulated time " << fixed(flown_s / 3600.0, 2) << " h; outputs in "
             << output.string() << ":\n"
             << "  track.csv, track.gpx (flown track), plan.gpx (plan waypoints), map.svg (map),\n"
-            << "  panel-at-end.png and .svg (the panel), " << scenario_name
-            << " (replay with: ins-host run " << (output / scenario_name).string() << ")\n";
+            << "  panel-at-end.png and .svg (the panel), " << scenario_name << "\n"
+            << "replay with: " << replay_command(output / scenario_name) << "\n";
   if (status == 0) {
     std::cout << "reached the last waypoint, " << printable(plan.waypoints.back().ident) << ", at "
               << fixed(last_nm, 2) << " NM; HOLD released there in MAN\n";

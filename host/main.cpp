@@ -31,6 +31,26 @@ struct RunArguments {
   bool keep = false;
 };
 
+std::string plural(int count, const std::string& word) {
+  return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+}
+
+// "FILE: 12 expectations held over 10m00s of simulated time; 1 snapshot in DIR".
+std::string run_summary(const std::string& label, const host::RunOutcome& outcome,
+                        const RunArguments& args, const std::filesystem::path& working_folder) {
+  const long whole_s = std::lround(outcome.simulated_s);
+  char simulated[48];
+  std::snprintf(simulated, sizeof simulated, "%ldh%02ldm%02lds", whole_s / 3600, whole_s / 60 % 60,
+                whole_s % 60);
+  std::string line = label + ": " + plural(outcome.expectations_held, "expectation") +
+                     " held over " + simulated + " of simulated time";
+  if (outcome.snapshots_written == 0) return line;
+  line += "; " + plural(outcome.snapshots_written, "snapshot") + " in ";
+  if (!args.output.empty()) return line + std::filesystem::absolute(args.output).string();
+  if (args.keep || !args.workdir.empty()) return line + working_folder.string();
+  return line + "the working folder, removed with it (keep them with --output DIR)";
+}
+
 int run_scenario(const RunArguments& args) {
   namespace fs = std::filesystem;
   const std::string& label = args.scenario;
@@ -71,6 +91,8 @@ int run_scenario(const RunArguments& args) {
     }
     if (outcome.status != host::RunStatus::passed) {
       std::cerr << label << ":" << outcome.line << ": " << outcome.message << "\n";
+    } else {
+      std::cout << run_summary(label, outcome, args, folder.path()) << "\n";
     }
     return static_cast<int>(outcome.status);
   } catch (const std::exception& error) {
@@ -95,6 +117,7 @@ std::optional<flight::Wind> parse_wind(const std::string& text) {
 
 int run_command(int argc, char** argv) {
   CLI::App app{"Substitute host for the INS gauge module"};
+  app.set_version_flag("--version", std::string("ins-host ") + INS_VERSION);
   app.require_subcommand(1);
   RunArguments args;
   CLI::App* run = app.add_subcommand("run", "Play a scenario file against the module");
@@ -134,7 +157,8 @@ int run_command(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    // Help exits 0; a command line that cannot be used is a scenario that cannot run.
+    // Help and the version exit 0; a command line that cannot be used is a scenario that
+    // cannot run.
     return app.exit(error) == 0 ? 0 : EXIT_SCENARIO_ERROR;
   }
   if (app.got_subcommand(fly_command)) {

@@ -214,6 +214,7 @@ struct ScenarioRunner::Executor {
       throw ExpectationFailed(
           line, *failure + " (still after waiting " + std::to_string(max_frames) + " frames)");
     }
+    ++r.expectations_held_;
   }
   void operator()(const scenario::Motion& c) {
     if (c.on) {
@@ -237,6 +238,7 @@ struct ScenarioRunner::Executor {
     } catch (const std::exception& error) {
       throw ScenarioError(line, error.what());
     }
+    ++r.snapshots_written_;
   }
   void operator()(const scenario::Expectation& c) {
     const bool needs_panel = std::holds_alternative<scenario::ExpectText>(c) ||
@@ -244,6 +246,7 @@ struct ScenarioRunner::Executor {
                              std::holds_alternative<scenario::ExpectImage>(c);
     if (needs_panel) r.ensure_placed(line);
     if (auto failure = r.checker_.check(c, line)) throw ExpectationFailed(line, *failure);
+    ++r.expectations_held_;
   }
 };
 
@@ -267,6 +270,9 @@ RunOutcome ScenarioRunner::run(const std::vector<scenario::Command>& commands) {
     outcome = {RunStatus::stopped, line,
                std::string("stopped by ") + stop.what() + " at " + at + " s of simulated time"};
   }
+  outcome.expectations_held = expectations_held_;
+  outcome.snapshots_written = snapshots_written_;
+  outcome.simulated_s = clock_.time_s();
   finish();
   return outcome;
 }
