@@ -137,12 +137,8 @@ std::optional<std::string> check_wind(const std::string& option, const flight::W
 }
 
 double initial_course_true_deg(const flight::PlanWaypoint& a, const flight::PlanWaypoint& b) {
-  const double lat1 = a.lat_deg * RAD_PER_DEG, lat2 = b.lat_deg * RAD_PER_DEG;
-  const double dlon = (b.lon_east_deg - a.lon_east_deg) * RAD_PER_DEG;
-  const double y = std::sin(dlon) * std::cos(lat2);
-  const double x =
-      std::cos(lat1) * std::sin(lat2) - std::sin(lat1) * std::cos(lat2) * std::cos(dlon);
-  return flight::wrap_360_deg(std::atan2(y, x) / RAD_PER_DEG);
+  return flight::great_circle(a.lat_deg, a.lon_east_deg, b.lat_deg, b.lon_east_deg)
+      .initial_course_true_deg;
 }
 
 // The scenario that flies the plan, as a crew would: every step a line a reader can follow.

@@ -91,6 +91,19 @@ GroundVector wind_triangle(double tas_kt, double heading_true_deg, Wind wind) {
 
 // --- The model
 
+const GeographicLib::Geodesic& nav_sphere() {
+  static const GeographicLib::Geodesic sphere(SPHERE_RADIUS_M, 0.0);
+  return sphere;
+}
+
+GreatCircle great_circle(double lat1_deg, double lon1_east_deg, double lat2_deg,
+                         double lon2_east_deg) {
+  double distance_m = 0.0, course1_deg = 0.0, course2_deg = 0.0;
+  nav_sphere().Inverse(lat1_deg, lon1_east_deg, lat2_deg, lon2_east_deg, distance_m, course1_deg,
+                       course2_deg);
+  return GreatCircle{distance_m / METRES_PER_NM, wrap_360_deg(course1_deg)};
+}
+
 FlightModel::FlightModel() : sphere_(SPHERE_RADIUS_M, 0.0) {}
 
 void FlightModel::park(double lat_deg, double lon_east_deg, double heading_true_deg,
