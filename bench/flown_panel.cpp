@@ -105,7 +105,7 @@ std::string FlownPanel::text(std::string_view gauge_name, std::string_view windo
 int FlownPanel::steering_events() const {
   int count = 0;
   for (const host::KeyEvent& event : log_.since_command().events) {
-    if (event.event_id == host::EVENT_HEADING_BUG_SET) ++count;
+    if (event.event_id == EVENT_HEADING_BUG_SET) ++count;
   }
   return count;
 }

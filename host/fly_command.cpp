@@ -22,7 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr double RAD_PER_DEG = 3.141592653589793 / 180.0;
 constexpr double DEFAULT_CRUISE_ALT_FT = 35000.0;
 constexpr double LAST_WAYPOINT_NM = 0.5;  // where HOLD releases in MAN
 constexpr double TRACK_SAMPLE_S = 1.0;
@@ -49,12 +48,12 @@ std::string two_digits(std::size_t number) {
 }
 
 double initial_course_true_deg(const flight::PlanWaypoint& a, const flight::PlanWaypoint& b) {
-  const double lat1 = a.lat_deg * RAD_PER_DEG, lat2 = b.lat_deg * RAD_PER_DEG;
-  const double dlon = (b.lon_east_deg - a.lon_east_deg) * RAD_PER_DEG;
+  const double lat1 = a.lat_deg * RAD_PER_DEGREE, lat2 = b.lat_deg * RAD_PER_DEGREE;
+  const double dlon = (b.lon_east_deg - a.lon_east_deg) * RAD_PER_DEGREE;
   const double y = std::sin(dlon) * std::cos(lat2);
   const double x =
       std::cos(lat1) * std::sin(lat2) - std::sin(lat1) * std::cos(lat2) * std::cos(dlon);
-  return flight::wrap_360_deg(std::atan2(y, x) / RAD_PER_DEG);
+  return flight::wrap_360_deg(std::atan2(y, x) / RAD_PER_DEGREE);
 }
 
 // The scenario that flies the plan, as a crew would: every step a line a reader can follow.
@@ -143,9 +142,8 @@ void check_import(const fs::path& waypoint_file, const flight::FlightPlan& plan)
         found = true, lat_rad = la, lon_west_rad = lo;
     }
     const double tolerance_rad = 1e-6;  // single precision of a radian value, with margin
-    const double dlon =
-        std::remainder(-lon_west_rad - wp.lon_east_deg * RAD_PER_DEG, 2.0 * 3.141592653589793);
-    if (!found || std::abs(lat_rad - wp.lat_deg * RAD_PER_DEG) > tolerance_rad ||
+    const double dlon = std::remainder(-lon_west_rad - wp.lon_east_deg * RAD_PER_DEGREE, TWO_PI);
+    if (!found || std::abs(lat_rad - wp.lat_deg * RAD_PER_DEGREE) > tolerance_rad ||
         std::abs(dlon) > tolerance_rad) {
       throw FlightStopped("the INS did not import the plan's positions: its waypoint " +
                               two_digits(number) + " should be " + wp.ident + " (plan line " +

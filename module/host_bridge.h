@@ -33,8 +33,6 @@ bool tick_span_over(int32_t tick, int32_t deadline, int32_t span_ticks);
 // Hands a key event to the host through trigger_key_event.
 void send_key_event(uint32_t event_id, uint32_t value);
 
-constexpr uint32_t EVENT_HEADING_BUG_SET = 0x101FA;
-
 // The element at `depth` in the chain that starts at `first` (depth 0 is `first`), or null.
 ElementHeader* element_at_depth(ElementHeader* first, int depth);
 // Shows (clears the hidden bit) or hides (sets it) the element at `depth` of the chain.

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr double TWO_PI = 2.0 * PI;
-
 // Position conversions in the one form every part of the system uses (a product with the
 // reciprocal, not a division), so the same angle gives the same bits wherever it is converted.
 double degrees_to_radians(double degrees) {

@@ -8,18 +8,10 @@
 
 #include <cstdint>
 
-constexpr double PI = 3.141592653589793;
-constexpr double NM_PER_RADIAN = 3437.7467707849396;  // 60 x 180 / pi: 1 NM is 1 minute of arc
-constexpr double DEG_PER_RADIAN = 57.29577951308232;
-constexpr double RAD_PER_DEGREE = 0.017453292519943295;
+#include "module/gauge_vocabulary.h"
+
 constexpr double ROLLOVER_NUDGE_DEG = 0.00008333;  // just under 0.005 minute
 constexpr double COURSE_GUARD = 1e-8;
-
-// Host latitude (token 71) to degrees, and host longitude (token 72, an unsigned 48-bit angle,
-// east-positive) to degrees: raw values above the threshold (2^47 + 4) are west longitudes.
-constexpr double HOST_LAT_DEG_PER_UNIT = 8.998425275459815e-6;
-constexpr double HOST_LON_DEG_PER_UNIT = 1.278976924368144e-12;  // 360 / 2^48
-constexpr double HOST_LON_WEST_THRESHOLD = 140737488355332.0;
 
 struct DegreesMinutes {
   int32_t whole;       // signed whole degrees
