@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "cdu/flight_plan_import.h"
 #include "module/ins_state.h"
 #include "store/plan_import.h"
 

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "cdu/flight_plan_import.h"
 #include "module/ins_state.h"
 #include "store/plan_import.h"
 #include "store/waypoint_file.h"

@@ -19,8 +19,6 @@
 
 namespace {
 
-enum ModeKnob : int8_t { KNOB_OFF = 0, KNOB_STBY = 1, KNOB_ALIGN = 2, KNOB_NAV = 3 };
-
 constexpr int32_t ALIGN_LENGTH_TICKS = 2160;  // 120 s at 18 ticks a second
 constexpr int32_t STATUS_STEP_TICKS = 270;    // 15 s per status digit
 constexpr double POSITION_TOLERANCE_RAD = 0.0001;
@@ -79,7 +77,7 @@ void refresh_power() {
 void check_waypoint_zero() {
   double waypoint_lat = NAN;
   double waypoint_lon = NAN;
-  load_waypoint(0, waypoint_lat, waypoint_lon);
+  load_waypoint(0, waypoint_lat, waypoint_lon, ins_state.file_waypoint_number);
   const bool stored = std::isfinite(waypoint_lat) && std::isfinite(waypoint_lon);
   ins_state.align_lat_diff =
       stored ? std::fabs(ins_state.present_lat - waypoint_lat) : NO_WAYPOINT_ZERO_DIFF_RAD;

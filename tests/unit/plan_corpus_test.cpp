@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "cdu/flight_plan_import.h"
 #include "module/ins_state.h"
 #include "store/plan_import.h"
 #include "test_support.h"

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "cdu/flight_plan_import.h"
 #include "module/ins_state.h"
 #include "test_support.h"
 
