@@ -10,7 +10,8 @@
 #include <string>
 
 #include "cdu/flight_plan_import.h"
-#include "module/ins_state.h"
+#include "module/gauge_tables.h"
+#include "state/ins_state.h"
 #include "store/plan_import.h"
 
 namespace {

@@ -20,8 +20,8 @@
 #include <iterator>
 #include <optional>
 
-#include "module/convert.h"
-#include "module/ins_state.h"
+#include "core/convert.h"
+#include "state/ins_state.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "cdu/flight_plan_import.h"
 
-#include "module/ins_state.h"
+#include "state/ins_state.h"
 #include "store/plan_import.h"
 
 void request_flight_plan_import() {

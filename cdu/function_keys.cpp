@@ -10,10 +10,10 @@
 
 #include "cdu/flight_plan_import.h"
 #include "cdu/key_latch.h"
-#include "module/convert.h"
-#include "module/host_bridge.h"
-#include "module/ins_state.h"
-#include "module/sound_cues.h"
+#include "core/convert.h"
+#include "state/host_bridge.h"
+#include "state/ins_state.h"
+#include "state/sound_cues.h"
 
 namespace {
 

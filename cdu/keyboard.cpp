@@ -8,10 +8,11 @@
 #include "cdu/keyboard.h"
 
 #include "cdu/key_latch.h"
-#include "module/convert.h"
+#include "core/convert.h"
+#include "core/geodesy.h"
 #include "module/gauge_vocabulary.h"
-#include "module/host_bridge.h"
-#include "module/ins_state.h"
+#include "state/host_bridge.h"
+#include "state/ins_state.h"
 #include "store/waypoint_file.h"
 
 namespace {
@@ -156,7 +157,7 @@ double entry_latitude() {
                          entry_minutes(s.entry_lat_min_tens, s.entry_lat_min_units,
                                        s.entry_lat_min_tenths, s.entry_lat_min_hundredths) *
                              (1.0 / 60.0);
-  const double radians = degrees * PI * (1.0 / 180.0);
+  const double radians = degrees_to_radians(degrees);
   return s.entry_south == 1 && radians != 0.0 ? -radians : radians;
 }
 
@@ -168,7 +169,7 @@ double entry_longitude() {
       entry_minutes(s.entry_lon_min_tens, s.entry_lon_min_units, s.entry_lon_min_tenths,
                     s.entry_lon_min_hundredths) *
           (1.0 / 60.0);
-  const double radians = degrees * PI * (1.0 / 180.0);
+  const double radians = degrees_to_radians(degrees);
   return s.entry_east == 1 && radians != 0.0 ? -radians : radians;
 }
 

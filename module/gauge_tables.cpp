@@ -6,14 +6,16 @@
 #include <array>
 #include <cstddef>
 
+#include "cdu/cdu_cycle.h"
 #include "cdu/display_windows.h"
 #include "cdu/function_keys.h"
 #include "cdu/images.h"
 #include "cdu/keyboard.h"
-#include "module/cdu_cycle.h"
 #include "module/gauge_vocabulary.h"
 #include "msu/mode_selector.h"
 #include "nav/navigation_cycle.h"
+#include "state/gauge_elements.h"
+#include "state/ins_state.h"
 
 namespace {
 
@@ -437,4 +439,9 @@ void restore_load_time_element_flags() {
   for (ElementHeader& image : small_icon_images) {
     image.image_flags = SMALL_ICON_AT_LOAD.image_flags;
   }
+}
+
+void reset_module_for_tests() {
+  ins_state = InsState{};
+  restore_load_time_element_flags();
 }

@@ -10,11 +10,11 @@
 
 #include <cmath>
 
-#include "module/convert.h"
-#include "module/gauge_tables.h"
-#include "module/host_bridge.h"
-#include "module/ins_state.h"
-#include "module/sound_cues.h"
+#include "core/convert.h"
+#include "state/gauge_elements.h"
+#include "state/host_bridge.h"
+#include "state/ins_state.h"
+#include "state/sound_cues.h"
 #include "store/waypoint_file.h"
 
 namespace {

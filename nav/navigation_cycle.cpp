@@ -11,10 +11,11 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "module/convert.h"
-#include "module/host_bridge.h"
-#include "module/ins_state.h"
-#include "nav/geodesy.h"
+#include "core/convert.h"
+#include "core/geodesy.h"
+#include "nav/present_position.h"
+#include "state/host_bridge.h"
+#include "state/ins_state.h"
 #include "store/waypoint_file.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "cdu/flight_plan_import.h"
 #include "cdu/keyboard.h"
-#include "module/ins_state.h"
+#include "state/ins_state.h"
 #include "store/plan_import.h"
 #include "store/waypoint_file.h"
 #include "tests/unit/test_support.h"

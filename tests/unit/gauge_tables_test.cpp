@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "cdu/cdu_cycle.h"
 #include "cdu/display_windows.h"
 #include "cdu/function_keys.h"
 #include "cdu/images.h"
 #include "cdu/keyboard.h"
-#include "module/cdu_cycle.h"
 #include "msu/mode_selector.h"
 #include "nav/navigation_cycle.h"
+#include "state/gauge_elements.h"
 #include "tests/unit/test_support.h"
 
 using test_support::ModuleTest;

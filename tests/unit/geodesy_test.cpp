@@ -1,11 +1,12 @@
 // Present position and great-circle routines. Distances and courses are checked against
 // GeographicLib on a sphere, an independent implementation of the same geometry.
-#include "nav/geodesy.h"
+#include "core/geodesy.h"
 
 #include <GeographicLib/Geodesic.hpp>
 #include <cmath>
 #include <random>
 
+#include "nav/present_position.h"
 #include "tests/unit/test_support.h"
 
 using test_support::ModuleTest;

@@ -13,9 +13,10 @@
 #include <vector>
 
 #include "module/gauge_tables.h"
-#include "module/host_bridge.h"
-#include "module/os_modules.h"
-#include "module/sound_cues.h"
+#include "state/gauge_elements.h"
+#include "state/host_bridge.h"
+#include "state/os_modules.h"
+#include "state/sound_cues.h"
 #include "tests/unit/test_support.h"
 
 namespace {

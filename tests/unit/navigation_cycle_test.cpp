@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "module/gauge_api.h"
-#include "module/ins_state.h"
+#include "state/ins_state.h"
 #include "tests/unit/test_support.h"
 
 using test_support::ModuleTest;

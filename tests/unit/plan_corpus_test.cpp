@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "cdu/flight_plan_import.h"
-#include "module/ins_state.h"
+#include "state/ins_state.h"
 #include "store/plan_import.h"
 #include "test_support.h"
 

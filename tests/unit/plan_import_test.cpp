@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "cdu/flight_plan_import.h"
-#include "module/ins_state.h"
+#include "state/ins_state.h"
 #include "test_support.h"
 
 using namespace std::string_literals;

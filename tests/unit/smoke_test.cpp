@@ -1,4 +1,4 @@
-#include "module/host_bridge.h"
+#include "state/host_bridge.h"
 #include "tests/unit/test_support.h"
 
 using test_support::ModuleTest;

@@ -1,7 +1,7 @@
 // The CDU's per-frame housekeeping. The key routines only set flags and release ticks; this cycle
 // turns them into images, runs a requested flight-plan import, fills the entry digits from the
 // waypoint store when asked, and ends the lamp test.
-#include "module/cdu_cycle.h"
+#include "cdu/cdu_cycle.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,12 +9,12 @@
 #include "cdu/flight_plan_import.h"
 #include "cdu/function_keys.h"
 #include "cdu/key_latch.h"
-#include "module/convert.h"
-#include "module/gauge_tables.h"
-#include "module/host_bridge.h"
-#include "module/ins_state.h"
-#include "module/sound_cues.h"
-#include "nav/geodesy.h"
+#include "core/convert.h"
+#include "core/geodesy.h"
+#include "state/gauge_elements.h"
+#include "state/host_bridge.h"
+#include "state/ins_state.h"
+#include "state/sound_cues.h"
 #include "store/waypoint_file.h"
 
 namespace {

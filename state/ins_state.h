@@ -16,7 +16,7 @@
 
 #include "module/gauge_api.h"
 #include "module/gauge_vocabulary.h"
-#include "module/os_modules.h"
+#include "state/os_modules.h"
 #include "store/waypoint_file.h"
 
 // The host variables the module reads, in the order the state keeps their records (the token
@@ -218,7 +218,3 @@ struct InsState {
 
 // The one instance, with its load-time values.
 extern InsState ins_state;
-
-// Puts the state and every element's hidden bit back to their load-time values. Tests use it to
-// start each case from a freshly loaded module.
-void reset_module_for_tests();
