@@ -304,7 +304,7 @@ constexpr bool well_formed(const std::array<MouseRow, N>& rows) {
 template <std::size_t N>
 constexpr int box_count(const std::array<MouseRow, N>& rows) {
   int boxes = 0;
-  for (const MouseRow& row : rows) boxes += row.kind == MOUSE_BOX && row.routine != nullptr;
+  for (const MouseRow& row : rows) boxes += row.kind == MOUSE_BOX;
   return boxes;
 }
 
