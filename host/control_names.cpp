@@ -95,6 +95,19 @@ std::optional<std::size_t> element_index(std::string_view gauge, std::string_vie
   return named ? named : as_number(element);
 }
 
+std::vector<std::string_view> control_names(std::string_view gauge) {
+  if (gauge == "INS") return {INS_CONTROLS.begin(), INS_CONTROLS.end()};
+  if (gauge == "ALIGN") return {ALIGN_CONTROLS.begin(), ALIGN_CONTROLS.end()};
+  if (is_icon_gauge(gauge)) return {"ICON"};
+  return {};
+}
+
+std::vector<std::string_view> element_names(std::string_view gauge) {
+  if (gauge == "INS") return {INS_ELEMENTS.begin(), INS_ELEMENTS.end()};
+  if (gauge == "ALIGN") return {ALIGN_ELEMENTS.begin(), ALIGN_ELEMENTS.end()};
+  return {};
+}
+
 std::string element_name(std::string_view gauge, std::size_t index) {
   if (gauge == "INS" && index < INS_ELEMENTS.size()) return std::string(INS_ELEMENTS[index]);
   if (gauge == "ALIGN" && index < ALIGN_ELEMENTS.size()) return std::string(ALIGN_ELEMENTS[index]);

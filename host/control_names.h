@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace host {
 
@@ -24,5 +25,10 @@ std::string element_name(std::string_view gauge, std::size_t index);
 
 // True for a gauge whose names this table knows (its controls then need no point).
 bool has_named_controls(std::string_view gauge);
+
+// Every control name and every element name of a gauge (empty for a gauge reached by points
+// and numbers), for suggesting the nearest to a misspelt one.
+std::vector<std::string_view> control_names(std::string_view gauge);
+std::vector<std::string_view> element_names(std::string_view gauge);
 
 }  // namespace host

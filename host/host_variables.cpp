@@ -12,24 +12,35 @@ namespace {
 struct ConditionName {
   std::string_view name;
   uint32_t token_id;
+  ConditionRange range;
 };
 
+constexpr ConditionRange FLAG = {0.0, 1.0, "", false, true};
+constexpr double MAX_SPEED_KT = 2000.0;
+
 constexpr std::array<ConditionName, 14> CONDITION_NAMES = {{
-    {"tick", HOST_VAR_TICK},
-    {"lat", HOST_VAR_LATITUDE},
-    {"lon", HOST_VAR_LONGITUDE},
-    {"gs", HOST_VAR_GROUND_SPEED},
-    {"heading", HOST_VAR_HEADING_MAG},
-    {"magvar", HOST_VAR_MAGVAR},
-    {"wind_speed", HOST_VAR_WIND_SPEED},
-    {"wind_dir", HOST_VAR_WIND_DIR},
-    {"mach", HOST_VAR_MACH},
-    {"oat", HOST_VAR_OAT},
-    {"battery", HOST_VAR_BATTERY},
-    {"main_power", HOST_VAR_MAIN_POWER},
-    {"ap_master", HOST_VAR_AP_MASTER},
-    {"ap_heading", HOST_VAR_AP_HEADING},
+    {"tick", HOST_VAR_TICK, {0.0, 4294967295.0, "", true, false}},  // the 32-bit counter
+    {"lat", HOST_VAR_LATITUDE, {-90.0, 90.0, "degrees"}},
+    {"lon", HOST_VAR_LONGITUDE, {-180.0, 180.0, "degrees"}},
+    {"gs", HOST_VAR_GROUND_SPEED, {0.0, MAX_SPEED_KT, "knots"}},
+    {"heading", HOST_VAR_HEADING_MAG, {0.0, 360.0, "degrees"}},
+    {"magvar", HOST_VAR_MAGVAR, {-180.0, 180.0, "degrees"}},
+    {"wind_speed", HOST_VAR_WIND_SPEED, {0.0, 500.0, "knots"}},
+    {"wind_dir", HOST_VAR_WIND_DIR, {0.0, 360.0, "degrees"}},
+    {"mach", HOST_VAR_MACH, {0.0, 5.0, ""}},
+    {"oat", HOST_VAR_OAT, {-100.0, 100.0, "degrees Celsius"}},
+    {"battery", HOST_VAR_BATTERY, FLAG},
+    {"main_power", HOST_VAR_MAIN_POWER, FLAG},
+    {"ap_master", HOST_VAR_AP_MASTER, FLAG},
+    {"ap_heading", HOST_VAR_AP_HEADING, FLAG},
 }};
+
+// Flight conditions with no host variable of their own: the flight model and the standard
+// atmosphere turn them into Mach and the outside air temperature.
+constexpr std::string_view CONDITION_ALTITUDE = "altitude";
+constexpr std::string_view CONDITION_TAS = "tas";
+constexpr ConditionRange ALTITUDE_RANGE = {-2000.0, 65000.0, "feet"};
+constexpr ConditionRange TAS_RANGE = {0.0, MAX_SPEED_KT, "knots"};
 
 std::optional<uint32_t> token_of(std::string_view name) {
   for (const ConditionName& entry : CONDITION_NAMES) {
@@ -54,13 +65,25 @@ void update_air_data(Aircraft& aircraft) {
   if (!aircraft.oat_set) aircraft.oat_c = flight::isa_temperature_c(aircraft.alt_ft);
 }
 
-// Flight conditions with no host variable of their own: the flight model and the standard
-// atmosphere turn them into Mach and the outside air temperature.
-constexpr std::string_view CONDITION_ALTITUDE = "altitude";
-constexpr std::string_view CONDITION_TAS = "tas";
-
 bool HostVariables::is_condition_name(std::string_view name) {
-  return token_of(name).has_value() || name == CONDITION_ALTITUDE || name == CONDITION_TAS;
+  return condition_range(name).has_value();
+}
+
+std::vector<std::string_view> HostVariables::condition_names() {
+  std::vector<std::string_view> names;
+  for (const ConditionName& entry : CONDITION_NAMES) names.push_back(entry.name);
+  names.push_back(CONDITION_ALTITUDE);
+  names.push_back(CONDITION_TAS);
+  return names;
+}
+
+std::optional<ConditionRange> HostVariables::condition_range(std::string_view name) {
+  for (const ConditionName& entry : CONDITION_NAMES) {
+    if (entry.name == name) return entry.range;
+  }
+  if (name == CONDITION_ALTITUDE) return ALTITUDE_RANGE;
+  if (name == CONDITION_TAS) return TAS_RANGE;
+  return std::nullopt;
 }
 
 std::optional<double> HostVariables::condition_value(uint32_t token_id) const {
