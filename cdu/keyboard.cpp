@@ -2,9 +2,10 @@
 // entry field by field within the limits of a valid position, CLEAR steps back one field, and
 // INSERT stores the complete entry in the waypoint file.
 //
-// The entry walks through these positions; each names the field the next key fills:
-//   0 idle, 1 latitude N/S, 2..7 latitude digits (dd mm.mm), 8 longitude E/W,
-//   9..15 longitude digits (ddd mm.mm), 16 complete, 17 key 0 pressed past complete.
+// The entry walks through the positions of EntryPosition (module/gauge_vocabulary.h); each names
+// the field the next key fills: 0 idle, 1 latitude N/S, 2..7 latitude digits (dd mm.mm),
+// 8 longitude E/W, 9..15 longitude digits (ddd mm.mm), 16 complete, 17 key 0 pressed past
+// complete.
 #include "cdu/keyboard.h"
 
 #include "cdu/key_latch.h"
