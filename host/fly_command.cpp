@@ -22,7 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr double RAD_PER_DEG = 3.141592653589793 / 180.0;
 constexpr double DEFAULT_CRUISE_ALT_FT = 35000.0;
 constexpr double LAST_WAYPOINT_NM = 0.5;  // where HOLD releases in MAN
 constexpr double TRACK_SAMPLE_S = 1.0;
@@ -232,9 +231,8 @@ void check_import(const fs::path& waypoint_file, const flight::FlightPlan& plan,
       if (in >> n >> la >> lo && n == static_cast<long>(number))
         found = true, lat_rad = la, lon_west_rad = lo;
     }
-    const double dlon =
-        std::remainder(-lon_west_rad - wp.lon_east_deg * RAD_PER_DEG, 2.0 * 3.141592653589793);
-    if (found && std::abs(lat_rad - wp.lat_deg * RAD_PER_DEG) <= IMPORT_TOLERANCE_RAD &&
+    const double dlon = std::remainder(-lon_west_rad - wp.lon_east_deg * RAD_PER_DEGREE, TWO_PI);
+    if (found && std::abs(lat_rad - wp.lat_deg * RAD_PER_DEGREE) <= IMPORT_TOLERANCE_RAD &&
         std::abs(dlon) <= IMPORT_TOLERANCE_RAD) {
       continue;
     }
@@ -248,8 +246,9 @@ void check_import(const fs::path& waypoint_file, const flight::FlightPlan& plan,
     }
     throw FlightStopped(
         where + "the INS imported waypoint " + two_digits(number) + ", " + printable(wp.ident) +
-            ", at " + position_text(lat_rad / RAD_PER_DEG, -lon_west_rad / RAD_PER_DEG) + " (" +
-            fixed(lat_rad, 8) + " " + fixed(lon_west_rad, 8) + " in WAYPOINTS.DAT)" + expected,
+            ", at " + position_text(lat_rad / RAD_PER_DEGREE, -lon_west_rad / RAD_PER_DEGREE) +
+            " (" + fixed(lat_rad, 8) + " " + fixed(lon_west_rad, 8) + " in WAYPOINTS.DAT)" +
+            expected,
         true);
   }
 }

@@ -8,17 +8,13 @@
 
 namespace flight {
 
-namespace {
-constexpr double RAD_PER_DEG = 3.141592653589793 / 180.0;
-}
-
 double distance_nm(double lat1_deg, double lon1_deg, double lat2_deg, double lon2_deg) {
   return great_circle(lat1_deg, lon1_deg, lat2_deg, lon2_deg).distance_nm;
 }
 
 FlightLog::Vec3 FlightLog::unit(double lat_deg, double lon_deg) {
-  const double lat = lat_deg * RAD_PER_DEG;
-  const double lon = lon_deg * RAD_PER_DEG;
+  const double lat = lat_deg * RAD_PER_DEGREE;
+  const double lon = lon_deg * RAD_PER_DEGREE;
   return {std::cos(lat) * std::cos(lon), std::cos(lat) * std::sin(lon), std::sin(lat)};
 }
 

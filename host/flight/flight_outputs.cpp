@@ -8,12 +8,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "module/gauge_vocabulary.h"
+
 namespace flight {
 
 namespace {
-
-constexpr double PI = 3.141592653589793;
-constexpr double RAD_PER_DEG = PI / 180.0;
 
 std::ofstream open_for_writing(const std::filesystem::path& path) {
   std::ofstream out(path, std::ios::binary);
@@ -147,7 +146,7 @@ struct LatLon {
 // interpolation of the unit vectors).
 std::vector<LatLon> great_circle(LatLon a, LatLon b, double step_nm) {
   auto unit = [](LatLon p) {
-    const double lat = p.lat_deg * RAD_PER_DEG, lon = p.lon_deg * RAD_PER_DEG;
+    const double lat = p.lat_deg * RAD_PER_DEGREE, lon = p.lon_deg * RAD_PER_DEGREE;
     return std::array<double, 3>{std::cos(lat) * std::cos(lon), std::cos(lat) * std::sin(lon),
                                  std::sin(lat)};
   };
@@ -166,7 +165,7 @@ std::vector<LatLon> great_circle(LatLon a, LatLon b, double step_nm) {
     const double x = wa * ua[0] + wb * ub[0], y = wa * ua[1] + wb * ub[1],
                  z = wa * ua[2] + wb * ub[2];
     points.push_back(
-        {std::atan2(z, std::hypot(x, y)) / RAD_PER_DEG, std::atan2(y, x) / RAD_PER_DEG});
+        {std::atan2(z, std::hypot(x, y)) / RAD_PER_DEGREE, std::atan2(y, x) / RAD_PER_DEGREE});
   }
   return points;
 }
@@ -174,7 +173,8 @@ std::vector<LatLon> great_circle(LatLon a, LatLon b, double step_nm) {
 class Projection {
  public:
   Projection(double lon_ref_deg, double mid_lat_deg)
-      : lon_ref_deg_(lon_ref_deg), x_scale_(std::max(0.05, std::cos(mid_lat_deg * RAD_PER_DEG))) {}
+      : lon_ref_deg_(lon_ref_deg),
+        x_scale_(std::max(0.05, std::cos(mid_lat_deg * RAD_PER_DEGREE))) {}
   // Longitude unwrapped to within 180 degrees of the reference, so a flight across the
   // 180-degree meridian stays in one piece.
   double unwrapped_lon(double lon_deg) const {

@@ -13,8 +13,7 @@
 
 namespace {
 
-constexpr double PI = 3.141592653589793;
-constexpr double DEG = PI / 180.0;
+constexpr double DEG = RAD_PER_DEGREE;
 
 // Ground speed and track by the triangle's law of cosines: the angle between the heading and
 // the direction the wind blows TO decides how much the wind adds, and the drift angle follows
