@@ -15,6 +15,8 @@ constexpr std::array<std::string_view, 26> INS_CONTROLS = {
 
 constexpr std::array<std::string_view, 2> ALIGN_CONTROLS = {"CW", "CCW"};
 
+constexpr std::array<std::string_view, 1> ICON_CONTROLS = {"ICON"};
+
 // INS element chain, in drawing order.
 constexpr std::array<std::string_view, 35> INS_ELEMENTS = {"face",
                                                            "hold_lit",
@@ -79,6 +81,13 @@ std::optional<std::size_t> as_number(std::string_view text) {
 
 bool has_named_controls(std::string_view gauge) {
   return gauge == "INS" || gauge == "ALIGN" || is_icon_gauge(gauge);
+}
+
+std::span<const std::string_view> control_names(std::string_view gauge) {
+  if (gauge == "INS") return INS_CONTROLS;
+  if (gauge == "ALIGN") return ALIGN_CONTROLS;
+  if (is_icon_gauge(gauge)) return ICON_CONTROLS;
+  return {};
 }
 
 std::optional<std::size_t> control_box_index(std::string_view gauge, std::string_view control) {
