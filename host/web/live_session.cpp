@@ -130,8 +130,7 @@ void LiveSession::install_plan(const std::string& name, const flight::FlightPlan
   update_air_data(aircraft_);
   if (plan.waypoints.size() > 1) {
     const double course_true_deg = initial_course_true_deg(departure, plan.waypoints[1]);
-    aircraft_.heading_mag_deg =
-        flight::wrap_360_deg(course_true_deg - aircraft_.magvar_east_deg);
+    aircraft_.heading_mag_deg = flight::wrap_360_deg(course_true_deg - aircraft_.magvar_east_deg);
   }
 }
 

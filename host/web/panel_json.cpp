@@ -72,12 +72,9 @@ json mouse_layout(const PlacedGauge& gauge) {
   for (std::size_t i = 0;; ++i) {
     const MouseRow* row = clickable_box(gauge.header->mouse_rows, i);
     if (row == nullptr) break;
-    json box = {{"x", row->x},
-                {"y", row->y},
-                {"width", row->width},
-                {"height", row->height},
-                {"cursor", row->cursor},
-                {"repeats", (row->event_flags & MOUSE_LEFT_REPEAT) != 0}};
+    json box = {{"x", row->x},           {"y", row->y},
+                {"width", row->width},   {"height", row->height},
+                {"cursor", row->cursor}, {"repeats", (row->event_flags & MOUSE_LEFT_REPEAT) != 0}};
     if (i < names.size()) box["control"] = std::string(names[i]);
     boxes.push_back(std::move(box));
   }
@@ -207,17 +204,19 @@ std::string file_stamp(const std::filesystem::path& path) {
   const auto time = std::filesystem::last_write_time(path, error);
   if (error) return "";
   const auto size = std::filesystem::file_size(path, error);
-  return std::to_string(time.time_since_epoch().count()) + "-" +
-         std::to_string(error ? 0 : size);
+  return std::to_string(time.time_since_epoch().count()) + "-" + std::to_string(error ? 0 : size);
 }
 
 }  // namespace
 
 json state_json(const LiveSession& session, const SimStatus& status) {
   const SimClock& clock = session.clock();
-  json out = {{"time_s", clock.time_s()},       {"tick", clock.tick()},
-              {"frame", clock.frame_count()},   {"fps", clock.fps()},
-              {"rate", status.rate},            {"paused", status.paused},
+  json out = {{"time_s", clock.time_s()},
+              {"tick", clock.tick()},
+              {"frame", clock.frame_count()},
+              {"fps", clock.fps()},
+              {"rate", status.rate},
+              {"paused", status.paused},
               {"windows", windows_json(session.panel())}};
   add_elements(session.panel(), out);
   out["aircraft"] = aircraft_json(session);

@@ -113,9 +113,9 @@ int serve(const ServeOptions& options) {
                 << ": anyone who can reach this address can operate the panel and write files "
                    "in its working folder\n";
     }
-    const std::string shown_host =
-        options.address.find(':') != std::string::npos ? "[" + options.address + "]"
-                                                       : options.address;
+    const std::string shown_host = options.address.find(':') != std::string::npos
+                                       ? "[" + options.address + "]"
+                                       : options.address;
     std::cout << "INS panel at http://" << shown_host << ":" << port << "/\n"
               << "working folder " << folder.path().string() << "\n"
               << "Ctrl+C stops the server" << std::endl;

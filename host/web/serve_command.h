@@ -11,7 +11,7 @@ namespace host::web {
 
 struct ServeOptions {
   std::string address = "127.0.0.1";
-  int port = 8080;  // 0: any free port
+  int port = 8080;                // 0: any free port
   std::filesystem::path plan;     // loaded at start when given
   std::filesystem::path workdir;  // default: a temporary folder, removed at the end
   std::filesystem::path module;   // default: INS.so beside ins-host

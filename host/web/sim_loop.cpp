@@ -145,8 +145,8 @@ void SimLoop::run() {
     if (!paused) {
       const double elapsed_s = std::chrono::duration<double>(now - epoch).count();
       int64_t owed = static_cast<int64_t>(elapsed_s * frames_per_s) - frames_since_epoch;
-      const auto catch_up_frames = static_cast<int64_t>(
-          std::chrono::duration<double>(MAX_CATCH_UP).count() * frames_per_s);
+      const auto catch_up_frames =
+          static_cast<int64_t>(std::chrono::duration<double>(MAX_CATCH_UP).count() * frames_per_s);
       if (owed > catch_up_frames) {
         epoch = now;
         frames_since_epoch = 0;
@@ -165,10 +165,9 @@ void SimLoop::run() {
     // Sleep until the next frame is due, a state is due, or a command arrives.
     auto wake = now + PUBLISH_INTERVAL;
     if (!paused) {
-      const auto next_frame = epoch + std::chrono::duration_cast<Clock::duration>(
-                                          std::chrono::duration<double>(
-                                              static_cast<double>(frames_since_epoch + 1) /
-                                              frames_per_s));
+      const auto next_frame =
+          epoch + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                      static_cast<double>(frames_since_epoch + 1) / frames_per_s));
       wake = std::min(wake, next_frame);
     }
     if (dirty) wake = std::min(wake, last_publish + PUBLISH_INTERVAL);

@@ -26,7 +26,8 @@ Parsed<json> object_of(const std::string& body) {
 }
 
 // Every key of `object` must be one of `known`.
-std::optional<RequestError> only_keys(const json& object, std::initializer_list<const char*> known) {
+std::optional<RequestError> only_keys(const json& object,
+                                      std::initializer_list<const char*> known) {
   for (const auto& item : object.items()) {
     bool found = false;
     for (const char* key : known) found = found || item.key() == key;
@@ -35,8 +36,8 @@ std::optional<RequestError> only_keys(const json& object, std::initializer_list<
   return std::nullopt;
 }
 
-std::optional<RequestError> need_number(const json& object, const char* key, double min,
-                                        double max, double& out) {
+std::optional<RequestError> need_number(const json& object, const char* key, double min, double max,
+                                        double& out) {
   auto it = object.find(key);
   if (it == object.end()) return bad(std::string("missing field \"") + key + "\"");
   if (!it->is_number()) return bad(std::string("\"") + key + "\" must be a number");
@@ -88,8 +89,8 @@ Parsed<MouseRequest> parse_mouse_request(const std::string& body,
   }
   if (extent == nullptr) return bad("no gauge " + gauge->dump() + " on the panel");
   MouseRequest request{extent->name, 0, 0, true};
-  for (auto [key, limit, out] : {std::tuple{"x", extent->width, &request.x},
-                                 std::tuple{"y", extent->height, &request.y}}) {
+  for (auto [key, limit, out] :
+       {std::tuple{"x", extent->width, &request.x}, std::tuple{"y", extent->height, &request.y}}) {
     auto it = o.find(key);
     if (it == o.end() || !it->is_number_integer()) {
       return bad(std::string("\"") + key + "\" must be a whole number of gauge pixels");
@@ -102,8 +103,7 @@ Parsed<MouseRequest> parse_mouse_request(const std::string& body,
     *out = static_cast<int32_t>(value);
   }
   auto action = o.find("action");
-  if (action == o.end() || !action->is_string() ||
-      (*action != "down" && *action != "up")) {
+  if (action == o.end() || !action->is_string() || (*action != "down" && *action != "up")) {
     return bad("\"action\" must be \"down\" or \"up\"");
   }
   request.down = *action == "down";
@@ -146,7 +146,8 @@ Parsed<SimRequest> parse_sim_request(const std::string& body) {
     }
     request.rate = static_cast<int>(it->get<int64_t>());
   }
-  for (auto [key, out] : {std::pair{"paused", &request.paused}, std::pair{"motion", &request.motion}}) {
+  for (auto [key, out] :
+       {std::pair{"paused", &request.paused}, std::pair{"motion", &request.motion}}) {
     if (auto it = o.find(key); it != o.end()) {
       if (!it->is_boolean()) return bad(std::string("\"") + key + "\" must be true or false");
       *out = it->get<bool>();

@@ -236,7 +236,8 @@ void WebServer::add_routes() {
       text = std::move(*file);
     } else {
       name = req.has_param("name") ? req.get_param_value("name") : "";
-      if (auto error = check_plan_name(name)) return reply_error(res, error->status, error->message);
+      if (auto error = check_plan_name(name))
+        return reply_error(res, error->status, error->message);
       text = req.body;
     }
     flight::FlightPlan plan;

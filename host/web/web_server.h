@@ -18,9 +18,9 @@ class Server;
 namespace host::web {
 
 struct ServerFolders {
-  std::filesystem::path static_folder;   // index.html, app.js, the font, the map data
-  std::filesystem::path bitmaps_folder;  // <id>.png, rendered beside the module
-  std::filesystem::path assets_folder;   // the bundled sounds
+  std::filesystem::path static_folder;    // index.html, app.js, the font, the map data
+  std::filesystem::path bitmaps_folder;   // <id>.png, rendered beside the module
+  std::filesystem::path assets_folder;    // the bundled sounds
   std::filesystem::path examples_folder;  // plans a user can load by name
   std::filesystem::path working_folder;   // the module's folder, with WAYPOINTS.DAT
 };

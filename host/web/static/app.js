@@ -434,8 +434,10 @@ function showSetOk() {
 
 function bindControls() {
   document.querySelectorAll('input[type=checkbox][data-set]').forEach((box) => {
-    box.addEventListener('change', () =>
-      setCondition(box.dataset.set, box.checked ? 1 : 0).then(showSetOk, showSetError));
+    box.addEventListener('change', () => {
+      holdUntilConfirmed(box);
+      setCondition(box.dataset.set, box.checked ? 1 : 0).then(showSetOk, showSetError);
+    });
   });
   document.querySelectorAll('input[type=number][data-set]').forEach((input) => {
     const send = () => {
@@ -445,8 +447,10 @@ function bindControls() {
     input.addEventListener('change', send);
     input.addEventListener('keydown', (event) => { if (event.key === 'Enter') input.blur(); });
   });
-  document.getElementById('motion').addEventListener('change', (event) =>
-    api('POST', '/api/sim', {motion: event.target.checked}).then(showSetOk, showSetError));
+  document.getElementById('motion').addEventListener('change', (event) => {
+    holdUntilConfirmed(event.target);
+    api('POST', '/api/sim', {motion: event.target.checked}).then(showSetOk, showSetError);
+  });
   document.getElementById('pause').addEventListener('click', togglePause);
   document.querySelectorAll('[data-rate]').forEach((button) => {
     button.addEventListener('click', () =>
@@ -475,6 +479,18 @@ function bindControls() {
                                  tas_kt: Number(document.getElementById('cruise-tas').value)})
       .then(showSetOk, showSetError);
   });
+}
+
+// A switch the pilot just flipped keeps its new position until the host's state shows it (or a
+// moment passes), so a state already on its way does not flip it back.
+function holdUntilConfirmed(box) {
+  box.dataset.pendingUntil = String(Date.now() + 1500);
+}
+
+function showSwitch(box, on) {
+  if (Number(box.dataset.pendingUntil || 0) > Date.now() && box.checked !== on) return;
+  delete box.dataset.pendingUntil;
+  box.checked = on;
 }
 
 function togglePause() {
@@ -534,9 +550,9 @@ function showState(state) {
     b.classList.toggle('active', Number(b.dataset.rate) === state.rate));
   const a = state.aircraft;
   document.querySelectorAll('input[type=checkbox][data-set]').forEach((box) => {
-    box.checked = !!a[box.dataset.set];
+    showSwitch(box, !!a[box.dataset.set]);
   });
-  document.getElementById('motion').checked = a.motion;
+  showSwitch(document.getElementById('motion'), a.motion);
   document.querySelectorAll('input[type=number][data-show]').forEach((input) => {
     if (document.activeElement === input) return;
     input.value = Number(a[input.dataset.show]).toFixed(Number(input.dataset.digits));
