@@ -126,13 +126,15 @@ void SimLoop::run() {
   bool paused = status_.paused;
   auto last_publish = Clock::now() - PUBLISH_INTERVAL;
   bool dirty = true;
+  // A pilot's action shows as soon as a frame has drawn it, not at the next regular state.
+  bool acted = false;
   publish();
   for (;;) {
     {
       std::lock_guard lock(mutex_);
       if (stopping_) break;
     }
-    if (apply_commands()) dirty = true;
+    if (apply_commands()) dirty = acted = true;
     if (status_.rate != rate || status_.paused != paused) {
       rate = status_.rate;
       paused = status_.paused;
@@ -142,6 +144,7 @@ void SimLoop::run() {
     }
     const auto now = Clock::now();
     const double frames_per_s = static_cast<double>(rate) * session_.clock().fps();
+    bool frames_ran = false;
     if (!paused) {
       const double elapsed_s = std::chrono::duration<double>(now - epoch).count();
       int64_t owed = static_cast<int64_t>(elapsed_s * frames_per_s) - frames_since_epoch;
@@ -155,12 +158,14 @@ void SimLoop::run() {
       const int64_t batch = std::min(owed, FRAMES_PER_BATCH);
       for (int64_t i = 0; i < batch; ++i) session_.run_frame();
       frames_since_epoch += std::max<int64_t>(batch, 0);
-      if (batch > 0) dirty = true;
+      if (batch > 0) dirty = frames_ran = true;
     }
-    if (dirty && now - last_publish >= PUBLISH_INTERVAL) {
+    // Paused, an action shows at once (no frame will draw it); running, after the next frame.
+    const bool action_shown = acted && (paused || frames_ran);
+    if (dirty && (now - last_publish >= PUBLISH_INTERVAL || action_shown)) {
       publish();
       last_publish = now;
-      dirty = false;
+      dirty = acted = false;
     }
     // Sleep until the next frame is due, a state is due, or a command arrives.
     auto wake = now + PUBLISH_INTERVAL;

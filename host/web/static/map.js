@@ -63,14 +63,20 @@ const insMap = {
     this.draw(true);
   },
 
+  // The land is drawn on a canvas larger than the map by a margin all round, for a centre of its
+  // own; while the map's centre stays near it the canvas is only shifted, and redrawn (a tenth
+  // of a second for the detailed coastlines) once the map has moved a good way.
   resize() {
     this.width = this.root.clientWidth;
     this.height = this.root.clientHeight;
+    this.margin = Math.round(Math.min(this.width, this.height) * 0.35);
     const ratio = window.devicePixelRatio || 1;
-    this.canvas.width = this.width * ratio;
-    this.canvas.height = this.height * ratio;
-    this.canvas.style.width = `${this.width}px`;
-    this.canvas.style.height = `${this.height}px`;
+    const w = this.width + 2 * this.margin, h = this.height + 2 * this.margin;
+    this.canvas.width = w * ratio;
+    this.canvas.height = h * ratio;
+    this.canvas.style.width = `${w}px`;
+    this.canvas.style.height = `${h}px`;
+    this.landKey = '';
     this.overlay.setAttribute('width', this.width);
     this.overlay.setAttribute('height', this.height);
   },
@@ -148,10 +154,8 @@ const insMap = {
       this.trail.push(here);
       if (this.trail.length > TRAIL_POINTS) this.trail = this.trail.filter((p, i) => i % 2 === 0 || i > TRAIL_POINTS / 2);
     }
-    let recentred = false;
     if (this.follow) {
       this.centre = here;
-      recentred = true;
     } else {
       const p = this.projection()(here);
       const margin = 0.08;
@@ -160,34 +164,57 @@ const insMap = {
         // The aircraft is leaving the map: move the map so it comes in from the edge behind it.
         const ahead = destination(a.lat_deg, a.lon_east_deg, a.track_true_deg, this.range_nm * 0.6);
         this.centre = a.gs_kt > 30 ? ahead : here;
-        recentred = true;
       }
     }
-    this.draw(recentred);
+    this.draw(false);
   },
 
   draw(landToo) {
     if (!this.width) return;
     const projection = this.projection();
-    const key = `${this.centre}|${this.range_nm}|${this.width}x${this.height}`;
-    if (landToo || key !== this.landKey) this.drawLand(projection, key);
+    const key = `${this.range_nm}|${this.width}x${this.height}|${!!this.land50}`;
+    const drift_nm = this.landCentre ? d3.geoDistance(this.landCentre, this.centre) * NM_PER_RADIAN : Infinity;
+    if ((landToo && drift_nm > 0) || key !== this.landKey || drift_nm > this.range_nm * 0.3) {
+      this.drawLand(key);
+    }
+    // Shift the land canvas so its centre's point sits where the map now shows it.
+    const p = this.landProjection(this.width / 2 + this.margin, this.height / 2 + this.margin)(this.centre);
+    const dx = p ? p[0] - this.width / 2 - this.margin : 0, dy = p ? p[1] - this.height / 2 - this.margin : 0;
+    this.canvas.style.transform = `translate(${(-this.margin - dx).toFixed(1)}px, ${(-this.margin - dy).toFixed(1)}px)`;
     this.drawOverlay(projection);
   },
 
-  drawLand(projection, key) {
+  // The projection the land canvas was drawn in, centred at (cx, cy) of that canvas.
+  landProjection(cx, cy) {
+    const c = this.landCentre || this.centre;
+    const radius_px = Math.min(this.width, this.height) / 2;
+    const reach_deg = Math.min(170, (this.range_nm / 60) * 4);
+    return d3.geoAzimuthalEquidistant()
+      .rotate([-c[0], -c[1]])
+      .scale(radius_px / (this.range_nm / NM_PER_RADIAN))
+      .translate([cx, cy])
+      .clipAngle(reach_deg)
+      .clipExtent([[0, 0], [this.width + 2 * this.margin, this.height + 2 * this.margin]])
+      .precision(0);
+  },
+
+  drawLand(key) {
     this.landKey = key;
+    this.landCentre = this.centre;
+    const w = this.width + 2 * this.margin, h = this.height + 2 * this.margin;
+    const projection = this.landProjection(w / 2, h / 2);
     const ratio = window.devicePixelRatio || 1;
     const ctx = this.canvas.getContext('2d');
     ctx.setTransform(ratio, 0, 0, ratio, 0, 0);
     ctx.fillStyle = '#0e1a24';
-    ctx.fillRect(0, 0, this.width, this.height);
+    ctx.fillRect(0, 0, w, h);
     const path = d3.geoPath(projection, ctx);
     ctx.beginPath();
     path(d3.geoGraticule().step(this.range_nm > 800 ? [10, 10] : [2, 2])());
     ctx.strokeStyle = '#1b2d3b';
     ctx.lineWidth = 1;
     ctx.stroke();
-    const land = this.range_nm > 800 ? this.land110 : this.land50;
+    const land = this.range_nm >= 800 ? this.land110 : this.land50;
     if (land) {
       ctx.beginPath();
       path(land);
