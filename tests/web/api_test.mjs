@@ -171,6 +171,29 @@ test('a click is hit-tested against the mouse list: the mode knob turns, with it
   assert.equal((await getJson(server.url, '/api/panel')).body.images.ALIGN.knob, 1);
 });
 
+test('a held thumbwheel box repeats until the button comes up; a key acts once', async () => {
+  await postJson(server.url, '/api/sim', {paused: false, rate: 1});
+  const units = async () => (await getJson(server.url, '/api/panel')).body.images.INS.units;
+  const start = await units();
+  // UNITS_UP is the box at 82, 115, 50 x 20.
+  await postJson(server.url, '/api/mouse', {gauge: 'INS', x: 100, y: 125, action: 'down'});
+  await until(async () => (await units()) >= (start + 3) % 10, 5000, 'three steps while held');
+  await postJson(server.url, '/api/mouse', {gauge: 'INS', x: 0, y: 0, action: 'up'});
+  const released = await units();
+  await new Promise((r) => setTimeout(r, 500));  // five repeat periods
+  assert.equal(await units(), released);
+  // SET does not repeat: held for half a second it acts once (entry opens, the lamp lights).
+  await postJson(server.url, '/api/set', {name: 'battery', value: 1});
+  const selector = (await getJson(server.url, '/api/panel')).body.images.INS.knob;
+  await postJson(server.url, '/api/mouse', {gauge: 'INS', x: 100, y: 200, action: 'down'});  // SEL_CW
+  await new Promise((r) => setTimeout(r, 500));
+  await postJson(server.url, '/api/mouse', {gauge: 'INS', x: 0, y: 0, action: 'up'});
+  await until(async () => (await getJson(server.url, '/api/panel')).body.images.INS.knob === selector + 1,
+              3000, 'one step of the data selector');
+  await new Promise((r) => setTimeout(r, 200));
+  assert.equal((await getJson(server.url, '/api/panel')).body.images.INS.knob, selector + 1);
+});
+
 test('another address is served only on request, with a warning', async () => {
   const open = await startServer(['--address', '0.0.0.0']);
   try {
