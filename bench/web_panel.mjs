@@ -97,8 +97,8 @@ try {
     const wall_s = (Date.now() - startWall) / 1000;
     const proc = serverProcess();
     const mem = await pageMemory();
-    const fps = wall_s > 0 ? (now.frame - start.frame) / wall_s : 0;
-    const cpu = wall_s > 0 ? (proc.cpu_s - startCpu) / wall_s * 100 : 0;
+    const fps = h > 0 ? (now.frame - start.frame) / wall_s : NaN;
+    const cpu = h > 0 ? (proc.cpu_s - startCpu) / wall_s * 100 : NaN;
     console.log(`${String(h).padStart(5)}  ${wall_s.toFixed(0).padStart(6)}  ${fps.toFixed(0).padStart(8)}  ` +
                 `${cpu.toFixed(0).padStart(9)} %  ${(proc.rss_kb / 1024).toFixed(1).padStart(13)}  ` +
                 `${(mem.heap_kb / 1024).toFixed(1).padStart(12)}  ${String(mem.nodes).padStart(10)}`);
