@@ -118,6 +118,7 @@ std::string flight_scenario(const FlyOptions& o, const flight::FlightPlan& plan,
     << "wait until visible INS hold_lit no max 2h\n"
     << "expect near " << fixed(last.lat_deg, 9) << " " << fixed(last.lon_east_deg, 9) << " "
     << fixed(LAST_WAYPOINT_NM, 1) << "\n"
+    << "snapshot panel-at-end.png\n"
     << "snapshot panel-at-end.svg\n"
     << "\n# The crew flies on by hand over the waypoint.\n"
     << "wait 10s\n";
@@ -396,8 +397,8 @@ int fly(const FlyOptions& o) {
   std::cout << "\nsimulated time " << fixed(flown_s / 3600.0, 2) << " h; outputs in "
             << output.string() << ":\n"
             << "  track.csv, track.gpx (flown track), plan.gpx (plan waypoints), map.svg (map),\n"
-            << "  panel-at-end.svg (the panel), " << scenario_name << " (replay with: ins-host run "
-            << (output / scenario_name).string() << ")\n";
+            << "  panel-at-end.png and .svg (the panel), " << scenario_name
+            << " (replay with: ins-host run " << (output / scenario_name).string() << ")\n";
   if (status == 0) {
     std::cout << "reached the last waypoint, " << plan.waypoints.back().ident << ", at "
               << fixed(last_nm, 2) << " NM; HOLD released there in MAN\n";

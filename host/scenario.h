@@ -61,7 +61,7 @@ struct WindLayer {
 };
 struct Snapshot {
   std::string name;
-};  // an .svg in the output folder
+};  // a .png or .svg in the output folder
 
 // --- Acting.
 struct Click {

@@ -406,9 +406,11 @@ const std::array<CommandParser, 17> COMMAND_PARSERS = {{
     {"snapshot",
      [](const std::vector<Word>& w) -> Action {
        Args a = args_of(w);
-       a.need(1, 1, "NAME.svg");
+       a.need(1, 1, "NAME.png or NAME.svg");
        const std::string name = a.file_name(0);
-       if (!name.ends_with(".svg")) throw SyntaxError{in_quotes(name) + " does not end in .svg"};
+       if (!name.ends_with(".png") && !name.ends_with(".svg")) {
+         throw SyntaxError{in_quotes(name) + " does not end in .png or .svg"};
+       }
        return Snapshot{name};
      }},
     {"end",

@@ -9,7 +9,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libcpp-httplib-dev libgeographiclib-dev
   libsdl2-dev sox
-  librsvg2-bin imagemagick fonts-dseg
+  librsvg2-bin imagemagick fonts-dseg fonts-dejavu-core fonts-dejavu-extra fontconfig
+  libcairo2-dev libpango1.0-dev libfontconfig-dev
   valgrind python3
   chromium
 )
