@@ -55,13 +55,18 @@ function setCondition(name, value) {
 // Bitmaps: <id>.png beside the module. Elements with the transparency flag do not draw pure
 // black, as the simulator does; a bitmap that is not there is drawn as a plain box.
 
-function loadImage(url) {
-  return new Promise((resolve) => {
-    const image = new Image();
-    image.onload = () => resolve(image);
-    image.onerror = () => resolve(null);
-    image.src = url;
-  });
+// The pixels exactly as the file holds them: the bitmaps carry gamma and chromaticity chunks,
+// and a browser's colour conversion would shift the dark colours away from what the simulator
+// (and `ins-host run`'s pictures) draw.
+async function loadImage(url) {
+  try {
+    const response = await fetch(url);
+    if (!response.ok) return null;
+    return await createImageBitmap(await response.blob(),
+                                   {colorSpaceConversion: 'none', premultiplyAlpha: 'none'});
+  } catch (e) {
+    return null;
+  }
 }
 
 async function bitmap(id, keyed) {
@@ -71,8 +76,8 @@ async function bitmap(id, keyed) {
   let canvas = null;
   if (image) {
     canvas = document.createElement('canvas');
-    canvas.width = image.naturalWidth;
-    canvas.height = image.naturalHeight;
+    canvas.width = image.width;
+    canvas.height = image.height;
     const ctx = canvas.getContext('2d', {willReadFrequently: keyed});
     ctx.drawImage(image, 0, 0);
     if (keyed) {
