@@ -194,6 +194,17 @@ test('a held thumbwheel box repeats until the button comes up; a key acts once',
   assert.equal((await getJson(server.url, '/api/panel')).body.images.INS.knob, selector + 1);
 });
 
+test('an icon sends its panel-window event: the host toggles that window', async () => {
+  const open = async () => (await getJson(server.url, '/api/panel')).body.panel_windows;
+  assert.equal((await open())[2], false);
+  await postJson(server.url, '/api/mouse', {gauge: 'INSicon1024_03', x: 9, y: 9, action: 'down'});
+  await postJson(server.url, '/api/mouse', {gauge: 'INSicon1024_03', x: 9, y: 9, action: 'up'});
+  await until(async () => (await open())[2], 3000, 'panel window 3 open');
+  assert.deepEqual((await open()).map(Number), [0, 0, 1, 0, 0, 0, 0, 0]);
+  const icon = (await getJson(server.url, '/api/layout')).body.gauges.find((g) => g.name === 'INSicon1024_03');
+  assert.deepEqual([icon.width, icon.height, icon.mouse[0].control], [19, 19, 'ICON']);
+});
+
 test('another address is served only on request, with a warning', async () => {
   const open = await startServer(['--address', '0.0.0.0']);
   try {

@@ -287,6 +287,15 @@ window.addEventListener('mouseup', () => {
   mouse(gauge, 0, 0, 'up').catch(showSetError);
 });
 
+// A button let go outside the window, or a key up that never comes (the window lost the focus),
+// must not leave a box held and repeating.
+window.addEventListener('blur', () => {
+  const held = insPanel.heldControl ?? (keysDown.size ? [...keysDown.values()][0] : null);
+  insPanel.heldControl = null;
+  keysDown.clear();
+  if (held !== null) mouse(held, 0, 0, 'up').catch(showSetError);
+});
+
 function buildIcons(layout) {
   const row = document.getElementById('icons');
   row.textContent = '';
