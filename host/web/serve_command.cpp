@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -70,6 +71,8 @@ bool load_start_plan(SimLoop& loop, const fs::path& path) {
 int serve(const ServeOptions& options) {
   // The page plays the sounds; the sound library stays quiet here unless told otherwise.
   setenv("SDL_AUDIODRIVER", "dummy", 0);
+  // Ctrl+C and SIGTERM are this program's to take (below), not the audio library's.
+  setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
   // SIGINT and SIGTERM are taken by this thread alone (sigwait below), so every thread the
   // server starts inherits the block.
   sigset_t signals;
@@ -113,13 +116,18 @@ int serve(const ServeOptions& options) {
                 << ": anyone who can reach this address can operate the panel and write files "
                    "in its working folder\n";
     }
+    std::thread listener([&server] { server.listen(); });
+    // The URL is printed once the server accepts, and only then may a signal stop it: a stop
+    // that came before the listening loop started would not end it.
+    for (int i = 0; i < 5000 && !server.listening(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     const std::string shown_host = options.address.find(':') != std::string::npos
                                        ? "[" + options.address + "]"
                                        : options.address;
     std::cout << "INS panel at http://" << shown_host << ":" << port << "/\n"
               << "working folder " << folder.path().string() << "\n"
               << "Ctrl+C stops the server" << std::endl;
-    std::thread listener([&server] { server.listen(); });
     int signal_number = 0;
     sigwait(&signals, &signal_number);
     std::cout << "stopping" << std::endl;

@@ -99,6 +99,10 @@ bool WebServer::listen() {
   return server_->listen_after_bind();
 }
 
+bool WebServer::listening() const {
+  return server_->is_running();
+}
+
 void WebServer::stop() {
   stopping_ = true;
   if (server_) server_->stop();

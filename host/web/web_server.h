@@ -37,6 +37,8 @@ class WebServer {
   int bind(const std::string& address, int port);
   // Serves until `stop`; returns false when the server could not listen.
   bool listen();
+  // True once `listen` accepts connections (a `stop` before then would not reach it).
+  bool listening() const;
   void stop();
 
   // Event streams open at once; more are refused (each holds one of the server's threads).
