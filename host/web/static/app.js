@@ -344,9 +344,11 @@ function keyName(event) {
 }
 
 document.addEventListener('keydown', (event) => {
+  // Typing into a field is typing, not the panel; a focused switch or button leaves the keys to it.
   const target = event.target;
-  if (target && (target.tagName === 'INPUT' || target.tagName === 'SELECT' ||
-                 target.tagName === 'TEXTAREA')) return;
+  const typing = target && (target.tagName === 'SELECT' || target.tagName === 'TEXTAREA' ||
+    (target.tagName === 'INPUT' && !['checkbox', 'radio', 'button'].includes(target.type)));
+  if (typing) return;
   if (event.ctrlKey || event.metaKey || event.altKey) return;
   if (event.key === '?') return toggleHelp();
   if (event.key === 'Escape') return toggleHelp(false);
