@@ -4,7 +4,7 @@
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {readFileSync} from 'node:fs';
-import {startServer, launchBrowser, getJson, until} from './harness.mjs';
+import {startServer, launchBrowser, getJson, postJson, until} from './harness.mjs';
 
 let server, browser, page, layout;
 
@@ -151,7 +151,11 @@ test('aligning, keying waypoint 00, importing and flying a plan through the page
                 5000, 'the import');
     await until(async () => (await page.locator('#map circle[data-waypoint]').count()) >= 6, 5000,
                 'waypoints 00 to 05 on the map');
+    // WYPT CHG repeats while held: pressed with the simulation paused it acts exactly once.
+    await postJson(server.url, '/api/sim', {paused: true});
     await page.keyboard.press('w');
+    await page.evaluate(() => insPanel.settled());  // press and release reached the host
+    await postJson(server.url, '/api/sim', {paused: false});
     await waitWindow('to', '01');
     await waitWindow('from', '00');
   });

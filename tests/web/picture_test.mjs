@@ -67,10 +67,13 @@ test('the page draws the panel as ins-host run draws it', async () => {
   await until(async () => (await panel()).images.ALIGN.knob === 1, 3000, 'STBY');
   await click('INS', 'SEL_CW');
   await until(async () => (await panel()).images.INS.knob === 4, 3000, 'WAY PT');
-  for (let n = 1; n <= 3; ++n) {
-    await click('INS', 'UNITS_UP');
-    await until(async () => (await panel()).images.INS.units === n, 3000, `units ${n}`);
-  }
+  // The wheel repeats while its button is held (every 0.1 s of simulated time): clicked with
+  // the simulation paused, each click is exactly one step whatever the page's round trip takes.
+  await postJson(server.url, '/api/sim', {paused: true});
+  for (let n = 1; n <= 3; ++n) await click('INS', 'UNITS_UP');
+  await page.evaluate(() => insPanel.settled());  // the presses and releases reached the host
+  await postJson(server.url, '/api/sim', {paused: false});
+  await until(async () => (await panel()).images.INS.units === 3, 3000, 'units 3');
   await click('INS', 'SET');
   await until(async () => (await panel()).visible.INS.set_lit, 3000, 'SET lit');
   // A second of simulated time, as the scenario waits: the key's pressed image has gone.

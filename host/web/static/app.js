@@ -43,6 +43,9 @@ function api(method, path, body, contentType = 'application/json') {
   return result;
 }
 
+// Resolves once every request made so far has been answered (for tools and tests).
+insPanel.settled = () => requestChain;
+
 function mouse(gauge, x, y, action) {
   return api('POST', '/api/mouse', {gauge, x: Math.round(x), y: Math.round(y), action});
 }
