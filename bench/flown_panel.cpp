@@ -104,8 +104,9 @@ std::string FlownPanel::text(std::string_view gauge_name, std::string_view windo
 
 int FlownPanel::steering_events() const {
   int count = 0;
-  for (const host::KeyEvent& event : log_.since_command().events) {
-    if (event.event_id == host::EVENT_HEADING_BUG_SET) ++count;
+  for (const auto& tally : log_.since_command().events.kept()) {
+    if (tally.record.event_id == host::EVENT_HEADING_BUG_SET)
+      count += static_cast<int>(tally.count);
   }
   return count;
 }

@@ -1,7 +1,8 @@
 // Time of one flight-plan import on the largest plan of the shared corpus (121 waypoints, 47 KB,
 // of which the first 99 are used): the whole import as the CDU cycle runs it in one frame,
 // reading PLAN.PLN, writing and reading back the scratch file, and replacing the waypoint file.
-// The plan is read from ../shared/corpus beside the project and copied into a temporary folder.
+// The plan is read from the corpus folder (INS_CORPUS_DIR, by default ../shared/corpus beside the
+// project) and copied into a temporary folder.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -13,12 +14,12 @@
 
 namespace {
 
-const std::filesystem::path LARGEST_PLAN = std::filesystem::path(__FILE__).parent_path() /
-                                           "../../shared/corpus/plans/xml-lnm-KSEA-KFLL-121wp.PLN";
+const std::filesystem::path LARGEST_PLAN =
+    std::filesystem::path(INS_CORPUS_DIR) / "plans/xml-lnm-KSEA-KFLL-121wp.PLN";
 
 void BM_ImportLargestCorpusPlan(benchmark::State& state) {
   if (!std::filesystem::exists(LARGEST_PLAN)) {
-    state.SkipWithError("flight-plan corpus not found beside the project");
+    state.SkipWithError("flight-plan corpus not found (INS_CORPUS_DIR)");
     return;
   }
   const std::filesystem::path previous = std::filesystem::current_path();

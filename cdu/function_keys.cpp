@@ -22,7 +22,6 @@ constexpr int8_t DATA_SELECTOR_LAST = 7;   // DSRTK/STS
 constexpr int8_t WHEEL_LAST = 9;
 constexpr uint8_t LAST_WAYPOINT_NUMBER = 99;
 constexpr uint8_t LAST_WPT_DISARMED_LIMIT = 99;
-constexpr int32_t LAMP_TEST_TICKS = 90;  // 5 s at 18 ticks a second
 
 void disarm_last_wpt() {
   ins_state.last_wpt_mode = 0;
@@ -182,7 +181,7 @@ int32_t switch_to_man(const MousePoint*, uint32_t) {
 }
 
 // --- Lamp test spot: starts a 90-tick test with power; any other click stops a running one. The
-// CDU cycle ends the test when the tick reaches lamp_test_end_tick.
+// CDU cycle ends the test in the first frame at or past lamp_test_end_tick.
 
 int32_t lamp_test_spot(const MousePoint*, uint32_t) {
   if (ins_state.lamp_test_active == 0 && ins_state.ins_powered == 1) {

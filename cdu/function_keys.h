@@ -5,6 +5,9 @@
 
 #include "module/gauge_api.h"
 
+// How long the lamp test runs: 5 s at 18 ticks a second.
+constexpr int32_t LAMP_TEST_TICKS = 90;
+
 int32_t plan_spot(const MousePoint* point, uint32_t event_flags);
 int32_t data_selector_cw(const MousePoint* point, uint32_t event_flags);
 int32_t data_selector_ccw(const MousePoint* point, uint32_t event_flags);

@@ -1,6 +1,8 @@
 // The press latch that all sixteen CDU keys share (HOLD, SET, INSERT, LAST WPT, WYPT CHG, CLEAR
 // and the digits). A key acts only when it is not latched; every click latches it for 5 ticks,
-// after which the CDU cycle releases it and hides its pressed image.
+// after which the CDU cycle releases it (in the first frame at or past the release tick) and
+// hides its pressed image. The pressed flag says whether a release is pending; the release tick
+// is only read while it is 1.
 #pragma once
 
 #include <cstdint>

@@ -7,9 +7,6 @@
 //   9..15 longitude digits (ddd mm.mm), 16 complete, 17 key 0 pressed past complete.
 #include "cdu/keyboard.h"
 
-#include <cerrno>
-#include <cstdio>
-
 #include "cdu/key_latch.h"
 #include "module/convert.h"
 #include "module/host_bridge.h"
@@ -194,25 +191,15 @@ double entry_longitude() {
   return s.entry_east == 1 && radians != 0.0 ? -radians : radians;
 }
 
-// True only when the waypoint file is known not to exist. A file that exists but cannot be
-// read (no permission, locked by another program) must not be replaced by a table that holds
-// nothing but the new waypoint.
-bool waypoint_file_absent() {
-  errno = 0;
-  if (std::FILE* file = std::fopen(WAYPOINT_FILE_NAME, "r")) {
-    std::fclose(file);
-    return false;
-  }
-  return errno == ENOENT;
-}
-
 // Puts one waypoint into the waypoint file, keeping every other line's waypoint under its own
 // number, as one atomic rewrite of 100 lines numbered 0..99. Returns false when the file was
 // left as it was.
 bool store_waypoint(uint8_t number, double lat, double lon) {
   if (number >= WAYPOINT_TABLE_SIZE) return false;
   WaypointEntry* table = ins_state.waypoint_table;
-  if (!read_waypoint_table(table) && !waypoint_file_absent()) return false;
+  // A file that exists but cannot be read whole (no permission, a read error, not a regular file)
+  // must not be replaced by a table that holds only what was read before the failure.
+  if (read_waypoint_table(table) == TABLE_UNREADABLE) return false;
   table[number] = WaypointEntry{static_cast<float>(lat), static_cast<float>(lon)};
   WaypointLine lines[WAYPOINT_TABLE_SIZE];
   for (int i = 0; i < WAYPOINT_TABLE_SIZE; ++i) lines[i] = WaypointLine{table[i].lat, table[i].lon};

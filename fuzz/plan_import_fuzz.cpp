@@ -1,9 +1,10 @@
 // Fuzz target: the flight-plan import on arbitrary PLAN.PLN contents.
 //
-// Each input is written as PLAN.PLN into a private temporary folder and imported. Besides the
-// sanitizers' findings, the run stops on a broken promise of the import: the scratch file must
-// be gone, and the waypoint file must be whole: 100 lines numbered 0..99, each a number and two
-// finite coordinates, line 0 the present position.
+// Each input is written as PLAN.PLN into a private temporary folder, over a stored waypoint
+// file, and imported. Besides the sanitizers' findings, the run stops on a broken promise of the
+// import: the scratch file must be gone, and the stored file either stays byte for byte (and the
+// TO waypoint is not reloaded) or is replaced by a whole one: 100 lines numbered 0..99, each a
+// number and two coordinates on the globe, line 0 the present position.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -25,7 +26,31 @@ void check(bool condition, const char* what) {
   }
 }
 
-void check_waypoint_file() {
+// A stored plan the import may keep or replace, but never damage.
+constexpr const char* STORED_FILE = "0 0.25000000 -0.50000000\n7 0.1 0.2\n";
+// The poles and the antimeridian as the file's single precision writes them.
+constexpr double LAT_LIMIT_RAD = 1.57079637;
+constexpr double LON_LIMIT_RAD = 3.14159274;
+
+std::string read_file(const char* name) {
+  std::string text;
+  if (std::FILE* file = std::fopen(name, "rb")) {
+    char buffer[4096];
+    std::size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, count);
+    std::fclose(file);
+  }
+  return text;
+}
+
+void write_file(const char* name, const void* data, std::size_t size) {
+  std::FILE* file = std::fopen(name, "wb");
+  if (file == nullptr) std::abort();
+  if (size > 0) std::fwrite(data, 1, size, file);
+  std::fclose(file);
+}
+
+void check_whole_waypoint_file() {
   std::FILE* file = std::fopen(WAYPOINT_FILE_NAME, "r");
   check(file != nullptr, "no waypoint file after an import");
   char line[WAYPOINT_LINE_BUFFER];
@@ -37,6 +62,8 @@ void check_waypoint_file() {
     check(std::sscanf(line, "%d %lf %lf", &number, &lat, &lon) == 3, "unreadable waypoint line");
     check(number == expected_number, "waypoint lines out of order");
     check(std::isfinite(lat) && std::isfinite(lon), "coordinate that is not a finite number");
+    check(std::fabs(lat) <= LAT_LIMIT_RAD && std::fabs(lon) <= LON_LIMIT_RAD,
+          "position off the globe");
     if (number == 0) check(lat == 0.25 && lon == -0.5, "line 0 is not the present position");
     ++expected_number;
   }
@@ -67,14 +94,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::FILE* plan = std::fopen(PLAN_FILE_NAME, "wb");
-  if (plan == nullptr) std::abort();
-  if (size > 0) std::fwrite(data, 1, size, plan);
-  std::fclose(plan);
+  write_file(PLAN_FILE_NAME, data, size);
+  write_file(WAYPOINT_FILE_NAME, STORED_FILE, std::strlen(STORED_FILE));
 
   reset_module_for_tests();
   ins_state.present_lat = 0.25;
   ins_state.present_lon = -0.5;
+  ins_state.reload_to_waypoint = 0;
   request_flight_plan_import();
   check(ins_state.plan_import_request == 1, "request not raised for a plan that opens");
   import_flight_plan();
@@ -82,6 +108,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   check(ins_state.plan_import_request == 0, "request not cleared");
   check(ins_state.plan_waypoint_count == 0, "waypoint count not reset");
   check(!std::filesystem::exists(PLAN_SCRATCH_FILE_NAME), "scratch file left behind");
-  check_waypoint_file();
+  if (ins_state.reload_to_waypoint == 1) {
+    check_whole_waypoint_file();
+  } else {
+    check(read_file(WAYPOINT_FILE_NAME) == STORED_FILE, "a refused import changed the file");
+  }
   return 0;
 }

@@ -4,6 +4,7 @@
 // out), the run stops on a broken promise of the parse: every command and the error stand on a
 // line of the text, commands come in the order of their lines, an error names what is wrong, and
 // a duration that reads is a finite, non-negative number of seconds below the parser's cap.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -22,13 +23,18 @@ void check(bool condition, const char* what) {
   }
 }
 
-// Lines as a reader counts them: every line feed ends one, and text after the last one is one
-// more.
+// Lines as a reader counts them: a LF, a CRLF or a CR alone ends one, and text after the last
+// one is one more. A text without any line still has line 1, where "no command" is reported.
 int line_count(std::string_view text) {
   int lines = 0;
-  for (char c : text) lines += c == '\n' ? 1 : 0;
-  if (!text.empty() && text.back() != '\n') ++lines;
-  return lines;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' || text[i] == '\r') {
+      ++lines;
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    }
+  }
+  if (!text.empty() && text.back() != '\n' && text.back() != '\r') ++lines;
+  return std::max(lines, 1);
 }
 
 }  // namespace
@@ -51,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   // Durations are read on their own too (`wait`, `hold`, `max`): the first line as one word.
-  const std::string_view first_line = text.substr(0, text.find('\n'));
+  const std::string_view first_line = text.substr(0, text.find_first_of("\r\n"));
   if (const std::optional<double> seconds = host::scenario::parse_duration_s(first_line)) {
     check(std::isfinite(*seconds) && *seconds >= 0.0 && *seconds < 1e9,
           "duration that is not a sane number of seconds");

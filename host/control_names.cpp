@@ -15,8 +15,6 @@ constexpr std::array<std::string_view, 26> INS_CONTROLS = {
 
 constexpr std::array<std::string_view, 2> ALIGN_CONTROLS = {"CW", "CCW"};
 
-constexpr std::array<std::string_view, 1> ICON_CONTROLS = {"ICON"};
-
 // INS element chain, in drawing order.
 constexpr std::array<std::string_view, 35> INS_ELEMENTS = {"face",
                                                            "hold_lit",
@@ -83,13 +81,6 @@ bool has_named_controls(std::string_view gauge) {
   return gauge == "INS" || gauge == "ALIGN" || is_icon_gauge(gauge);
 }
 
-std::span<const std::string_view> control_names(std::string_view gauge) {
-  if (gauge == "INS") return INS_CONTROLS;
-  if (gauge == "ALIGN") return ALIGN_CONTROLS;
-  if (is_icon_gauge(gauge)) return ICON_CONTROLS;
-  return {};
-}
-
 std::optional<std::size_t> control_box_index(std::string_view gauge, std::string_view control) {
   if (gauge == "INS") return position_of(INS_CONTROLS, control);
   if (gauge == "ALIGN") return position_of(ALIGN_CONTROLS, control);
@@ -102,6 +93,19 @@ std::optional<std::size_t> element_index(std::string_view gauge, std::string_vie
   if (gauge == "INS") named = position_of(INS_ELEMENTS, element);
   if (gauge == "ALIGN") named = position_of(ALIGN_ELEMENTS, element);
   return named ? named : as_number(element);
+}
+
+std::vector<std::string_view> control_names(std::string_view gauge) {
+  if (gauge == "INS") return {INS_CONTROLS.begin(), INS_CONTROLS.end()};
+  if (gauge == "ALIGN") return {ALIGN_CONTROLS.begin(), ALIGN_CONTROLS.end()};
+  if (is_icon_gauge(gauge)) return {"ICON"};
+  return {};
+}
+
+std::vector<std::string_view> element_names(std::string_view gauge) {
+  if (gauge == "INS") return {INS_ELEMENTS.begin(), INS_ELEMENTS.end()};
+  if (gauge == "ALIGN") return {ALIGN_ELEMENTS.begin(), ALIGN_ELEMENTS.end()};
+  return {};
 }
 
 std::string element_name(std::string_view gauge, std::size_t index) {

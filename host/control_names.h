@@ -7,9 +7,9 @@
 
 #include <cstddef>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace host {
 
@@ -23,11 +23,13 @@ std::optional<std::size_t> element_index(std::string_view gauge, std::string_vie
 // The element's name for traces and messages: its scenario name, or its number in the chain.
 std::string element_name(std::string_view gauge, std::size_t index);
 
-// The named controls of a gauge in mouse-list order (the n-th name is the n-th clickable box);
-// empty for a gauge reached by points only.
-std::span<const std::string_view> control_names(std::string_view gauge);
-
 // True for a gauge whose names this table knows (its controls then need no point).
 bool has_named_controls(std::string_view gauge);
+
+// Every control name (in mouse-list order: the n-th name is the n-th clickable box) and every
+// element name of a gauge (empty for a gauge reached by points and numbers), for suggesting the
+// nearest to a misspelt one and for naming the boxes to the web panel.
+std::vector<std::string_view> control_names(std::string_view gauge);
+std::vector<std::string_view> element_names(std::string_view gauge);
 
 }  // namespace host

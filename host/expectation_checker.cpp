@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "flight_log.h"
 #include "host/control_names.h"
 #include "host/scenario_errors.h"
 
@@ -25,6 +26,19 @@ std::string number_text(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.10g", value);
   return text;
+}
+
+// "271" once, "271 (300 times)" more often.
+std::string with_count(const std::string& item, uint64_t count) {
+  return count == 1 ? item : item + " (" + std::to_string(count) + " times)";
+}
+
+// A command that brought more distinct records than are kept cannot say whether one of the
+// records not kept was the one expected: the expectation fails and says why.
+std::string not_kept_note(uint64_t not_kept, const std::string& what) {
+  return " (and " + std::to_string(not_kept) + " more " + what + " beyond the " +
+         std::to_string(Tallies<KeyEvent>::MAX_DISTINCT) +
+         " distinct ones a command keeps: shorten the command to check them)";
 }
 
 std::string list_of(const std::vector<std::string>& items) {
@@ -100,35 +114,36 @@ std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectI
 
 std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectEvent& e,
                                                          int) const {
+  const Tallies<KeyEvent>& events = log_.since_command().events;
   std::vector<std::string> values;
   bool matched = false;
-  for (const KeyEvent& event : log_.since_command().events) {
-    if (event.event_id != e.event_id) continue;
-    values.push_back(std::to_string(event.value));
-    matched = matched || (e.value && event.value == *e.value);
-  }
-  if (!e.value) {
-    if (values.empty()) return std::nullopt;
-    return "expected no event " + hex_id(e.event_id) + " got values " + list_of(values);
+  for (const Tally<KeyEvent>& tally : events.kept()) {
+    if (tally.record.event_id != e.event_id) continue;
+    values.push_back(with_count(std::to_string(tally.record.value), tally.count));
+    matched = matched || (e.value && tally.record.value == *e.value);
   }
   if (matched) return std::nullopt;
+  if (!e.value && values.empty() && events.not_kept() == 0) return std::nullopt;
+  std::string got = values.empty() ? std::string("no such event") : "values " + list_of(values);
+  if (events.not_kept() > 0) got += not_kept_note(events.not_kept(), "events");
+  if (!e.value) return "expected no event " + hex_id(e.event_id) + " got " + got;
   return "expected event " + hex_id(e.event_id) + " value " + std::to_string(*e.value) + " got " +
-         (values.empty() ? std::string("no such event") : "values " + list_of(values));
+         got;
 }
 
 std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectSound& e,
                                                          int) const {
-  const std::vector<std::string>& sounds = log_.since_command().sounds;
+  const Tallies<std::string>& sounds = log_.since_command().sounds;
   std::vector<std::string> played;
-  for (const std::string& sound : sounds) played.push_back(in_quotes(sound));
-  if (!e.path) {
-    if (sounds.empty()) return std::nullopt;
-    return "expected no sound got " + list_of(played);
+  for (const Tally<std::string>& tally : sounds.kept()) {
+    if (e.path && tally.record == *e.path) return std::nullopt;
+    played.push_back(with_count(in_quotes(tally.record), tally.count));
   }
-  for (const std::string& sound : sounds) {
-    if (sound == *e.path) return std::nullopt;
-  }
-  return "expected sound " + in_quotes(*e.path) + " got " + list_of(played);
+  if (!e.path && played.empty() && sounds.not_kept() == 0) return std::nullopt;
+  std::string got = list_of(played);
+  if (sounds.not_kept() > 0) got += not_kept_note(sounds.not_kept(), "sounds");
+  if (!e.path) return "expected no sound got " + got;
+  return "expected sound " + in_quotes(*e.path) + " got " + got;
 }
 
 std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectFileLine& e,
@@ -139,8 +154,13 @@ std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectF
   if (!lines) return what + "no file";
   const auto index = static_cast<std::size_t>(e.line);
   if (index >= lines->size()) return what + "only " + std::to_string(lines->size()) + " lines";
-  if ((*lines)[index] == e.text) return std::nullopt;
-  return what + in_quotes((*lines)[index]);
+  const std::string& found = (*lines)[index];
+  if (found == e.text) return std::nullopt;
+  // No more of the file than the length of the text expected: a scenario may be handed a file
+  // whose contents are none of its business, and the message must not print them.
+  if (found.size() <= e.text.size()) return what + in_quotes(found);
+  return what + in_quotes(found.substr(0, e.text.size())) + " and " +
+         std::to_string(found.size() - e.text.size()) + " more characters";
 }
 
 std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectFileLines& e,
@@ -157,6 +177,16 @@ std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectN
   std::error_code error;
   if (!std::filesystem::exists(working_folder_ / e.name, error)) return std::nullopt;
   return "expected no file " + e.name + " got a file";
+}
+
+std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectNear& e, int) const {
+  const double away_nm =
+      flight::distance_nm(aircraft_.lat_deg, aircraft_.lon_east_deg, e.lat_deg, e.lon_east_deg);
+  if (away_nm <= e.within_nm) return std::nullopt;
+  char text[160];
+  std::snprintf(text, sizeof text, "expected near %.6f %.6f within %.2f NM got %.2f NM away",
+                e.lat_deg, e.lon_east_deg, e.within_nm, away_nm);
+  return text;
 }
 
 }  // namespace host

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "host/activity_log.h"
+#include "host/aircraft.h"
 #include "host/panel.h"
 #include "host/scenario.h"
 
@@ -15,9 +16,9 @@ namespace host {
 
 class ExpectationChecker {
  public:
-  ExpectationChecker(const Panel& panel, const ActivityLog& log,
+  ExpectationChecker(const Panel& panel, const ActivityLog& log, const Aircraft& aircraft,
                      std::filesystem::path working_folder)
-      : panel_(panel), log_(log), working_folder_(std::move(working_folder)) {}
+      : panel_(panel), log_(log), aircraft_(aircraft), working_folder_(std::move(working_folder)) {}
 
   // Empty when the expectation holds, else "expected ... got ...". `line` is for errors only.
   std::optional<std::string> check(const scenario::Expectation& expectation, int line) const;
@@ -31,11 +32,13 @@ class ExpectationChecker {
   std::optional<std::string> check_one(const scenario::ExpectFileLine& e, int line) const;
   std::optional<std::string> check_one(const scenario::ExpectFileLines& e, int line) const;
   std::optional<std::string> check_one(const scenario::ExpectNoFile& e, int line) const;
+  std::optional<std::string> check_one(const scenario::ExpectNear& e, int line) const;
 
   const ElementHeader& element(const std::string& gauge, const std::string& name, int line) const;
 
   const Panel& panel_;
   const ActivityLog& log_;
+  const Aircraft& aircraft_;
   std::filesystem::path working_folder_;
 };
 

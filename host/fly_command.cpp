@@ -27,6 +27,19 @@ constexpr double DEFAULT_CRUISE_ALT_FT = 35000.0;
 constexpr double LAST_WAYPOINT_NM = 0.5;  // where HOLD releases in MAN
 constexpr double TRACK_SAMPLE_S = 1.0;
 constexpr double CDU_PRINT_DELAY_S = 1.0;
+// How far the INS's stored position may lie from the plan's: the waypoint file holds single
+// precision radians (half a unit in the last place is 1.2e-7 near pi), written with 8 decimals.
+constexpr double IMPORT_TOLERANCE_RAD = 3e-7;
+// The flight model's levels and speeds, and the frame rates at which the INS's keys keep up.
+constexpr double MIN_CRUISE_ALT_FT = 1000.0;
+constexpr double MAX_CRUISE_ALT_FT = 65000.0;
+constexpr double MIN_WIND_LAYER_ALT_FT = -2000.0;
+constexpr double MIN_TAS_KT = 100.0;
+constexpr double MAX_TAS_KT = 700.0;
+constexpr double MAX_WIND_KT = 500.0;
+constexpr double MAX_MAGVAR_DEG = 60.0;
+constexpr int MIN_FPS = 18;
+constexpr int MAX_FPS = 240;
 
 // A flight that has to stop, with the reason; `refused` when it never left the ground because
 // the INS could not take the plan.
@@ -46,6 +59,62 @@ std::string two_digits(std::size_t number) {
   char text[8];
   std::snprintf(text, sizeof text, "%02zu", number);
   return text;
+}
+
+std::string number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+// Text from a plan as it may stand in a comment or a message: control characters (a line end
+// in an ident would start a new scenario line, an escape sequence would drive the terminal)
+// shown as '?'.
+std::string printable(const std::string& text) {
+  std::string shown = text;
+  for (char& c : shown) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = '?';
+  }
+  return shown;
+}
+
+// A scenario text in double quotes: quotes and backslashes escaped, so any file name reads back
+// as itself (one with a line end in it is refused before this).
+std::string quoted(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+bool has_control_character(const std::string& text) {
+  return printable(text) != text;
+}
+
+// "52.701917 -8.924639": a position as `expect near` and the messages write it.
+std::string position_text(double lat_deg, double lon_east_deg) {
+  return fixed(lat_deg + 0.0, 6) + " " + fixed(lon_east_deg + 0.0, 6);  // no "-0.000000"
+}
+
+std::optional<std::string> check_wind(const std::string& option, const flight::Wind& wind,
+                                      double tas_kt) {
+  if (!(wind.from_true_deg >= 0.0 && wind.from_true_deg <= 360.0)) {
+    return option + ": the direction the wind blows from is 0 to 360 degrees, not " +
+           number(wind.from_true_deg);
+  }
+  if (!(wind.speed_kt >= 0.0 && wind.speed_kt <= MAX_WIND_KT)) {
+    return option + ": a wind speed is 0 to " + number(MAX_WIND_KT) + " kt, not " +
+           number(wind.speed_kt);
+  }
+  if (wind.speed_kt >= tas_kt) {
+    return option + ": a wind of " + number(wind.speed_kt) +
+           " kt is not below the cruise speed (--tas " + number(tas_kt) +
+           "): the aircraft would make no headway";
+  }
+  return std::nullopt;
 }
 
 double initial_course_true_deg(const flight::PlanWaypoint& a, const flight::PlanWaypoint& b) {
@@ -74,15 +143,19 @@ std::string flight_scenario(const FlyOptions& o, const flight::FlightPlan& plan,
   for (const FlyWindLayer& layer : o.wind_layers)
     worst_wind_kt = std::max(worst_wind_kt, layer.wind.speed_kt);
   const double slowest_kt = std::max(60.0, o.cruise_tas_kt - worst_wind_kt);
-  const double max_h = std::ceil(2.0 * route_nm / slowest_kt + 1.0);
+  const double max_h =
+      std::min(std::ceil(2.0 * route_nm / slowest_kt + 1.0), scenario::MAX_WAIT_S / 3600.0);
   const std::string last_number = two_digits(plan.waypoints.size());
 
   std::ostringstream s;
-  s << "# The flight of " << plan_copy << " as `ins-host fly` flew it; `ins-host run` on this\n"
-    << "# file flies it again, frame for frame.\n"
+  // Nothing from the plan becomes a command: its file name is a quoted text, its idents stand
+  // in comments only, with no character that could end the comment's line.
+  s << "# The flight of " << printable(plan_copy) << " as `ins-host fly` flew it; `ins-host run`"
+    << " on this\n# file flies it again, frame for frame.\n"
     << "fps " << o.fps << "\n"
-    << "copy \"" << plan_copy << "\" PLAN.PLN\n"
-    << "\n# On the ground at the departure, " << departure.ident << ", facing the first leg.\n"
+    << "copy " << quoted(plan_copy) << " PLAN.PLN\n"
+    << "\n# On the ground at the departure, " << printable(departure.ident)
+    << ", facing the first leg.\n"
     << "set lat " << fixed(departure.lat_deg, 9) << "\n"
     << "set lon " << fixed(departure.lon_east_deg, 9) << "\n"
     << "set magvar " << fixed(o.magvar_east_deg, 3) << "\n"
@@ -126,8 +199,10 @@ std::string flight_scenario(const FlyOptions& o, const flight::FlightPlan& plan,
 }
 
 // Checks the waypoint file the import wrote against the plan: line n (1..N) must hold plan
-// waypoint n - 1 (radians, longitude west-positive, single precision).
-void check_import(const fs::path& waypoint_file, const flight::FlightPlan& plan) {
+// waypoint n - 1 (radians, longitude west-positive, single precision). A refusal names the
+// plan's line, the waypoint, where the plan puts it and what the waypoint file holds.
+void check_import(const fs::path& waypoint_file, const flight::FlightPlan& plan,
+                  const std::string& plan_label) {
   const auto lines = read_text_lines(waypoint_file);
   if (!lines) throw FlightStopped("the INS wrote no waypoint file when importing the plan", true);
   for (std::size_t i = 0; i < plan.waypoints.size(); ++i) {
@@ -142,30 +217,33 @@ void check_import(const fs::path& waypoint_file, const flight::FlightPlan& plan)
       if (in >> n >> la >> lo && n == static_cast<long>(number))
         found = true, lat_rad = la, lon_west_rad = lo;
     }
-    const double tolerance_rad = 1e-6;  // single precision of a radian value, with margin
     const double dlon =
         std::remainder(-lon_west_rad - wp.lon_east_deg * RAD_PER_DEG, 2.0 * 3.141592653589793);
-    if (!found || std::abs(lat_rad - wp.lat_deg * RAD_PER_DEG) > tolerance_rad ||
-        std::abs(dlon) > tolerance_rad) {
-      throw FlightStopped("the INS did not import the plan's positions: its waypoint " +
-                              two_digits(number) + " should be " + wp.ident + " (plan line " +
-                              std::to_string(wp.line) + ") but the waypoint file " +
-                              (found ? "holds another position" : "has no such line"),
+    if (found && std::abs(lat_rad - wp.lat_deg * RAD_PER_DEG) <= IMPORT_TOLERANCE_RAD &&
+        std::abs(dlon) <= IMPORT_TOLERANCE_RAD) {
+      continue;
+    }
+    const std::string where = plan_label + ":" + std::to_string(wp.line) + ": ";
+    const std::string expected =
+        "; the plan puts it at " + position_text(wp.lat_deg, wp.lon_east_deg);
+    if (!found) {
+      throw FlightStopped(where + "the INS's waypoint file has no waypoint " + two_digits(number) +
+                              " for " + printable(wp.ident) + expected,
                           true);
     }
+    throw FlightStopped(
+        where + "the INS imported waypoint " + two_digits(number) + ", " + printable(wp.ident) +
+            ", at " + position_text(lat_rad / RAD_PER_DEG, -lon_west_rad / RAD_PER_DEG) + " (" +
+            fixed(lat_rad, 8) + " " + fixed(lon_west_rad, 8) + " in WAYPOINTS.DAT)" + expected,
+        true);
   }
 }
 
 // Watches the panel every frame: the track, the legs, the CDU at each leg change, and HOLD.
 class FlightWatch {
  public:
-  FlightWatch(ScenarioRunner& runner, const flight::FlightPlan& plan, const fs::path& workdir,
-              bool quiet)
-      : runner_(runner),
-        plan_(plan),
-        workdir_(workdir),
-        quiet_(quiet),
-        log_(plan, TRACK_SAMPLE_S) {}
+  FlightWatch(ScenarioRunner& runner, const flight::FlightPlan& plan, bool quiet)
+      : runner_(runner), plan_(plan), quiet_(quiet), log_(plan, TRACK_SAMPLE_S) {}
 
   void operator()() {
     const Panel& panel = runner_.panel();
@@ -187,13 +265,6 @@ class FlightWatch {
     p.hold = hold;
     last_ = p;
 
-    if (to == 1 && !import_checked_) {
-      import_checked_ = true;
-      check_import(workdir_ / "WAYPOINTS.DAT", plan_);
-      if (!quiet_)
-        std::cout << "plan imported: waypoints 01 to " << two_digits(plan_.waypoints.size())
-                  << "\n";
-    }
     if (!runner_.motion().on()) return;  // the track starts at the take-off
     if (!started_) {
       started_ = true;
@@ -268,34 +339,131 @@ class FlightWatch {
 
   ScenarioRunner& runner_;
   const flight::FlightPlan& plan_;
-  fs::path workdir_;
   bool quiet_;
   flight::FlightLog log_;
   flight::TrackPoint last_;
-  bool import_checked_ = false;
   bool started_ = false;
   bool engaged_ = false;
   int last_to_ = -1;
   double cdu_due_s_ = -1.0;
 };
 
+// The INS's own import of the plan, run on its own before anything of the flight is made: the
+// aircraft powered at the departure, the hidden spot clicked, the waypoint file the module
+// wrote checked against the plan. A plan the INS does not import as the plan says is refused
+// here, before a line is printed or an output folder made.
+void check_ins_import(const FlyOptions& o, const flight::FlightPlan& plan, RunOptions options) {
+  const fs::path plan_file = fs::absolute(o.plan);  // before the working folder is entered
+  WorkingFolder folder(std::nullopt, false);
+  options.working_folder = folder.path();
+  options.scenario_folder = folder.path();
+  options.output_folder = folder.path();
+  fs::copy_file(plan_file, folder.path() / "PLAN.PLN");
+  const flight::PlanWaypoint& departure = plan.waypoints.front();
+  const std::string import_steps = "fps " + std::to_string(o.fps) + "\nset lat " +
+                                   fixed(departure.lat_deg, 9) + "\nset lon " +
+                                   fixed(departure.lon_east_deg, 9) +
+                                   "\nset battery 1\nset main_power 1\nwait 2s\n"
+                                   "click INS PLAN\nwait 1s\n";
+  const scenario::ParseResult parsed = scenario::parse_scenario(import_steps);
+  RunOutcome outcome;
+  {
+    ScenarioRunner runner(options);
+    outcome = runner.run(parsed.commands);
+  }
+  if (outcome.status == RunStatus::stopped) throw FlightStopped(outcome.message, true);
+  if (outcome.status != RunStatus::passed) {
+    throw FlightStopped("the INS could not import the plan: " + outcome.message, true);
+  }
+  check_import(folder.path() / "WAYPOINTS.DAT", plan, o.plan.string());
+}
+
+void print_leg_table(const flight::FlightLog& log, std::size_t waypoints) {
+  std::cout << "\n" << flight::FlightLog::table_header() << "   (whole flight)\n";
+  for (const flight::LegRecord& leg : log.legs()) {
+    if (leg.flown || leg.to_number == static_cast<int>(waypoints))
+      std::cout << flight::FlightLog::table_row(leg) << "\n";
+  }
+}
+
 }  // namespace
 
+std::optional<std::string> check_fly_options(const FlyOptions& o) {
+  auto outside = [](double value, double min, double max) {
+    return !(value >= min && value <= max);
+  };
+  if (o.cruise_alt_ft != 0.0 && outside(o.cruise_alt_ft, MIN_CRUISE_ALT_FT, MAX_CRUISE_ALT_FT)) {
+    return "--cruise-alt " + number(o.cruise_alt_ft) + ": a cruise level is " +
+           number(MIN_CRUISE_ALT_FT) + " to " + number(MAX_CRUISE_ALT_FT) + " ft";
+  }
+  if (outside(o.cruise_tas_kt, MIN_TAS_KT, MAX_TAS_KT)) {
+    return "--tas " + number(o.cruise_tas_kt) + ": a cruise speed is " + number(MIN_TAS_KT) +
+           " to " + number(MAX_TAS_KT) + " kt";
+  }
+  if (outside(o.magvar_east_deg, -MAX_MAGVAR_DEG, MAX_MAGVAR_DEG)) {
+    return "--magvar " + number(o.magvar_east_deg) + ": a magnetic variation is -" +
+           number(MAX_MAGVAR_DEG) + " to " + number(MAX_MAGVAR_DEG) + " degrees";
+  }
+  if (o.fps < MIN_FPS || o.fps > MAX_FPS) {
+    return "--fps " + std::to_string(o.fps) + ": " + std::to_string(MIN_FPS) + " to " +
+           std::to_string(MAX_FPS) + " frames a second";
+  }
+  const std::string wind_option =
+      "--wind " + number(o.wind.from_true_deg) + "/" + number(o.wind.speed_kt);
+  if (auto wrong = check_wind(wind_option, o.wind, o.cruise_tas_kt)) return wrong;
+  for (const FlyWindLayer& layer : o.wind_layers) {
+    const std::string option = "--wind-aloft " + number(layer.alt_ft) + ":" +
+                               number(layer.wind.from_true_deg) + "/" + number(layer.wind.speed_kt);
+    if (outside(layer.alt_ft, MIN_WIND_LAYER_ALT_FT, MAX_CRUISE_ALT_FT)) {
+      return option + ": a wind layer's altitude is " + number(MIN_WIND_LAYER_ALT_FT) + " to " +
+             number(MAX_CRUISE_ALT_FT) + " ft";
+    }
+    if (auto wrong = check_wind(option, layer.wind, o.cruise_tas_kt)) return wrong;
+  }
+  return std::nullopt;
+}
+
 int fly(const FlyOptions& o) {
+  if (const std::optional<std::string> wrong = check_fly_options(o)) {
+    std::cerr << *wrong << "\n";
+    return 2;
+  }
   flight::FlightPlan plan;
   try {
     plan = flight::read_flight_plan(o.plan);
   } catch (const flight::PlanError& error) {
-    std::cerr << "plan refused, nothing flown: " << error.what() << "\n";
+    std::cerr << "plan refused, nothing flown: " << printable(error.what()) << "\n";
     return 2;
   }
-  const double cruise_alt_ft = o.cruise_alt_ft > 0.0          ? o.cruise_alt_ft
-                               : plan.cruise_alt_ft >= 1000.0 ? plan.cruise_alt_ft
-                                                              : DEFAULT_CRUISE_ALT_FT;
+  const std::string plan_copy = o.plan.filename().string();
+  if (has_control_character(plan_copy)) {
+    std::cerr << "plan refused, nothing flown: the file name " << quoted(printable(plan_copy))
+              << " holds a control character (a line end, a tab); rename the file\n";
+    return 2;
+  }
+  const double cruise_alt_ft =
+      o.cruise_alt_ft > 0.0 ? o.cruise_alt_ft
+      : plan.cruise_alt_ft >= MIN_CRUISE_ALT_FT && plan.cruise_alt_ft <= MAX_CRUISE_ALT_FT
+          ? plan.cruise_alt_ft
+          : DEFAULT_CRUISE_ALT_FT;
+
+  const fs::path program = program_folder();
+  RunOptions options;
+  options.module_path = o.module.empty() ? program / "INS.so" : fs::absolute(o.module);
+  options.sound_library = program / "GaugeSound.so";
+  options.assets_folder = program / "assets";
+  try {
+    check_ins_import(o, plan, options);
+  } catch (const FlightStopped& refused) {
+    std::cerr << "plan refused, nothing flown: " << refused.what() << "\n";
+    return 2;
+  } catch (const std::exception& error) {
+    std::cerr << "the flight could not start: " << error.what() << "\n";
+    return 2;
+  }
 
   const fs::path output =
       fs::absolute(o.output.empty() ? fs::path("fly-output") / o.plan.stem() : o.output);
-  const std::string plan_copy = o.plan.filename().string();
   const std::string scenario_name = o.plan.stem().string() + ".scn";
   std::string scenario_text;
   try {
@@ -309,7 +477,7 @@ int fly(const FlyOptions& o) {
     return 2;
   }
   const scenario::ParseResult parsed = scenario::parse_scenario(scenario_text);
-  if (parsed.error) {
+  if (parsed.error) {  // a fault of this program, never of the plan: say where
     std::cerr << (output / scenario_name).string() << ":" << parsed.error->line << ": "
               << parsed.error->message << "\n";
     return 2;
@@ -321,12 +489,10 @@ int fly(const FlyOptions& o) {
             << " kt TAS, wind " << fixed(o.wind.from_true_deg, 0) << "/"
             << fixed(o.wind.speed_kt, 0) << " kt" << (o.wind_layers.empty() ? "" : " with layers")
             << ", " << o.fps << " frames a second\n";
-
-  const fs::path program = program_folder();
-  RunOptions options;
-  options.module_path = o.module.empty() ? program / "INS.so" : fs::absolute(o.module);
-  options.sound_library = program / "GaugeSound.so";
-  options.assets_folder = program / "assets";
+  if (!o.quiet) {
+    std::cout << "plan imported: waypoints 01 to " << two_digits(plan.waypoints.size())
+              << " hold the plan's positions\n";
+  }
   options.scenario_folder = output;
   options.output_folder = output;
 
@@ -334,12 +500,11 @@ int fly(const FlyOptions& o) {
   std::string reason;
   std::optional<FlightWatch> watch_storage;
   flight::FlightLog* log = nullptr;
-  std::vector<flight::TrackPoint> track;
   try {
     WorkingFolder folder(std::nullopt, false);
     options.working_folder = folder.path();
     ScenarioRunner runner(options);
-    FlightWatch& watch = watch_storage.emplace(runner, plan, folder.path(), o.quiet);
+    FlightWatch& watch = watch_storage.emplace(runner, plan, o.quiet);
     runner.set_frame_observer([&watch] { watch(); });
     RunOutcome outcome;
     try {
@@ -347,6 +512,10 @@ int fly(const FlyOptions& o) {
     } catch (const FlightStopped& stopped) {
       status = stopped.refused ? 2 : 1;
       reason = stopped.what();
+    }
+    if (outcome.status == RunStatus::stopped) {
+      std::cerr << "flight " << outcome.message << "; nothing more written\n";
+      return 1;
     }
     if (status == 0 && outcome.status != RunStatus::passed) {
       status = outcome.status == RunStatus::scenario_error ? 2 : 1;
@@ -364,10 +533,6 @@ int fly(const FlyOptions& o) {
     return 2;
   }
 
-  if (status == 2) {
-    std::cerr << "plan refused, nothing flown: " << reason << "\n";
-    return status;
-  }
   const double last_nm = log->closest_nm(plan.waypoints.size() - 1);
   if (status == 0 && last_nm > LAST_WAYPOINT_NM) {
     status = 1;
@@ -375,11 +540,7 @@ int fly(const FlyOptions& o) {
              fixed(LAST_WAYPOINT_NM, 1);
   }
 
-  std::cout << "\n" << flight::FlightLog::table_header() << "   (whole flight)\n";
-  for (const flight::LegRecord& leg : log->legs()) {
-    if (leg.flown || leg.to_number == static_cast<int>(plan.waypoints.size()))
-      std::cout << flight::FlightLog::table_row(leg) << "\n";
-  }
+  print_leg_table(*log, plan.waypoints.size());
   try {
     flight::write_track_csv(output / "track.csv", log->track());
     flight::write_track_gpx(output / "track.gpx", log->track(),
@@ -400,10 +561,10 @@ int fly(const FlyOptions& o) {
             << "  panel-at-end.png and .svg (the panel), " << scenario_name
             << " (replay with: ins-host run " << (output / scenario_name).string() << ")\n";
   if (status == 0) {
-    std::cout << "reached the last waypoint, " << plan.waypoints.back().ident << ", at "
+    std::cout << "reached the last waypoint, " << printable(plan.waypoints.back().ident) << ", at "
               << fixed(last_nm, 2) << " NM; HOLD released there in MAN\n";
   } else {
-    std::cerr << (status == 2 ? "plan refused: " : "flight failed: ") << reason << "\n";
+    std::cerr << "flight failed: " << reason << "\n";
   }
   return status;
 }

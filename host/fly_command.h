@@ -6,6 +6,8 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "flight_model.h"
@@ -30,8 +32,13 @@ struct FlyOptions {
   bool quiet = false;  // no leg table or CDU windows as the flight goes
 };
 
+// What is wrong with the options, naming the option ("--cruise-alt 90000: a cruise level is
+// 1000 to 65000 ft"), or nothing. `fly` checks them before it reads the plan.
+std::optional<std::string> check_fly_options(const FlyOptions& options);
+
 // Exit status: 0 the flight reached its last waypoint with HOLD released there as planned;
-// 1 it did not (the reason is printed); 2 the plan was refused or the flight could not start.
+// 1 it did not (the reason is printed); 2 an option or the plan was refused (nothing printed on
+// the standard output and no output folder made) or the flight could not start.
 int fly(const FlyOptions& options);
 
 }  // namespace host

@@ -12,24 +12,35 @@ namespace {
 struct ConditionName {
   std::string_view name;
   uint32_t token_id;
+  ConditionRange range;
 };
 
+constexpr ConditionRange FLAG = {0.0, 1.0, "", false, true};
+constexpr double MAX_SPEED_KT = 2000.0;
+
 constexpr std::array<ConditionName, 14> CONDITION_NAMES = {{
-    {"tick", TOKEN_TICK},
-    {"lat", TOKEN_LATITUDE},
-    {"lon", TOKEN_LONGITUDE},
-    {"gs", TOKEN_GROUND_SPEED},
-    {"heading", TOKEN_HEADING_MAG},
-    {"magvar", TOKEN_MAGVAR},
-    {"wind_speed", TOKEN_WIND_SPEED},
-    {"wind_dir", TOKEN_WIND_DIR},
-    {"mach", TOKEN_MACH},
-    {"oat", TOKEN_OAT},
-    {"battery", TOKEN_BATTERY},
-    {"main_power", TOKEN_MAIN_POWER},
-    {"ap_master", TOKEN_AP_MASTER},
-    {"ap_heading", TOKEN_AP_HEADING},
+    {"tick", TOKEN_TICK, {0.0, 4294967295.0, "", true, false}},  // the 32-bit counter
+    {"lat", TOKEN_LATITUDE, {-90.0, 90.0, "degrees"}},
+    {"lon", TOKEN_LONGITUDE, {-180.0, 180.0, "degrees"}},
+    {"gs", TOKEN_GROUND_SPEED, {0.0, MAX_SPEED_KT, "knots"}},
+    {"heading", TOKEN_HEADING_MAG, {0.0, 360.0, "degrees"}},
+    {"magvar", TOKEN_MAGVAR, {-180.0, 180.0, "degrees"}},
+    {"wind_speed", TOKEN_WIND_SPEED, {0.0, 500.0, "knots"}},
+    {"wind_dir", TOKEN_WIND_DIR, {0.0, 360.0, "degrees"}},
+    {"mach", TOKEN_MACH, {0.0, 5.0, ""}},
+    {"oat", TOKEN_OAT, {-100.0, 100.0, "degrees Celsius"}},
+    {"battery", TOKEN_BATTERY, FLAG},
+    {"main_power", TOKEN_MAIN_POWER, FLAG},
+    {"ap_master", TOKEN_AP_MASTER, FLAG},
+    {"ap_heading", TOKEN_AP_HEADING, FLAG},
 }};
+
+// Flight conditions with no host variable of their own: the flight model and the standard
+// atmosphere turn them into Mach and the outside air temperature.
+constexpr std::string_view CONDITION_ALTITUDE = "altitude";
+constexpr std::string_view CONDITION_TAS = "tas";
+constexpr ConditionRange ALTITUDE_RANGE = {-2000.0, 65000.0, "feet"};
+constexpr ConditionRange TAS_RANGE = {0.0, MAX_SPEED_KT, "knots"};
 
 std::optional<uint32_t> token_of(std::string_view name) {
   for (const ConditionName& entry : CONDITION_NAMES) {
@@ -54,13 +65,25 @@ void update_air_data(Aircraft& aircraft) {
   if (!aircraft.oat_set) aircraft.oat_c = flight::isa_temperature_c(aircraft.alt_ft);
 }
 
-// Flight conditions with no host variable of their own: the flight model and the standard
-// atmosphere turn them into Mach and the outside air temperature.
-constexpr std::string_view CONDITION_ALTITUDE = "altitude";
-constexpr std::string_view CONDITION_TAS = "tas";
-
 bool HostVariables::is_condition_name(std::string_view name) {
-  return token_of(name).has_value() || name == CONDITION_ALTITUDE || name == CONDITION_TAS;
+  return condition_range(name).has_value();
+}
+
+std::vector<std::string_view> HostVariables::condition_names() {
+  std::vector<std::string_view> names;
+  for (const ConditionName& entry : CONDITION_NAMES) names.push_back(entry.name);
+  names.push_back(CONDITION_ALTITUDE);
+  names.push_back(CONDITION_TAS);
+  return names;
+}
+
+std::optional<ConditionRange> HostVariables::condition_range(std::string_view name) {
+  for (const ConditionName& entry : CONDITION_NAMES) {
+    if (entry.name == name) return entry.range;
+  }
+  if (name == CONDITION_ALTITUDE) return ALTITUDE_RANGE;
+  if (name == CONDITION_TAS) return TAS_RANGE;
+  return std::nullopt;
 }
 
 std::optional<double> HostVariables::condition_value(uint32_t token_id) const {

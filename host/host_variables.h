@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "host/aircraft.h"
 #include "host/sim_clock.h"
@@ -46,6 +47,17 @@ inline constexpr uint32_t HOST_VALUE_TYPE_FLOAT64 = 1;
 // and true airspeed, each unless a scenario set it.
 void update_air_data(Aircraft& aircraft);
 
+// The values `set NAME VALUE` may give a condition, in the scenario's units: a scenario that
+// sets a latitude of 95 degrees or a speed of 1e308 knots describes no aircraft, and would only
+// drive the module (and the flight model) into numbers no simulator hands it.
+struct ConditionRange {
+  double min = 0.0;
+  double max = 0.0;
+  std::string_view unit;  // "degrees", "knots", ... ("" for a flag or a count)
+  bool whole = false;     // whole numbers only (the tick counter)
+  bool flag = false;      // 0 or 1
+};
+
 class HostVariables {
  public:
   HostVariables(Aircraft& aircraft, SimClock& clock) : aircraft_(aircraft), clock_(clock) {}
@@ -63,6 +75,9 @@ class HostVariables {
   // `set NAME VALUE` with the scenario's units (degrees, knots, 0/1); false for an unknown name.
   bool set_condition(std::string_view name, double value);
   static bool is_condition_name(std::string_view name);
+  static std::vector<std::string_view> condition_names();
+  // Empty for an unknown name.
+  static std::optional<ConditionRange> condition_range(std::string_view name);
 
  private:
   std::optional<double> condition_value(uint32_t token_id) const;

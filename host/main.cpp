@@ -2,6 +2,7 @@
 // module and exits 0 when every expectation held, 1 when one failed, 2 when the scenario
 // cannot be played, printing FILE:LINE: and what happened.
 #include <CLI/CLI.hpp>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include "host/scenario_parser.h"
 #include "host/scenario_runner.h"
 #include "host/sound_link.h"
+#include "host/stop_signals.h"
 #include "host/web/serve_command.h"
 #include "host/working_folder.h"
 
@@ -80,19 +82,19 @@ int run_scenario(const RunArguments& args) {
 
 }  // namespace
 
-// "DIR/KT" as a wind: the direction it blows from (degrees true) and its speed.
+// "DIR/KT" as a wind: the direction it blows from (degrees true) and its speed. Only the form
+// is checked here; `fly` checks the values with every other option before anything runs.
 std::optional<flight::Wind> parse_wind(const std::string& text) {
   double from_deg = 0.0, speed_kt = 0.0;
   char slash = 0, extra = 0;
   if (std::sscanf(text.c_str(), "%lf %c %lf %c", &from_deg, &slash, &speed_kt, &extra) != 3 ||
-      slash != '/' || !(from_deg >= 0.0 && from_deg <= 360.0) ||
-      !(speed_kt >= 0.0 && speed_kt < 500.0)) {
+      slash != '/' || !std::isfinite(from_deg) || !std::isfinite(speed_kt)) {
     return std::nullopt;
   }
   return flight::Wind{from_deg, speed_kt};
 }
 
-int main(int argc, char** argv) {
+int run_command(int argc, char** argv) {
   CLI::App app{"Substitute host for the INS gauge module"};
   app.require_subcommand(1);
   RunArguments args;
@@ -173,7 +175,10 @@ int main(int argc, char** argv) {
       double alt_ft = 0.0;
       const auto layer_wind =
           colon == std::string::npos ? std::nullopt : parse_wind(layer.substr(colon + 1));
-      if (!layer_wind || std::sscanf(layer.substr(0, colon).c_str(), "%lf", &alt_ft) != 1) {
+      char extra = 0;
+      if (!layer_wind ||
+          std::sscanf(layer.substr(0, colon).c_str(), "%lf %c", &alt_ft, &extra) != 1 ||
+          !std::isfinite(alt_ft)) {
         std::cerr << "--wind-aloft " << layer << ": expected ALT_FT:DIR/KT, e.g. 30000:270/80\n";
         return EXIT_SCENARIO_ERROR;
       }
@@ -182,4 +187,11 @@ int main(int argc, char** argv) {
     return host::fly(fly);
   }
   return run_scenario(args);
+}
+
+int main(int argc, char** argv) {
+  host::install_stop_signal_handlers();
+  const int status = run_command(argc, argv);
+  host::end_by_stop_signal();  // cleaned up; now end as the signal asked
+  return status;
 }

@@ -115,7 +115,7 @@ struct ExpectNoFile {
   std::string name;
 };
 // The aircraft within `within_nm` nautical miles of a position (an expectation of the host's
-// own state, checked by the runner rather than against the panel).
+// own aircraft rather than of the panel).
 struct ExpectNear {
   double lat_deg = 0.0;
   double lon_east_deg = 0.0;
@@ -123,18 +123,23 @@ struct ExpectNear {
 };
 
 using Expectation = std::variant<ExpectText, ExpectVisible, ExpectImage, ExpectEvent, ExpectSound,
-                                 ExpectFileLine, ExpectFileLines, ExpectNoFile>;
+                                 ExpectFileLine, ExpectFileLines, ExpectNoFile, ExpectNear>;
 
 inline constexpr double DEFAULT_WAIT_UNTIL_MAX_S = 10.0 * 3600.0;
+// The longest stretch of simulated time one command may run (`wait`, `hold`, the `max` of
+// `wait until`), and the most frames one `frames` may run: a scenario is a test or a bug
+// report, and a typing slip of a few more digits must not keep the host busy for days.
+inline constexpr double MAX_WAIT_S = 100.0 * 3600.0;
+inline constexpr int64_t MAX_FRAMES = 10'000'000;
 
 struct WaitUntil {
   Expectation expectation;
   double max_s = DEFAULT_WAIT_UNTIL_MAX_S;
 };
 
-using Action = std::variant<Gauges, Fps, WriteFile, CopyFile, RemoveFile, SetCondition, SetVar,
-                            Click, Hold, Keys, Frames, Wait, WaitUntil, Expectation, Motion,
-                            Takeoff, WindLayer, Snapshot, ExpectNear>;
+using Action =
+    std::variant<Gauges, Fps, WriteFile, CopyFile, RemoveFile, SetCondition, SetVar, Click, Hold,
+                 Keys, Frames, Wait, WaitUntil, Expectation, Motion, Takeoff, WindLayer, Snapshot>;
 
 struct Command {
   int line = 0;  // 1-based line of the scenario file

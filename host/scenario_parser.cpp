@@ -3,12 +3,14 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <limits>
 #include <utility>
 
 #include "host/control_names.h"
 #include "host/host_variables.h"
+#include "host/nearest_name.h"
 
 namespace host::scenario {
 
@@ -22,6 +24,21 @@ struct SyntaxError {
 std::string in_quotes(std::string_view word) {
   return "\"" + std::string(word) + "\"";
 }
+
+std::string number_text(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.15g", value);
+  return text;
+}
+
+// "unknown KIND WORD[ of gauge G]; did you mean NAME?"
+std::string unknown(std::string_view kind, std::string_view word,
+                    const std::vector<std::string_view>& names) {
+  return "unknown " + std::string(kind) + " " + std::string(word) + did_you_mean(word, names);
+}
+
+const std::vector<std::string_view> EXPECTATION_WORDS = {"text",  "visible", "image", "event",
+                                                         "sound", "file",    "no",    "near"};
 
 struct Word {
   std::string text;
@@ -143,9 +160,26 @@ class Args {
     return *value;
   }
 
+  // A number within [min, max]; `what` names the value for the message ("a latitude").
+  double number_in(std::size_t i, double min, double max, std::string_view what) const {
+    const double value = number(i);
+    if (value < min || value > max) {
+      throw SyntaxError{in_quotes(text(i)) + " is out of range for " + std::string(what) + ": " +
+                        number_text(min) + " to " + number_text(max)};
+    }
+    return value;
+  }
+
   double duration(std::size_t i) const {
-    if (auto value = parse_duration_s(text(i))) return *value;
-    throw SyntaxError{in_quotes(text(i)) + " is not a duration (like 0.5s, 15s, 2m, 1h30m)"};
+    const std::optional<double> value = parse_duration_s(text(i));
+    if (!value) {
+      throw SyntaxError{in_quotes(text(i)) + " is not a duration (like 0.5s, 15s, 2m, 1h30m)"};
+    }
+    if (*value > MAX_WAIT_S) {
+      throw SyntaxError{in_quotes(text(i)) + " is too long: one command waits at most " +
+                        number_text(MAX_WAIT_S / 3600.0) + "h"};
+    }
+    return *value;
   }
 
   // A file in the working folder: relative, and never reaching out of the folder.
@@ -178,15 +212,20 @@ class Args {
       return control;
     }
     if (!control_box_index(gauge, word)) {
-      throw SyntaxError{"unknown control " + in_quotes(word) + " of gauge " + in_quotes(gauge) +
-                        (has_named_controls(gauge) ? "" : " (this gauge takes points X,Y)")};
+      if (!has_named_controls(gauge)) {
+        throw SyntaxError{"unknown control " + word + " of gauge " + gauge +
+                          " (this gauge takes points X,Y)"};
+      }
+      throw SyntaxError{"unknown control " + word + " of gauge " + gauge +
+                        did_you_mean(word, control_names(gauge))};
     }
     return control;
   }
 
   std::string element(const std::string& gauge, std::size_t i) const {
     if (!element_index(gauge, text(i))) {
-      throw SyntaxError{"unknown element " + in_quotes(text(i)) + " of gauge " + in_quotes(gauge)};
+      throw SyntaxError{"unknown element " + text(i) + " of gauge " + gauge +
+                        did_you_mean(text(i), element_names(gauge))};
     }
     return text(i);
   }
@@ -196,9 +235,17 @@ class Args {
   std::vector<Word> words_;
 };
 
+ExpectNear parse_near(const Args& a) {
+  a.need(4, 4, "near LAT LON NM");
+  return ExpectNear{a.number_in(1, -90.0, 90.0, "a latitude"),
+                    a.number_in(2, -180.0, 180.0, "a longitude"),
+                    a.number_in(3, 0.0, 21600.0, "a distance in NM")};
+}
+
 Expectation parse_expectation(const Args& a) {
   if (a.size() == 0) throw SyntaxError{"\"expect\" needs what to expect"};
   const std::string& what = a.text(0);
+  if (what == "near") return parse_near(a);
   if (what == "text") {
     a.need(4, 4, "text GAUGE WINDOW \"TEXT\"");
     return ExpectText{a.gauge(1), a.element(a.text(1), 2), a.text(3)};
@@ -251,9 +298,10 @@ Expectation parse_expectation(const Args& a) {
       a.need(3, 3, "no file NAME");
       return ExpectNoFile{a.file_name(2)};
     }
-    throw SyntaxError{"unknown expectation \"no " + which + "\""};
+    throw SyntaxError{"unknown expectation no " + which +
+                      did_you_mean(which, {"event", "sound", "file"})};
   }
-  throw SyntaxError{"unknown expectation " + in_quotes(what)};
+  throw SyntaxError{unknown("expectation", what, EXPECTATION_WORDS)};
 }
 
 Args args_of(const std::vector<Word>& words, std::size_t first = 1) {
@@ -320,10 +368,21 @@ const std::array<CommandParser, 17> COMMAND_PARSERS = {{
      [](const std::vector<Word>& w) -> Action {
        Args a = args_of(w);
        a.need(2, 2, "NAME VALUE");
-       if (!HostVariables::is_condition_name(a.text(0))) {
-         throw SyntaxError{"unknown condition " + in_quotes(a.text(0))};
+       const std::string& name = a.text(0);
+       const std::optional<ConditionRange> range = HostVariables::condition_range(name);
+       if (!range) {
+         throw SyntaxError{unknown("condition", name, HostVariables::condition_names())};
        }
-       return SetCondition{a.text(0), a.number(1)};
+       const double value = a.number(1);
+       if (range->flag && value != 0.0 && value != 1.0) {
+         throw SyntaxError{in_quotes(a.text(1)) + " is not 0 or 1 for " + name};
+       }
+       if (range->whole && value != std::trunc(value)) {
+         throw SyntaxError{in_quotes(a.text(1)) + " is not a whole number for " + name};
+       }
+       std::string what = name;
+       if (!range->unit.empty()) what += " in " + std::string(range->unit);
+       return SetCondition{name, a.number_in(1, range->min, range->max, what)};
      }},
     {"var",
      [](const std::vector<Word>& w) -> Action {
@@ -356,24 +415,16 @@ const std::array<CommandParser, 17> COMMAND_PARSERS = {{
      [](const std::vector<Word>& w) -> Action {
        Args a = args_of(w);
        a.need(1, 1, "N");
-       return Frames{a.integer(0, 0, INT32_MAX)};
+       const int64_t count = a.integer(0, 0, INT64_MAX);
+       if (count > MAX_FRAMES) {
+         throw SyntaxError{in_quotes(a.text(0)) +
+                           " frames are too many: one command runs at most " +
+                           std::to_string(MAX_FRAMES)};
+       }
+       return Frames{count};
      }},
     {"wait", parse_wait},
-    {"expect",
-     [](const std::vector<Word>& w) -> Action {
-       if (w.size() >= 2 && w[1].text == "near" && !w[1].quoted) {
-         Args a = args_of(w, 2);
-         a.need(3, 3, "near LAT LON NM");
-         const double lat = a.number(0), lon = a.number(1), nm = a.number(2);
-         if (std::abs(lat) > 90.0 || std::abs(lon) > 180.0 || nm < 0.0) {
-           throw SyntaxError{
-               "\"expect near\" takes a latitude within 90, a longitude within 180 "
-               "and a distance of 0 or more"};
-         }
-         return ExpectNear{lat, lon, nm};
-       }
-       return parse_expectation(args_of(w));
-     }},
+    {"expect", [](const std::vector<Word>& w) -> Action { return parse_expectation(args_of(w)); }},
     {"motion",
      [](const std::vector<Word>& w) -> Action {
        Args a = args_of(w);
@@ -399,9 +450,12 @@ const std::array<CommandParser, 17> COMMAND_PARSERS = {{
      [](const std::vector<Word>& w) -> Action {
        Args a = args_of(w);
        a.need(3, 3, "ALT_FT FROM_DEG KT");
-       const double speed_kt = a.number(2);
-       if (speed_kt < 0.0) throw SyntaxError{in_quotes(a.text(2)) + " is not a wind speed"};
-       return WindLayer{a.number(0), a.number(1), speed_kt};
+       const ConditionRange alt = *HostVariables::condition_range("altitude");
+       const ConditionRange dir = *HostVariables::condition_range("wind_dir");
+       const ConditionRange speed = *HostVariables::condition_range("wind_speed");
+       return WindLayer{a.number_in(0, alt.min, alt.max, "a wind layer's altitude in feet"),
+                        a.number_in(1, dir.min, dir.max, "a wind direction in degrees"),
+                        a.number_in(2, speed.min, speed.max, "a wind speed in knots")};
      }},
     {"snapshot",
      [](const std::vector<Word>& w) -> Action {
@@ -417,18 +471,25 @@ const std::array<CommandParser, 17> COMMAND_PARSERS = {{
      [](const std::vector<Word>&) -> Action { throw SyntaxError{"\"end\" without \"file\""}; }},
 }};
 
+// Lines end with LF, CRLF or a CR alone (as files from old Macs and some editors have them), so
+// a scenario never reads as one long comment.
 std::vector<std::string_view> split_lines(std::string_view text) {
   std::vector<std::string_view> lines;
   std::size_t start = 0;
   while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
+    std::size_t end = text.find_first_of("\r\n", start);
     if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    lines.push_back(line);
+    lines.push_back(text.substr(start, end - start));
     start = end + 1;
+    if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ++start;
   }
   return lines;
+}
+
+std::vector<std::string_view> command_names() {
+  std::vector<std::string_view> names = {"file"};
+  for (const CommandParser& parser : COMMAND_PARSERS) names.push_back(parser.name);
+  return names;
 }
 
 std::string_view trimmed(std::string_view line) {
@@ -498,11 +559,14 @@ ParseResult parse_scenario(std::string_view text) {
       for (const CommandParser& candidate : COMMAND_PARSERS) {
         if (candidate.name == command) parser = &candidate;
       }
-      if (parser == nullptr) throw SyntaxError{"unknown command " + in_quotes(command)};
+      if (parser == nullptr) throw SyntaxError{unknown("command", command, command_names())};
       result.commands.push_back({line_number, parser->parse(words)});
     }
   } catch (const SyntaxError& error) {
     result.error = ParseError{static_cast<int>(i + 1), error.message};
+  }
+  if (!result.error && result.commands.empty()) {
+    result.error = ParseError{1, "no command in the scenario: it would run and check nothing"};
   }
   return result;
 }

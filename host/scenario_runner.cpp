@@ -1,5 +1,6 @@
 #include "host/scenario_runner.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <set>
@@ -7,8 +8,10 @@
 #include "flight_log.h"
 #include "host/control_names.h"
 #include "host/mouse_list.h"
+#include "host/nearest_name.h"
 #include "host/panel_snapshot.h"
 #include "host/scenario_errors.h"
+#include "host/stop_signals.h"
 
 namespace host {
 
@@ -37,7 +40,7 @@ ScenarioRunner::ScenarioRunner(const RunOptions& options)
       sound_(options.sound_library, log_),
       module_(std::make_unique<ModuleLoader>(options.module_path)),
       panel_(std::make_unique<Panel>(*module_, aircraft_, clock_, variables_, log_)),
-      checker_(*panel_, log_, options.working_folder) {
+      checker_(*panel_, log_, aircraft_, options.working_folder) {
   sound_.set_search_folders(options.working_folder, options.assets_folder);
   if (options.trace_path) trace_.emplace(*options.trace_path);
 }
@@ -68,11 +71,15 @@ void ScenarioRunner::ensure_placed(int line) {
   try {
     panel_->place(gauge_names_);
   } catch (const UnknownGauge& unknown) {
-    throw ScenarioError(line, "the module has no gauge " + in_quotes(unknown.name()));
+    std::vector<std::string_view> names;
+    for (const GaugeHeader* gauge : module_->gauges()) names.push_back(gauge->name);
+    throw ScenarioError(
+        line, "the module has no gauge " + unknown.name() + did_you_mean(unknown.name(), names));
   }
 }
 
 void ScenarioRunner::run_frame() {
+  if (const int signal_number = stop_signal()) throw StopRequested(signal_number);
   panel_->run_frame();
   if (trace_) trace_->write_frame(*panel_, clock_, log_.since_frame());
   log_.frame_written();
@@ -132,12 +139,39 @@ struct ScenarioRunner::Executor {
     if (!out) throw ScenarioError(line, "cannot write " + in_quotes(c.name));
   }
   void operator()(const scenario::CopyFile& c) {
-    const std::filesystem::path source = r.options_.scenario_folder / c.source;
+    const std::filesystem::path source = readable_source(c.source);
     std::error_code error;
     std::filesystem::copy_file(source, in_workdir(c.name),
                                std::filesystem::copy_options::overwrite_existing, error);
     if (error)
       throw ScenarioError(line, "cannot copy " + in_quotes(c.source) + ": " + error.message());
+  }
+  // The file `copy` names, with every link and ".." resolved, when it lies beside the scenario
+  // (its folder or below) or in the working folder and is a plain file. A scenario travels in
+  // bug reports, so what it may read is limited to what travels with it.
+  std::filesystem::path readable_source(const std::string& name) const {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path source = fs::canonical(r.options_.scenario_folder / name, error);
+    if (error) throw ScenarioError(line, "cannot copy " + in_quotes(name) + ": " + error.message());
+    if (!is_within(source, r.options_.scenario_folder) &&
+        !is_within(source, r.options_.working_folder)) {
+      throw ScenarioError(line,
+                          "copy reads only files beside the scenario (its folder and below) "
+                          "or in the working folder, not " +
+                              in_quotes(name));
+    }
+    if (!fs::is_regular_file(source, error))
+      throw ScenarioError(line, "cannot copy " + in_quotes(name) + ": not a plain file");
+    return source;
+  }
+  static bool is_within(const std::filesystem::path& file, const std::filesystem::path& folder) {
+    std::error_code error;
+    const std::filesystem::path real_folder = std::filesystem::canonical(folder, error);
+    if (error || real_folder.empty()) return false;
+    auto [folder_end, file_at] =
+        std::mismatch(real_folder.begin(), real_folder.end(), file.begin(), file.end());
+    return folder_end == real_folder.end() && file_at != file.end();
   }
   void operator()(const scenario::RemoveFile& c) {
     std::error_code error;
@@ -204,16 +238,6 @@ struct ScenarioRunner::Executor {
       throw ScenarioError(line, error.what());
     }
   }
-  void operator()(const scenario::ExpectNear& c) {
-    const double away_nm = flight::distance_nm(r.aircraft_.lat_deg, r.aircraft_.lon_east_deg,
-                                               c.lat_deg, c.lon_east_deg);
-    if (away_nm > c.within_nm) {
-      char text[160];
-      std::snprintf(text, sizeof text, "expected near %.6f %.6f within %.2f NM got %.2f NM away",
-                    c.lat_deg, c.lon_east_deg, c.within_nm, away_nm);
-      throw ExpectationFailed(line, text);
-    }
-  }
   void operator()(const scenario::Expectation& c) {
     const bool needs_panel = std::holds_alternative<scenario::ExpectText>(c) ||
                              std::holds_alternative<scenario::ExpectVisible>(c) ||
@@ -225,8 +249,10 @@ struct ScenarioRunner::Executor {
 
 RunOutcome ScenarioRunner::run(const std::vector<scenario::Command>& commands) {
   RunOutcome outcome;
+  int line = 0;
   try {
     for (const scenario::Command& command : commands) {
+      line = command.line;
       // Expectations of events and sounds look back over the last command that acted.
       if (is_acting(command.action)) log_.start_command();
       std::visit(Executor{*this, command.line}, command.action);
@@ -235,6 +261,11 @@ RunOutcome ScenarioRunner::run(const std::vector<scenario::Command>& commands) {
     outcome = {RunStatus::expectation_failed, failed.line(), failed.what()};
   } catch (const ScenarioError& error) {
     outcome = {RunStatus::scenario_error, error.line(), error.what()};
+  } catch (const StopRequested& stop) {
+    char at[64];
+    std::snprintf(at, sizeof at, "%.1f", clock_.time_s());
+    outcome = {RunStatus::stopped, line,
+               std::string("stopped by ") + stop.what() + " at " + at + " s of simulated time"};
   }
   finish();
   return outcome;

@@ -34,12 +34,12 @@ struct RunOptions {
   std::filesystem::path output_folder;  // where `snapshot` writes; empty: the working folder
 };
 
-enum class RunStatus { passed = 0, expectation_failed = 1, scenario_error = 2 };
+enum class RunStatus { passed = 0, expectation_failed = 1, scenario_error = 2, stopped = 3 };
 
 struct RunOutcome {
   RunStatus status = RunStatus::passed;
   int line = 0;         // the command's line when not passed
-  std::string message;  // "expected ... got ..." or what is wrong with the scenario
+  std::string message;  // "expected ... got ...", what is wrong with the scenario, or the stop
 };
 
 class ScenarioRunner {

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cdu/function_keys.h"
+#include "cdu/key_latch.h"
 #include "module/convert.h"
 #include "module/gauge_tables.h"
 #include "module/host_bridge.h"
@@ -53,16 +55,14 @@ void store_minute_digits(int32_t hundredths, double& tens, double& units, double
   hundredths_digit = hundredths % 10;
 }
 
-// One pressed-key image: show while the key is held, release the latch in the frame whose tick
-// equals its release tick (a tick that passes unseen keeps it latched), then hide. `kept_shown`
-// keeps the image up after the release (SET and LAST WPT stay down while their mode is on).
+// One pressed-key image: show while the key is held, release the latch in the first frame at or
+// past its release tick, then hide. The release tick means something only while the key is
+// pressed; no tick value stands for "no release pending". `kept_shown` keeps the image up after
+// the release (SET and LAST WPT stay down while their mode is on).
 void update_pressed_image(ElementHeader* elements, int depth, int32_t& pressed,
-                          int32_t& release_tick, bool kept_shown) {
+                          int32_t release_tick, bool kept_shown) {
   if (pressed == 1) show_element(elements, depth);
-  if (ins_state.tick == release_tick) {
-    pressed = 0;
-    release_tick = -1;
-  }
+  if (pressed == 1 && tick_span_over(ins_state.tick, release_tick, KEY_LATCH_TICKS)) pressed = 0;
   if (pressed == 0 && !kept_shown) hide_element(elements, depth);
 }
 
@@ -101,9 +101,8 @@ void cdu_frame_cycle() {
   s.tick = read_host_tick();
   update_lamps();
   // The lamps were drawn lit for the frame in which the test expires; they go dark on the next.
-  if (s.tick == s.lamp_test_end_tick) {
+  if (s.lamp_test_active == 1 && tick_span_over(s.tick, s.lamp_test_end_tick, LAMP_TEST_TICKS)) {
     s.lamp_test_active = 0;
-    s.lamp_test_end_tick = -1;
   }
 }
 

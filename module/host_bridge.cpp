@@ -9,6 +9,12 @@ PanelService panel_service(std::size_t slot) {
   return table != nullptr ? table->slots[slot] : nullptr;
 }
 
+// Ticks from `from` to `to`, read across the counter's wrap-around (negative when `to` lies
+// before `from`).
+int32_t ticks_from(int32_t from, int32_t to) {
+  return static_cast<int32_t>(static_cast<uint32_t>(to) - static_cast<uint32_t>(from));
+}
+
 }  // namespace
 
 double refresh_host_var(HostVarIndex index) {
@@ -25,6 +31,15 @@ int32_t read_host_tick() {
 
 int32_t ticks_after(int32_t tick, int32_t ticks) {
   return static_cast<int32_t>(static_cast<uint32_t>(tick) + static_cast<uint32_t>(ticks));
+}
+
+bool tick_reached(int32_t tick, int32_t deadline) {
+  return ticks_from(deadline, tick) >= 0;
+}
+
+bool tick_span_over(int32_t tick, int32_t deadline, int32_t span_ticks) {
+  const int32_t remaining = ticks_from(tick, deadline);
+  return remaining <= 0 || remaining > span_ticks;
 }
 
 void send_key_event(uint32_t event_id, uint32_t value) {

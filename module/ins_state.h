@@ -5,8 +5,10 @@
 //
 // Conventions: flags are bytes holding 0 or 1; angles are radians unless a name or comment says
 // degrees; stored longitudes (radians) are WEST-positive, while the host's are east-positive.
-// Ticks are the host's counter, 18 per second; a pending deadline is an absolute tick value and
-// -1 means none is pending.
+// Ticks are the host's counter, 18 per second, and wrap around like any 32-bit value. A deadline
+// is an absolute tick value, met in the first frame at or past it (frames may skip ticks); whether
+// one is pending is said by a flag beside it, never by a special tick value, since every value
+// is a tick the counter reaches.
 #pragma once
 
 #include <cstdint>
@@ -74,18 +76,20 @@ struct InsState {
   };
 
   // --- Time, power and mode (mode selector unit writes all but tick and the power copies).
-  int32_t tick = 0;             // host tick, truncated; CDU cycle and key routines
-  uint8_t battery_power = 0;    // host variable 364; CDU cycle and MSU
-  uint8_t main_power = 0;       // host variable 566; CDU cycle and MSU
-  uint8_t ins_powered = 0;      // knob not OFF and a power source on
-  int8_t mode_selector = 0;     // 0 OFF, 1 STBY, 2 ALIGN, 3 NAV
-  uint8_t nav_ready = 0;        // navigation data valid (alignment reached status 5)
-  uint8_t align_status = 0;     // status digit 0..9
-  uint8_t align_running = 0;    // the alignment countdown runs
-  int32_t align_tick = 0;       // tick as last read by the MSU; -1 while no countdown runs
-  int32_t align_end_tick = 0;   // tick at which the countdown ends; -1 while none runs
-  double align_lat_diff = 0.0;  // |present_lat - waypoint 0 latitude|, radians
-  double align_lon_diff = 0.0;  // |present_lon - waypoint 0 longitude|, radians
+  int32_t tick = 0;               // host tick, truncated; CDU cycle and key routines
+  uint8_t battery_power = 0;      // host variable 364; CDU cycle and MSU
+  uint8_t main_power = 0;         // host variable 566; CDU cycle and MSU
+  uint8_t ins_powered = 0;        // knob not OFF and a power source on
+  int8_t mode_selector = 0;       // 0 OFF, 1 STBY, 2 ALIGN, 3 NAV
+  uint8_t nav_ready = 0;          // navigation data valid (alignment reached status 5)
+  uint8_t align_status = 0;       // status digit 0..9
+  uint8_t align_running = 0;      // the alignment countdown runs
+  int32_t align_tick = 0;         // tick as last read by the MSU
+  int32_t align_end_tick = 0;     // tick at which the countdown ends, while align_end_pending
+  uint8_t align_end_pending = 0;  // the countdown's marks are still to come (0 once it ended,
+                                  // stopped, or lost its end by moving after status 5)
+  double align_lat_diff = 0.0;    // |present_lat - waypoint 0 latitude|, radians
+  double align_lon_diff = 0.0;    // |present_lon - waypoint 0 longitude|, radians
 
   // --- Controls and lamps (function keys and selectors).
   int8_t data_selector = 3;         // 0 TK/GS, 1 HDG/DA, 2 XTK/TKE, 3 POS, 4 WAY PT, 5 DIS/TIME,
@@ -97,10 +101,10 @@ struct InsState {
   uint8_t auto_selected = 1;        // AUTO/MAN switch at AUTO
   uint8_t man_selected = 0;         // AUTO/MAN switch at MAN
   uint8_t lamp_test_active = 0;     // lamp and display test running
-  int32_t lamp_test_end_tick = 0;   // tick at which the test ends; -1 idle
+  int32_t lamp_test_end_tick = 0;   // tick at which the test ends, while lamp_test_active
 
   // --- Key latches: a pressed flag (0/1) and the tick at which the pressed image goes away
-  // (-1 once released). Key routines set them; the CDU cycle releases them.
+  // (read only while pressed). Key routines set them; the CDU cycle releases them.
   int32_t hold_pressed = 0, hold_release_tick = 0;
   int32_t set_pressed = 0, set_release_tick = 0;
   int32_t insert_pressed = 0, insert_release_tick = 0;

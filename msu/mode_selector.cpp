@@ -40,15 +40,13 @@ void clear_alignment() {
   ins_state.align_status = 0;
   ins_state.nav_ready = 0;
   ins_state.align_running = 0;
-  ins_state.align_tick = -1;
-  ins_state.align_end_tick = -1;
+  ins_state.align_end_pending = 0;
 }
 
 // Ends the countdown but keeps the digit and `nav_ready` (leaving ALIGN for NAV after status 5).
 void stop_countdown() {
   ins_state.align_running = 0;
-  ins_state.align_tick = -1;
-  ins_state.align_end_tick = -1;
+  ins_state.align_end_pending = 0;
 }
 
 // The differences are those of the last waypoint 0 check (0.0 at load).
@@ -62,6 +60,7 @@ void start_alignment() {
   ins_state.align_status = STATUS_START;
   ins_state.align_tick = read_host_tick();
   ins_state.align_end_tick = ticks_after(ins_state.align_tick, ALIGN_LENGTH_TICKS);
+  ins_state.align_end_pending = 1;
   ins_state.align_running = 1;
 }
 
@@ -102,30 +101,34 @@ void abort_if_disturbed() {
   stop_countdown();
 }
 
-// Takes a mark only in a frame whose tick equals it exactly. Moving while the countdown runs
-// (after status 5, since before it the abort has already stopped it) drops the end tick: the
-// digit freezes and no later mark matches until the knob clears or stops the alignment.
+// Takes the latest mark that the tick has reached or passed: frames may step over a mark's own
+// tick (below 18 frames a second, or when the rate changes), and a mark missed that way must not
+// hold the digit or keep nav_ready down. Moving while the countdown runs (after status 5, since
+// before it the abort has already stopped it) drops the end: the digit freezes and no later mark
+// is taken until the knob clears or stops the alignment.
 void run_countdown() {
   if (ins_state.align_running != 1 || !(ins_state.ground_speed <= STANDSTILL_LIMIT_KT)) {
-    ins_state.align_end_tick = -1;
-    ins_state.align_tick = -1;
+    ins_state.align_end_pending = 0;
     return;
   }
   ins_state.align_tick = read_host_tick();
+  if (ins_state.align_end_pending != 1) return;
   const int32_t end = ins_state.align_end_tick;
   const int32_t tick = ins_state.align_tick;
-  for (uint8_t status = STATUS_START - 1; status > STATUS_COMPLETE; --status) {
-    const int32_t mark =
-        ticks_after(end, -static_cast<int32_t>(status - STATUS_COMPLETE) * STATUS_STEP_TICKS);
-    if (tick == mark) {
-      ins_state.align_status = status;
-      if (status == STATUS_NAV_READY) ins_state.nav_ready = 1;
-      return;
-    }
-  }
-  if (tick == end) {
+  if (tick_reached(tick, end)) {
     ins_state.align_status = STATUS_COMPLETE;
     stop_countdown();
+    return;
+  }
+  // From the latest mark back: the first one reached gives the digit.
+  for (uint8_t status = STATUS_COMPLETE + 1; status < STATUS_START; ++status) {
+    const int32_t mark =
+        ticks_after(end, -static_cast<int32_t>(status - STATUS_COMPLETE) * STATUS_STEP_TICKS);
+    if (tick_reached(tick, mark)) {
+      ins_state.align_status = status;
+      if (status <= STATUS_NAV_READY) ins_state.nav_ready = 1;
+      return;
+    }
   }
 }
 

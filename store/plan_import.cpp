@@ -1,16 +1,32 @@
 // Import of the simulator's flight plan into the waypoint file.
 //
 // Two passes over fixed-size buffers, no allocation. The copy phase picks the waypoint lines of
-// PLAN.PLN and copies the position text of each into the scratch file WPOINTS.TMP, one line per
-// waypoint. The conversion phase reads the scratch file back, turns up to 99 positions into
-// radians in waypoint_table, and the new waypoint file is written in one piece: line 0 the
-// present position, lines 1..99 the plan's waypoints in order, then zeros.
+// PLAN.PLN (read as plan_text.h describes: any encoding, one position element a line) and copies
+// the position text of each, up to 99, into the scratch file WPOINTS.TMP, one line per waypoint.
+// The conversion phase reads the scratch file back and turns each line into a position in
+// radians (plan_positions.h: the two syntaxes' rules, and the shapes real tools write beyond
+// them). Then the new waypoint file is written in one piece: line 0 the present position,
+// lines 1..99 the plan's waypoints in order, then zeros.
 //
 // Two kinds of waypoint line are recognised by their first token:
 //   "<WorldPo..."  the XML form:       <WorldPosition>N47° 26' 58.82",W122° 18' 30.40",+000433.00
 //   "waypoint..."  the key=value form: waypoint.1=WPT1, A, N47* 26.98', W122* 18.51', +000429.00
+// Each line is read in its own form and shape, so a plan that mixes them reads each waypoint as
+// what it is.
 //
-// Faults the import guards against, and why:
+// The import keeps the stored plan unless it has a whole one to put in its place. It replaces
+// nothing, clears the request and changes nothing else, when:
+// - the plan cannot be opened or read to its end (a read error, not a regular file, beyond the
+//   size any plan has), or the scratch or waypoint file cannot be written;
+// - no waypoint line gives a position of its own (a plan of the newest simulator, which names
+//   navaids by ident only; a plan of another program's format): the pilot's stored plan stays
+//   rather than become the present position and 99 zero lines;
+// - any position to be written lies off the globe or is not a number (a shape the rules misread,
+//   or a broken line): a plan read wrongly is not a plan to steer by. This includes line 0, the
+//   present position.
+// A plan of more than 99 waypoints gives its first 99, in order; the rest is not read.
+//
+// Other faults the import guards against, and why:
 // - A line of 45 characters or less is passed over, but the line after it is examined like any
 //   other: real plans put short lines (alternate_name=, 45-byte navaid type lines) right before
 //   waypoint lines, and dropping the following line would lose those waypoints.
@@ -18,17 +34,17 @@
 //   start.
 // - Every scratch line ends with a line feed, even when the plan line was longer than a buffer
 //   piece or had no final line feed, so one scratch line is always one waypoint.
-// - A plan that cannot be opened or read, or a scratch or waypoint file that cannot be written,
-//   leaves the old waypoint file as it was; the request is cleared and nothing else changes.
-//   The scratch file is removed on every path once it was created.
-// - A number that reads as NaN or infinity keeps the field's previous value, like a missing one.
+// - The scratch file is removed on every path once it was created.
 #include "store/plan_import.h"
 
-#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "module/ins_state.h"
+#include "store/durable_file.h"
+#include "store/plan_positions.h"
+#include "store/plan_text.h"
 #include "store/text_lines.h"
 #include "store/waypoint_file.h"
 
@@ -41,66 +57,59 @@ constexpr std::size_t SHORT_LINE_LENGTH = 45;
 // Waypoints the plan can supply: waypoint file lines 1..99.
 constexpr int PLAN_WAYPOINT_LIMIT = 99;
 
-enum PlanLineSyntax : int { SYNTAX_NONE = 0, SYNTAX_XML = 1, SYNTAX_KEY_VALUE = 2 };
-
-constexpr long double PI_L = 3.141592653589793238462643383279502884L;
-
-// The parsed fields of the last scratch line. A field a line does not supply keeps the value it
-// had from the line before; every import starts from zeros and no hemisphere letter.
-struct PositionFields {
-  char lat_hemisphere = '\0';
-  int lat_degrees = 0;
-  float lat_minutes = 0.0f;
-  float lat_seconds = 0.0f;
-  char lon_hemisphere = '\0';
-  int lon_degrees = 0;
-  float lon_minutes = 0.0f;
-  float lon_seconds = 0.0f;
+// What the copy phase found: the syntax of each waypoint line, in plan order.
+struct CopiedLines {
+  uint8_t syntax[PLAN_WAYPOINT_LIMIT] = {};
 };
 
 // Writes `text` as one scratch line, adding the line feed a cut or unterminated plan line lacks.
-bool write_scratch_line(std::FILE* scratch, const char* text) {
+bool write_scratch_line(StoreFile& scratch, const char* text) {
   std::size_t length = std::strlen(text);
-  if (std::fputs(text, scratch) == EOF) return false;
-  if (length == 0 || text[length - 1] != '\n') {
-    if (std::fputc('\n', scratch) == EOF) return false;
-  }
-  return std::fflush(scratch) == 0;
+  if (!write_bytes(scratch, text, length)) return false;
+  if (length == 0 || text[length - 1] != '\n') return write_bytes(scratch, "\n", 1);
+  return true;
 }
 
-// Copy phase: every waypoint line's position text goes to the scratch file, one line each.
-// Returns false when the scratch file could not be written.
-bool copy_waypoint_lines(std::FILE* plan, std::FILE* scratch, int& syntax) {
+// The position text of a waypoint line and its syntax, or null when the line is none.
+const char* position_text(const char* line, int& syntax) {
+  if (std::strlen(line) <= SHORT_LINE_LENGTH) return nullptr;
+  char token[9] = {};
+  if (std::sscanf(line, " %8s", token) != 1) return nullptr;
+  if (std::strncmp(token, "<WorldPo", 8) == 0) {
+    const char* tag_end = std::strchr(line, '>');
+    if (tag_end == nullptr) return nullptr;
+    syntax = SYNTAX_XML;
+    return tag_end + 1;
+  }
+  if (std::strcmp(token, "waypoint") == 0) {
+    const char* star = std::strstr(line, "* ");
+    if (star == nullptr) return nullptr;
+    syntax = SYNTAX_KEY_VALUE;
+    // Back over the hemisphere letter and two degree digits (or the blank before a one-digit
+    // degree), but not past the start of the line.
+    return star - line >= 3 ? star - 3 : line;
+  }
+  return nullptr;
+}
+
+// Copy phase: the position text of every waypoint line, up to the 99 the file holds, goes to the
+// scratch file, one line each. Returns false when the scratch file could not be written.
+bool copy_waypoint_lines(PlanText& plan, StoreFile& scratch, CopiedLines& copied) {
   char line[PLAN_LINE_BUFFER];
-  while (read_line_piece(plan, line, sizeof line)) {
-    if (std::strlen(line) <= SHORT_LINE_LENGTH) continue;
-
-    char token[9] = {};
-    if (std::sscanf(line, " %8s", token) != 1) continue;
-
-    if (std::strncmp(token, "<WorldPo", 8) == 0) {
-      const char* tag_end = std::strchr(line, '>');
-      if (tag_end == nullptr) continue;
-      syntax = SYNTAX_XML;
-      ++ins_state.plan_waypoint_count;
-      if (!write_scratch_line(scratch, tag_end + 1)) return false;
-    } else if (std::strcmp(token, "waypoint") == 0) {
-      const char* star = std::strstr(line, "* ");
-      if (star == nullptr) continue;
-      // Back over the hemisphere letter and two degree digits (or the blank before a one-digit
-      // degree), but not past the start of the line.
-      const char* start = star - line >= 3 ? star - 3 : line;
-      syntax = SYNTAX_KEY_VALUE;
-      ++ins_state.plan_waypoint_count;
-      if (!write_scratch_line(scratch, start)) return false;
-    }
+  while (ins_state.plan_waypoint_count < PLAN_WAYPOINT_LIMIT &&
+         read_line_piece(plan, line, sizeof line)) {
+    int syntax = SYNTAX_NONE;
+    const char* text = position_text(line, syntax);
+    if (text == nullptr) continue;
+    copied.syntax[ins_state.plan_waypoint_count++] = static_cast<uint8_t>(syntax);
+    if (!write_scratch_line(scratch, text)) return false;
   }
   return true;
 }
 
 // Reads the next scratch line into `line` (its first 99 characters; the rest of a longer line
 // is passed over so that the next call starts at the next waypoint). False at end of file.
-bool read_scratch_line(std::FILE* scratch, char* line, std::size_t size) {
+bool read_scratch_line(StoreFile& scratch, char* line, std::size_t size) {
   if (!read_line_piece(scratch, line, size)) return false;
   std::size_t length = std::strlen(line);
   if (length + 1 == size && line[length - 1] != '\n') {
@@ -113,64 +122,33 @@ bool read_scratch_line(std::FILE* scratch, char* line, std::size_t size) {
   return true;
 }
 
-void keep_if_finite(float& field, float value) {
-  if (std::isfinite(value)) field = value;
-}
-
-// Parses one scratch line into `fields`. Conversions run in order and stop at the first one the
-// text does not supply, so the fields after it keep their values. Separators are skipped
-// whatever their length (a degree sign takes one or two bytes); none of them is stored.
-void parse_position(const char* line, int syntax, PositionFields& fields) {
-  PositionFields read = fields;
-  if (syntax == SYNTAX_XML) {
-    std::sscanf(line,
-                "%1c%9d%*99[^0123456789]%f%*99[^0123456789]%f%*99[^EW]"
-                "%1c%9d%*99[^0123456789]%f%*99[^0123456789]%f",
-                &read.lat_hemisphere, &read.lat_degrees, &read.lat_minutes, &read.lat_seconds,
-                &read.lon_hemisphere, &read.lon_degrees, &read.lon_minutes, &read.lon_seconds);
-  } else if (syntax == SYNTAX_KEY_VALUE) {
-    std::sscanf(line, " %1c%9d%*99s %f%*2s %1c%9d%*99s %f%*2s", &read.lat_hemisphere,
-                &read.lat_degrees, &read.lat_minutes, &read.lon_hemisphere, &read.lon_degrees,
-                &read.lon_minutes);
-  }
-  fields.lat_hemisphere = read.lat_hemisphere;
-  fields.lat_degrees = read.lat_degrees;
-  keep_if_finite(fields.lat_minutes, read.lat_minutes);
-  keep_if_finite(fields.lat_seconds, read.lat_seconds);
-  fields.lon_hemisphere = read.lon_hemisphere;
-  fields.lon_degrees = read.lon_degrees;
-  keep_if_finite(fields.lon_minutes, read.lon_minutes);
-  keep_if_finite(fields.lon_seconds, read.lon_seconds);
-}
-
-// Degrees, minutes and seconds to radians, in extended precision; S and E make it negative.
-float to_radians(int degrees, float minutes, float seconds, bool negative) {
-  long double value =
-      (static_cast<long double>(degrees) + minutes * (1.0L / 60.0L) + seconds * (1.0L / 3600.0L)) *
-      PI_L * (1.0L / 180.0L);
-  return static_cast<float>(negative ? -value : value);
-}
+// What the conversion phase found.
+struct Converted {
+  int own_positions = 0;         // waypoints whose line gave both coordinates itself
+  bool all_on_the_globe = true;  // no position off the globe or not a number
+};
 
 // Conversion phase: fills waypoint_table entries 0..98 from the scratch file, zeros after the
 // plan's last waypoint.
-void convert_waypoints(std::FILE* scratch, int syntax) {
-  PositionFields fields;
+Converted convert_waypoints(StoreFile& scratch, const CopiedLines& copied) {
+  RuleFields fields;
+  Converted converted;
   char line[PLAN_LINE_BUFFER];
   for (ins_state.waypoint_index = 0; ins_state.waypoint_index < WAYPOINT_TABLE_SIZE;
        ++ins_state.waypoint_index) {
     WaypointEntry& entry = ins_state.waypoint_table[ins_state.waypoint_index];
-    if (ins_state.waypoint_index >= PLAN_WAYPOINT_LIMIT ||
-        ins_state.waypoint_index >= ins_state.plan_waypoint_count) {
+    if (ins_state.waypoint_index >= ins_state.plan_waypoint_count) {
       entry = WaypointEntry{0.0f, 0.0f};
       continue;
     }
-    if (read_scratch_line(scratch, line, sizeof line)) parse_position(line, syntax, fields);
-    // Seconds stay zero in the key=value form, which gives decimal minutes only.
-    entry.lat = to_radians(fields.lat_degrees, fields.lat_minutes, fields.lat_seconds,
-                           fields.lat_hemisphere == 'S');
-    entry.lon = to_radians(fields.lon_degrees, fields.lon_minutes, fields.lon_seconds,
-                           fields.lon_hemisphere == 'E');
+    if (!read_scratch_line(scratch, line, sizeof line)) line[0] = '\0';
+    const PlanPosition position =
+        read_plan_position(line, copied.syntax[ins_state.waypoint_index], fields);
+    entry = WaypointEntry{position.lat, position.lon};
+    converted.own_positions += position.own ? 1 : 0;
+    converted.all_on_the_globe = converted.all_on_the_globe && on_the_globe(entry.lat, entry.lon);
   }
+  return converted;
 }
 
 // Writes the new waypoint file whole: the present position, then table entries 0..98.
@@ -181,6 +159,22 @@ bool write_imported_waypoints() {
     lines[i + 1] = WaypointLine{ins_state.waypoint_table[i].lat, ins_state.waypoint_table[i].lon};
   }
   return write_waypoint_file(lines, PLAN_WAYPOINT_LIMIT + 1);
+}
+
+// Reads the plan through the scratch file into waypoint_table and writes the new waypoint file;
+// false when there is nothing whole to write, or the writing failed.
+bool import_through_scratch(PlanText& plan, StoreFile& scratch) {
+  CopiedLines copied;
+  // A plan that could not be read to its end is treated like one that did not open: half a
+  // plan must not replace a whole waypoint file.
+  if (!copy_waypoint_lines(plan, scratch, copied) || plan_text_failed(plan) ||
+      !rewind_for_reading(scratch)) {
+    return false;
+  }
+  const Converted converted = convert_waypoints(scratch, copied);
+  if (scratch.failed || converted.own_positions == 0 || !converted.all_on_the_globe) return false;
+  if (!on_the_globe(ins_state.present_lat, ins_state.present_lon)) return false;
+  return write_imported_waypoints();
 }
 
 // Back to idle; `imported` also drops any half-keyed entry and makes the navigation computer
@@ -197,37 +191,28 @@ void finish_import(bool imported) {
 }  // namespace
 
 void request_flight_plan_import() {
-  std::FILE* plan = std::fopen(PLAN_FILE_NAME, "r");
-  ins_state.plan_import_request = plan != nullptr ? 1 : 0;
-  if (plan != nullptr) std::fclose(plan);
+  StoreFile plan;
+  const bool opened = open_for_reading(plan, PLAN_FILE_NAME) == FILE_OPENED;
+  ins_state.plan_import_request = opened ? 1 : 0;
+  if (opened) close_file(plan);
 }
 
 void import_flight_plan() {
-  std::FILE* plan = std::fopen(PLAN_FILE_NAME, "r");
-  if (plan == nullptr) {
+  PlanText plan;
+  if (open_plan_text(plan, PLAN_FILE_NAME) != FILE_OPENED) {
     finish_import(false);
     return;
   }
-  std::FILE* scratch = std::fopen(PLAN_SCRATCH_FILE_NAME, "w+");
-  if (scratch == nullptr) {
-    std::fclose(plan);
+  StoreFile scratch;
+  if (!create_exclusively(scratch, PLAN_SCRATCH_FILE_NAME)) {
+    close_plan_text(plan);
     finish_import(false);
     return;
   }
-
   ins_state.plan_waypoint_count = 0;
-  int syntax = SYNTAX_NONE;
-  // A plan that opened but could not be read to its end (a folder, a read error) is treated
-  // like one that did not open: half a plan must not replace a whole waypoint file.
-  bool imported = copy_waypoint_lines(plan, scratch, syntax) && std::ferror(plan) == 0 &&
-                  std::fseek(scratch, 0, SEEK_SET) == 0;
-  if (imported) {
-    convert_waypoints(scratch, syntax);
-    imported = std::ferror(scratch) == 0 && write_imported_waypoints();
-  }
-
-  std::fclose(scratch);
-  std::remove(PLAN_SCRATCH_FILE_NAME);
-  std::fclose(plan);
+  const bool imported = import_through_scratch(plan, scratch);
+  close_file(scratch);
+  remove_file(PLAN_SCRATCH_FILE_NAME);
+  close_plan_text(plan);
   finish_import(imported);
 }

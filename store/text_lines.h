@@ -3,10 +3,37 @@
 // Like fgets with a buffer of `size` bytes: a piece is at most size - 1 characters, and a line
 // longer than that is returned in several pieces. A line's end is kept as a single '\n', and a
 // CR directly before the LF is dropped, so files written with CRLF read exactly like files
-// written with LF. A CR anywhere else stays. Returns false at end of file with nothing read.
+// written with LF. A CR anywhere else stays. Returns false at end of file with nothing read (a
+// read error ends the reading like the end of the file; the source remembers it).
+//
+// A source is anything with read_byte(source), giving the next byte or STORE_FILE_END, and
+// unread_byte(source), giving back the byte just read: a StoreFile, or a plan's decoded text.
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 
-bool read_line_piece(std::FILE* file, char* buffer, std::size_t size);
+#include "store/durable_file.h"
+
+template <typename Source>
+bool read_line_piece(Source& source, char* buffer, std::size_t size) {
+  if (size == 0) return false;
+  std::size_t length = 0;
+  while (length + 1 < size) {
+    const int c = read_byte(source);
+    if (c == STORE_FILE_END) break;
+    if (c == '\r') {
+      const int after = read_byte(source);
+      if (after == '\n') {
+        buffer[length++] = '\n';
+        break;
+      }
+      if (after != STORE_FILE_END) unread_byte(source);
+    } else if (c == '\n') {
+      buffer[length++] = '\n';
+      break;
+    }
+    buffer[length++] = static_cast<char>(c);
+  }
+  buffer[length] = '\0';
+  return length > 0;
+}

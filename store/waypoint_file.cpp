@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "store/durable_file.h"
 #include "store/text_lines.h"
 
 namespace {
@@ -22,17 +23,17 @@ struct LinePiece {
 // After a full piece that holds no line end: tells whether the line ends right there (LF, CR LF
 // or the end of the file follow, and are consumed) or goes on. A lone CR is line content; it
 // would only belong to the continuation, which is never parsed, so it is not put back.
-bool line_ends_here(std::FILE* file) {
-  int c = std::fgetc(file);
-  if (c == '\r') c = std::fgetc(file);
-  if (c == '\n' || c == EOF) return true;
-  std::ungetc(c, file);
+bool line_ends_here(StoreFile& file) {
+  int c = read_byte(file);
+  if (c == '\r') c = read_byte(file);
+  if (c == '\n' || c == STORE_FILE_END) return true;
+  unread_byte(file);
   return false;
 }
 
 // Reads the next piece. The buffer is filled with a non-zero byte first, so the terminator that
 // read_line_piece writes is the last NUL of the buffer, whatever the line holds.
-bool next_piece(std::FILE* file, LinePiece& piece) {
+bool next_piece(StoreFile& file, LinePiece& piece) {
   piece.starts_line = piece.ends_line;
   std::memset(piece.text, 0x7F, sizeof piece.text);
   if (!read_line_piece(file, piece.text, sizeof piece.text)) return false;
@@ -97,8 +98,6 @@ ParsedLine parse_piece(const LinePiece& piece) {
   return line;
 }
 
-constexpr const char* READ_MODE = "r";
-constexpr const char* WRITE_MODE = "w";
 // A line holds a number and two coordinates; anything too long for this buffer (a coordinate far
 // beyond any angle) makes the write fail rather than travel.
 constexpr std::size_t WRITE_LINE_BUFFER = 128;
@@ -106,20 +105,31 @@ constexpr std::size_t WRITE_LINE_BUFFER = 128;
 }  // namespace
 
 bool load_waypoint(int32_t number, double& lat, double& lon) {
-  std::FILE* file = std::fopen(WAYPOINT_FILE_NAME, READ_MODE);
-  if (file == nullptr) return false;
+  StoreFile file;
+  if (open_for_reading(file, WAYPOINT_FILE_NAME) != FILE_OPENED) return false;
+  // What the file gives is taken only once it was read to its end: a read error part way must
+  // not leave a waypoint or a highest number that some later line would have changed.
   bool matched = false;
+  bool numbered = false;
+  int32_t last_number = 0;
+  double found_lat = lat, found_lon = lon;
   LinePiece piece;
   while (next_piece(file, piece)) {
     const ParsedLine line = parse_piece(piece);
     if (!line.has_number) continue;
-    ins_state.file_waypoint_number = line.number;
+    numbered = true;
+    last_number = line.number;
     if (line.number != number) continue;
     matched = true;
-    if (line.has_lat) lat = static_cast<double>(line.lat);
-    if (line.has_lon) lon = static_cast<double>(line.lon);
+    if (line.has_lat) found_lat = static_cast<double>(line.lat);
+    if (line.has_lon) found_lon = static_cast<double>(line.lon);
   }
-  std::fclose(file);
+  const bool whole = !file.failed;
+  close_file(file);
+  if (!whole) return false;
+  if (numbered) ins_state.file_waypoint_number = last_number;
+  lat = found_lat;
+  lon = found_lon;
   return matched;
 }
 
@@ -135,28 +145,29 @@ int format_waypoint_line(char* buffer, std::size_t size, int32_t number, double 
 
 bool write_waypoint_file(const WaypointLine* lines, int count) {
   if (count < 0 || count > WAYPOINT_TABLE_SIZE || (count > 0 && lines == nullptr)) return false;
-  std::FILE* file = std::fopen(WAYPOINT_TEMP_FILE_NAME, WRITE_MODE);
-  if (file == nullptr) return false;  // nothing of ours to remove: whatever is there stays
+  StoreFile file;
+  if (!create_exclusively(file, WAYPOINT_TEMP_FILE_NAME)) return false;
   bool ok = true;
   char text[WRITE_LINE_BUFFER];
   for (int i = 0; i < count && ok; ++i) {
     const int length = format_waypoint_line(text, sizeof text, i, lines[i].lat, lines[i].lon);
-    ok = length >= 0 && std::fwrite(text, 1, static_cast<std::size_t>(length), file) ==
-                            static_cast<std::size_t>(length);
+    ok = length >= 0 && write_bytes(file, text, static_cast<std::size_t>(length));
   }
-  // Every byte must reach the file before it replaces the old one: a full disk shows up at the
-  // flush or the close, not at the buffered write.
-  ok = ok && std::fflush(file) == 0 && std::ferror(file) == 0;
-  ok = (std::fclose(file) == 0) && ok;
-  ok = ok && std::rename(WAYPOINT_TEMP_FILE_NAME, WAYPOINT_FILE_NAME) == 0;
-  if (!ok) std::remove(WAYPOINT_TEMP_FILE_NAME);
+  // Every byte must be on the disk before the new file replaces the old one: a full disk shows
+  // up at the write or the flush, and a power cut after the rename must not leave an empty file.
+  ok = ok && flush_to_disk(file);
+  ok = close_file(file) && ok;
+  ok = ok && replace_file(WAYPOINT_TEMP_FILE_NAME, WAYPOINT_FILE_NAME);
+  if (!ok) remove_file(WAYPOINT_TEMP_FILE_NAME);
   return ok;
 }
 
-bool read_waypoint_table(WaypointEntry table[WAYPOINT_TABLE_SIZE]) {
+TableRead read_waypoint_table(WaypointEntry table[WAYPOINT_TABLE_SIZE]) {
   for (int i = 0; i < WAYPOINT_TABLE_SIZE; ++i) table[i] = WaypointEntry{};
-  std::FILE* file = std::fopen(WAYPOINT_FILE_NAME, READ_MODE);
-  if (file == nullptr) return false;
+  StoreFile file;
+  const OpenResult opened = open_for_reading(file, WAYPOINT_FILE_NAME);
+  if (opened == FILE_ABSENT) return TABLE_NO_FILE;
+  if (opened != FILE_OPENED) return TABLE_UNREADABLE;
   LinePiece piece;
   while (next_piece(file, piece)) {
     const ParsedLine line = parse_piece(piece);
@@ -165,6 +176,7 @@ bool read_waypoint_table(WaypointEntry table[WAYPOINT_TABLE_SIZE]) {
     if (line.has_lat) entry.lat = line.lat;
     if (line.has_lon) entry.lon = line.lon;
   }
-  std::fclose(file);
-  return true;
+  const bool whole = !file.failed;
+  close_file(file);
+  return whole ? TABLE_READ : TABLE_UNREADABLE;
 }

@@ -29,8 +29,9 @@ constexpr std::size_t WAYPOINT_LINE_BUFFER = 100;
 
 // Finds waypoint `number`: reads the whole file, sets file_waypoint_number from each line that
 // starts with a number (to the last such line's number), and stores the last matching line's
-// latitude and longitude (single precision, widened) in `lat` and `lon`. A missing file, or no
-// matching line, leaves them as they were; a field that does not convert to a finite number
+// latitude and longitude (single precision, widened) in `lat` and `lon`. A missing file, one
+// that is not a regular file, one that cannot be read to its end, or no matching line, leaves
+// them (and file_waypoint_number) as they were; a field that does not convert to a finite number
 // leaves that destination as it was. Returns true when a line matched.
 bool load_waypoint(int32_t number, double& lat, double& lon);
 
@@ -44,13 +45,20 @@ struct WaypointLine {
 int format_waypoint_line(char* buffer, std::size_t size, int32_t number, double lat, double lon);
 
 // Writes `count` lines numbered 0..count-1 as a whole new waypoint file: into a temporary file
-// in the same folder, flushed, then renamed over the old one. On any failure (the temporary
-// cannot be created, a write, the flush or the close fails, a value does not fit a line, the
-// rename fails, or count is outside 0..WAYPOINT_TABLE_SIZE) the temporary is removed, the old
-// file is left exactly as it was and false is returned.
+// in the same folder (created afresh, never through a file or link already there), flushed to
+// the disk, then renamed over the old one. On any failure (the temporary cannot be created, a
+// write, the flush or the close fails, a value does not fit a line, the rename fails, or count
+// is outside 0..WAYPOINT_TABLE_SIZE) the temporary is removed, the old file is left exactly as
+// it was and false is returned.
 bool write_waypoint_file(const WaypointLine* lines, int count);
 
+enum TableRead : int {
+  TABLE_READ,        // the whole file was read
+  TABLE_NO_FILE,     // there is no waypoint file
+  TABLE_UNREADABLE,  // there is one, but it is not a regular file or could not be read whole
+};
+
 // Reads the file into `table` by each line's own number (0..WAYPOINT_TABLE_SIZE-1), starting
-// from all zeros; lines without a number or with another number are passed over. Returns false
-// when the file cannot be opened (the table is then all zeros).
-bool read_waypoint_table(WaypointEntry table[WAYPOINT_TABLE_SIZE]);
+// from all zeros; lines without a number or with another number are passed over. Only a file
+// read to its end counts as read: a read error part way is never taken for the end of the file.
+TableRead read_waypoint_table(WaypointEntry table[WAYPOINT_TABLE_SIZE]);

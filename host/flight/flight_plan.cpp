@@ -1,11 +1,14 @@
 #include "flight_plan.h"
 
+#include <iconv.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 namespace flight {
 
@@ -27,26 +30,43 @@ std::vector<std::string> split(const std::string& text, char separator) {
   return parts;
 }
 
-int line_of(const std::string& text, std::size_t offset) {
-  return 1 +
-         static_cast<int>(std::count(text.begin(), text.begin() + static_cast<long>(offset), '\n'));
-}
+// The line of an offset in the text, counted on from the last offset asked about: the reader
+// asks in the order of the text, so naming the line of every waypoint costs one pass in all.
+class LineCounter {
+ public:
+  explicit LineCounter(const std::string& text) : text_(text) {}
+  int line_at(std::size_t offset) {
+    if (offset < counted_to_) counted_to_ = 0, line_ = 1;  // never in order of reading; correct
+    line_ += static_cast<int>(std::count(text_.begin() + static_cast<long>(counted_to_),
+                                         text_.begin() + static_cast<long>(offset), '\n'));
+    counted_to_ = offset;
+    return line_;
+  }
+
+ private:
+  const std::string& text_;
+  std::size_t counted_to_ = 0;
+  int line_ = 1;
+};
 
 std::string lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
 }
 
-// The text between <tag> and </tag> from `from` on, within [from, until); empty when absent.
+// The text between <tag> and </tag> within [from, until), the search never looking past
+// `until` (a waypoint's own element), so that reading every waypoint is one pass over the text.
+// False when absent.
 bool element_text(const std::string& text, const std::string& tag, std::size_t from,
                   std::size_t until, std::string& value, std::size_t& at) {
+  const std::string_view within(text.data() + from, until - from);
   const std::string open = "<" + tag + ">";
-  const std::size_t start = text.find(open, from);
-  if (start == std::string::npos || start >= until) return false;
-  const std::size_t end = text.find("</" + tag + ">", start);
-  if (end == std::string::npos || end > until) return false;
-  value = text.substr(start + open.size(), end - start - open.size());
-  at = start;
+  const std::size_t start = within.find(open);
+  if (start == std::string_view::npos) return false;
+  const std::size_t end = within.find("</" + tag + ">", start);
+  if (end == std::string_view::npos) return false;
+  value = std::string(within.substr(start + open.size(), end - start - open.size()));
+  at = from + start;
   return true;
 }
 
@@ -72,9 +92,22 @@ std::string where(const std::string& label, int line) {
   return label + ":" + std::to_string(line) + ": ";
 }
 
+// Adds a waypoint with a position, refusing the plan as soon as it has more than the INS holds
+// (without reading the rest of a plan of thousands).
+void add_waypoint(FlightPlan& plan, const PlanWaypoint& wp, const std::string& label) {
+  if (plan.waypoints.size() == MAX_PLAN_WAYPOINTS) {
+    throw PlanError(where(label, wp.line) + "the plan has more than " +
+                    std::to_string(MAX_PLAN_WAYPOINTS) + " waypoints (the " +
+                    std::to_string(MAX_PLAN_WAYPOINTS + 1) + "th, " + wp.ident +
+                    ", is here); the INS holds " + std::to_string(MAX_PLAN_WAYPOINTS));
+  }
+  plan.waypoints.push_back(wp);
+}
+
 FlightPlan parse_xml(const std::string& text, const std::string& label) {
   FlightPlan plan;
   plan.syntax = PlanSyntax::Xml;
+  LineCounter lines(text);
   std::string value;
   std::size_t at = 0;
   if (element_text(text, "Title", 0, text.size(), value, at)) plan.title = trim(value);
@@ -91,12 +124,12 @@ FlightPlan parse_xml(const std::string& text, const std::string& label) {
     if (after != ' ' && after != '>' && after != '\t' && after != '\r' && after != '\n') continue;
     std::size_t end = text.find("</ATCWaypoint>", start);
     if (end == std::string::npos) {
-      throw PlanError(where(label, line_of(text, start)) +
+      throw PlanError(where(label, lines.line_at(start)) +
                       "an <ATCWaypoint> element is not closed");
     }
     search = end;
     PlanWaypoint wp;
-    wp.line = line_of(text, start);
+    wp.line = lines.line_at(start);
     const std::size_t tag_end = text.find('>', start);
     const std::string open_tag = text.substr(start, tag_end - start);
     const std::size_t id_at = open_tag.find("id=\"");
@@ -113,13 +146,13 @@ FlightPlan parse_xml(const std::string& text, const std::string& label) {
                       " has no position (<WorldPosition>): the plan names its waypoints without "
                       "coordinates, and the INS can only import positions");
     }
-    wp.line = line_of(text, at);
+    wp.line = lines.line_at(at);
     const std::vector<std::string> fields = split(value, ',');
     if (fields.size() < 2 || !parse_position(fields[0], fields[1], wp)) {
       throw PlanError(where(label, wp.line) + "the position \"" + trim(value) + "\" of waypoint " +
                       wp.ident + " does not read");
     }
-    plan.waypoints.push_back(wp);
+    add_waypoint(plan, wp, label);
   }
   return plan;
 }
@@ -169,9 +202,33 @@ FlightPlan parse_key_value(const std::string& text, const std::string& label) {
       throw PlanError(where(label, line_number) + "the position of waypoint " + wp.ident +
                       " does not read");
     }
-    plan.waypoints.push_back(wp);
+    add_waypoint(plan, wp, label);
   }
   return plan;
+}
+
+// UTF-16 text with its byte order mark (as FSX-family tools save mission plans) as UTF-8, the
+// mark dropped; a plan that does not decode is refused at the line where decoding stopped.
+std::string utf8_from_utf16(const std::string& raw, const std::string& label) {
+  const iconv_t converter = iconv_open("UTF-8", "UTF-16");
+  if (converter == reinterpret_cast<iconv_t>(-1)) {
+    throw PlanError(where(label, 1) + "the plan is UTF-16 text, which this system cannot decode");
+  }
+  std::string text(raw.size() * 2 + 16, '\0');  // at most 3 bytes for every 2, and room
+  std::string input = raw;
+  char* in = input.data();
+  std::size_t in_left = input.size();
+  char* out = text.data();
+  std::size_t out_left = text.size();
+  const std::size_t result = iconv(converter, &in, &in_left, &out, &out_left);
+  iconv_close(converter);
+  text.resize(text.size() - out_left);
+  if (result == static_cast<std::size_t>(-1) || in_left != 0) {
+    const int line = 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+    throw PlanError(where(label, line) + "the plan's UTF-16 text does not decode here");
+  }
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);  // the mark, if iconv kept it
+  return text;
 }
 
 }  // namespace
@@ -218,13 +275,9 @@ bool parse_coordinate(const std::string& raw, bool is_latitude, double& degrees)
 }
 
 FlightPlan parse_flight_plan(const std::string& raw, const std::string& label) {
-  if (raw.size() >= 2 &&
-      ((raw[0] == '\xFF' && raw[1] == '\xFE') || (raw[0] == '\xFE' && raw[1] == '\xFF'))) {
-    throw PlanError(
-        where(label, 1) +
-        "the plan is UTF-16 text; the INS reads plans as 8-bit text and cannot import it");
-  }
-  std::string text = raw;
+  const bool utf16 = raw.size() >= 2 && ((raw[0] == '\xFF' && raw[1] == '\xFE') ||
+                                         (raw[0] == '\xFE' && raw[1] == '\xFF'));
+  std::string text = utf16 ? utf8_from_utf16(raw, label) : raw;
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
   FlightPlan plan;
   if (text.find("<ATCWaypoint") != std::string::npos ||
@@ -240,11 +293,6 @@ FlightPlan parse_flight_plan(const std::string& raw, const std::string& label) {
   if (plan.waypoints.size() < 2) {
     throw PlanError(where(label, 1) + "the plan has " + std::to_string(plan.waypoints.size()) +
                     " waypoint(s) with a position; a flight needs at least two");
-  }
-  if (plan.waypoints.size() > MAX_PLAN_WAYPOINTS) {
-    throw PlanError(where(label, plan.waypoints[MAX_PLAN_WAYPOINTS].line) + "the plan has " +
-                    std::to_string(plan.waypoints.size()) + " waypoints; the INS holds " +
-                    std::to_string(MAX_PLAN_WAYPOINTS));
   }
   return plan;
 }

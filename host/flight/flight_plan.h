@@ -1,9 +1,11 @@
 // A simulator flight plan (.PLN) read by the host for itself, in the two syntaxes the INS
-// imports: the XML form (<ATCWaypoint> elements with a <WorldPosition>) and the key=value form
-// (`waypoint.N=` lines). The host uses it to place the aircraft at the departure, to judge the
-// flight against the plan, and to refuse, before anything flies, a plan the INS could not
-// import. It is deliberately independent of the module's own import: a flight is checked
-// against what the plan file says, not against what the INS made of it.
+// imports: the XML form (<ATCWaypoint> elements with a <WorldPosition>; UTF-8 or UTF-16 with a
+// byte order mark; on many lines or one) and the key=value form (`waypoint.N=` lines).
+// Positions may be written with degrees, minutes and seconds, degrees and decimal minutes, or
+// signed decimal degrees, as the planning tools write them. The host uses it to place the aircraft
+// at the departure, to judge the flight against the plan, and to refuse, before anything flies, a
+// plan the INS could not import. It is deliberately independent of the module's own import: a
+// flight is checked against what the plan file says, not against what the INS made of it.
 #pragma once
 
 #include <filesystem>
@@ -42,7 +44,8 @@ constexpr std::size_t MAX_PLAN_WAYPOINTS = 99;
 // Reads the plan from text; `label` names the file in messages. Throws PlanError when the text
 // is in neither syntax, a waypoint has no position (as in the newest simulator's plans, which
 // name navaids without coordinates), a position does not read, there are fewer than two
-// waypoints or more than the INS holds.
+// waypoints or more than the INS holds (refused at the first one too many, in time linear in
+// the text's length).
 FlightPlan parse_flight_plan(const std::string& text, const std::string& label);
 FlightPlan read_flight_plan(const std::filesystem::path& path);
 

@@ -202,6 +202,11 @@ class SoundLibrary {
   // attempt is retried on the next request, so a device that appears later is used.
   bool open_audio() {
     if (device_ != 0) return true;
+    // SDL's audio brings up its event loop, which by default takes over SIGINT and SIGTERM to
+    // queue a quit event that only an SDL application reads: the program that loaded this
+    // library (the simulator, ins-host) would then no longer stop on Ctrl-C or a kill. A gauge
+    // library has no business with the process's signals.
+    SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_OVERRIDE);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     SDL_AudioSpec wanted{};
     wanted.freq = OUTPUT_RATE_HZ;

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "host/sound_link.h"
+#include "host/stop_signals.h"
 #include "host/web/live_session.h"
 #include "host/web/panel_json.h"
 #include "host/web/sim_loop.h"
@@ -80,6 +81,7 @@ int serve(const ServeOptions& options) {
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  if (stop_signal() != 0) return 0;  // asked to stop before the block: the caller ends by it
 
   const fs::path program = program_folder();
   try {

@@ -21,6 +21,8 @@ CROSSWIND_KT = 40
 
 
 def coordinate(text, positive, negative):
+    """A hemisphere letter and degrees, minutes and seconds with any separators, or signed
+    decimal degrees."""
     text = text.strip()
     if text and text[0] in positive + negative:
         numbers = [float(n) for n in re.findall(r"\d+(?:\.\d+)?", text[1:])]
@@ -31,7 +33,10 @@ def coordinate(text, positive, negative):
 
 def plan_positions(path):
     data = open(path, "rb").read()
-    text = data.decode("utf-8-sig", errors="replace")
+    if data[:2] in (b"\xff\xfe", b"\xfe\xff"):
+        text = data.decode("utf-16")
+    else:
+        text = data.decode("utf-8-sig", errors="replace")
     positions = []
     if "[flightplan]" in text.lower():
         for line in text.splitlines():

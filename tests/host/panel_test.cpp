@@ -54,11 +54,11 @@ TEST(PanelServices, CodesFourSixAndTwelveInPlacementOrder) {
   EXPECT_EQ(rig.text(SERVICE_CALLS), "B4F4B6F6");
   rig.frames(2);
   EXPECT_EQ(rig.text(SERVICE_CALLS), "B6F6");
-  rig.log.start_command();
+  rig.log.frame_written();
   rig.panel->remove();
   rig.panel->remove();  // a second removal sends nothing
   const std::vector<host::KeyEvent> sent = {{0x2000C, 3, false}};
-  EXPECT_EQ(rig.log.since_command().events, sent);
+  EXPECT_EQ(rig.log.since_frame().events, sent);
 }
 
 TEST(PanelServices, UnknownGaugeNamePlacesNothing) {
@@ -147,7 +147,7 @@ TEST(PanelEvents, KeyEventsAreRecordedAndActedOn) {
   rig.panel->click(rig.gauge(), {155, 55});  // the module sends 0x101FA, 270
   rig.panel->click(rig.gauge(), {155, 15});  // the row's own host event 0x10174 (window 2)
   const std::vector<host::KeyEvent> sent = {{0x101FA, 270, false}, {0x10174, 0, true}};
-  EXPECT_EQ(rig.log.since_command().events, sent);
+  EXPECT_EQ(rig.log.since_frame().events, sent);
   EXPECT_EQ(rig.aircraft.heading_bug_mag_deg, 270.0);
   for (int w = 1; w <= host::PANEL_WINDOW_COUNT; ++w)
     EXPECT_EQ(rig.panel->panel_window_open(w), w == 2);

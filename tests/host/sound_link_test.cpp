@@ -21,7 +21,7 @@ TEST(SoundLink, CuesFromTheModuleReachTheHost) {
     rig.panel->click(rig.gauge(), {45, 45});  // box B plays nothing
   }
   // The file does not exist: the cue is silent but still reported.
-  EXPECT_EQ(sounds.since_command().sounds, std::vector<std::string>{"sound\\fixture\\a.wav"});
+  EXPECT_EQ(sounds.since_frame().sounds, std::vector<std::string>{"sound\\fixture\\a.wav"});
 }
 
 TEST(SoundLink, MissingLibraryLeavesTheHostRunning) {
@@ -34,7 +34,7 @@ TEST(SoundLink, MissingLibraryLeavesTheHostRunning) {
   rig.panel->click(rig.gauge(), {15, 15});
   rig.frames(1);
   EXPECT_EQ(rig.text(COUNTS), "A1 B0 R0");
-  EXPECT_TRUE(sounds.since_command().sounds.empty());
+  EXPECT_TRUE(sounds.since_frame().sounds.empty());
 }
 
 }  // namespace

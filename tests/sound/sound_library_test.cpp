@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -150,6 +151,18 @@ TEST_F(SoundLibraryTest, GaugesFindTheLoadedLibraryByItsSoname) {
   ASSERT_NE(by_name, nullptr) << dlerror();
   EXPECT_EQ(by_name, handle_);
   dlclose(by_name);
+}
+
+// Playing a sound starts SDL's audio and with it its event loop, which would take over SIGINT
+// and SIGTERM: the program that loaded the library would ignore Ctrl-C from then on.
+TEST_F(SoundLibraryTest, PlayingLeavesTheProgramsSignalsAlone) {
+  write_file(working_ / "sound/tavren/ins_tog.wav", tone_wav(0.05));
+  ASSERT_EQ(play("sound\\tavren\\ins_tog.wav", "", 0), 1);
+  for (const int signal_number : {SIGINT, SIGTERM}) {
+    struct sigaction action {};
+    ASSERT_EQ(sigaction(signal_number, nullptr, &action), 0);
+    EXPECT_EQ(action.sa_handler, SIG_DFL) << "signal " << signal_number;
+  }
 }
 
 TEST_F(SoundLibraryTest, ListenerHearsEveryRequestWithThePathAsGiven) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cdu/function_keys.h"
 #include "cdu/keyboard.h"
 #include "module/gauge_tables.h"
 #include "module/host_bridge.h"
@@ -299,42 +300,72 @@ TEST_F(CduCycleTest, EveryPressedImageShowsForFiveTicks) {
     frame(105);
     EXPECT_TRUE(hidden(key.depth)) << key.name;
     EXPECT_EQ(*key.pressed, 0) << key.name;
-    EXPECT_EQ(*key.release_tick, -1) << key.name;
   }
 }
 
-TEST_F(CduCycleTest, PressedImageStaysWhenSlowFramesSkipTheReleaseTick) {
-  for (const LatchRef& key : all_latches()) {
-    reset_module_for_tests();
-    *key.pressed = 1;
-    *key.release_tick = 105;
-    for (int tick = 100; tick <= 120; tick += 2) frame(tick);  // 9 frames a second
-    EXPECT_FALSE(hidden(key.depth)) << key.name;
-    EXPECT_EQ(*key.pressed, 1) << key.name;
+// Frames slower than the tick counter step over release ticks. A latch is released in the first
+// frame at or past its release tick, read across the counter's wrap-around; every tick value is a
+// real tick (0xFFFFFFFF, read as -1, included), and a counter set back releases the latch at
+// once instead of holding the key until it comes round again.
+TEST_F(CduCycleTest, ALatchIsReleasedInTheFirstFrameAtOrPastItsReleaseTick) {
+  struct Case {
+    const char* name;
+    double press_tick;           // host tick at the press (the counter as the host holds it)
+    std::vector<double> frames;  // host ticks of the frames after it
+    std::size_t released_at;     // index of the frame that releases the key
+  };
+  const double wrap = 4294967296.0;  // 2^32
+  const Case cases[] = {
+      {"9 frames a second", 100, {102, 104, 106}, 2},
+      {"10 frames a second", 100, {101, 103, 104, 106}, 3},
+      {"a long stall", 100, {101, 5000}, 1},
+      {"release tick 0xFFFFFFFF", wrap - 6, {wrap - 5, wrap - 2, wrap - 1}, 2},
+      {"release tick past 0xFFFFFFFF unseen", wrap - 6, {wrap - 3, wrap + 1}, 1},
+      {"across the signed limit", 2147483645.0, {2147483646.0, 2147483651.0}, 1},
+      {"counter set back", 1000, {1001, 10}, 1},
+  };
+  for (const Case& c : cases) {
+    for (const LatchRef& key : all_latches()) {
+      SCOPED_TRACE(std::string(c.name) + ", key " + key.name);
+      reset_module_for_tests();
+      set_var(TICK, c.press_tick);
+      ins_state.ins_powered = 0;  // no key acts: only the latch is exercised
+      *key.pressed = 1;
+      *key.release_tick = ticks_after(read_host_tick(), 5);
+      for (std::size_t i = 0; i < c.frames.size(); ++i) {
+        set_var(TICK, c.frames[i]);
+        cdu_frame_cycle();
+        const bool released = i >= c.released_at;
+        EXPECT_EQ(*key.pressed, released ? 0 : 1) << "frame " << i;
+        EXPECT_EQ(hidden(key.depth), released) << "frame " << i;
+      }
+    }
   }
 }
 
-TEST_F(CduCycleTest, AClickOnAStuckKeyOnlyRestartsItsTicks) {
+// A key whose release tick no frame saw is released all the same, so its next press acts.
+TEST_F(CduCycleTest, AKeyPressedAgainAfterAnUnseenReleaseTickActs) {
   ins_state.entry_position = 3;
   set_var(TICK, 100);
   digit_key_5(nullptr, MOUSE_LEFT_SINGLE);
   EXPECT_EQ(ins_state.entry_position, 4);
   frame(102);
-  frame(106);  // 105 passes unseen: the key stays down
   EXPECT_FALSE(hidden(INS_DEPTH_KEY0_PRESSED + 5));
+  frame(106);  // 105 passes unseen
+  EXPECT_TRUE(hidden(INS_DEPTH_KEY0_PRESSED + 5));
 
   set_var(TICK, 107);
   digit_key_5(nullptr, MOUSE_LEFT_SINGLE);
-  EXPECT_EQ(ins_state.entry_position, 4);  // the latched key did not act
-  EXPECT_EQ(ins_state.digit_release_tick[5], 112);
-  frame(111);
-  EXPECT_FALSE(hidden(INS_DEPTH_KEY0_PRESSED + 5));
-  frame(112);
-  EXPECT_TRUE(hidden(INS_DEPTH_KEY0_PRESSED + 5));
-
-  set_var(TICK, 113);
+  EXPECT_EQ(ins_state.entry_position, 5);
+  // A second click within the 5 ticks still only restarts them.
+  set_var(TICK, 109);
   digit_key_5(nullptr, MOUSE_LEFT_SINGLE);
-  EXPECT_EQ(ins_state.entry_position, 5);  // released, so it acts again
+  EXPECT_EQ(ins_state.entry_position, 5);
+  EXPECT_EQ(ins_state.digit_release_tick[5], 114);
+  frame(113);
+  EXPECT_FALSE(hidden(INS_DEPTH_KEY0_PRESSED + 5));
+  frame(115);
+  EXPECT_TRUE(hidden(INS_DEPTH_KEY0_PRESSED + 5));
 }
 
 TEST_F(CduCycleTest, SetKeyStaysDownAndLitWhileTheEntryIsOpen) {
@@ -370,7 +401,6 @@ TEST_F(CduCycleTest, LampTestEndsAfterTheFrameOfItsEndTick) {
   frame(200);
   EXPECT_FALSE(hidden(INS_DEPTH_HOLD_LIT));  // lit for the frame in which the test expires
   EXPECT_EQ(ins_state.lamp_test_active, 0);
-  EXPECT_EQ(ins_state.lamp_test_end_tick, -1);
   frame(201);
   for (int depth : {INS_DEPTH_HOLD_LIT, INS_DEPTH_SET_LIT, INS_DEPTH_LAST_WPT_LIT,
                     INS_DEPTH_ALERT_LIT, INS_DEPTH_BAT_LIT}) {
@@ -378,12 +408,35 @@ TEST_F(CduCycleTest, LampTestEndsAfterTheFrameOfItsEndTick) {
   }
 }
 
-TEST_F(CduCycleTest, LampTestRunsOnWhenItsEndTickPassesUnseen) {
-  ins_state.lamp_test_active = 1;
-  ins_state.lamp_test_end_tick = 200;
-  for (int tick = 195; tick <= 215; tick += 2) frame(tick);
-  EXPECT_EQ(ins_state.lamp_test_active, 1);
-  EXPECT_FALSE(hidden(INS_DEPTH_ALERT_LIT));
+// An end tick that no frame sees ends the test in the first frame past it, across the
+// counter's wrap-around too; a counter set back ends it at once.
+TEST_F(CduCycleTest, LampTestEndsInTheFirstFramePastAnUnseenEndTick) {
+  struct Case {
+    const char* name;
+    double start;  // host tick at the start of the test
+    std::vector<double> frames;
+    std::size_t ended_at;
+  };
+  const double wrap = 4294967296.0;
+  const Case cases[] = {
+      {"9 frames a second", 110, {195, 197, 199, 201, 203}, 3},
+      {"end tick 0xFFFFFFFF", wrap - 91, {wrap - 3, wrap - 1}, 1},
+      {"end tick past the wrap unseen", wrap - 89, {wrap - 1, wrap + 2}, 1},
+      {"counter set back", 500, {510, 20}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    reset_module_for_tests();
+    ins_state.ins_powered = 1;
+    set_var(TICK, c.start);
+    lamp_test_spot(nullptr, MOUSE_LEFT_SINGLE);
+    ASSERT_EQ(ins_state.lamp_test_active, 1);
+    for (std::size_t i = 0; i < c.frames.size(); ++i) {
+      set_var(TICK, c.frames[i]);
+      cdu_frame_cycle();
+      EXPECT_EQ(ins_state.lamp_test_active, i >= c.ended_at ? 0 : 1) << "frame " << i;
+    }
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -460,6 +461,33 @@ TEST_F(KeyboardTest, InsertDoesNotReplaceAFileItCannotRead) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "the entry should have stayed open";
   chmod((workdir.path() / "WAYPOINTS.DAT").c_str(), 0644);
   EXPECT_EQ(workdir.read("WAYPOINTS.DAT"), old_file);
+}
+
+// INSERT reads the old file before it rewrites it; a waypoint file that is not a regular file
+// (a FIFO would block the click, a device never end the reading) or that fails to read (here
+// /proc/self/mem, whose first read fails) is not replaced, and the entry stays open as for any
+// INSERT that could not store. The INSERT runs in a child that is killed if it blocks or spins.
+TEST_F(KeyboardTest, InsertDoesNotReplaceAWaypointFileThatIsNoRegularFileOrFailsToRead) {
+  namespace fs = std::filesystem;
+  select_waypoint(0, 3);
+  key_position(N, {K1, K0, K0, K0, K0, K0}, W, {K0, K2, K0, K0, K0, K0, K0});
+  for (const test_support::OddFile& c : test_support::odd_files()) {
+    SCOPED_TRACE(c.name);
+    const fs::path path = workdir.path() / "WAYPOINTS.DAT";
+    fs::remove(path);
+    c.make(path);
+    const test_support::ChildOutcome outcome = test_support::run_in_child(
+        [] {
+          insert_key(nullptr, MOUSE_LEFT_SINGLE);
+          return ins_state.waypoint_entry_mode == 1 && ins_state.entry_position == 16 ? 0 : 1;
+        },
+        5.0);
+    EXPECT_TRUE(outcome.finished) << "INSERT blocked or never finished";
+    EXPECT_EQ(outcome.exit_code, 0) << "the entry should have stayed open";
+    const fs::file_status status = fs::symlink_status(path);
+    EXPECT_FALSE(fs::is_regular_file(status)) << "the waypoint file was replaced";
+    EXPECT_FALSE(fs::exists(workdir.path() / "WAYPOINTS.NEW"));
+  }
 }
 
 }  // namespace

@@ -252,33 +252,84 @@ TEST_F(ModeSelectorTest, UndisturbedAlignmentCountsDownOverTwoMinutes) {
     ASSERT_EQ(ready_nav_lit(), ready) << "at +" << elapsed;
     ASSERT_EQ(ins_state.align_running, elapsed < 2160 ? 1 : 0) << "at +" << elapsed;
   }
-  EXPECT_EQ(ins_state.align_end_tick, -1);
-  EXPECT_EQ(ins_state.align_tick, -1);
+  EXPECT_EQ(ins_state.align_end_pending, 0);
   EXPECT_EQ(ins_state.ins_powered, 1);
   EXPECT_FALSE(bat_lit());
 }
 
-TEST_F(ModeSelectorTest, AMarkIsTakenOnlyInAFrameAtItsExactTick) {
+// Frames slower than the counter, or a change of frame rate, step over the ticks of the marks:
+// each mark is taken in the first frame at or past it, a frame past several takes the latest,
+// and nav_ready rises even when the frames skip the tick of status 5 itself.
+TEST_F(ModeSelectorTest, AMarkSkippedByTheFramesIsTakenInTheNextFrame) {
   const int32_t start = 100;
   start_alignment_at(start);
   set_tick(start + 269);
   frame();
+  EXPECT_EQ(ins_state.align_status, 9);
   set_tick(start + 271);  // the frame at +270 never comes
   frame();
-  EXPECT_EQ(ins_state.align_status, 9);
-  set_tick(start + 540);
+  EXPECT_EQ(ins_state.align_status, 8);
+  set_tick(start + 1079);
   frame();
-  EXPECT_EQ(ins_state.align_status, 7);
-  set_tick(start + 1890);
+  EXPECT_EQ(ins_state.align_status, 6);  // past the marks of 7 and 6: the latest counts
+  EXPECT_EQ(ins_state.nav_ready, 0);
+  set_tick(start + 1352);  // past status 5's tick and status 4's
   frame();
-  EXPECT_EQ(ins_state.align_status, 2);
-  set_tick(start + 2161);  // end mark skipped: the digit stays at 2 and the countdown runs on
-  frame();
-  set_tick(start + 4000);
+  EXPECT_EQ(ins_state.align_status, 4);
+  EXPECT_EQ(ins_state.nav_ready, 1);
+  EXPECT_TRUE(ready_nav_lit());
+  set_tick(start + 2159);
   frame();
   EXPECT_EQ(ins_state.align_status, 2);
   EXPECT_EQ(ins_state.align_running, 1);
-  EXPECT_EQ(ins_state.nav_ready, 0);  // the mark at +1080 was skipped as well
+  set_tick(start + 2161);  // the end mark skipped: the countdown ends all the same
+  frame();
+  EXPECT_EQ(ins_state.align_status, 1);
+  EXPECT_EQ(ins_state.align_running, 0);
+  EXPECT_EQ(ins_state.align_end_pending, 0);
+}
+
+// A countdown whose end lies across the counter's wrap-around, with its end at the tick
+// 0xFFFFFFFF (read as -1, which is no "no deadline" here), runs its full course.
+TEST_F(ModeSelectorTest, ACountdownAcrossTheCountersWrapAroundRunsItsCourse) {
+  const double wrap = 4294967296.0;
+  write_waypoint_zero(HOME_LAT, HOME_LON);
+  cw();
+  frame();
+  set_var(VAR_TICK, wrap - 2161);  // the end falls on 0xFFFFFFFF
+  cw();
+  ASSERT_EQ(ins_state.align_end_tick, -1);
+  ASSERT_EQ(ins_state.align_running, 1);
+  const struct {
+    double tick;
+    int status;
+  } frames[] = {{wrap - 1900, 9}, {wrap - 1890, 8}, {wrap - 1080, 5},
+                {wrap - 2, 2},    {wrap - 1, 1},    {wrap + 5, 1}};
+  for (const auto& f : frames) {
+    set_var(VAR_TICK, f.tick);
+    frame();
+    EXPECT_EQ(ins_state.align_status, f.status) << "at 2^32 - " << wrap - f.tick;
+  }
+  EXPECT_EQ(ins_state.nav_ready, 1);
+  EXPECT_EQ(ins_state.align_running, 0);
+
+  // Started just before the wrap, ending after it: the frames before the wrap take no mark
+  // early, the ones after it take them in order.
+  fresh_module();
+  write_waypoint_zero(HOME_LAT, HOME_LON);
+  cw();
+  frame();
+  set_var(VAR_TICK, wrap - 300);
+  cw();
+  set_var(VAR_TICK, wrap - 31);
+  frame();
+  EXPECT_EQ(ins_state.align_status, 9);
+  set_var(VAR_TICK, wrap - 29);  // 271 ticks in
+  frame();
+  EXPECT_EQ(ins_state.align_status, 8);
+  set_var(VAR_TICK, wrap + 1860);
+  frame();
+  EXPECT_EQ(ins_state.align_status, 1);
 }
 
 TEST_F(ModeSelectorTest, MovingBeforeStatusFiveAbortsAndNothingRestartsByItself) {
@@ -291,7 +342,7 @@ TEST_F(ModeSelectorTest, MovingBeforeStatusFiveAbortsAndNothingRestartsByItself)
   EXPECT_EQ(ins_state.align_status, 0);
   EXPECT_EQ(ins_state.align_running, 0);
   EXPECT_EQ(ins_state.nav_ready, 0);
-  EXPECT_EQ(ins_state.align_end_tick, -1);
+  EXPECT_EQ(ins_state.align_end_pending, 0);
   ins_state.ground_speed = 0.0;
   run_frames_until(start + 2400);
   EXPECT_EQ(ins_state.align_status, 0);
@@ -315,8 +366,8 @@ TEST_F(ModeSelectorTest, MovingAfterStatusFiveFreezesTheDigitAndKeepsNavReady) {
   next_frame();
   EXPECT_EQ(ins_state.align_status, 4);
   EXPECT_EQ(ins_state.nav_ready, 1);
-  EXPECT_EQ(ins_state.align_end_tick, -1);
-  // Neither movement nor stopping again takes a later mark: the end tick is gone.
+  EXPECT_EQ(ins_state.align_end_pending, 0);
+  // Neither movement nor stopping again takes a later mark: the end is gone.
   run_frames_until(start + 1700);
   ins_state.ground_speed = 0.0;
   run_frames_until(start + 2500);
@@ -339,7 +390,7 @@ TEST_F(ModeSelectorTest, NavAfterStatusFiveStopsTheCountdownAndStbyClearsIt) {
   cw();  // ALIGN -> NAV
   EXPECT_EQ(ins_state.mode_selector, NAV);
   EXPECT_EQ(ins_state.align_running, 0);
-  EXPECT_EQ(ins_state.align_end_tick, -1);
+  EXPECT_EQ(ins_state.align_end_pending, 0);
   run_frames_until(start + 2500);
   EXPECT_EQ(ins_state.align_status, 4);
   EXPECT_EQ(ins_state.nav_ready, 1);
@@ -352,8 +403,7 @@ TEST_F(ModeSelectorTest, NavAfterStatusFiveStopsTheCountdownAndStbyClearsIt) {
   ccw();  // to STBY: everything goes
   EXPECT_EQ(ins_state.align_status, 0);
   EXPECT_EQ(ins_state.nav_ready, 0);
-  EXPECT_EQ(ins_state.align_tick, -1);
-  EXPECT_EQ(ins_state.align_end_tick, -1);
+  EXPECT_EQ(ins_state.align_end_pending, 0);
   next_frame();
   EXPECT_FALSE(ready_nav_lit());
 }

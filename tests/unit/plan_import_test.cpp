@@ -6,15 +6,22 @@
 // chosen exactly representable in binary so that the plan text itself adds no rounding.
 #include "store/plan_import.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "module/ins_state.h"
 #include "test_support.h"
+
+using namespace std::string_literals;
 
 namespace {
 
@@ -52,6 +59,11 @@ std::string xml_line(const std::string& lat, const std::string& lon) {
   return "            <WorldPosition>" + lat + "\"," + lon + "\",+000100.00</WorldPosition>\n";
 }
 
+// An XML WorldPosition line holding `value` as it stands.
+std::string xml_value(const std::string& value) {
+  return "            <WorldPosition>" + value + "</WorldPosition>\n";
+}
+
 // A key=value waypoint line in the FS2004 nine-field layout.
 std::string kv_line(int number, const std::string& lat, const std::string& lon) {
   return "waypoint." + std::to_string(number) + "=KK, FIX" + std::to_string(number) + ", , FIX" +
@@ -81,6 +93,11 @@ const std::string XML_TYPE =
     "        <ATCWaypoint id=\"FIX\">\n"
     "            <ATCWaypointType>Intersection</ATCWaypointType>\n";
 const std::string XML_TAIL = "    </FlightPlan.FlightPlan>\n</SimBase.Document>\n";
+// A waypoint that is always taken, one line in each syntax, at N1°30' W2°15'.
+const Deg MARKER = {1.5, 2.25};
+const std::string KV_MARKER = "waypoint.9=KK, MARK, , MARK, I, N01* 30.00', W002* 15.00', +0.00,\n";
+const std::string XML_MARKER =
+    "<WorldPosition>N1" + DEG + " 30' 0.00\",W2" + DEG + " 15' 0.00\",+000100.00</WorldPosition>\n";
 const std::string KV_HEAD =
     "[flightplan]\nAppVersion=9.1.40901\ntitle=EGPB to EISG\ntype=IFR\n"
     "departure_id=EGPB, N59* 52.73', W001* 17.73', +000020.00\nalternate_name=\n";
@@ -192,7 +209,8 @@ TEST_F(PlanImportTest, KeyValueDepartureAfterAlternateNameIsImported) {
 }
 
 // The 45/46 boundary applies to the waypoint line itself, counted with one line feed whether
-// the file ends its lines with LF or CRLF.
+// the file ends its lines with LF or CRLF. (Each plan ends with a waypoint that is always taken,
+// so that a plan is imported whether or not the line under test is.)
 TEST_F(PlanImportTest, WaypointLineLengthBoundary) {
   const std::string content = "waypoint.0=A, N10* 30.50', W020* 15.25',";
   struct Case {
@@ -203,10 +221,11 @@ TEST_F(PlanImportTest, WaypointLineLengthBoundary) {
   for (Case c : {Case{45, false, false}, Case{46, false, true}, Case{45, true, false},
                  Case{46, true, true}}) {
     SCOPED_TRACE("length " + std::to_string(c.length) + (c.crlf ? " CRLF" : " LF"));
-    std::string plan = "[flightplan]\n" + line_of_length(content, c.length);
+    std::string plan = "[flightplan]\n" + line_of_length(content, c.length) + KV_MARKER;
     import(c.crlf ? with_crlf(plan) : plan);
     std::vector<Deg> positions;
     if (c.imported) positions.push_back({10 + 30.5 / 60, 20 + 15.25 / 60});
+    positions.push_back(MARKER);
     EXPECT_EQ(waypoint_file(), expected_file(line0, positions));
   }
 }
@@ -229,9 +248,10 @@ TEST_F(PlanImportTest, FirstTokenDecidesTheSyntax) {
            Case{"waypoint.0=A, N10*30.50', W020*15.25', +000000.00, padding....\n", false},
        }) {
     SCOPED_TRACE(c.line);
-    import("[flightplan]\n" + c.line);
+    import("[flightplan]\n" + c.line + KV_MARKER);
     std::vector<Deg> positions;
     if (c.imported) positions.push_back({10 + 30.5 / 60, 20 + 15.25 / 60});
+    positions.push_back(MARKER);
     EXPECT_EQ(waypoint_file(), expected_file(line0, positions));
   }
   for (const Case& c : {
@@ -242,10 +262,11 @@ TEST_F(PlanImportTest, FirstTokenDecidesTheSyntax) {
            Case{"<WorldPosition " + xml_position, false},  // no '>' on the line
        }) {
     SCOPED_TRACE(c.line);
-    import("<?xml version=\"1.0\"?>\n" + c.line);
+    import("<?xml version=\"1.0\"?>\n" + c.line + XML_MARKER);
     std::vector<Deg> positions;
     if (c.imported)
       positions.push_back({10 + 30.0 / 60 + 30.0 / 3600, 20 + 15.0 / 60 + 15.0 / 3600});
+    positions.push_back(MARKER);
     EXPECT_EQ(waypoint_file(), expected_file(line0, positions));
   }
 }
@@ -363,13 +384,254 @@ TEST_F(PlanImportTest, MoreThan99WaypointsKeepsTheFirst99) {
   EXPECT_EQ(waypoint_file(), expected_file(line0, positions));
 }
 
-TEST_F(PlanImportTest, PlanWithoutWaypointLinesGivesPresentPositionAndZeros) {
-  import(XML_HEAD + XML_TYPE + "            <ICAO><ICAOIdent>EDDF</ICAOIdent></ICAO>\n" + XML_TAIL);
-  EXPECT_EQ(waypoint_file(), expected_file(line0, {}));
-  EXPECT_EQ(ins_state.reload_to_waypoint, 1);
+// ---------------------------------------------------------------------------------------------
+// The stored plan stays unless the import has a whole plan to put in its place.
 
-  import("");
-  EXPECT_EQ(waypoint_file(), expected_file(line0, {}));
+class PlanKeptTest : public PlanImportTest {
+ protected:
+  // A hand-edited file, so that any rewrite would show.
+  const std::string old_file = "0  0.1 0.2\r\n5 0.3 0.4\n# mine\n";
+
+  void SetUp() override {
+    PlanImportTest::SetUp();
+    ins_state.entry_position = 9;
+  }
+
+  // Imports `plan` over the old file, and once more with no waypoint file at all: neither may
+  // change, and nothing but the request may change in the state.
+  void expect_plan_kept(const std::string& plan) {
+    for (bool file_there : {true, false}) {
+      SCOPED_TRACE(file_there ? "over a waypoint file" : "with no waypoint file");
+      std::filesystem::remove(workdir.path() / "WAYPOINTS.DAT");
+      if (file_there) workdir.write("WAYPOINTS.DAT", old_file);
+      ins_state.reload_to_waypoint = 0;
+      import(plan);
+      EXPECT_EQ(workdir.exists("WAYPOINTS.DAT"), file_there);
+      if (file_there) {
+        EXPECT_EQ(waypoint_file(), old_file);
+      }
+      EXPECT_EQ(ins_state.plan_import_request, 0);
+      EXPECT_EQ(ins_state.reload_to_waypoint, 0);
+      EXPECT_EQ(ins_state.entry_position, 9);
+      EXPECT_FALSE(workdir.exists(PLAN_SCRATCH_FILE_NAME));
+    }
+  }
+};
+
+// A plan in which no waypoint gives a position of its own (the newest simulator's plans name
+// navaids by ident only; another program's format has no waypoint lines the import knows) would
+// have replaced the pilot's stored plan by the present position and 99 zero lines.
+TEST_F(PlanKeptTest, APlanWithoutAPositionLeavesTheStoredPlanByteForByte) {
+  const std::string padding(40, ' ');
+  for (const std::string& plan : {
+           XML_HEAD + XML_TYPE + "            <ICAO><ICAOIdent>EDDF</ICAOIdent></ICAO>\n" +
+               XML_TAIL,
+           std::string(""),
+           std::string("[FSCFP]\nWP=1,Fix,80VOR,TNT347008,46.15109,11.10340,0.00,353.2240,2.818\n"),
+           XML_HEAD + padding + "<WorldPosition></WorldPosition>\n" + padding +
+               "<WorldPosition>unknown</WorldPosition>\n" + XML_TAIL,
+           std::string("[flightplan]\nwaypoint.0=, EGPB, , EGPB, A, X* no numbers here at all, "
+                       "none\n"),
+       }) {
+    SCOPED_TRACE(plan);
+    expect_plan_kept(plan);
+  }
+}
+
+// A position that converts off the globe or to no number proves the line was misread (decimal
+// degrees taken apart by the rule gave latitudes of 83 and 222 radians): the plan is not one to
+// steer by, and the stored plan stays. So does it when the present position, line 0, is off.
+TEST_F(PlanKeptTest, APositionOffTheGlobeLeavesTheStoredPlan) {
+  const std::string good = xml_line("N10" + DEG + " 0' 0.00", "W20" + DEG + " 0' 0.00");
+  for (const std::string& bad : {
+           xml_line("N95" + DEG + " 0' 0.00", "W20" + DEG + " 0' 0.00"),
+           xml_line("N89" + DEG + " 59' 60.50", "W20" + DEG + " 0' 0.00"),
+           xml_line("S10" + DEG + " 0' 0.00", "E181" + DEG + " 0' 0.00"),
+           xml_line("N999999999" + DEG + " 0' 0.00", "W20" + DEG + " 0' 0.00"),
+           xml_value("95.5 , 10.25,+0"),
+           xml_value("10.5 , 222.25,+0"),
+           xml_value("N91" + DEG + " 00.00',W020" + DEG + " 00.00',+0"),
+       }) {
+    SCOPED_TRACE(bad);
+    expect_plan_kept(XML_HEAD + good + bad + good + XML_TAIL);
+  }
+  for (double lat : {std::nan(""), 1.6, -HUGE_VAL}) {
+    SCOPED_TRACE("present latitude " + std::to_string(lat));
+    ins_state.present_lat = lat;
+    expect_plan_kept(XML_HEAD + good + XML_TAIL);
+  }
+  ins_state.present_lat = 0.5;
+  ins_state.present_lon = 3.2;
+  expect_plan_kept(XML_HEAD + good + XML_TAIL);
+}
+
+// The poles and the antimeridian themselves are on the globe.
+TEST_F(PlanImportTest, ThePolesAndTheAntimeridianAreOnTheGlobe) {
+  import(XML_HEAD + xml_line("N90" + DEG + " 0' 0.00", "W180" + DEG + " 0' 0.00") +
+         xml_line("S90" + DEG + " 0' 0.00", "E180" + DEG + " 0' 0.00") + xml_value("-90 , 180,+0") +
+         XML_TAIL);
+  EXPECT_EQ(waypoint_file(), expected_file(line0, {{90, 180}, {-90, -180}, {-90, -180}}));
+}
+
+// A plan as large as no plan is (a megabyte of anything before 99 waypoints) is not read to its
+// end inside a frame; it is refused like a plan that cannot be read. A long plan whose 99
+// waypoints come first is imported: nothing after the 99th waypoint is read.
+TEST_F(PlanKeptTest, APlanBeyondAMegabyteIsNotReadPastIt) {
+  const std::string comment = "<!-- " + std::string(90, 'x') + " -->\n";
+  std::string filler;
+  while (filler.size() <= (1u << 20)) filler += comment;
+  const std::string good = xml_line("N10" + DEG + " 0' 0.00", "W20" + DEG + " 0' 0.00");
+  expect_plan_kept(XML_HEAD + filler + good + XML_TAIL);
+
+  std::string plan = XML_HEAD;
+  for (int i = 0; i < 99; ++i) plan += good;
+  import(plan + filler + filler + XML_TAIL);
+  EXPECT_EQ(waypoint_file(), expected_file(line0, std::vector<Deg>(99, Deg{10, 20})));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Shapes real tools write beyond the two syntaxes' rules.
+
+// Reads the waypoint file back and checks lines 1.. against `positions` (then zeros) within
+// what the file's single precision holds.
+void expect_positions(const std::string& file, const std::vector<Deg>& positions) {
+  std::istringstream lines(file);
+  std::string line;
+  int number = 0;
+  while (std::getline(lines, line)) {
+    SCOPED_TRACE(line);
+    int read_number = -1;
+    double lat = NAN, lon = NAN;
+    ASSERT_EQ(std::sscanf(line.c_str(), "%d %lf %lf", &read_number, &lat, &lon), 3);
+    ASSERT_EQ(read_number, number);
+    if (number > 0) {
+      const Deg want =
+          number <= static_cast<int>(positions.size()) ? positions[number - 1] : Deg{0.0, 0.0};
+      EXPECT_NEAR(lat, want.lat * PI / 180, 2.5e-7);
+      EXPECT_NEAR(lon, want.lon_west * PI / 180, 2.5e-7);
+    }
+    ++number;
+  }
+  EXPECT_EQ(number, 100);
+}
+
+TEST_F(PlanImportTest, SignedDecimalDegreesArriveAtTheirPositions) {
+  import(XML_HEAD + xml_value("54.285833 , -130.444678,+116.0") +
+         xml_value("-33.946111,151.177222,+000021.00") + xml_value("+0.5 , -0.25,+0") +
+         xml_value("7 , 8,+5000") + xml_value("-89.999999 , 179.999999 ,+0") +
+         xml_value(" 12.5, -0.000001") + XML_TAIL);
+  // East positive in the plan, west positive in the file.
+  expect_positions(waypoint_file(), {{54.285833, 130.444678},
+                                     {-33.946111, -151.177222},
+                                     {0.5, 0.25},
+                                     {7, -8},
+                                     {-89.999999, -179.999999},
+                                     {12.5, 0.000001}});
+}
+
+TEST_F(PlanImportTest, DegreesAndDecimalMinutesArriveAtTheirPositions) {
+  import(XML_HEAD + xml_value("S22" + DEG + " 47.50',W45" + DEG + " 12.29',+1761.00") +
+         xml_value("N47\xB0 26.98',E122\xB0 18.51',+0") +        // Latin-1 degree sign
+         xml_value("N5* 3.5',W0* 59.99',+0") +                   // a star, one-digit degrees
+         xml_value("S0" + DEG + "7.25' , E9" + DEG + "0.75'") +  // no blank, blank before comma
+         xml_value("N47\xC3\x82\xC2\xB0 26',W122\xC3\x82\xC2\xB0 18',+0") +  // double-encoded sign
+         XML_TAIL);
+  expect_positions(waypoint_file(), {{-(22 + 47.50 / 60), 45 + 12.29 / 60},
+                                     {47 + 26.98 / 60, -(122 + 18.51 / 60)},
+                                     {5 + 3.5 / 60, 59.99 / 60},
+                                     {-(7.25 / 60), -(9 + 0.75 / 60)},
+                                     {47 + 26 / 60.0, 122 + 18 / 60.0}});
+}
+
+// Every waypoint line is read in its own form and shape, so a plan that mixes them (an edited
+// plan, a tool that writes its own lines among the simulator's) gets each waypoint right.
+TEST_F(PlanImportTest, APlanMixingShapesReadsEachLineInItsOwn) {
+  import(XML_HEAD + xml_line("N10" + DEG + " 30' 15.50", "W020" + DEG + " 15' 45.25") +
+         xml_value("54.25 , -130.5,+116.0") +
+         xml_value("S22" + DEG + " 47.50',W45" + DEG + " 12.25',+1761.00") +
+         kv_line(3, "S33* 56.25", "E151* 10.50") +
+         xml_line("N11" + DEG + " 0' 0.00", "W021" + DEG + " 0' 0.00") + XML_TAIL);
+  expect_positions(waypoint_file(), {{10 + 30 / 60.0 + 15.5 / 3600, 20 + 15 / 60.0 + 45.25 / 3600},
+                                     {54.25, 130.5},
+                                     {-(22 + 47.5 / 60), 45 + 12.25 / 60},
+                                     {-(33 + 56.25 / 60), -(151 + 10.5 / 60)},
+                                     {11, 21}});
+}
+
+// UTF-16 with its byte-order mark, either byte order: the plan reads exactly as the same plan
+// saved in UTF-8 (characters beyond the basic plane and stray surrogates in its text included).
+std::string utf16(const std::string& utf8, bool little_endian) {
+  std::vector<uint32_t> code_points;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    const int length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    uint32_t cp = length == 1 ? c : c & (0x3F >> (length - 1));
+    for (int k = 1; k < length; ++k) cp = (cp << 6) | (utf8[i + k] & 0x3F);
+    code_points.push_back(cp);
+    i += length;
+  }
+  std::vector<uint16_t> units = {0xFEFF};
+  for (uint32_t cp : code_points) {
+    if (cp < 0x10000) {
+      units.push_back(static_cast<uint16_t>(cp));
+    } else {
+      units.push_back(static_cast<uint16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+      units.push_back(static_cast<uint16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    }
+  }
+  std::string bytes;
+  for (uint16_t u : units) {
+    const char low = static_cast<char>(u & 0xFF), high = static_cast<char>(u >> 8);
+    bytes += little_endian ? std::string{low, high} : std::string{high, low};
+  }
+  return bytes;
+}
+
+TEST_F(PlanImportTest, Utf16PlansReadAsTheSamePlanInUtf8) {
+  const std::string plan =
+      with_crlf(XML_HEAD + "    <Descr>Caf\xC3\xA9 \xF0\x9F\x9B\xAB " + DEG + "</Descr>\n" +
+                XML_TYPE + xml_line("S22" + DEG + " 47' 30.00", "E045" + DEG + " 12' 15.00") +
+                XML_TYPE + xml_value("54.285833 , -130.444678,+116.0") + XML_TYPE +
+                xml_value("N47" + DEG + " 26.98',W122" + DEG + " 18.51',+0") + XML_TAIL);
+  import(plan);
+  const std::string reference = waypoint_file();
+  ASSERT_NE(reference, expected_file(line0, {}));
+  for (bool little_endian : {true, false}) {
+    SCOPED_TRACE(little_endian ? "UTF-16 LE" : "UTF-16 BE");
+    std::filesystem::remove(workdir.path() / "WAYPOINTS.DAT");
+    import(utf16(plan, little_endian));
+    EXPECT_EQ(waypoint_file(), reference);
+  }
+  // Stray surrogates and an odd last byte do not stop the reading.
+  std::string broken = utf16(plan, true);
+  const std::string lone_high = "\x3D\xD8", lone_low = "\x00\xDC";
+  broken.insert(2, lone_high + "A\0"s + lone_low + lone_high + lone_high);
+  std::filesystem::remove(workdir.path() / "WAYPOINTS.DAT");
+  import(broken + "\x41");
+  EXPECT_EQ(waypoint_file(), reference);
+}
+
+// A plan written on one line (or with several elements on a line) reads like the same plan
+// written one element a line.
+TEST_F(PlanImportTest, OneLinePlansReadAsTheSamePlanOnManyLines) {
+  const std::string plan = XML_HEAD + XML_TYPE +
+                           xml_line("N47" + DEG + " 26' 58.82", "W122" + DEG + " 18' 30.40") +
+                           "        </ATCWaypoint>\n" + XML_TYPE +
+                           xml_value("S22" + DEG + " 47.50',W45" + DEG + " 12.29',+1761.00") +
+                           "        </ATCWaypoint>\n" + XML_TYPE +
+                           xml_value("-33.946111,151.177222,+000021.00") + XML_TAIL;
+  import(plan);
+  const std::string reference = waypoint_file();
+  std::string one_line;
+  for (char c : plan) {
+    if (c != '\n') one_line += c;
+  }
+  for (const std::string& variant :
+       {one_line, with_crlf(one_line + "\n"), "\xEF\xBB\xBF" + one_line, utf16(one_line, true)}) {
+    std::filesystem::remove(workdir.path() / "WAYPOINTS.DAT");
+    import(variant);
+    EXPECT_EQ(waypoint_file(), reference);
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -439,6 +701,47 @@ TEST_F(PlanImportFailureTest, WaypointFileCannotBeReplaced) {
   EXPECT_EQ(ins_state.entry_position, 9);
   EXPECT_EQ(workdir.read("WAYPOINTS.DAT/keep"), "x");
   EXPECT_FALSE(workdir.exists(PLAN_SCRATCH_FILE_NAME));
+}
+
+// A FIFO or a device in the plan's place would block the click on the hidden spot, or never end
+// the import's reading, inside a frame: only a regular file is a plan. The click and the import
+// run in a child that is killed if either blocks or spins; neither may change the waypoint file.
+TEST_F(PlanImportFailureTest, OnlyARegularFileIsAPlan) {
+  namespace fs = std::filesystem;
+  for (const test_support::OddFile& c : test_support::odd_files()) {
+    SCOPED_TRACE(c.name);
+    const fs::path plan = workdir.path() / PLAN_FILE_NAME;
+    fs::remove(plan);
+    c.make(plan);
+    const test_support::ChildOutcome outcome = test_support::run_in_child(
+        [] {
+          request_flight_plan_import();
+          ins_state.plan_import_request = 1;  // as if the plan had been a file at the click
+          import_flight_plan();
+          return ins_state.plan_import_request == 0 && ins_state.reload_to_waypoint == 0 ? 0 : 1;
+        },
+        5.0);
+    EXPECT_TRUE(outcome.finished) << "the click or the import blocked or never finished";
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_EQ(waypoint_file(), old_file);
+  }
+}
+
+// The scratch file is created afresh: a link planted in its place, pointing out of the folder,
+// is removed without being followed, and what it points to is not touched.
+TEST_F(PlanImportTest, TheScratchFileIsNeverWrittenThroughALinkInItsPlace) {
+  const test_support::OutsideFolder outside;
+  for (const char* target : {"precious.txt", "created.txt"}) {
+    SCOPED_TRACE(target);
+    std::filesystem::create_symlink(outside.path() / target,
+                                    workdir.path() / PLAN_SCRATCH_FILE_NAME);
+    import(KV_HEAD + kv_line(0, "N10* 30.50", "W020* 15.25"));
+    EXPECT_EQ(waypoint_file(), expected_file(line0, {{10 + 30.5 / 60, 20 + 15.25 / 60}}));
+    EXPECT_FALSE(std::filesystem::exists(
+        std::filesystem::symlink_status(workdir.path() / PLAN_SCRATCH_FILE_NAME)));
+    EXPECT_EQ(outside.precious(), "not a waypoint file\n");
+    EXPECT_FALSE(std::filesystem::exists(outside.path() / "created.txt"));
+  }
 }
 
 }  // namespace

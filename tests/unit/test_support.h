@@ -3,15 +3,22 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -100,6 +107,79 @@ class TempWorkdir {
   std::filesystem::path previous_;
   std::filesystem::path path_;
 };
+
+// How a call run in a child process ended: with its exit code, or not within the time allowed
+// (the child, blocked or spinning, was killed).
+struct ChildOutcome {
+  bool finished;
+  int exit_code;
+};
+
+// Runs `body` in a forked child and gives it `seconds` to return; its result becomes the exit
+// code. A call that blocks (opening a FIFO) or never ends (reading a device) would otherwise hang
+// the whole test program.
+inline ChildOutcome run_in_child(const std::function<int()>& body, double seconds) {
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child == 0) _exit(body());
+  if (child < 0) return {false, -1};
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  int status = 0;
+  while (waitpid(child, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      return {false, -1};
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return {WIFEXITED(status), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+// A folder outside the working folder, with a file that nothing of the waypoint store may
+// touch.
+class OutsideFolder {
+ public:
+  OutsideFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "ins-outside-XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    std::ofstream(path_ / "precious.txt") << "not a waypoint file\n";
+  }
+  ~OutsideFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& path() const { return path_; }
+  std::string precious() const {
+    std::ifstream in(path_ / "precious.txt");
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// What may stand where the store expects a regular file, and must be refused without blocking
+// or spinning: a FIFO (its open blocks until a writer comes), devices whose reading never ends,
+// and a file whose first read fails (/proc/self/mem).
+struct OddFile {
+  const char* name;
+  void (*make)(const std::filesystem::path& path);
+};
+
+inline std::vector<OddFile> odd_files() {
+  return {
+      {"a FIFO", [](const std::filesystem::path& p) { mkfifo(p.c_str(), 0644); }},
+      {"a link to /dev/zero",
+       [](const std::filesystem::path& p) { std::filesystem::create_symlink("/dev/zero", p); }},
+      {"a link to /dev/urandom",
+       [](const std::filesystem::path& p) { std::filesystem::create_symlink("/dev/urandom", p); }},
+      {"a link to a file that fails to read",
+       [](const std::filesystem::path& p) {
+         std::filesystem::create_symlink("/proc/self/mem", p);
+       }},
+  };
+}
 
 // Base fixture: a freshly loaded module connected to the test host, in a temporary folder.
 class ModuleTest : public ::testing::Test {
