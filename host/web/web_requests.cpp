@@ -3,6 +3,8 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "host/host_variables.h"
+
 namespace host::web {
 
 namespace {
@@ -50,30 +52,7 @@ std::optional<RequestError> need_number(const json& object, const char* key, dou
   return std::nullopt;
 }
 
-const std::vector<ConditionRange> CONDITION_RANGES = {
-    {"lat", -90.0, 90.0, false, "degrees north"},
-    {"lon", -180.0, 180.0, false, "degrees east"},
-    {"heading", 0.0, 360.0, false, "degrees magnetic"},
-    {"magvar", -90.0, 90.0, false, "degrees, east positive"},
-    {"gs", 0.0, 1000.0, false, "knots"},
-    {"wind_dir", 0.0, 360.0, false, "degrees true, from"},
-    {"wind_speed", 0.0, 250.0, false, "knots"},
-    {"mach", 0.0, 3.0, false, "Mach"},
-    {"oat", -90.0, 60.0, false, "degrees Celsius"},
-    {"battery", 0.0, 1.0, true, "0 or 1"},
-    {"main_power", 0.0, 1.0, true, "0 or 1"},
-    {"ap_master", 0.0, 1.0, true, "0 or 1"},
-    {"ap_heading", 0.0, 1.0, true, "0 or 1"},
-    {"tick", 0.0, 2147483647.0, true, "ticks"},
-    {"altitude", -1500.0, 60000.0, false, "feet"},
-    {"tas", 0.0, 700.0, false, "knots"},
-};
-
 }  // namespace
-
-const std::vector<ConditionRange>& condition_ranges() {
-  return CONDITION_RANGES;
-}
 
 Parsed<MouseRequest> parse_mouse_request(const std::string& body,
                                          const std::vector<GaugeExtent>& gauges) {
@@ -117,18 +96,20 @@ Parsed<SetRequest> parse_set_request(const std::string& body) {
   if (auto error = only_keys(o, {"name", "value"})) return *error;
   auto name = o.find("name");
   if (name == o.end() || !name->is_string()) return bad("\"name\" must be a condition's name");
-  const ConditionRange* range = nullptr;
-  for (const ConditionRange& r : CONDITION_RANGES) {
-    if (r.name == name->get<std::string>()) range = &r;
-  }
-  if (range == nullptr) return bad("unknown condition " + name->dump());
-  SetRequest request{range->name, 0.0};
+  const std::string text = name->get<std::string>();
+  const std::optional<ConditionRange> range = HostVariables::condition_range(text);
+  if (!range) return bad("unknown condition " + name->dump());
+  SetRequest request{text, 0.0};
+  const std::string unit = range->flag ? "0 or 1" : std::string(range->unit);
   if (auto error = need_number(o, "value", range->min, range->max, request.value)) {
-    error->message += std::string(" (") + range->name + ", " + range->unit + ")";
+    error->message += " (" + text + (unit.empty() ? "" : ", " + unit) + ")";
     return *error;
   }
+  if (range->flag && request.value != 0.0 && request.value != 1.0) {
+    return bad("\"value\" for " + text + " must be 0 or 1");
+  }
   if (range->whole && request.value != std::trunc(request.value)) {
-    return bad(std::string("\"value\" for ") + range->name + " must be " + range->unit);
+    return bad("\"value\" for " + text + " must be a whole number");
   }
   return request;
 }

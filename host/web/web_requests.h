@@ -41,22 +41,13 @@ struct MouseRequest {
 Parsed<MouseRequest> parse_mouse_request(const std::string& body,
                                          const std::vector<GaugeExtent>& gauges);
 
-// {"name": "battery", "value": 1}: a scenario `set` name in its unit, within its range.
+// {"name": "battery", "value": 1}: a scenario `set` name in its unit, within the range the
+// scenario language gives it.
 struct SetRequest {
   std::string name;
   double value = 0.0;
 };
 Parsed<SetRequest> parse_set_request(const std::string& body);
-
-// The range a `set` name accepts, and whether only whole numbers are meant.
-struct ConditionRange {
-  const char* name;
-  double min;
-  double max;
-  bool whole;
-  const char* unit;
-};
-const std::vector<ConditionRange>& condition_ranges();
 
 // {"rate": 1..64, "paused": bool, "motion": bool}, each optional, at least one.
 inline constexpr int MAX_RATE = 64;
