@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace host::web {
 
@@ -92,19 +93,27 @@ bool SimLoop::apply_commands() {
     std::lock_guard lock(mutex_);
     batch.swap(queue_);
   }
+  if (batch.empty()) return false;
+  std::vector<std::string> results;
   for (auto& pending : batch) {
-    std::string result;
     try {
-      result = pending->command(session_, status_);
+      results.push_back(pending->command(session_, status_));
     } catch (const std::exception& error) {
-      result = error.what();
+      results.push_back(error.what());
     }
-    std::lock_guard lock(mutex_);
-    pending->result = std::move(result);
-    pending->done = true;
   }
-  if (!batch.empty()) changed_.notify_all();
-  return !batch.empty();
+  // The state is published before the requests are answered, so a client that reads the panel
+  // after its request came back sees what the request changed (texts follow at the next frame).
+  publish();
+  {
+    std::lock_guard lock(mutex_);
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+      batch[i]->result = std::move(results[i]);
+      batch[i]->done = true;
+    }
+  }
+  changed_.notify_all();
+  return true;
 }
 
 void SimLoop::publish() {
