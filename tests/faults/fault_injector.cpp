@@ -18,6 +18,8 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace {
 
 using ReadFn = ssize_t (*)(int, void*, size_t);
@@ -73,7 +75,11 @@ void name_of(int fd, char* name, size_t size) {
   if (length <= 0) return;
   target[length] = '\0';
   const char* slash = strrchr(target, '/');
-  snprintf(name, size, "%s", slash != nullptr ? slash + 1 : target);
+  // A base name longer than the caller's buffer is cut, as a log line needs no more.
+  const char* base = slash != nullptr ? slash + 1 : target;
+  const size_t kept = std::min(strlen(base), size - 1);
+  memcpy(name, base, kept);
+  name[kept] = '\0';
 }
 
 const char* base_name(const char* path) {
