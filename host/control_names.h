@@ -26,8 +26,9 @@ std::string element_name(std::string_view gauge, std::size_t index);
 // True for a gauge whose names this table knows (its controls then need no point).
 bool has_named_controls(std::string_view gauge);
 
-// Every control name and every element name of a gauge (empty for a gauge reached by points
-// and numbers), for suggesting the nearest to a misspelt one.
+// Every control name (in mouse-list order: the n-th name is the n-th clickable box) and every
+// element name of a gauge (empty for a gauge reached by points and numbers), for suggesting the
+// nearest to a misspelt one and for naming the boxes to the web panel.
 std::vector<std::string_view> control_names(std::string_view gauge);
 std::vector<std::string_view> element_names(std::string_view gauge);
 

@@ -560,7 +560,10 @@ int fly(const FlyOptions& o) {
     flight::write_track_gpx(output / "track.gpx", log->track(),
                             plan.title.empty() ? plan_copy : plan.title);
     flight::write_plan_gpx(output / "plan.gpx", plan);
-    flight::write_map_svg(output / "map.svg", plan, log->track());
+    // Natural Earth's coastlines, copied beside the program with the web panel's page.
+    const auto coast = flight::read_coastlines(program_folder() / "web" / "maps" / "land-50m.json");
+    flight::write_map_svg(output / "map.svg", plan, log->track(),
+                          coast.value_or(flight::Coastlines{}));
   } catch (const std::exception& error) {
     std::cerr << error.what() << "\n";
     if (status == 0) status = 1, reason = "the outputs could not be written";

@@ -16,6 +16,7 @@
 #include "host/scenario_runner.h"
 #include "host/sound_link.h"
 #include "host/stop_signals.h"
+#include "host/web/serve_command.h"
 #include "host/working_folder.h"
 
 namespace {
@@ -154,12 +155,34 @@ int run_command(int argc, char** argv) {
   fly_command->add_option("--module", fly_module,
                           "Gauge module to load (default: INS.so beside ins-host)");
   fly_command->add_flag("--quiet", fly.quiet, "Print only the final leg table");
+
+  host::web::ServeOptions serve;
+  std::string serve_plan, serve_workdir, serve_module;
+  CLI::App* serve_command =
+      app.add_subcommand("serve", "Operate the panel live in a browser, with a moving map");
+  serve_command->add_option("--port", serve.port, "TCP port (default 8080; 0: any free port)")
+      ->check(CLI::Range(0, 65535));
+  serve_command->add_option("--address", serve.address,
+                            "Address to listen on (default 127.0.0.1; others warn)");
+  serve_command->add_option("--plan", serve_plan, "Flight plan (.PLN) to load at start");
+  serve_command->add_option("--workdir", serve_workdir,
+                            "Working folder (created if missing, kept; default: temporary)");
+  serve_command->add_option("--module", serve_module,
+                            "Gauge module to load (default: INS.so beside ins-host)");
+  serve_command->add_option("--fps", serve.fps, "Frames a simulated second (default 30)")
+      ->check(CLI::Range(18, 120));
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     // Help and the version exit 0; a command line that cannot be used is a scenario that
     // cannot run.
     return app.exit(error) == 0 ? 0 : EXIT_SCENARIO_ERROR;
+  }
+  if (app.got_subcommand(serve_command)) {
+    serve.plan = serve_plan;
+    serve.workdir = serve_workdir;
+    serve.module = serve_module;
+    return host::web::serve(serve);
   }
   if (app.got_subcommand(fly_command)) {
     fly.plan = fly_plan;
