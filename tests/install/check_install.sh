@@ -14,7 +14,7 @@ cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
 host=$scratch/prefix/bin/ins-host
 folder=$(readlink -f "$scratch/prefix/lib/ins-gauge")
 for file in ins-host INS.so GaugeSound.so assets/sound/tavren/ins_tog.wav \
-            assets/sound/tavren/ins_click.wav bitmaps/4165.png; do
+            assets/sound/tavren/ins_click.wav bitmaps/4165.png web/index.html; do
   [ -f "$folder/$file" ] || fail "$file not installed in $folder"
 done
 
