@@ -105,8 +105,7 @@ std::string FlownPanel::text(std::string_view gauge_name, std::string_view windo
 int FlownPanel::steering_events() const {
   int count = 0;
   for (const auto& tally : log_.since_command().events.kept()) {
-    if (tally.record.event_id == host::EVENT_HEADING_BUG_SET)
-      count += static_cast<int>(tally.count);
+    if (tally.record.event_id == EVENT_HEADING_BUG_SET) count += static_cast<int>(tally.count);
   }
   return count;
 }

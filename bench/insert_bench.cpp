@@ -10,7 +10,8 @@
 #include <string>
 
 #include "cdu/keyboard.h"
-#include "module/ins_state.h"
+#include "module/gauge_tables.h"
+#include "state/ins_state.h"
 #include "store/waypoint_file.h"
 
 namespace {

@@ -15,9 +15,10 @@
 #include <string>
 
 #include "module/gauge_api.h"
-#include "module/host_bridge.h"
-#include "module/ins_state.h"
+#include "module/gauge_tables.h"
 #include "nav/navigation_cycle.h"
+#include "state/host_bridge.h"
+#include "state/ins_state.h"
 
 #ifdef INS_BENCH_PLACED_PANEL
 #include "flown_panel.h"

@@ -9,7 +9,9 @@
 #include <filesystem>
 #include <string>
 
-#include "module/ins_state.h"
+#include "cdu/flight_plan_import.h"
+#include "module/gauge_tables.h"
+#include "state/ins_state.h"
 #include "store/plan_import.h"
 
 namespace {

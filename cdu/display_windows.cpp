@@ -20,8 +20,8 @@
 #include <iterator>
 #include <optional>
 
-#include "module/convert.h"
-#include "module/ins_state.h"
+#include "core/convert.h"
+#include "state/ins_state.h"
 
 namespace {
 
@@ -86,21 +86,6 @@ double update_window(ElementHeader* element, const Window& window) {
   va_end(arguments);
   return true;
 }
-
-// ---------------------------------------------------------------------------------------------
-// Data selector positions.
-// ---------------------------------------------------------------------------------------------
-enum SelectorPosition : int {
-  SELECTOR_TK_GS,
-  SELECTOR_HDG_DA,
-  SELECTOR_XTK_TKE,
-  SELECTOR_POS,
-  SELECTOR_WAY_PT,
-  SELECTOR_DIS_TIME,
-  SELECTOR_WIND,
-  SELECTOR_DSRTK_STS,
-  SELECTOR_POSITION_COUNT
-};
 
 const char* side_with_blank(uint8_t left) {
   return left != 0 ? "L " : "R ";

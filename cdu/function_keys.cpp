@@ -8,19 +8,16 @@
 // only by their latch, or by having none.
 #include "cdu/function_keys.h"
 
+#include "cdu/flight_plan_import.h"
 #include "cdu/key_latch.h"
-#include "module/convert.h"
-#include "module/host_bridge.h"
-#include "module/ins_state.h"
-#include "module/sound_cues.h"
-#include "store/plan_import.h"
+#include "core/convert.h"
+#include "state/host_bridge.h"
+#include "state/ins_state.h"
+#include "state/sound_cues.h"
 
 namespace {
 
-constexpr int8_t DATA_SELECTOR_FIRST = 0;  // TK/GS
-constexpr int8_t DATA_SELECTOR_LAST = 7;   // DSRTK/STS
 constexpr int8_t WHEEL_LAST = 9;
-constexpr uint8_t LAST_WAYPOINT_NUMBER = 99;
 constexpr uint8_t LAST_WPT_DISARMED_LIMIT = 99;
 
 void disarm_last_wpt() {
@@ -53,7 +50,7 @@ void advance_to_waypoint() {
 
 int32_t GAUGE_CALLBACK data_selector_cw(const MousePoint*, uint32_t) {
   const int next = ins_state.data_selector + 1;
-  if (next <= DATA_SELECTOR_LAST) {
+  if (next <= SELECTOR_DSRTK_STS) {
     play_sound_cue(SOUND_TOGGLE);
     ins_state.data_selector = static_cast<int8_t>(next);
   }
@@ -62,7 +59,7 @@ int32_t GAUGE_CALLBACK data_selector_cw(const MousePoint*, uint32_t) {
 
 int32_t GAUGE_CALLBACK data_selector_ccw(const MousePoint*, uint32_t) {
   const int next = ins_state.data_selector - 1;
-  if (next >= DATA_SELECTOR_FIRST) {
+  if (next >= SELECTOR_TK_GS) {
     play_sound_cue(SOUND_TOGGLE);
     ins_state.data_selector = static_cast<int8_t>(next);
   }

@@ -3,7 +3,7 @@
 // up 30 pixels per digit. None of these routines writes state.
 #include "cdu/images.h"
 
-#include "module/ins_state.h"
+#include "state/ins_state.h"
 
 double GAUGE_CALLBACK data_selector_knob_image(ElementHeader*) {
   return static_cast<double>(ins_state.data_selector);

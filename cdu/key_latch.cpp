@@ -1,7 +1,7 @@
 #include "cdu/key_latch.h"
 
-#include "module/host_bridge.h"
-#include "module/ins_state.h"
+#include "state/host_bridge.h"
+#include "state/ins_state.h"
 
 bool press_key_latch(int32_t& pressed, int32_t& release_tick) {
   const bool was_released = pressed == 0;

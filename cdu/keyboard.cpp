@@ -2,68 +2,51 @@
 // entry field by field within the limits of a valid position, CLEAR steps back one field, and
 // INSERT stores the complete entry in the waypoint file.
 //
-// The entry walks through these positions; each names the field the next key fills:
-//   0 idle, 1 latitude N/S, 2..7 latitude digits (dd mm.mm), 8 longitude E/W,
-//   9..15 longitude digits (ddd mm.mm), 16 complete, 17 key 0 pressed past complete.
+// The entry walks through the positions of EntryPosition (module/gauge_vocabulary.h); each names
+// the field the next key fills: 0 idle, 1 latitude N/S, 2..7 latitude digits (dd mm.mm),
+// 8 longitude E/W, 9..15 longitude digits (ddd mm.mm), 16 complete, 17 key 0 pressed past
+// complete.
 #include "cdu/keyboard.h"
 
 #include "cdu/key_latch.h"
-#include "module/convert.h"
-#include "module/host_bridge.h"
-#include "module/ins_state.h"
+#include "core/convert.h"
+#include "core/geodesy.h"
+#include "module/gauge_vocabulary.h"
+#include "state/host_bridge.h"
+#include "state/ins_state.h"
 #include "store/waypoint_file.h"
 
 namespace {
-
-enum EntryPosition : int8_t {
-  ENTRY_IDLE = 0,
-  ENTRY_LAT_HEMISPHERE = 1,
-  ENTRY_LAT_DEG_TENS = 2,
-  ENTRY_LAT_DEG_UNITS = 3,
-  ENTRY_LAT_MIN_TENS = 4,
-  ENTRY_LON_HEMISPHERE = 8,
-  ENTRY_LON_DEG_HUNDREDS = 9,
-  ENTRY_LON_DEG_TENS = 10,
-  ENTRY_LON_DEG_UNITS = 11,
-  ENTRY_LON_MIN_TENS = 12,
-  ENTRY_LON_MIN_HUNDREDTHS = 15,
-  ENTRY_COMPLETE = 16,
-  ENTRY_POSITION_LIMIT = 17,  // key 0 goes no further
-};
-
-constexpr int8_t DATA_SELECTOR_WAY_PT = 4;
-constexpr int KEY_NORTH = 2, KEY_SOUTH = 8, KEY_WEST = 4, KEY_EAST = 6;
-constexpr double PI = 3.14159265358979323846;
 
 // The digit field that the key at `position` fills, or null where no digit goes.
 double* digit_field(int8_t position) {
   InsState& s = ins_state;
   switch (position) {
-    case 2:
+    case ENTRY_LAT_DEG_TENS:
       return &s.entry_lat_deg_tens;
-    case 3:
+    case ENTRY_LAT_DEG_UNITS:
       return &s.entry_lat_deg_units;
-    case 4:
+    case ENTRY_LAT_MIN_TENS:
       return &s.entry_lat_min_tens;
-    case 5:
+    case ENTRY_LAT_MIN_UNITS:
       return &s.entry_lat_min_units;
-    case 6:
+    case ENTRY_LAT_MIN_TENTHS:
       return &s.entry_lat_min_tenths;
-    case 7:
+    case ENTRY_LAT_MIN_HUNDREDTHS:
       return &s.entry_lat_min_hundredths;
-    case 9:
+    case ENTRY_LON_DEG_HUNDREDS:
       return &s.entry_lon_deg_hundreds;
-    case 10:
+    case ENTRY_LON_DEG_TENS:
       return &s.entry_lon_deg_tens;
-    case 11:
+    case ENTRY_LON_DEG_UNITS:
       return &s.entry_lon_deg_units;
-    case 12:
+    case ENTRY_LON_MIN_TENS:
       return &s.entry_lon_min_tens;
-    case 13:
+    case ENTRY_LON_MIN_UNITS:
       return &s.entry_lon_min_units;
-    case 14:
+    case ENTRY_LON_MIN_TENTHS:
       return &s.entry_lon_min_tenths;
-    case 15:
+    case ENTRY_LON_MIN_HUNDREDTHS:
       return &s.entry_lon_min_hundredths;
     default:
       return nullptr;
@@ -150,7 +133,7 @@ int32_t digit_key(int digit) {
 
 void set_action() {
   InsState& s = ins_state;
-  if (s.data_selector != DATA_SELECTOR_WAY_PT) return;
+  if (s.data_selector != SELECTOR_WAY_PT) return;
   if (s.waypoint_entry_mode == 1 || s.ins_powered != 1) {
     // Abandons an open entry: nothing is stored, the digits stay in the buffer.
     s.waypoint_entry_mode = 0;
@@ -175,7 +158,7 @@ double entry_latitude() {
                          entry_minutes(s.entry_lat_min_tens, s.entry_lat_min_units,
                                        s.entry_lat_min_tenths, s.entry_lat_min_hundredths) *
                              (1.0 / 60.0);
-  const double radians = degrees * PI * (1.0 / 180.0);
+  const double radians = degrees_to_radians(degrees);
   return s.entry_south == 1 && radians != 0.0 ? -radians : radians;
 }
 
@@ -187,23 +170,8 @@ double entry_longitude() {
       entry_minutes(s.entry_lon_min_tens, s.entry_lon_min_units, s.entry_lon_min_tenths,
                     s.entry_lon_min_hundredths) *
           (1.0 / 60.0);
-  const double radians = degrees * PI * (1.0 / 180.0);
+  const double radians = degrees_to_radians(degrees);
   return s.entry_east == 1 && radians != 0.0 ? -radians : radians;
-}
-
-// Puts one waypoint into the waypoint file, keeping every other line's waypoint under its own
-// number, as one atomic rewrite of 100 lines numbered 0..99. Returns false when the file was
-// left as it was.
-bool store_waypoint(uint8_t number, double lat, double lon) {
-  if (number >= WAYPOINT_TABLE_SIZE) return false;
-  WaypointEntry* table = ins_state.waypoint_table;
-  // A file that exists but cannot be read whole (no permission, a read error, not a regular file)
-  // must not be replaced by a table that holds only what was read before the failure.
-  if (read_waypoint_table(table) == TABLE_UNREADABLE) return false;
-  table[number] = WaypointEntry{static_cast<float>(lat), static_cast<float>(lon)};
-  WaypointLine lines[WAYPOINT_TABLE_SIZE];
-  for (int i = 0; i < WAYPOINT_TABLE_SIZE; ++i) lines[i] = WaypointLine{table[i].lat, table[i].lon};
-  return write_waypoint_file(lines, WAYPOINT_TABLE_SIZE);
 }
 
 void insert_action() {
@@ -214,7 +182,7 @@ void insert_action() {
   s.selected_waypoint = static_cast<uint8_t>(s.thumbwheel_tens * 10 + s.thumbwheel_units);
   // When the file cannot be rewritten the entry stays open and complete, its SET lamp lit, so
   // the crew sees that nothing was stored and can press INSERT again.
-  if (!store_waypoint(s.selected_waypoint, lat, lon)) return;
+  if (!rewrite_waypoint(s.waypoint_table, s.selected_waypoint, lat, lon)) return;
   s.waypoint_entry_mode = 0;
   s.entry_lon_hundred = 0;
   s.entry_lon_at_180 = 0;
@@ -241,7 +209,8 @@ int32_t GAUGE_CALLBACK insert_key(const MousePoint*, uint32_t) {
 int32_t GAUGE_CALLBACK clear_key(const MousePoint*, uint32_t) {
   InsState& s = ins_state;
   if (press_key_latch(s.clear_pressed, s.clear_release_tick)) {
-    s.entry_position = static_cast<int8_t>(s.entry_position > 2 ? s.entry_position - 1 : 1);
+    s.entry_position = static_cast<int8_t>(
+        s.entry_position > ENTRY_LAT_DEG_TENS ? s.entry_position - 1 : ENTRY_LAT_HEMISPHERE);
     // Stepping back over a guarded digit lifts the guard it set.
     if (s.entry_position == ENTRY_LON_DEG_TENS && s.entry_lon_at_180 == 1) s.entry_lon_at_180 = 0;
     if (s.entry_position == ENTRY_LON_DEG_HUNDREDS && s.entry_lon_hundred == 1) {

@@ -1,9 +1,10 @@
-// Fuzz target: the flight-plan import on arbitrary PLAN.PLN contents.
+// Fuzz target: the flight-plan import on arbitrary PLAN.PLN contents, as the pure file routine
+// it is (no INS state involved).
 //
 // Each input is written as PLAN.PLN into a private temporary folder, over a stored waypoint
 // file, and imported. Besides the sanitizers' findings, the run stops on a broken promise of the
-// import: the scratch file must be gone, and the stored file either stays byte for byte (and the
-// TO waypoint is not reloaded) or is replaced by a whole one: 100 lines numbered 0..99, each a
+// import: the scratch file must be gone, and the stored file either stays byte for byte (the
+// import says it wrote nothing) or is replaced by a whole one: 100 lines numbered 0..99, each a
 // number and two coordinates on the globe, line 0 the present position.
 #include <cmath>
 #include <cstdint>
@@ -13,7 +14,6 @@
 #include <filesystem>
 #include <string>
 
-#include "module/ins_state.h"
 #include "store/plan_import.h"
 #include "store/waypoint_file.h"
 
@@ -97,18 +97,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   write_file(PLAN_FILE_NAME, data, size);
   write_file(WAYPOINT_FILE_NAME, STORED_FILE, std::strlen(STORED_FILE));
 
-  reset_module_for_tests();
-  ins_state.present_lat = 0.25;
-  ins_state.present_lon = -0.5;
-  ins_state.reload_to_waypoint = 0;
-  request_flight_plan_import();
-  check(ins_state.plan_import_request == 1, "request not raised for a plan that opens");
-  import_flight_plan();
+  check(plan_file_opens(), "a plan that opens is not seen");
+  WaypointEntry table[WAYPOINT_TABLE_SIZE];
+  const bool imported = import_plan_file(0.25, -0.5, table);
 
-  check(ins_state.plan_import_request == 0, "request not cleared");
-  check(ins_state.plan_waypoint_count == 0, "waypoint count not reset");
   check(!std::filesystem::exists(PLAN_SCRATCH_FILE_NAME), "scratch file left behind");
-  if (ins_state.reload_to_waypoint == 1) {
+  if (imported) {
     check_whole_waypoint_file();
   } else {
     check(read_file(WAYPOINT_FILE_NAME) == STORED_FILE, "a refused import changed the file");

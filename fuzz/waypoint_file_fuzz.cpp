@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <initializer_list>
 
-#include "module/ins_state.h"
 #include "store/waypoint_file.h"
 
 namespace {
@@ -44,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   for (int32_t number : {0, 1, 5, 98, 99, -1}) {
     double lat = 0.0, lon = 0.0;
-    load_waypoint(number, lat, lon);
+    int32_t last_number = 0;
+    load_waypoint(number, lat, lon, last_number);
   }
   WaypointEntry table[WAYPOINT_TABLE_SIZE];
   read_waypoint_table(table);

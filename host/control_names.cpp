@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstdio>
 
 namespace host {
 
@@ -53,6 +54,12 @@ constexpr std::array<std::string_view, 35> INS_ELEMENTS = {"face",
                                                            "units"};
 
 constexpr std::array<std::string_view, 4> ALIGN_ELEMENTS = {"face", "bat", "ready_nav", "knob"};
+
+// The legends around each knob, in position order (the knob's image index). On the panel they
+// read TK/GS, HDG/DA, ... and WAY PT; a scenario word has no slash or blank, hence the underscores.
+constexpr std::array<std::string_view, 8> DATA_SELECTOR_LEGENDS = {
+    "TK_GS", "HDG_DA", "XTK_TKE", "POS", "WAY_PT", "DIS_TIME", "WIND", "DSRTK_STS"};
+constexpr std::array<std::string_view, 4> MODE_KNOB_LEGENDS = {"OFF", "STBY", "ALIGN", "NAV"};
 
 bool is_icon_gauge(std::string_view gauge) {
   return gauge.starts_with("INSicon");
@@ -106,6 +113,37 @@ std::vector<std::string_view> element_names(std::string_view gauge) {
   if (gauge == "INS") return {INS_ELEMENTS.begin(), INS_ELEMENTS.end()};
   if (gauge == "ALIGN") return {ALIGN_ELEMENTS.begin(), ALIGN_ELEMENTS.end()};
   return {};
+}
+
+std::vector<std::string_view> knob_legends(std::string_view gauge, std::string_view element) {
+  const std::optional<std::size_t> index = element_index(gauge, element);
+  if (!index) return {};
+  if (gauge == "INS" && *index < INS_ELEMENTS.size() && INS_ELEMENTS[*index] == "knob") {
+    return {DATA_SELECTOR_LEGENDS.begin(), DATA_SELECTOR_LEGENDS.end()};
+  }
+  if (gauge == "ALIGN" && *index < ALIGN_ELEMENTS.size() && ALIGN_ELEMENTS[*index] == "knob") {
+    return {MODE_KNOB_LEGENDS.begin(), MODE_KNOB_LEGENDS.end()};
+  }
+  return {};
+}
+
+std::optional<std::size_t> knob_position(std::string_view gauge, std::string_view element,
+                                         std::string_view legend) {
+  const std::vector<std::string_view> legends = knob_legends(gauge, element);
+  for (std::size_t i = 0; i < legends.size(); ++i) {
+    if (legends[i] == legend) return i;
+  }
+  return std::nullopt;
+}
+
+std::string knob_value_text(std::string_view gauge, std::string_view element, double value) {
+  char number[32];
+  std::snprintf(number, sizeof number, "%.10g", value);
+  const std::vector<std::string_view> legends = knob_legends(gauge, element);
+  for (std::size_t i = 0; i < legends.size(); ++i) {
+    if (static_cast<double>(i) == value) return std::string(legends[i]) + " (" + number + ")";
+  }
+  return number;
 }
 
 std::string element_name(std::string_view gauge, std::size_t index) {

@@ -26,9 +26,22 @@ std::string element_name(std::string_view gauge, std::size_t index);
 // True for a gauge whose names this table knows (its controls then need no point).
 bool has_named_controls(std::string_view gauge);
 
-// Every control name and every element name of a gauge (empty for a gauge reached by points
-// and numbers), for suggesting the nearest to a misspelt one.
+// Every control name (in mouse-list order: the n-th name is the n-th clickable box) and every
+// element name of a gauge (empty for a gauge reached by points and numbers), for suggesting the
+// nearest to a misspelt one and for naming the boxes to the web panel.
 std::vector<std::string_view> control_names(std::string_view gauge);
 std::vector<std::string_view> element_names(std::string_view gauge);
+
+// The legends printed around a knob, in the order of its positions, for an element that is a
+// knob (the INS data selector: TK_GS ... DSRTK_STS; the ALIGN mode knob: OFF, STBY, ALIGN, NAV),
+// else empty. A knob's image index is its position, so a legend stands for that number.
+std::vector<std::string_view> knob_legends(std::string_view gauge, std::string_view element);
+
+// The knob position a legend stands for, or empty when the element has no such legend.
+std::optional<std::size_t> knob_position(std::string_view gauge, std::string_view element,
+                                         std::string_view legend);
+
+// "WAY_PT (4)" for a value that is one of the knob's positions, else the number alone.
+std::string knob_value_text(std::string_view gauge, std::string_view element, double value);
 
 }  // namespace host

@@ -24,12 +24,6 @@ std::string hex_id(uint32_t id) {
   return text;
 }
 
-std::string number_text(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.10g", value);
-  return text;
-}
-
 // "271" once, "271 (300 times)" more often.
 std::string with_count(const std::string& item, uint64_t count) {
   return count == 1 ? item : item + " (" + std::to_string(count) + " times)";
@@ -110,8 +104,9 @@ std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectI
   }
   const double value = Panel::image_value(image);
   if (value == e.value) return std::nullopt;
-  return "expected " + e.gauge + " " + e.element + " image " + number_text(e.value) + " got " +
-         number_text(value);
+  return "expected " + e.gauge + " " + e.element + " image " +
+         knob_value_text(e.gauge, e.element, e.value) + " got " +
+         knob_value_text(e.gauge, e.element, value);
 }
 
 std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectEvent& e,

@@ -22,7 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr double RAD_PER_DEG = 3.141592653589793 / 180.0;
 constexpr double DEFAULT_CRUISE_ALT_FT = 35000.0;
 constexpr double LAST_WAYPOINT_NM = 0.5;  // where HOLD releases in MAN
 constexpr double TRACK_SAMPLE_S = 1.0;
@@ -90,6 +89,25 @@ std::string quoted(const std::string& text) {
   return out + "\"";
 }
 
+// A word as a POSIX shell reads it back: as it is when it holds only characters no shell
+// treats specially, else in single quotes (a quote inside closed, escaped and reopened).
+std::string shell_word(const std::string& text) {
+  const bool plain = !text.empty() && text.find_first_not_of(
+                                          "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                          "0123456789_-./+,:=@%") == std::string::npos;
+  if (plain) return text;
+  std::string out = "'";
+  for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+// The command that plays the flight's scenario again, runnable as printed from any folder:
+// this very program by its full path, and the scenario by its absolute one.
+std::string replay_command(const fs::path& scenario) {
+  return shell_word((program_folder() / "ins-host").string()) + " run " +
+         shell_word(scenario.string());
+}
+
 bool has_control_character(const std::string& text) {
   return printable(text) != text;
 }
@@ -118,12 +136,8 @@ std::optional<std::string> check_wind(const std::string& option, const flight::W
 }
 
 double initial_course_true_deg(const flight::PlanWaypoint& a, const flight::PlanWaypoint& b) {
-  const double lat1 = a.lat_deg * RAD_PER_DEG, lat2 = b.lat_deg * RAD_PER_DEG;
-  const double dlon = (b.lon_east_deg - a.lon_east_deg) * RAD_PER_DEG;
-  const double y = std::sin(dlon) * std::cos(lat2);
-  const double x =
-      std::cos(lat1) * std::sin(lat2) - std::sin(lat1) * std::cos(lat2) * std::cos(dlon);
-  return flight::wrap_360_deg(std::atan2(y, x) / RAD_PER_DEG);
+  return flight::great_circle(a.lat_deg, a.lon_east_deg, b.lat_deg, b.lon_east_deg)
+      .initial_course_true_deg;
 }
 
 // The scenario that flies the plan, as a crew would: every step a line a reader can follow.
@@ -217,9 +231,8 @@ void check_import(const fs::path& waypoint_file, const flight::FlightPlan& plan,
       if (in >> n >> la >> lo && n == static_cast<long>(number))
         found = true, lat_rad = la, lon_west_rad = lo;
     }
-    const double dlon =
-        std::remainder(-lon_west_rad - wp.lon_east_deg * RAD_PER_DEG, 2.0 * 3.141592653589793);
-    if (found && std::abs(lat_rad - wp.lat_deg * RAD_PER_DEG) <= IMPORT_TOLERANCE_RAD &&
+    const double dlon = std::remainder(-lon_west_rad - wp.lon_east_deg * RAD_PER_DEGREE, TWO_PI);
+    if (found && std::abs(lat_rad - wp.lat_deg * RAD_PER_DEGREE) <= IMPORT_TOLERANCE_RAD &&
         std::abs(dlon) <= IMPORT_TOLERANCE_RAD) {
       continue;
     }
@@ -233,8 +246,9 @@ void check_import(const fs::path& waypoint_file, const flight::FlightPlan& plan,
     }
     throw FlightStopped(
         where + "the INS imported waypoint " + two_digits(number) + ", " + printable(wp.ident) +
-            ", at " + position_text(lat_rad / RAD_PER_DEG, -lon_west_rad / RAD_PER_DEG) + " (" +
-            fixed(lat_rad, 8) + " " + fixed(lon_west_rad, 8) + " in WAYPOINTS.DAT)" + expected,
+            ", at " + position_text(lat_rad / RAD_PER_DEGREE, -lon_west_rad / RAD_PER_DEGREE) +
+            " (" + fixed(lat_rad, 8) + " " + fixed(lon_west_rad, 8) + " in WAYPOINTS.DAT)" +
+            expected,
         true);
   }
 }
@@ -546,7 +560,10 @@ int fly(const FlyOptions& o) {
     flight::write_track_gpx(output / "track.gpx", log->track(),
                             plan.title.empty() ? plan_copy : plan.title);
     flight::write_plan_gpx(output / "plan.gpx", plan);
-    flight::write_map_svg(output / "map.svg", plan, log->track());
+    // Natural Earth's coastlines, copied beside the program with the web panel's page.
+    const auto coast = flight::read_coastlines(program_folder() / "web" / "maps" / "land-50m.json");
+    flight::write_map_svg(output / "map.svg", plan, log->track(),
+                          coast.value_or(flight::Coastlines{}));
   } catch (const std::exception& error) {
     std::cerr << error.what() << "\n";
     if (status == 0) status = 1, reason = "the outputs could not be written";
@@ -555,8 +572,8 @@ int fly(const FlyOptions& o) {
   std::cout << "\nsimulated time " << fixed(flown_s / 3600.0, 2) << " h; outputs in "
             << output.string() << ":\n"
             << "  track.csv, track.gpx (flown track), plan.gpx (plan waypoints), map.svg (map),\n"
-            << "  panel-at-end.png and .svg (the panel), " << scenario_name
-            << " (replay with: ins-host run " << (output / scenario_name).string() << ")\n";
+            << "  panel-at-end.png and .svg (the panel), " << scenario_name << "\n"
+            << "replay with: " << replay_command(output / scenario_name) << "\n";
   if (status == 0) {
     std::cout << "reached the last waypoint, " << printable(plan.waypoints.back().ident) << ", at "
               << fixed(last_nm, 2) << " NM; HOLD released there in MAN\n";

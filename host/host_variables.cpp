@@ -19,20 +19,20 @@ constexpr ConditionRange FLAG = {0.0, 1.0, "", false, true};
 constexpr double MAX_SPEED_KT = 2000.0;
 
 constexpr std::array<ConditionName, 14> CONDITION_NAMES = {{
-    {"tick", TOKEN_TICK, {0.0, 4294967295.0, "", true, false}},  // the 32-bit counter
-    {"lat", TOKEN_LATITUDE, {-90.0, 90.0, "degrees"}},
-    {"lon", TOKEN_LONGITUDE, {-180.0, 180.0, "degrees"}},
-    {"gs", TOKEN_GROUND_SPEED, {0.0, MAX_SPEED_KT, "knots"}},
-    {"heading", TOKEN_HEADING_MAG, {0.0, 360.0, "degrees"}},
-    {"magvar", TOKEN_MAGVAR, {-180.0, 180.0, "degrees"}},
-    {"wind_speed", TOKEN_WIND_SPEED, {0.0, 500.0, "knots"}},
-    {"wind_dir", TOKEN_WIND_DIR, {0.0, 360.0, "degrees"}},
-    {"mach", TOKEN_MACH, {0.0, 5.0, ""}},
-    {"oat", TOKEN_OAT, {-100.0, 100.0, "degrees Celsius"}},
-    {"battery", TOKEN_BATTERY, FLAG},
-    {"main_power", TOKEN_MAIN_POWER, FLAG},
-    {"ap_master", TOKEN_AP_MASTER, FLAG},
-    {"ap_heading", TOKEN_AP_HEADING, FLAG},
+    {"tick", HOST_VAR_TICK, {0.0, 4294967295.0, "", true, false}},  // the 32-bit counter
+    {"lat", HOST_VAR_LATITUDE, {-90.0, 90.0, "degrees"}},
+    {"lon", HOST_VAR_LONGITUDE, {-180.0, 180.0, "degrees"}},
+    {"gs", HOST_VAR_GROUND_SPEED, {0.0, MAX_SPEED_KT, "knots"}},
+    {"heading", HOST_VAR_HEADING_MAG, {0.0, 360.0, "degrees"}},
+    {"magvar", HOST_VAR_MAGVAR, {-180.0, 180.0, "degrees"}},
+    {"wind_speed", HOST_VAR_WIND_SPEED, {0.0, 500.0, "knots"}},
+    {"wind_dir", HOST_VAR_WIND_DIR, {0.0, 360.0, "degrees"}},
+    {"mach", HOST_VAR_MACH, {0.0, 5.0, ""}},
+    {"oat", HOST_VAR_OAT, {-100.0, 100.0, "degrees Celsius"}},
+    {"battery", HOST_VAR_BATTERY, FLAG},
+    {"main_power", HOST_VAR_MAIN_POWER, FLAG},
+    {"ap_master", HOST_VAR_AP_MASTER, FLAG},
+    {"ap_heading", HOST_VAR_AP_HEADING, FLAG},
 }};
 
 // Flight conditions with no host variable of their own: the flight model and the standard
@@ -54,8 +54,8 @@ double as_flag(bool on) {
 }
 
 double longitude_units(double lon_east_deg) {
-  const double units = lon_east_deg / 360.0 * LONGITUDE_UNITS_PER_TURN;
-  return units < 0.0 ? LONGITUDE_UNITS_PER_TURN + units : units;
+  const double units = lon_east_deg / 360.0 * HOST_LON_UNITS_PER_TURN;
+  return units < 0.0 ? HOST_LON_UNITS_PER_TURN + units : units;
 }
 
 }  // namespace
@@ -89,33 +89,33 @@ std::optional<ConditionRange> HostVariables::condition_range(std::string_view na
 std::optional<double> HostVariables::condition_value(uint32_t token_id) const {
   const Aircraft& a = aircraft_;
   switch (token_id) {
-    case TOKEN_TICK:
+    case HOST_VAR_TICK:
       return static_cast<double>(clock_.tick());
-    case TOKEN_LATITUDE:
-      return a.lat_deg / LATITUDE_DEG_PER_UNIT;
-    case TOKEN_LONGITUDE:
+    case HOST_VAR_LATITUDE:
+      return a.lat_deg / HOST_LAT_DEG_PER_UNIT;
+    case HOST_VAR_LONGITUDE:
       return longitude_units(a.lon_east_deg);
-    case TOKEN_GROUND_SPEED:
-      return a.gs_kt * MPS_PER_KT;
-    case TOKEN_HEADING_MAG:
+    case HOST_VAR_GROUND_SPEED:
+      return a.gs_kt * METRES_PER_SECOND_PER_KNOT;
+    case HOST_VAR_HEADING_MAG:
       return a.heading_mag_deg;
-    case TOKEN_MAGVAR:
+    case HOST_VAR_MAGVAR:
       return a.magvar_east_deg;
-    case TOKEN_WIND_SPEED:
+    case HOST_VAR_WIND_SPEED:
       return a.wind_speed_kt;
-    case TOKEN_WIND_DIR:
+    case HOST_VAR_WIND_DIR:
       return a.wind_from_true_deg;
-    case TOKEN_MACH:
-      return a.mach * MACH_UNITS;
-    case TOKEN_OAT:
+    case HOST_VAR_MACH:
+      return a.mach * HOST_MACH_UNITS_PER_MACH;
+    case HOST_VAR_OAT:
       return a.oat_c;
-    case TOKEN_BATTERY:
+    case HOST_VAR_BATTERY:
       return as_flag(a.battery_on);
-    case TOKEN_MAIN_POWER:
+    case HOST_VAR_MAIN_POWER:
       return as_flag(a.main_power_on);
-    case TOKEN_AP_MASTER:
+    case HOST_VAR_AP_MASTER:
       return as_flag(a.ap_master_on);
-    case TOKEN_AP_HEADING:
+    case HOST_VAR_AP_HEADING:
       return as_flag(a.ap_heading_on);
     default:
       return std::nullopt;
@@ -149,48 +149,48 @@ bool HostVariables::set_condition(std::string_view name, double value) {
   pinned_.erase(*token);
   const bool on = value != 0.0;
   switch (*token) {
-    case TOKEN_TICK:  // the scenario parser admits only finite values; keep the cast defined
+    case HOST_VAR_TICK:  // the scenario parser admits only finite values; keep the cast defined
       clock_.set_tick(static_cast<int64_t>(std::clamp(value, -1e15, 1e15)));
       break;
-    case TOKEN_LATITUDE:
+    case HOST_VAR_LATITUDE:
       a.lat_deg = value;
       break;
-    case TOKEN_LONGITUDE:
+    case HOST_VAR_LONGITUDE:
       a.lon_east_deg = value;
       break;
-    case TOKEN_GROUND_SPEED:
+    case HOST_VAR_GROUND_SPEED:
       a.gs_kt = value;
       break;
-    case TOKEN_HEADING_MAG:
+    case HOST_VAR_HEADING_MAG:
       a.heading_mag_deg = value;
       break;
-    case TOKEN_MAGVAR:
+    case HOST_VAR_MAGVAR:
       a.magvar_east_deg = value;
       break;
-    case TOKEN_WIND_SPEED:
+    case HOST_VAR_WIND_SPEED:
       a.wind_speed_kt = value;
       break;
-    case TOKEN_WIND_DIR:
+    case HOST_VAR_WIND_DIR:
       a.wind_from_true_deg = value;
       break;
-    case TOKEN_MACH:
+    case HOST_VAR_MACH:
       a.mach = value;
       a.mach_set = true;
       break;
-    case TOKEN_OAT:
+    case HOST_VAR_OAT:
       a.oat_c = value;
       a.oat_set = true;
       break;
-    case TOKEN_BATTERY:
+    case HOST_VAR_BATTERY:
       a.battery_on = on;
       break;
-    case TOKEN_MAIN_POWER:
+    case HOST_VAR_MAIN_POWER:
       a.main_power_on = on;
       break;
-    case TOKEN_AP_MASTER:
+    case HOST_VAR_AP_MASTER:
       a.ap_master_on = on;
       break;
-    case TOKEN_AP_HEADING:
+    case HOST_VAR_AP_HEADING:
       a.ap_heading_on = on;
       break;
     default:

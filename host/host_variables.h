@@ -12,33 +12,12 @@
 #include "host/aircraft.h"
 #include "host/sim_clock.h"
 #include "module/gauge_api.h"
+#include "module/gauge_vocabulary.h"
 
 namespace host {
 
-// Token ids of the host variables this host knows.
-enum HostToken : uint32_t {
-  TOKEN_TICK = 1,
-  TOKEN_MACH = 64,
-  TOKEN_LATITUDE = 71,
-  TOKEN_LONGITUDE = 72,
-  TOKEN_HEADING_MAG = 81,
-  TOKEN_MAGVAR = 82,
-  TOKEN_AP_MASTER = 103,
-  TOKEN_AP_HEADING = 106,
-  TOKEN_OAT = 341,
-  TOKEN_WIND_SPEED = 343,
-  TOKEN_WIND_DIR = 344,
-  TOKEN_BATTERY = 364,
-  TOKEN_MAIN_POWER = 566,
-  TOKEN_GROUND_SPEED = 832,
-};
-
-// Latitude token units: one unit is this many degrees.
-inline constexpr double LATITUDE_DEG_PER_UNIT = 8.998425275459815e-6;
-// Longitude token: a 48-bit angle, a full turn is 2^48 units, west as 2^48 plus the negative.
-inline constexpr double LONGITUDE_UNITS_PER_TURN = 281474976710656.0;  // 2^48
-inline constexpr double MPS_PER_KT = 1852.0 / 3600.0;
-inline constexpr double MACH_UNITS = 20480.0;
+// The token ids this host knows and the units it answers them in are the module's own
+// (HostVarToken in gauge_vocabulary.h).
 
 // The value type tag this host writes into every record it answers: a 64-bit float.
 inline constexpr uint32_t HOST_VALUE_TYPE_FLOAT64 = 1;

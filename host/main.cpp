@@ -13,6 +13,7 @@
 
 #if INS_HOST_FLIGHT_MODEL
 #include "host/fly_command.h"
+#include "host/web/serve_command.h"
 #endif
 #include "host/scenario_parser.h"
 #include "host/scenario_runner.h"
@@ -32,6 +33,26 @@ struct RunArguments {
   std::string output;  // where `snapshot` writes (default: the working folder)
   bool keep = false;
 };
+
+std::string plural(int count, const std::string& word) {
+  return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+}
+
+// "FILE: 12 expectations held over 10m00s of simulated time; 1 snapshot in DIR".
+std::string run_summary(const std::string& label, const host::RunOutcome& outcome,
+                        const RunArguments& args, const std::filesystem::path& working_folder) {
+  const long whole_s = std::lround(outcome.simulated_s);
+  char simulated[48];
+  std::snprintf(simulated, sizeof simulated, "%ldh%02ldm%02lds", whole_s / 3600, whole_s / 60 % 60,
+                whole_s % 60);
+  std::string line = label + ": " + plural(outcome.expectations_held, "expectation") +
+                     " held over " + simulated + " of simulated time";
+  if (outcome.snapshots_written == 0) return line;
+  line += "; " + plural(outcome.snapshots_written, "snapshot") + " in ";
+  if (!args.output.empty()) return line + std::filesystem::absolute(args.output).string();
+  if (args.keep || !args.workdir.empty()) return line + working_folder.string();
+  return line + "the working folder, removed with it (keep them with --output DIR)";
+}
 
 int run_scenario(const RunArguments& args) {
   namespace fs = std::filesystem;
@@ -74,6 +95,8 @@ int run_scenario(const RunArguments& args) {
     }
     if (outcome.status != host::RunStatus::passed) {
       std::cerr << label << ":" << outcome.line << ": " << outcome.message << "\n";
+    } else {
+      std::cout << run_summary(label, outcome, args, folder.path()) << "\n";
     }
     return static_cast<int>(outcome.status);
   } catch (const std::exception& error) {
@@ -103,6 +126,7 @@ int run_command(int argc, char** argv) {
   // Options are spelled --name on every platform: on Windows, CLI11 would otherwise take a path
   // such as /tmp/a.scn (as Wine passes it) for an option "/tmp".
   app.allow_windows_style_options(false);
+  app.set_version_flag("--version", std::string("ins-host ") + INS_VERSION);
   app.require_subcommand(1);
   RunArguments args;
   CLI::App* run = app.add_subcommand("run", "Play a scenario file against the module");
@@ -141,6 +165,22 @@ int run_command(int argc, char** argv) {
       "--module", fly_module,
       "Gauge module to load (default: INS.so, or INS.gau on Windows, beside ins-host)");
   fly_command->add_flag("--quiet", fly.quiet, "Print only the final leg table");
+
+  host::web::ServeOptions serve;
+  std::string serve_plan, serve_workdir, serve_module;
+  CLI::App* serve_command =
+      app.add_subcommand("serve", "Operate the panel live in a browser, with a moving map");
+  serve_command->add_option("--port", serve.port, "TCP port (default 8080; 0: any free port)")
+      ->check(CLI::Range(0, 65535));
+  serve_command->add_option("--address", serve.address,
+                            "Address to listen on (default 127.0.0.1; others warn)");
+  serve_command->add_option("--plan", serve_plan, "Flight plan (.PLN) to load at start");
+  serve_command->add_option("--workdir", serve_workdir,
+                            "Working folder (created if missing, kept; default: temporary)");
+  serve_command->add_option("--module", serve_module,
+                            "Gauge module to load (default: INS.so beside ins-host)");
+  serve_command->add_option("--fps", serve.fps, "Frames a simulated second (default 30)")
+      ->check(CLI::Range(18, 120));
 #else
   CLI::App* fly_command =
       app.add_subcommand("fly", "Not in this build: the flight model needs GeographicLib");
@@ -149,10 +189,17 @@ int run_command(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    // Help exits 0; a command line that cannot be used is a scenario that cannot run.
+    // Help and the version exit 0; a command line that cannot be used is a scenario that
+    // cannot run.
     return app.exit(error) == 0 ? 0 : EXIT_SCENARIO_ERROR;
   }
 #if INS_HOST_FLIGHT_MODEL
+  if (app.got_subcommand(serve_command)) {
+    serve.plan = serve_plan;
+    serve.workdir = serve_workdir;
+    serve.module = serve_module;
+    return host::web::serve(serve);
+  }
   if (app.got_subcommand(fly_command)) {
     fly.plan = fly_plan;
     fly.output = fly_output;

@@ -38,10 +38,8 @@ struct PlacedGauge {
   GaugeHeader* header = nullptr;
 };
 
-// Key events the host acts on.
-inline constexpr uint32_t EVENT_HEADING_BUG_SET = 0x101FA;
-inline constexpr uint32_t EVENT_PANEL_WINDOW_1 = 0x10173;  // .. 0x1017A toggle windows 1..8
-inline constexpr int PANEL_WINDOW_COUNT = 8;
+// The key events the host acts on (EVENT_HEADING_BUG_SET, EVENT_PANEL_WINDOW_1 ..) are the
+// module's own, in gauge_vocabulary.h.
 
 // Text buffers lent to text routines hold at least this many bytes.
 inline constexpr std::size_t MIN_TEXT_BUFFER_BYTES = 32;

@@ -195,6 +195,17 @@ class Args {
 
   std::string gauge(std::size_t i) const { return text(i); }
 
+  // An image index, or for a knob the legend of its position (`WAY_PT`, `NAV`).
+  double image_value(const std::string& gauge, const std::string& element, std::size_t i) const {
+    if (auto value = as_double(text(i))) return *value;
+    if (auto position = knob_position(gauge, element, text(i)))
+      return static_cast<double>(*position);
+    const std::vector<std::string_view> legends = knob_legends(gauge, element);
+    if (legends.empty()) throw SyntaxError{in_quotes(text(i)) + " is not a number"};
+    throw SyntaxError{in_quotes(text(i)) + " is not a number nor a legend of " + gauge + " " +
+                      element + did_you_mean(text(i), legends)};
+  }
+
   Control control(const std::string& gauge, std::size_t i) const {
     const std::string& word = text(i);
     Control control{word};
@@ -258,8 +269,9 @@ Expectation parse_expectation(const Args& a) {
     return ExpectVisible{a.gauge(1), a.element(a.text(1), 2), answer == "yes"};
   }
   if (what == "image") {
-    a.need(4, 4, "image GAUGE ELEMENT N");
-    return ExpectImage{a.gauge(1), a.element(a.text(1), 2), a.number(3)};
+    a.need(4, 4, "image GAUGE ELEMENT N|LEGEND");
+    const std::string element = a.element(a.text(1), 2);
+    return ExpectImage{a.gauge(1), element, a.image_value(a.text(1), element, 3)};
   }
   if (what == "event") {
     a.need(3, 3, "event ID VALUE");

@@ -217,6 +217,7 @@ struct ScenarioRunner::Executor {
       throw ExpectationFailed(
           line, *failure + " (still after waiting " + std::to_string(max_frames) + " frames)");
     }
+    ++r.expectations_held_;
   }
   void operator()(const scenario::Snapshot& c) {
     r.ensure_placed(line);
@@ -227,6 +228,7 @@ struct ScenarioRunner::Executor {
     } catch (const std::exception& error) {
       throw ScenarioError(line, error.what());
     }
+    ++r.snapshots_written_;
   }
 #if INS_HOST_FLIGHT_MODEL
   void operator()(const scenario::Motion& c) {
@@ -265,6 +267,7 @@ struct ScenarioRunner::Executor {
                              std::holds_alternative<scenario::ExpectImage>(c);
     if (needs_panel) r.ensure_placed(line);
     if (auto failure = r.checker_.check(c, line)) throw ExpectationFailed(line, *failure);
+    ++r.expectations_held_;
   }
 };
 
@@ -288,6 +291,9 @@ RunOutcome ScenarioRunner::run(const std::vector<scenario::Command>& commands) {
     outcome = {RunStatus::stopped, line,
                std::string("stopped by ") + stop.what() + " at " + at + " s of simulated time"};
   }
+  outcome.expectations_held = expectations_held_;
+  outcome.snapshots_written = snapshots_written_;
+  outcome.simulated_s = clock_.time_s();
   finish();
   return outcome;
 }

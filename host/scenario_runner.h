@@ -42,6 +42,10 @@ struct RunOutcome {
   RunStatus status = RunStatus::passed;
   int line = 0;         // the command's line when not passed
   std::string message;  // "expected ... got ...", what is wrong with the scenario, or the stop
+  // What the run did up to its end, for its summary line.
+  int expectations_held = 0;  // `expect` and `wait until` alike
+  int snapshots_written = 0;
+  double simulated_s = 0.0;
 };
 
 class ScenarioRunner {
@@ -99,6 +103,8 @@ class ScenarioRunner {
   ExpectationChecker checker_;
   std::vector<std::string> gauge_names_ = {"INS", "INS_UPDATE", "ALIGN"};
   bool finished_ = false;
+  int expectations_held_ = 0;
+  int snapshots_written_ = 0;
   std::function<void()> frame_observer_;
 };
 

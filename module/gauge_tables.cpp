@@ -6,13 +6,16 @@
 #include <array>
 #include <cstddef>
 
+#include "cdu/cdu_cycle.h"
 #include "cdu/display_windows.h"
 #include "cdu/function_keys.h"
 #include "cdu/images.h"
 #include "cdu/keyboard.h"
-#include "module/cdu_cycle.h"
+#include "module/gauge_vocabulary.h"
 #include "msu/mode_selector.h"
 #include "nav/navigation_cycle.h"
+#include "state/gauge_elements.h"
+#include "state/ins_state.h"
 
 namespace {
 
@@ -106,7 +109,7 @@ constexpr ElementHeader digit_pressed_image(int d) {
 // ---------------------------------------------------------------------------------------------
 // The INS (CDU) chain, in drawing order.
 // ---------------------------------------------------------------------------------------------
-constexpr std::array<ElementHeader, INS_ELEMENT_COUNT> INS_CHAIN_AT_LOAD = {
+constexpr auto INS_CHAIN_AT_LOAD = std::to_array<ElementHeader>({
     static_image(4096, 0, 0, 400, 308, OPAQUE_ERASE),        // 0 face
     icon(4099, 1, 38, 72, 39, 39, HIDDEN | BRIGHT),          // 1 HOLD lit
     icon(4102, 1, 275, 71, 38, 40, HIDDEN | BRIGHT),         // 2 BAT lit
@@ -142,21 +145,70 @@ constexpr std::array<ElementHeader, INS_ELEMENT_COUNT> INS_CHAIN_AT_LOAD = {
     text(2, 151, 124, 28, 38, from_number_text),                             // 32
     thumbwheel(56, 120, thumbwheel_tens_vertical),                           // 33
     thumbwheel(82, 120, thumbwheel_units_vertical),                          // 34
-};
+});
 
-constexpr std::array<ElementHeader, ALIGN_ELEMENT_COUNT> ALIGN_CHAIN_AT_LOAD = {
+constexpr auto ALIGN_CHAIN_AT_LOAD = std::to_array<ElementHeader>({
     static_image(4185, 0, 0, 400, 102, OPAQUE_ERASE),              // 0 face
     icon(4188, 1, 293, 31, 39, 39, HIDDEN | BRIGHT),               // 1 BAT lit
     icon(4191, 1, 206, 31, 39, 39, HIDDEN | BRIGHT),               // 2 READY NAV lit
     icon(4194, 4, 63, 12, 77, 77, OPAQUE_ERASE, mode_knob_image),  // 3 mode knob
-};
+});
+
+// The cycles show and hide elements by their depth in the chain, so each depth the cycles name
+// must hold the element it names: an element added, dropped or moved in a chain fails here.
+static_assert(INS_CHAIN_AT_LOAD.size() == INS_ELEMENT_COUNT);
+static_assert(ALIGN_CHAIN_AT_LOAD.size() == ALIGN_ELEMENT_COUNT);
+
+constexpr bool at_depth(const ElementHeader& element, uint32_t bitmap, ElementRoutine routine) {
+  return element.bitmap_id == bitmap && element.routine == routine;
+}
+
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_FACE], 4096, nullptr));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_HOLD_LIT], 4099, nullptr));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_BAT_LIT], 4102, nullptr));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_ALERT_LIT], 4105, nullptr));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_HOLD_PRESSED], 4108, nullptr));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_SET_PRESSED], 4111, nullptr));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_SET_LIT], 4114, nullptr));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_INSERT_PRESSED], 4117, nullptr));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_LAST_WPT_PRESSED], 4120, nullptr));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_LAST_WPT_LIT], 4123, nullptr));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_WYPT_CHG_PRESSED], 4126, nullptr));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_CLEAR_PRESSED], 4129, nullptr));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_KEY0_PRESSED], 4132, nullptr));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_KEY0_PRESSED + 9], 4159, nullptr));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_DATA_SELECTOR_KNOB], 4162,
+                       data_selector_knob_image));
+static_assert(INS_CHAIN_AT_LOAD[INS_DEPTH_DATA_SELECTOR_KNOB].image_count ==
+              SELECTOR_POSITION_COUNT);
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_SWITCH_AUTO], 4172, nullptr));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_SWITCH_MAN], 4175, nullptr));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_RIGHT_DISPLAY], 0, right_display_text));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_LEFT_DISPLAY], 0, left_display_text));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_W_LETTER], 0, w_letter_text));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_E_LETTER], 0, e_letter_text));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_S_LETTER], 0, s_letter_text));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_N_LETTER], 0, n_letter_text));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_TO_NUMBER], 0, to_number_text));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_FROM_NUMBER], 0, from_number_text));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_THUMBWHEEL_TENS], DIGIT_STRIP_BITMAP,
+                       thumbwheel_horizontal));
+static_assert(INS_CHAIN_AT_LOAD[INS_DEPTH_THUMBWHEEL_TENS].vertical_routine ==
+              thumbwheel_tens_vertical);
+static_assert(INS_CHAIN_AT_LOAD[INS_DEPTH_THUMBWHEEL_UNITS].vertical_routine ==
+              thumbwheel_units_vertical);
+static_assert(at_depth(ALIGN_CHAIN_AT_LOAD[ALIGN_DEPTH_FACE], 4185, nullptr));
+static_assert(at_depth(ALIGN_CHAIN_AT_LOAD[ALIGN_DEPTH_BAT_LIT], 4188, nullptr));
+static_assert(at_depth(ALIGN_CHAIN_AT_LOAD[ALIGN_DEPTH_READY_NAV_LIT], 4191, nullptr));
+static_assert(at_depth(ALIGN_CHAIN_AT_LOAD[ALIGN_DEPTH_MODE_KNOB], 4194, mode_knob_image));
+static_assert(ALIGN_CHAIN_AT_LOAD[ALIGN_DEPTH_MODE_KNOB].image_count == MODE_KNOB_POSITION_COUNT);
 
 constexpr ElementHeader UPDATE_IMAGE_AT_LOAD =
     static_image(4178, 0, 0, 10, 10, HIDDEN | OPAQUE_ERASE);
 constexpr ElementHeader LARGE_ICON_AT_LOAD = static_image(4200, 0, 0, 19, 19, BRIGHT);
 constexpr ElementHeader SMALL_ICON_AT_LOAD = static_image(4203, 0, 0, 12, 12, BRIGHT);
 
-constexpr int ICON_COUNT = 8;
+constexpr int ICON_COUNT = PANEL_WINDOW_COUNT;
 
 // The live chains the host draws; the arrays above are their load-time values.
 std::array<ElementHeader, INS_ELEMENT_COUNT> ins_chain = INS_CHAIN_AT_LOAD;
@@ -196,7 +248,7 @@ constexpr MouseRow list_end() {
 }
 
 constexpr int INS_MOUSE_BOX_COUNT = 26;
-MouseRow ins_mouse_rows[INS_MOUSE_BOX_COUNT + 3] = {
+constexpr auto INS_MOUSE_ROWS_AT_LOAD = std::to_array<MouseRow>({
     group_open(),
     box(0, 0, 30, 59, CURSOR_UP_ARROW, CLICK, plan_spot),
     box(82, 185, 38, 82, CURSOR_RIGHT_ARROW, CLICK, data_selector_cw),
@@ -226,28 +278,56 @@ MouseRow ins_mouse_rows[INS_MOUSE_BOX_COUNT + 3] = {
     box(150, 271, 31, 21, CURSOR_UP_ARROW, CLICK, lamp_test_spot),
     group_close(),
     list_end(),
-};
+});
 
-MouseRow align_mouse_rows[] = {
+constexpr auto ALIGN_MOUSE_ROWS_AT_LOAD = std::to_array<MouseRow>({
     group_open(),
     box(101, 1, 55, 101, CURSOR_RIGHT_ARROW, CLICK, mode_knob_cw),
     box(44, 1, 55, 101, CURSOR_LEFT_ARROW, CLICK, mode_knob_ccw),
     group_close(),
     list_end(),
-};
+});
+
+// The host walks a list to its end row and matches groups by nesting: a list must open with a
+// group, close every group it opens, and end exactly once, at its last row.
+template <std::size_t N>
+constexpr bool well_formed(const std::array<MouseRow, N>& rows) {
+  int depth = 0;
+  for (std::size_t i = 0; i < N; ++i) {
+    if (rows[i].kind == MOUSE_GROUP_OPEN) ++depth;
+    if (rows[i].kind == MOUSE_GROUP_CLOSE && --depth < 0) return false;
+    if ((rows[i].kind == MOUSE_END) != (i + 1 == N)) return false;
+  }
+  return N > 0 && rows[0].kind == MOUSE_GROUP_OPEN && depth == 0;
+}
+
+template <std::size_t N>
+constexpr int box_count(const std::array<MouseRow, N>& rows) {
+  int boxes = 0;
+  for (const MouseRow& row : rows) boxes += row.kind == MOUSE_BOX;
+  return boxes;
+}
+
+static_assert(well_formed(INS_MOUSE_ROWS_AT_LOAD) &&
+              box_count(INS_MOUSE_ROWS_AT_LOAD) == INS_MOUSE_BOX_COUNT);
+static_assert(well_formed(ALIGN_MOUSE_ROWS_AT_LOAD) && box_count(ALIGN_MOUSE_ROWS_AT_LOAD) == 2);
+
+// The live lists the host hit-tests (the host holds them through non-const pointers).
+auto ins_mouse_rows = INS_MOUSE_ROWS_AT_LOAD;
+auto align_mouse_rows = ALIGN_MOUSE_ROWS_AT_LOAD;
 
 MouseRow ins_update_mouse_rows[] = {group_open(), group_close(), list_end()};
 MouseRow ins_alt_update_mouse_rows[] = {group_open(), group_close(), list_end()};
 
-// Icon n (1..8) sends host event 0x10173 + n - 1 when clicked; the host sends it itself.
-constexpr uint32_t FIRST_ICON_EVENT = 0x10173;
+// Icon n (1..8) sends host event EVENT_PANEL_WINDOW_1 + n - 1 when clicked; the host sends it
+// itself.
 constexpr int ICON_ROW_COUNT = 6;
 using IconRows = std::array<MouseRow, ICON_ROW_COUNT>;
 
 constexpr IconRows icon_rows(int32_t size, int n) {
   return {group_open(),
           group_open(0, 0, size, size),
-          event_box(size, FIRST_ICON_EVENT + static_cast<uint32_t>(n - 1)),
+          event_box(size, EVENT_PANEL_WINDOW_1 + static_cast<uint32_t>(n - 1)),
           group_close(),
           group_close(),
           list_end()};
@@ -300,12 +380,13 @@ std::array<GaugeHeader, MODULE_GAUGE_COUNT> gauges;
 bool build_gauges() {
   link_chain(ins_chain);
   link_chain(align_chain);
-  gauges[GAUGE_INS] = gauge_record("INS", ins_chain.data(), ins_mouse_rows, ins_service);
+  gauges[GAUGE_INS] = gauge_record("INS", ins_chain.data(), ins_mouse_rows.data(), ins_service);
   gauges[GAUGE_INS_UPDATE] =
       gauge_record("INS_UPDATE", &ins_update_image, ins_update_mouse_rows, ins_update_service);
   gauges[GAUGE_INS_ALT_UPDATE] = gauge_record("INS_ALT_UPDATE", &ins_alt_update_image,
                                               ins_alt_update_mouse_rows, ins_alt_update_service);
-  gauges[GAUGE_ALIGN] = gauge_record("ALIGN", align_chain.data(), align_mouse_rows, align_service);
+  gauges[GAUGE_ALIGN] =
+      gauge_record("ALIGN", align_chain.data(), align_mouse_rows.data(), align_service);
   for (std::size_t n = 0; n < ICON_COUNT; ++n) {
     large_icon_images[n] = LARGE_ICON_AT_LOAD;
     small_icon_images[n] = SMALL_ICON_AT_LOAD;
@@ -319,8 +400,6 @@ bool build_gauges() {
 
 const bool gauges_built = build_gauges();
 
-static_assert(INS_CHAIN_AT_LOAD.size() == INS_ELEMENT_COUNT);
-static_assert(sizeof ins_mouse_rows / sizeof ins_mouse_rows[0] == INS_MOUSE_BOX_COUNT + 3);
 static_assert(GAUGE_FIRST_SMALL_ICON + ICON_COUNT == MODULE_GAUGE_COUNT);
 
 }  // namespace
@@ -360,4 +439,9 @@ void restore_load_time_element_flags() {
   for (ElementHeader& image : small_icon_images) {
     image.image_flags = SMALL_ICON_AT_LOAD.image_flags;
   }
+}
+
+void reset_module_for_tests() {
+  ins_state = InsState{};
+  restore_load_time_element_flags();
 }

@@ -1,48 +1,8 @@
-// The module's gauges as the host sees them: records, element chains and mouse lists. The
-// element depths below are the ones the cycles show and hide by.
+// The module's gauges as the host sees them: records, element chains and mouse lists (the element
+// depths the cycles show and hide by are in state/gauge_elements.h).
 #pragma once
 
 #include "module/gauge_api.h"
-
-// Element depths in the INS (CDU) chain.
-enum InsElementDepth : int {
-  INS_DEPTH_FACE = 0,
-  INS_DEPTH_HOLD_LIT = 1,
-  INS_DEPTH_BAT_LIT = 2,
-  INS_DEPTH_ALERT_LIT = 3,
-  INS_DEPTH_HOLD_PRESSED = 4,
-  INS_DEPTH_SET_PRESSED = 5,
-  INS_DEPTH_SET_LIT = 6,
-  INS_DEPTH_INSERT_PRESSED = 7,
-  INS_DEPTH_LAST_WPT_PRESSED = 8,
-  INS_DEPTH_LAST_WPT_LIT = 9,
-  INS_DEPTH_WYPT_CHG_PRESSED = 10,
-  INS_DEPTH_CLEAR_PRESSED = 11,
-  INS_DEPTH_KEY0_PRESSED = 12,  // keys 1..9 follow at 13..21
-  INS_DEPTH_DATA_SELECTOR_KNOB = 22,
-  INS_DEPTH_SWITCH_AUTO = 23,
-  INS_DEPTH_SWITCH_MAN = 24,
-  INS_DEPTH_RIGHT_DISPLAY = 25,
-  INS_DEPTH_LEFT_DISPLAY = 26,
-  INS_DEPTH_W_LETTER = 27,
-  INS_DEPTH_E_LETTER = 28,
-  INS_DEPTH_S_LETTER = 29,
-  INS_DEPTH_N_LETTER = 30,
-  INS_DEPTH_TO_NUMBER = 31,
-  INS_DEPTH_FROM_NUMBER = 32,
-  INS_DEPTH_THUMBWHEEL_TENS = 33,
-  INS_DEPTH_THUMBWHEEL_UNITS = 34,
-  INS_ELEMENT_COUNT = 35
-};
-
-// Element depths in the ALIGN (mode selector unit) chain.
-enum AlignElementDepth : int {
-  ALIGN_DEPTH_FACE = 0,
-  ALIGN_DEPTH_BAT_LIT = 1,
-  ALIGN_DEPTH_READY_NAV_LIT = 2,
-  ALIGN_DEPTH_MODE_KNOB = 3,
-  ALIGN_ELEMENT_COUNT = 4
-};
 
 // Gauge records, in the order of Linkage.
 enum GaugeIndex : int {
@@ -54,9 +14,9 @@ enum GaugeIndex : int {
   GAUGE_FIRST_SMALL_ICON = 12,  // "INSicon_01" .. "_08"
 };
 
-// First element of the CDU's and the MSU's chains, for the cycles that show and hide images.
-ElementHeader* ins_elements();
-ElementHeader* align_elements();
-
 // Puts every element's image flags back to their load-time values.
 void restore_load_time_element_flags();
+
+// Puts the state and every element's hidden bit back to their load-time values. Tests use it to
+// start each case from a freshly loaded module.
+void reset_module_for_tests();

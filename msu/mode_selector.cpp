@@ -10,16 +10,14 @@
 
 #include <cmath>
 
-#include "module/convert.h"
-#include "module/gauge_tables.h"
-#include "module/host_bridge.h"
-#include "module/ins_state.h"
-#include "module/sound_cues.h"
+#include "core/convert.h"
+#include "state/gauge_elements.h"
+#include "state/host_bridge.h"
+#include "state/ins_state.h"
+#include "state/sound_cues.h"
 #include "store/waypoint_file.h"
 
 namespace {
-
-enum ModeKnob : int8_t { KNOB_OFF = 0, KNOB_STBY = 1, KNOB_ALIGN = 2, KNOB_NAV = 3 };
 
 constexpr int32_t ALIGN_LENGTH_TICKS = 2160;  // 120 s at 18 ticks a second
 constexpr int32_t STATUS_STEP_TICKS = 270;    // 15 s per status digit
@@ -79,7 +77,7 @@ void refresh_power() {
 void check_waypoint_zero() {
   double waypoint_lat = NAN;
   double waypoint_lon = NAN;
-  load_waypoint(0, waypoint_lat, waypoint_lon);
+  load_waypoint(0, waypoint_lat, waypoint_lon, ins_state.file_waypoint_number);
   const bool stored = std::isfinite(waypoint_lat) && std::isfinite(waypoint_lon);
   ins_state.align_lat_diff =
       stored ? std::fabs(ins_state.present_lat - waypoint_lat) : NO_WAYPOINT_ZERO_DIFF_RAD;

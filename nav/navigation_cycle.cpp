@@ -11,29 +11,22 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "module/convert.h"
-#include "module/host_bridge.h"
-#include "module/ins_state.h"
-#include "nav/geodesy.h"
+#include "core/convert.h"
+#include "core/geodesy.h"
+#include "nav/present_position.h"
+#include "state/host_bridge.h"
+#include "state/ins_state.h"
 #include "store/waypoint_file.h"
 
 namespace {
-
-constexpr double TWO_PI = 2.0 * PI;
 
 constexpr double AUTO_LEG_CHANGE_NM = 2.0;       // inclusive
 constexpr double MAN_HOLD_RELEASE_NM = 0.5;      // inclusive
 constexpr double MOVING_GROUND_SPEED_KT = 40.0;  // above: time to go, wind correction, shown speed
 constexpr double WIND_REFRESH_TRUE_AIRSPEED_KT = 60.0;
-constexpr double DRIFT_GROUND_SPEED_KT = 75.0;                               // above: drift angle
-constexpr double KNOTS_PER_METRE_PER_SECOND_FACTOR = 0.0005399568034557236;  // 1/1852, x 3600
-constexpr double SPEED_OF_SOUND_FACTOR = 1517.0;     // speed of sound, kt = sqrt(1517 x kelvin)
-constexpr double MACH_PER_HOST_UNIT = 4.8828125e-5;  // 1/20480
-constexpr double KELVIN_AT_ZERO_CELSIUS = 273.15;
+constexpr double DRIFT_GROUND_SPEED_KT = 75.0;    // above: drift angle
+constexpr double SPEED_OF_SOUND_FACTOR = 1517.0;  // speed of sound, kt = sqrt(1517 x kelvin)
 constexpr double UNUSABLE_WIND_CORRECTION = -999.0;
-// The highest waypoint number the INS knows (the store holds 0..99); AUTO never steps past it,
-// even when a hand-edited file numbers a line higher.
-constexpr int32_t LAST_WAYPOINT_NUMBER = WAYPOINT_TABLE_SIZE - 1;
 
 InsState& state() {
   return ins_state;
@@ -67,7 +60,7 @@ namespace navigation_steps {
 void load_to_waypoint_on_request() {
   InsState& s = state();
   if (s.reload_to_waypoint != 0) {
-    load_waypoint(s.to_waypoint, s.to_lat, s.to_lon);
+    load_waypoint(s.to_waypoint, s.to_lat, s.to_lon, s.file_waypoint_number);
     update_to_waypoint_display();
   }
   s.reload_to_waypoint = 0;
@@ -79,7 +72,7 @@ void load_from_waypoint_on_request() {
   InsState& s = state();
   const int32_t to_number = s.to_waypoint;
   if (s.reload_from_waypoint != 0 && to_number <= s.file_waypoint_number) {
-    load_waypoint(to_number - 1, s.from_lat, s.from_lon);
+    load_waypoint(to_number - 1, s.from_lat, s.from_lon, s.file_waypoint_number);
   }
   s.reload_from_waypoint = 0;
 }
@@ -153,7 +146,7 @@ void compute_drift_angle() {
 
 void read_ground_speed() {
   InsState& s = state();
-  s.ground_speed = refresh_host_var(HV_GROUND_SPEED) * 3600.0 * KNOTS_PER_METRE_PER_SECOND_FACTOR;
+  s.ground_speed = refresh_host_var(HV_GROUND_SPEED) * SECONDS_PER_HOUR * NM_PER_METRE;
   s.ground_speed_shown = s.ground_speed > MOVING_GROUND_SPEED_KT ? s.ground_speed : 0.0;
 }
 
@@ -207,7 +200,7 @@ void read_wind_and_airspeed() {
   s.wind_dir = std::fmod(wind_dir_deg * RAD_PER_DEGREE, TWO_PI);
   s.air_temperature_k = oat_c + KELVIN_AT_ZERO_CELSIUS;
   s.true_airspeed =
-      std::sqrt(SPEED_OF_SOUND_FACTOR * s.air_temperature_k) * mach_host * MACH_PER_HOST_UNIT;
+      std::sqrt(SPEED_OF_SOUND_FACTOR * s.air_temperature_k) * mach_host * HOST_MACH_PER_UNIT;
 }
 
 // Sine of the wind correction angle: the crosswind over the true airspeed. The wind's angle
@@ -231,9 +224,9 @@ void compute_wind_correction() {
 void compute_steering_course() {
   InsState& s = state();
   if (s.wind_correction_sine != UNUSABLE_WIND_CORRECTION) {
-    s.steer_heading = std::fmod(s.direct_course_angle - std::asin(s.wind_correction_sine), TWO_PI);
+    s.steer_course = std::fmod(s.direct_course_angle - std::asin(s.wind_correction_sine), TWO_PI);
   } else {
-    s.steer_heading = s.direct_course_angle;
+    s.steer_course = s.direct_course_angle;
   }
 }
 
@@ -241,7 +234,7 @@ void compute_steering_course() {
 // the whole part sent to the host is one below the nearest whole degree (course 090 sends 89).
 void convert_steering_to_degrees() {
   InsState& s = state();
-  const double a = s.steer_heading * DEG_PER_RADIAN + 0.5;
+  const double a = s.steer_course * DEG_PER_RADIAN + 0.5;
   s.steer_heading = a >= 0.0 ? 360.0 - a : -a;
   if (s.nav_ready == 0) s.steer_heading = 0.0;
 }

@@ -12,6 +12,7 @@ packages=(
   librsvg2-bin imagemagick fonts-dseg fonts-dejavu-core fonts-dejavu-extra fontconfig
   libcairo2-dev libpango1.0-dev libfontconfig-dev
   valgrind python3
+  chromium
   # Windows: the cross compilers (POSIX threads, so std::thread and std::mutex exist), their
   # binutils (objdump, windres), Wine to run what they build (wine32 from the i386 architecture
   # for the 32-bit INS.gau), and zlib for the Windows host's pictures.
@@ -37,4 +38,17 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
   "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 update
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${missing[@]}"
+fi
+
+# Node and npm, unless a Node is already there (a machine may carry a newer one of its own).
+if ! command -v npm >/dev/null 2>&1; then
+  "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 update
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends nodejs npm
+fi
+
+# The web panel's libraries and coastlines, and playwright-core for its browser tests, exactly as
+# host/web/package-lock.json pins them; installed again only when the lock file changed.
+web="$(cd "$(dirname "$0")/.." && pwd)/host/web"
+if ! cmp -s "$web/package-lock.json" "$web/node_modules/.installed-from-lock"; then
+  (cd "$web" && npm ci --no-audit --no-fund && cp package-lock.json node_modules/.installed-from-lock)
 fi

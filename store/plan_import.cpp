@@ -41,7 +41,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "module/ins_state.h"
 #include "store/durable_file.h"
 #include "store/plan_positions.h"
 #include "store/plan_text.h"
@@ -59,6 +58,7 @@ constexpr int PLAN_WAYPOINT_LIMIT = 99;
 
 // What the copy phase found: the syntax of each waypoint line, in plan order.
 struct CopiedLines {
+  int count = 0;  // waypoint lines copied
   uint8_t syntax[PLAN_WAYPOINT_LIMIT] = {};
 };
 
@@ -96,12 +96,11 @@ const char* position_text(const char* line, int& syntax) {
 // scratch file, one line each. Returns false when the scratch file could not be written.
 bool copy_waypoint_lines(PlanText& plan, StoreFile& scratch, CopiedLines& copied) {
   char line[PLAN_LINE_BUFFER];
-  while (ins_state.plan_waypoint_count < PLAN_WAYPOINT_LIMIT &&
-         read_line_piece(plan, line, sizeof line)) {
+  while (copied.count < PLAN_WAYPOINT_LIMIT && read_line_piece(plan, line, sizeof line)) {
     int syntax = SYNTAX_NONE;
     const char* text = position_text(line, syntax);
     if (text == nullptr) continue;
-    copied.syntax[ins_state.plan_waypoint_count++] = static_cast<uint8_t>(syntax);
+    copied.syntax[copied.count++] = static_cast<uint8_t>(syntax);
     if (!write_scratch_line(scratch, text)) return false;
   }
   return true;
@@ -128,22 +127,21 @@ struct Converted {
   bool all_on_the_globe = true;  // no position off the globe or not a number
 };
 
-// Conversion phase: fills waypoint_table entries 0..98 from the scratch file, zeros after the
-// plan's last waypoint.
-Converted convert_waypoints(StoreFile& scratch, const CopiedLines& copied) {
+// Conversion phase: fills table entries 0..98 from the scratch file, zeros after the plan's last
+// waypoint.
+Converted convert_waypoints(StoreFile& scratch, const CopiedLines& copied,
+                            WaypointEntry table[WAYPOINT_TABLE_SIZE]) {
   RuleFields fields;
   Converted converted;
   char line[PLAN_LINE_BUFFER];
-  for (ins_state.waypoint_index = 0; ins_state.waypoint_index < WAYPOINT_TABLE_SIZE;
-       ++ins_state.waypoint_index) {
-    WaypointEntry& entry = ins_state.waypoint_table[ins_state.waypoint_index];
-    if (ins_state.waypoint_index >= ins_state.plan_waypoint_count) {
+  for (int index = 0; index < WAYPOINT_TABLE_SIZE; ++index) {
+    WaypointEntry& entry = table[index];
+    if (index >= copied.count) {
       entry = WaypointEntry{0.0f, 0.0f};
       continue;
     }
     if (!read_scratch_line(scratch, line, sizeof line)) line[0] = '\0';
-    const PlanPosition position =
-        read_plan_position(line, copied.syntax[ins_state.waypoint_index], fields);
+    const PlanPosition position = read_plan_position(line, copied.syntax[index], fields);
     entry = WaypointEntry{position.lat, position.lon};
     converted.own_positions += position.own ? 1 : 0;
     converted.all_on_the_globe = converted.all_on_the_globe && on_the_globe(entry.lat, entry.lon);
@@ -152,18 +150,20 @@ Converted convert_waypoints(StoreFile& scratch, const CopiedLines& copied) {
 }
 
 // Writes the new waypoint file whole: the present position, then table entries 0..98.
-bool write_imported_waypoints() {
+bool write_imported_waypoints(double present_lat, double present_lon,
+                              const WaypointEntry table[WAYPOINT_TABLE_SIZE]) {
   WaypointLine lines[PLAN_WAYPOINT_LIMIT + 1];
-  lines[0] = WaypointLine{ins_state.present_lat, ins_state.present_lon};
+  lines[0] = WaypointLine{present_lat, present_lon};
   for (int i = 0; i < PLAN_WAYPOINT_LIMIT; ++i) {
-    lines[i + 1] = WaypointLine{ins_state.waypoint_table[i].lat, ins_state.waypoint_table[i].lon};
+    lines[i + 1] = WaypointLine{table[i].lat, table[i].lon};
   }
   return write_waypoint_file(lines, PLAN_WAYPOINT_LIMIT + 1);
 }
 
-// Reads the plan through the scratch file into waypoint_table and writes the new waypoint file;
-// false when there is nothing whole to write, or the writing failed.
-bool import_through_scratch(PlanText& plan, StoreFile& scratch) {
+// Reads the plan through the scratch file into `table` and writes the new waypoint file; false
+// when there is nothing whole to write, or the writing failed.
+bool import_through_scratch(PlanText& plan, StoreFile& scratch, double present_lat,
+                            double present_lon, WaypointEntry table[WAYPOINT_TABLE_SIZE]) {
   CopiedLines copied;
   // A plan that could not be read to its end is treated like one that did not open: half a
   // plan must not replace a whole waypoint file.
@@ -171,48 +171,33 @@ bool import_through_scratch(PlanText& plan, StoreFile& scratch) {
       !rewind_for_reading(scratch)) {
     return false;
   }
-  const Converted converted = convert_waypoints(scratch, copied);
+  const Converted converted = convert_waypoints(scratch, copied, table);
   if (scratch.failed || converted.own_positions == 0 || !converted.all_on_the_globe) return false;
-  if (!on_the_globe(ins_state.present_lat, ins_state.present_lon)) return false;
-  return write_imported_waypoints();
-}
-
-// Back to idle; `imported` also drops any half-keyed entry and makes the navigation computer
-// re-read its TO waypoint from the new file (to_waypoint itself stays).
-void finish_import(bool imported) {
-  ins_state.plan_import_request = 0;
-  ins_state.plan_waypoint_count = 0;
-  if (imported) {
-    ins_state.reload_to_waypoint = 1;
-    ins_state.entry_position = 0;
-  }
+  if (!on_the_globe(present_lat, present_lon)) return false;
+  return write_imported_waypoints(present_lat, present_lon, table);
 }
 
 }  // namespace
 
-void request_flight_plan_import() {
+bool plan_file_opens() {
   StoreFile plan;
   const bool opened = open_for_reading(plan, PLAN_FILE_NAME) == FILE_OPENED;
-  ins_state.plan_import_request = opened ? 1 : 0;
   if (opened) close_file(plan);
+  return opened;
 }
 
-void import_flight_plan() {
+bool import_plan_file(double present_lat, double present_lon,
+                      WaypointEntry table[WAYPOINT_TABLE_SIZE]) {
   PlanText plan;
-  if (open_plan_text(plan, PLAN_FILE_NAME) != FILE_OPENED) {
-    finish_import(false);
-    return;
-  }
+  if (open_plan_text(plan, PLAN_FILE_NAME) != FILE_OPENED) return false;
   StoreFile scratch;
   if (!create_exclusively(scratch, PLAN_SCRATCH_FILE_NAME)) {
     close_plan_text(plan);
-    finish_import(false);
-    return;
+    return false;
   }
-  ins_state.plan_waypoint_count = 0;
-  const bool imported = import_through_scratch(plan, scratch);
+  const bool imported = import_through_scratch(plan, scratch, present_lat, present_lon, table);
   close_file(scratch);
   remove_file(PLAN_SCRATCH_FILE_NAME);
   close_plan_text(plan);
-  finish_import(imported);
+  return imported;
 }

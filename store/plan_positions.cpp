@@ -4,10 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "module/gauge_vocabulary.h"
+
 namespace {
 
+// Degrees of a plan convert in long double, as the readers of the plan shapes were written; the
+// double PI of the vocabulary bounds the globe.
 constexpr long double PI_L = 3.141592653589793238462643383279502884L;
-constexpr double PI = 3.14159265358979323846;
 constexpr float LAT_LIMIT_RAD = static_cast<float>(PI / 2);
 constexpr float LON_LIMIT_RAD = static_cast<float>(PI);
 

@@ -104,21 +104,21 @@ constexpr std::size_t WRITE_LINE_BUFFER = 128;
 
 }  // namespace
 
-bool load_waypoint(int32_t number, double& lat, double& lon) {
+bool load_waypoint(int32_t number, double& lat, double& lon, int32_t& last_number) {
   StoreFile file;
   if (open_for_reading(file, WAYPOINT_FILE_NAME) != FILE_OPENED) return false;
   // What the file gives is taken only once it was read to its end: a read error part way must
   // not leave a waypoint or a highest number that some later line would have changed.
   bool matched = false;
   bool numbered = false;
-  int32_t last_number = 0;
+  int32_t last_line_number = 0;
   double found_lat = lat, found_lon = lon;
   LinePiece piece;
   while (next_piece(file, piece)) {
     const ParsedLine line = parse_piece(piece);
     if (!line.has_number) continue;
     numbered = true;
-    last_number = line.number;
+    last_line_number = line.number;
     if (line.number != number) continue;
     matched = true;
     if (line.has_lat) found_lat = static_cast<double>(line.lat);
@@ -127,7 +127,7 @@ bool load_waypoint(int32_t number, double& lat, double& lon) {
   const bool whole = !file.failed;
   close_file(file);
   if (!whole) return false;
-  if (numbered) ins_state.file_waypoint_number = last_number;
+  if (numbered) last_number = last_line_number;
   lat = found_lat;
   lon = found_lon;
   return matched;
@@ -179,4 +179,14 @@ TableRead read_waypoint_table(WaypointEntry table[WAYPOINT_TABLE_SIZE]) {
   const bool whole = !file.failed;
   close_file(file);
   return whole ? TABLE_READ : TABLE_UNREADABLE;
+}
+
+bool rewrite_waypoint(WaypointEntry table[WAYPOINT_TABLE_SIZE], int32_t number, double lat,
+                      double lon) {
+  if (number < 0 || number >= WAYPOINT_TABLE_SIZE) return false;
+  if (read_waypoint_table(table) == TABLE_UNREADABLE) return false;
+  table[number] = WaypointEntry{static_cast<float>(lat), static_cast<float>(lon)};
+  WaypointLine lines[WAYPOINT_TABLE_SIZE];
+  for (int i = 0; i < WAYPOINT_TABLE_SIZE; ++i) lines[i] = WaypointLine{table[i].lat, table[i].lon};
+  return write_waypoint_file(lines, WAYPOINT_TABLE_SIZE);
 }

@@ -2,12 +2,25 @@
 // (latitude north positive, longitude WEST positive), numbered 0..99. Waypoint 0 is where the
 // INS was aligned. The file is the only state that outlives the module; every reader and writer
 // opens, uses and closes it within one routine call.
+//
+// Pure file routines: values in, values out. Nothing here reads or writes the INS state; the
+// subsystems that call them put the results into it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "module/ins_state.h"
+// Waypoint numbers 0..99; the store keeps one table entry for each so waypoint 99 survives a
+// rewrite.
+constexpr int WAYPOINT_TABLE_SIZE = 100;
+// The highest waypoint number the INS knows: AUTO and WYPT CHG never step past it, even when a
+// hand-edited file numbers a line higher.
+constexpr int LAST_WAYPOINT_NUMBER = WAYPOINT_TABLE_SIZE - 1;
+
+struct WaypointEntry {
+  float lat;  // radians, north positive
+  float lon;  // radians, west positive
+};
 
 // One name on every file system, for readers and writers alike.
 inline constexpr const char* WAYPOINT_FILE_NAME = "WAYPOINTS.DAT";
@@ -27,13 +40,14 @@ constexpr std::size_t WAYPOINT_LINE_BUFFER = 100;
 // such a field leaves its destination as it was. A coordinate after one that is not a number at
 // all is not looked for.
 
-// Finds waypoint `number`: reads the whole file, sets file_waypoint_number from each line that
-// starts with a number (to the last such line's number), and stores the last matching line's
-// latitude and longitude (single precision, widened) in `lat` and `lon`. A missing file, one
-// that is not a regular file, one that cannot be read to its end, or no matching line, leaves
-// them (and file_waypoint_number) as they were; a field that does not convert to a finite number
-// leaves that destination as it was. Returns true when a line matched.
-bool load_waypoint(int32_t number, double& lat, double& lon);
+// Finds waypoint `number`: reads the whole file, sets `last_number` to the number of the last
+// line that starts with a number (the INS keeps it as file_waypoint_number), and stores the last
+// matching line's latitude and longitude (single precision, widened) in `lat` and `lon`. A
+// missing file, one that is not a regular file, or one that cannot be read to its end leaves all
+// three as they were, and so does a file without a numbered line for `last_number`, or without a
+// matching line for `lat` and `lon`; a field that does not convert to a finite number leaves that
+// destination as it was. Returns true when a line matched.
+bool load_waypoint(int32_t number, double& lat, double& lon, int32_t& last_number);
 
 struct WaypointLine {
   double lat;  // radians, north positive
@@ -62,3 +76,12 @@ enum TableRead : int {
 // from all zeros; lines without a number or with another number are passed over. Only a file
 // read to its end counts as read: a read error part way is never taken for the end of the file.
 TableRead read_waypoint_table(WaypointEntry table[WAYPOINT_TABLE_SIZE]);
+
+// INSERT's rewrite: puts waypoint `number` (0..99) at `lat`, `lon` into the file, keeping every
+// other line's waypoint under its own number, as one atomic rewrite of 100 lines numbered 0..99.
+// `table` is the scratch the file is read into. Returns false, and the file is left as it was,
+// when the number is out of range, when a file that exists cannot be read whole (no permission,
+// a read error, not a regular file: a table of what was read before the failure must not replace
+// it), or when the rewrite fails.
+bool rewrite_waypoint(WaypointEntry table[WAYPOINT_TABLE_SIZE], int32_t number, double lat,
+                      double lon);

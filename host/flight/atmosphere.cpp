@@ -16,12 +16,12 @@ double isa_temperature_k(double alt_ft) {
 }
 
 double isa_temperature_c(double alt_ft) {
-  return isa_temperature_k(alt_ft) - KELVIN_AT_0_C;
+  return isa_temperature_k(alt_ft) - KELVIN_AT_ZERO_CELSIUS;
 }
 
 double isa_speed_of_sound_kt(double alt_ft) {
   const double speed_m_s = std::sqrt(GAMMA_AIR * R_AIR_J_PER_KG_K * isa_temperature_k(alt_ft));
-  return speed_m_s / METRES_PER_SECOND_PER_KT;
+  return speed_m_s / METRES_PER_SECOND_PER_KNOT;
 }
 
 double mach_from_tas(double tas_kt, double alt_ft) {

@@ -8,17 +8,17 @@
 // never gets there, and a scenario that sets such an altitude still gets finite values.
 #pragma once
 
+#include "module/gauge_vocabulary.h"
+
 namespace flight {
 
 constexpr double FEET_PER_METRE = 1.0 / 0.3048;
-constexpr double METRES_PER_SECOND_PER_KT = 1852.0 / 3600.0;
 
 constexpr double ISA_SEA_LEVEL_K = 288.15;
 constexpr double ISA_LAPSE_K_PER_M = 0.0065;
 constexpr double ISA_TROPOPAUSE_M = 11000.0;
 constexpr double ISA_TROPOPAUSE_FT = ISA_TROPOPAUSE_M * FEET_PER_METRE;  // 36,089.24 ft
 constexpr double ISA_TROPOPAUSE_K = ISA_SEA_LEVEL_K - ISA_LAPSE_K_PER_M * ISA_TROPOPAUSE_M;
-constexpr double KELVIN_AT_0_C = 273.15;
 
 // Static air temperature at a pressure altitude, kelvin. Altitudes below sea level follow the
 // tropospheric lapse (warmer); the result is clamped to the tropopause value above it.

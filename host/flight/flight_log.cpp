@@ -8,23 +8,13 @@
 
 namespace flight {
 
-namespace {
-constexpr double RAD_PER_DEG = 3.141592653589793 / 180.0;
-}
-
 double distance_nm(double lat1_deg, double lon1_deg, double lat2_deg, double lon2_deg) {
-  // Haversine: well conditioned for the short distances that matter here.
-  const double dlat = (lat2_deg - lat1_deg) * RAD_PER_DEG;
-  const double dlon = (lon2_deg - lon1_deg) * RAD_PER_DEG;
-  const double h = std::sin(dlat / 2) * std::sin(dlat / 2) +
-                   std::cos(lat1_deg * RAD_PER_DEG) * std::cos(lat2_deg * RAD_PER_DEG) *
-                       std::sin(dlon / 2) * std::sin(dlon / 2);
-  return 2.0 * std::asin(std::sqrt(std::min(1.0, h))) * NM_PER_RADIAN;
+  return great_circle(lat1_deg, lon1_deg, lat2_deg, lon2_deg).distance_nm;
 }
 
 FlightLog::Vec3 FlightLog::unit(double lat_deg, double lon_deg) {
-  const double lat = lat_deg * RAD_PER_DEG;
-  const double lon = lon_deg * RAD_PER_DEG;
+  const double lat = lat_deg * RAD_PER_DEGREE;
+  const double lon = lon_deg * RAD_PER_DEGREE;
   return {std::cos(lat) * std::cos(lon), std::cos(lat) * std::sin(lon), std::sin(lat)};
 }
 

@@ -8,9 +8,6 @@
 namespace flight {
 
 namespace {
-constexpr double PI = 3.141592653589793;
-constexpr double RAD_PER_DEG = PI / 180.0;
-constexpr double DEG_PER_RAD = 180.0 / PI;
 
 // Moves `value` towards `target` by at most `max_step`.
 double approach(double value, double target, double max_step) {
@@ -68,28 +65,41 @@ Wind WindProfile::at(double alt_ft) const {
   const double share = (alt_ft - low.alt_ft) / (high.alt_ft - low.alt_ft);
   // Components of where the wind blows from, north and east.
   const double north_kt =
-      (1.0 - share) * low.wind.speed_kt * std::cos(low.wind.from_true_deg * RAD_PER_DEG) +
-      share * high.wind.speed_kt * std::cos(high.wind.from_true_deg * RAD_PER_DEG);
+      (1.0 - share) * low.wind.speed_kt * std::cos(low.wind.from_true_deg * RAD_PER_DEGREE) +
+      share * high.wind.speed_kt * std::cos(high.wind.from_true_deg * RAD_PER_DEGREE);
   const double east_kt =
-      (1.0 - share) * low.wind.speed_kt * std::sin(low.wind.from_true_deg * RAD_PER_DEG) +
-      share * high.wind.speed_kt * std::sin(high.wind.from_true_deg * RAD_PER_DEG);
+      (1.0 - share) * low.wind.speed_kt * std::sin(low.wind.from_true_deg * RAD_PER_DEGREE) +
+      share * high.wind.speed_kt * std::sin(high.wind.from_true_deg * RAD_PER_DEGREE);
   const double speed_kt = std::hypot(north_kt, east_kt);
   if (speed_kt == 0.0) return Wind{low.wind.from_true_deg, 0.0};
-  return Wind{wrap_360_deg(std::atan2(east_kt, north_kt) * DEG_PER_RAD), speed_kt};
+  return Wind{wrap_360_deg(std::atan2(east_kt, north_kt) * DEG_PER_RADIAN), speed_kt};
 }
 
 GroundVector wind_triangle(double tas_kt, double heading_true_deg, Wind wind) {
   // The air moves towards the opposite of where the wind blows from.
-  const double north_kt = tas_kt * std::cos(heading_true_deg * RAD_PER_DEG) -
-                          wind.speed_kt * std::cos(wind.from_true_deg * RAD_PER_DEG);
-  const double east_kt = tas_kt * std::sin(heading_true_deg * RAD_PER_DEG) -
-                         wind.speed_kt * std::sin(wind.from_true_deg * RAD_PER_DEG);
+  const double north_kt = tas_kt * std::cos(heading_true_deg * RAD_PER_DEGREE) -
+                          wind.speed_kt * std::cos(wind.from_true_deg * RAD_PER_DEGREE);
+  const double east_kt = tas_kt * std::sin(heading_true_deg * RAD_PER_DEGREE) -
+                         wind.speed_kt * std::sin(wind.from_true_deg * RAD_PER_DEGREE);
   const double gs_kt = std::hypot(north_kt, east_kt);
   if (gs_kt == 0.0) return GroundVector{0.0, wrap_360_deg(heading_true_deg)};
-  return GroundVector{gs_kt, wrap_360_deg(std::atan2(east_kt, north_kt) * DEG_PER_RAD)};
+  return GroundVector{gs_kt, wrap_360_deg(std::atan2(east_kt, north_kt) * DEG_PER_RADIAN)};
 }
 
 // --- The model
+
+const GeographicLib::Geodesic& nav_sphere() {
+  static const GeographicLib::Geodesic sphere(SPHERE_RADIUS_M, 0.0);
+  return sphere;
+}
+
+GreatCircle great_circle(double lat1_deg, double lon1_east_deg, double lat2_deg,
+                         double lon2_east_deg) {
+  double distance_m = 0.0, course1_deg = 0.0, course2_deg = 0.0;
+  nav_sphere().Inverse(lat1_deg, lon1_east_deg, lat2_deg, lon2_east_deg, distance_m, course1_deg,
+                       course2_deg);
+  return GreatCircle{distance_m / METRES_PER_NM, wrap_360_deg(course1_deg)};
+}
 
 FlightModel::FlightModel() : sphere_(SPHERE_RADIUS_M, 0.0) {}
 

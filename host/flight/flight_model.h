@@ -21,13 +21,23 @@
 #include <GeographicLib/Geodesic.hpp>
 #include <vector>
 
+#include "module/gauge_vocabulary.h"
+
 namespace flight {
 
-constexpr double NM_PER_RADIAN = 3437.7467707849396;  // 60 x 180 / pi: 1 NM is 1 minute of arc
-constexpr double METRES_PER_NM = 1852.0;
 constexpr double SPHERE_RADIUS_M = NM_PER_RADIAN * METRES_PER_NM;
 constexpr double STANDARD_RATE_DEG_PER_S = 3.0;
-constexpr double SECONDS_PER_HOUR = 3600.0;
+
+// The sphere the INS navigates on; every great-circle question the host asks goes to it.
+const GeographicLib::Geodesic& nav_sphere();
+
+// From one position to another on that sphere: the distance and the course at the start.
+struct GreatCircle {
+  double distance_nm = 0.0;
+  double initial_course_true_deg = 0.0;  // [0, 360)
+};
+GreatCircle great_circle(double lat1_deg, double lon1_east_deg, double lat2_deg,
+                         double lon2_east_deg);
 
 // A wind: the direction it blows FROM, degrees true, and its speed.
 struct Wind {

@@ -5,15 +5,15 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 #include <string>
+
+#include "module/gauge_vocabulary.h"
 
 namespace flight {
 
 namespace {
-
-constexpr double PI = 3.141592653589793;
-constexpr double RAD_PER_DEG = PI / 180.0;
 
 std::ofstream open_for_writing(const std::filesystem::path& path) {
   std::ofstream out(path, std::ios::binary);
@@ -147,7 +147,7 @@ struct LatLon {
 // interpolation of the unit vectors).
 std::vector<LatLon> great_circle(LatLon a, LatLon b, double step_nm) {
   auto unit = [](LatLon p) {
-    const double lat = p.lat_deg * RAD_PER_DEG, lon = p.lon_deg * RAD_PER_DEG;
+    const double lat = p.lat_deg * RAD_PER_DEGREE, lon = p.lon_deg * RAD_PER_DEGREE;
     return std::array<double, 3>{std::cos(lat) * std::cos(lon), std::cos(lat) * std::sin(lon),
                                  std::sin(lat)};
   };
@@ -166,7 +166,7 @@ std::vector<LatLon> great_circle(LatLon a, LatLon b, double step_nm) {
     const double x = wa * ua[0] + wb * ub[0], y = wa * ua[1] + wb * ub[1],
                  z = wa * ua[2] + wb * ub[2];
     points.push_back(
-        {std::atan2(z, std::hypot(x, y)) / RAD_PER_DEG, std::atan2(y, x) / RAD_PER_DEG});
+        {std::atan2(z, std::hypot(x, y)) / RAD_PER_DEGREE, std::atan2(y, x) / RAD_PER_DEGREE});
   }
   return points;
 }
@@ -174,7 +174,8 @@ std::vector<LatLon> great_circle(LatLon a, LatLon b, double step_nm) {
 class Projection {
  public:
   Projection(double lon_ref_deg, double mid_lat_deg)
-      : lon_ref_deg_(lon_ref_deg), x_scale_(std::max(0.05, std::cos(mid_lat_deg * RAD_PER_DEG))) {}
+      : lon_ref_deg_(lon_ref_deg),
+        x_scale_(std::max(0.05, std::cos(mid_lat_deg * RAD_PER_DEGREE))) {}
   // Longitude unwrapped to within 180 degrees of the reference, so a flight across the
   // 180-degree meridian stays in one piece.
   double unwrapped_lon(double lon_deg) const {
@@ -209,8 +210,56 @@ std::string degrees_label(double value_deg, bool is_lat) {
 
 }  // namespace
 
+namespace {
+
+// Text boxes on the map, in pixels, to keep labels from overprinting one another.
+struct Box {
+  double x, y, w, h;
+  bool overlaps(const Box& o) const {
+    return x < o.x + o.w && o.x < x + w && y < o.y + o.h && o.y < y + h;
+  }
+};
+
+// Width of a label in the map's 12-pixel sans-serif, generously: no glyph of it is wider.
+double label_width_px(const std::string& text) {
+  return 7.5 * static_cast<double>(text.size()) + 2.0;
+}
+constexpr double LABEL_HEIGHT_PX = 14.0;
+
+// The first place around the point (right above, right below, left above, left below, above,
+// below) where the label stays on the map and clear of every box taken; empty when none is.
+std::optional<Box> free_place(double x, double y, double width_px, double map_w, double map_h,
+                              const std::vector<Box>& taken) {
+  const double h = LABEL_HEIGHT_PX;
+  const std::array<std::array<double, 2>, 6> corners = {{{x + 7, y - 6 - h},
+                                                         {x + 7, y + 6},
+                                                         {x - 7 - width_px, y - 6 - h},
+                                                         {x - 7 - width_px, y + 6},
+                                                         {x - width_px / 2, y - 9 - h},
+                                                         {x - width_px / 2, y + 9}}};
+  for (const auto& corner : corners) {
+    const Box box{corner[0], corner[1], width_px, h};
+    if (box.x < 0 || box.y < 0 || box.x + box.w > map_w || box.y + box.h > map_h) continue;
+    bool clear = true;
+    for (const Box& t : taken) clear = clear && !box.overlaps(t);
+    if (clear) return box;
+  }
+  return std::nullopt;
+}
+
+// A round length for the scale bar: 1, 2 or 5 times a power of ten, at most `max_nm`.
+double round_length_nm(double max_nm) {
+  const double power = std::pow(10.0, std::floor(std::log10(max_nm)));
+  for (double m : {5.0, 2.0, 1.0}) {
+    if (m * power <= max_nm) return m * power;
+  }
+  return power;
+}
+
+}  // namespace
+
 void write_map_svg(const std::filesystem::path& path, const FlightPlan& plan,
-                   const std::vector<TrackPoint>& track) {
+                   const std::vector<TrackPoint>& track, const Coastlines& coastlines) {
   std::vector<LatLon> planned;
   for (std::size_t i = 0; i + 1 < plan.waypoints.size(); ++i) {
     const PlanWaypoint& a = plan.waypoints[i];
@@ -253,6 +302,46 @@ void write_map_svg(const std::filesystem::path& path, const FlightPlan& plan,
   out << text << "<title>" << xml_escaped(plan.title) << "</title>\n";
   out << "<rect width=\"100%\" height=\"100%\" fill=\"#f8f8f4\"/>\n";
 
+  // Coastlines: each line cut where it leaves the map (a segment with an end on the map is
+  // kept whole, the rest of the world is left out) or jumps across the unwrapped meridian.
+  if (!coastlines.empty()) {
+    out << "<g class=\"coast\" fill=\"none\" stroke=\"#8aa58f\" stroke-width=\"1\" "
+           "stroke-linejoin=\"round\">\n";
+    auto on_map = [&](double x, double y) {
+      return x >= -20 && x <= width_px + 20 && y >= -20 && y <= height_px + 20;
+    };
+    for (const std::vector<GeoPoint>& line : coastlines) {
+      std::string points;
+      int count = 0;
+      auto flush = [&] {
+        if (count > 1) out << "<polyline points=\"" << points << "\"/>\n";
+        points.clear();
+        count = 0;
+      };
+      double px = 0, py = 0, plon = 0;
+      bool have_previous = false;
+      for (const GeoPoint& g : line) {
+        const double x = sx(g.lon_deg), y = sy(g.lat_deg);
+        const double ulon = projection.unwrapped_lon(g.lon_deg);
+        const bool keep =
+            have_previous && std::abs(ulon - plon) < 90.0 && (on_map(x, y) || on_map(px, py));
+        if (!keep) {
+          flush();
+        } else if (count == 0) {
+          std::snprintf(text, sizeof text, "%.1f,%.1f ", px, py);
+          points += text, ++count;
+        }
+        if (keep) {
+          std::snprintf(text, sizeof text, "%.1f,%.1f ", x, y);
+          points += text, ++count;
+        }
+        px = x, py = y, plon = ulon, have_previous = true;
+      }
+      flush();
+    }
+    out << "</g>\n";
+  }
+
   // Graticule.
   const double lon_lo = x_min / projection.x_scale(), lon_hi = x_max / projection.x_scale();
   const double lat_step = graticule_step(lat_max - lat_min);
@@ -289,16 +378,54 @@ void write_map_svg(const std::filesystem::path& path, const FlightPlan& plan,
   }
   out << "\"/>\n";
 
-  // Waypoints with their INS numbers.
+  // Scale bar, bottom right above the longitude labels: horizontally a degree of longitude at
+  // the middle latitude is 60 x cos(latitude) NM and px_per_deg x cos(latitude) pixels.
+  const double px_per_nm = px_per_deg / 60.0;
+  const double bar_nm = round_length_nm(width_px * 0.2 / px_per_nm);
+  const double bar_px = bar_nm * px_per_nm;
+  const double bar_y = height_px - 28;
+  char scale_text[512];
+  std::snprintf(scale_text, sizeof scale_text,
+                "<g class=\"scale\"><path d=\"M%.1f,%.1f V%.1f H%.1f V%.1f\" fill=\"none\" "
+                "stroke=\"#333\" stroke-width=\"1.5\"/><text x=\"%.1f\" y=\"%.1f\" "
+                "text-anchor=\"end\" fill=\"#333\">%g NM</text></g>\n",
+                width_px - 20 - bar_px, bar_y - 6, bar_y, width_px - 20, bar_y - 6, width_px - 20,
+                bar_y - 10, bar_nm);
+  out << scale_text;
+
+  // Waypoints with their INS numbers; the legend's corner and the graticule's labels are taken
+  // first, then every waypoint's circle, then the labels in plan order.
+  const double legend_x = width_px - 200;
+  std::vector<Box> taken = {{legend_x, 8, 190, 46},
+                            {0, 0, 48, height_px},
+                            {0, height_px - 18, width_px, 18},
+                            {width_px - 80 - bar_px, bar_y - 24, bar_px + 80, 26}};
+  for (const PlanWaypoint& wp : plan.waypoints) {
+    taken.push_back({sx(wp.lon_east_deg) - 5, sy(wp.lat_deg) - 5, 10, 10});
+  }
   for (std::size_t i = 0; i < plan.waypoints.size(); ++i) {
     const PlanWaypoint& wp = plan.waypoints[i];
     const double x = sx(wp.lon_east_deg), y = sy(wp.lat_deg);
     std::snprintf(text, sizeof text,
                   "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"4\" fill=\"#fff\" stroke=\"#2a62c9\" "
-                  "stroke-width=\"2\"/><text x=\"%.1f\" y=\"%.1f\" fill=\"#1a3a80\">%02zu ",
-                  x, y, x + 7, y - 6, i + 1);
-    out << text << xml_escaped(wp.ident) << "</text>\n";
+                  "stroke-width=\"2\"/>\n",
+                  x, y);
+    out << text;
+    char number[24];
+    std::snprintf(number, sizeof number, "%02zu", i + 1);
+    // The number and ident where they fit, else the number alone, else no label.
+    for (const std::string& label : {std::string(number) + " " + wp.ident, std::string(number)}) {
+      const auto box = free_place(x, y, label_width_px(label), width_px, height_px, taken);
+      if (!box) continue;
+      taken.push_back(*box);
+      std::snprintf(text, sizeof text,
+                    "<text class=\"label\" x=\"%.1f\" y=\"%.1f\" fill=\"#1a3a80\">", box->x + 1,
+                    box->y + LABEL_HEIGHT_PX - 3);
+      out << text << xml_escaped(label) << "</text>\n";
+      break;
+    }
   }
+
   std::snprintf(
       text, sizeof text,
       "<g font-size=\"13\"><rect x=\"%.0f\" y=\"8\" width=\"190\" height=\"46\" fill=\"#fff\" "
@@ -306,8 +433,8 @@ void write_map_svg(const std::filesystem::path& path, const FlightPlan& plan,
       "stroke-width=\"2\" stroke-dasharray=\"8 5\"/><text x=\"%.0f\" y=\"28\">planned legs</text>"
       "<line x1=\"%.0f\" y1=\"42\" x2=\"%.0f\" y2=\"42\" stroke=\"#d2352b\" stroke-width=\"2\"/>"
       "<text x=\"%.0f\" y=\"46\">flown track</text></g>\n",
-      width_px - 200, width_px - 190, width_px - 150, width_px - 142, width_px - 190,
-      width_px - 150, width_px - 142);
+      legend_x, width_px - 190, width_px - 150, width_px - 142, width_px - 190, width_px - 150,
+      width_px - 142);
   out << text << "</svg>\n";
   check_written(out, path);
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "coastlines.h"
 #include "flight_log.h"
 #include "flight_plan.h"
 
@@ -23,9 +24,11 @@ void write_track_gpx(const std::filesystem::path& path, const std::vector<TrackP
 void write_plan_gpx(const std::filesystem::path& path, const FlightPlan& plan);
 
 // A map in a plain projection (longitude scaled by the cosine of the middle latitude, unwrapped
-// across the 180-degree meridian) with a graticule, the planned legs as great circles, the flown
-// track and the waypoints numbered as the INS numbers them.
+// across the 180-degree meridian) with the coastlines (when given), a graticule, a scale bar,
+// the planned legs as great circles, the flown track and the waypoints numbered as the INS
+// numbers them, each label placed where it overprints no other label, waypoint or the legend
+// (a label with no such place is left out rather than drawn over another).
 void write_map_svg(const std::filesystem::path& path, const FlightPlan& plan,
-                   const std::vector<TrackPoint>& track);
+                   const std::vector<TrackPoint>& track, const Coastlines& coastlines = {});
 
 }  // namespace flight

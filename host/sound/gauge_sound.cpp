@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -117,6 +118,7 @@ class SoundLibrary {
   void terminate() {
     std::lock_guard lock(mutex_);
     shut_down_audio();
+    audio_unavailable_ = false;
     clips_.clear();
   }
 
@@ -198,16 +200,18 @@ class SoundLibrary {
     return clip;
   }
 
-  // Opens the output device on first use; false when there is no audio device. A failed
-  // attempt is retried on the next request, so a device that appears later is used.
+  // Opens the output device on first use; false when there is no audio device. Without one
+  // the library falls back to silence with one notice, and asks no more until TerminateSounds
+  // starts it afresh: every attempt has the audio libraries write lines of their own.
   bool open_audio() {
     if (device_ != 0) return true;
+    if (audio_unavailable_) return false;
     // SDL's audio brings up its event loop, which by default takes over SIGINT and SIGTERM to
     // queue a quit event that only an SDL application reads: the program that loaded this
     // library (the simulator, ins-host) would then no longer stop on Ctrl-C or a kill. A gauge
     // library has no business with the process's signals.
     SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_OVERRIDE);
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return give_up_audio();
     SDL_AudioSpec wanted{};
     wanted.freq = OUTPUT_RATE_HZ;
     wanted.format = OUTPUT_FORMAT;
@@ -216,14 +220,51 @@ class SoundLibrary {
     wanted.callback = &SoundLibrary::mix_callback;
     wanted.userdata = this;
     // No allowed changes: SDL converts to whatever the hardware wants behind the callback.
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+    {
+      const QuietAlsa quiet;
+      device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+    }
     if (device_ == 0) {
+      give_up_audio();
       SDL_QuitSubSystem(SDL_INIT_AUDIO);
       return false;
     }
     SDL_PauseAudioDevice(device_, 0);
     return true;
   }
+
+  bool give_up_audio() {
+    audio_unavailable_ = true;
+    std::fprintf(stderr, "GaugeSound: no audio device (%s); the gauges' sounds are silent\n",
+                 SDL_GetError());
+    return false;
+  }
+
+  // While SDL opens the device, ALSA's own complaints (eight lines when there is no sound
+  // card) are not written: the library says once, in its own words, that it stays silent. ALSA
+  // is reached only if SDL has already loaded it, and its default handler is back afterwards.
+  class QuietAlsa {
+   public:
+    QuietAlsa() {
+      alsa_ = dlopen("libasound.so.2", RTLD_NOW | RTLD_NOLOAD);
+      if (alsa_ == nullptr) return;
+      set_handler_ = reinterpret_cast<SetHandler>(dlsym(alsa_, "snd_lib_error_set_handler"));
+      if (set_handler_ != nullptr) set_handler_(&ignore);
+    }
+    ~QuietAlsa() {
+      if (set_handler_ != nullptr) set_handler_(nullptr);
+      if (alsa_ != nullptr) dlclose(alsa_);
+    }
+    QuietAlsa(const QuietAlsa&) = delete;
+    QuietAlsa& operator=(const QuietAlsa&) = delete;
+
+   private:
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetHandler = int (*)(Handler);
+    static void ignore(const char*, int, const char*, int, const char*, ...) {}
+    void* alsa_ = nullptr;
+    SetHandler set_handler_ = nullptr;
+  };
 
   void shut_down_audio() {
     if (device_ == 0) return;
@@ -267,6 +308,7 @@ class SoundLibrary {
   std::string assets_folder_;
   std::map<std::string, std::shared_ptr<const Clip>> clips_;  // by resolved file name
   SDL_AudioDeviceID device_ = 0;
+  bool audio_unavailable_ = false;  // no device: silent until TerminateSounds
   std::vector<Voice> voices_;
 };
 

@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "cdu/flight_plan_import.h"
 #include "cdu/keyboard.h"
-#include "module/ins_state.h"
+#include "state/ins_state.h"
 #include "store/plan_import.h"
 #include "store/waypoint_file.h"
 #include "tests/unit/test_support.h"
@@ -164,7 +165,7 @@ TEST_F(StoreFaultTest, ReadersTakeNothingFromAFileWhoseReadingFailsPartWay) {
     arm("read", WAYPOINT_FILE_NAME, allowed, EIO);
     ins_state.file_waypoint_number = -7;
     double lat = 9.0, lon = 9.0;
-    EXPECT_FALSE(load_waypoint(5, lat, lon));
+    EXPECT_FALSE(load_waypoint(5, lat, lon, ins_state.file_waypoint_number));
     EXPECT_EQ(lat, 9.0);
     EXPECT_EQ(lon, 9.0);
     EXPECT_EQ(ins_state.file_waypoint_number, -7);

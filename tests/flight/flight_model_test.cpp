@@ -13,8 +13,7 @@
 
 namespace {
 
-constexpr double PI = 3.141592653589793;
-constexpr double DEG = PI / 180.0;
+constexpr double DEG = RAD_PER_DEGREE;
 
 // Ground speed and track by the triangle's law of cosines: the angle between the heading and
 // the direction the wind blows TO decides how much the wind adds, and the drift angle follows
@@ -300,3 +299,25 @@ TEST(FlightModelSphere, MotionNearThePoleStaysFiniteAndOnTheSphere) {
 }
 
 }  // namespace
+
+// The host's great circles are the INS's sphere's: one minute of arc is one nautical mile, and
+// the course at the start is true, across the 180th meridian too.
+TEST(GreatCircle, DistanceAndInitialCourseOnTheNavigationSphere) {
+  struct Case {
+    double lat1, lon1, lat2, lon2, distance_nm, course_deg;
+  };
+  const Case cases[] = {
+      {0.0, 0.0, 0.0, 1.0, 60.0, 90.0},       {0.0, 0.0, 1.0, 0.0, 60.0, 0.0},
+      {10.0, 0.0, 0.0, 0.0, 600.0, 180.0},    {0.0, 179.5, 0.0, -179.5, 60.0, 90.0},
+      {0.0, -179.5, 0.0, 179.5, 60.0, 270.0}, {52.0, -8.0, 52.0, -8.0, 0.0, 180.0},
+  };
+  for (const Case& c : cases) {
+    const flight::GreatCircle gc = flight::great_circle(c.lat1, c.lon1, c.lat2, c.lon2);
+    EXPECT_NEAR(gc.distance_nm, c.distance_nm, 1e-9) << c.lat1 << " " << c.lon1;
+    if (c.distance_nm > 0.0) {
+      EXPECT_NEAR(gc.initial_course_true_deg, c.course_deg, 1e-9);
+    }
+    EXPECT_GE(gc.initial_course_true_deg, 0.0);
+    EXPECT_LT(gc.initial_course_true_deg, 360.0);
+  }
+}

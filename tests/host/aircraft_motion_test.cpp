@@ -37,7 +37,7 @@ TEST(AircraftMotion, OffByDefaultPositionAndSpeedStayAsSet) {
   rig.variables.set_condition("tas", 450.0);
   rig.run(60.0);
   EXPECT_EQ(rig.aircraft.lat_deg, 10.0);
-  EXPECT_EQ(rig.read(832), 250.0 * 1852.0 / 3600.0);
+  EXPECT_EQ(rig.read(HOST_VAR_GROUND_SPEED), 250.0 * 1852.0 / 3600.0);
 }
 
 TEST(AircraftMotion, AltitudeAndSpeedGiveMachAndTemperatureUnlessSet) {
@@ -64,7 +64,7 @@ TEST(AircraftMotion, OnFliesTheWindTriangleAndTheAutopilotTurnsToTheBug) {
   rig.motion.motion_on();
   rig.run(1.0);
   // 450 east and 40 from the north: sqrt(450^2 + 40^2) = 451.77 knots over the ground.
-  EXPECT_NEAR(rig.read(832), 451.774 * 1852.0 / 3600.0, 0.001);
+  EXPECT_NEAR(rig.read(HOST_VAR_GROUND_SPEED), 451.774 * 1852.0 / 3600.0, 0.001);
   EXPECT_NEAR(rig.read(81), 80.0, 1e-9);
   // The bug at 110 magnetic with both switches on: 30 degrees at 3 a second.
   rig.aircraft.heading_bug_mag_deg = 110.0;

@@ -8,7 +8,7 @@
 #include <set>
 #include <vector>
 
-#include "tests/host/panel_art_rig.h"
+#include "panel_art_rig.h"
 
 namespace {
 

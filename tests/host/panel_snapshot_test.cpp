@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "host/panel_picture.h"
-#include "tests/host/panel_art_rig.h"
+#include "panel_art_rig.h"
 
 namespace {
 

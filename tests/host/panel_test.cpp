@@ -149,8 +149,7 @@ TEST(PanelEvents, KeyEventsAreRecordedAndActedOn) {
   const std::vector<host::KeyEvent> sent = {{0x101FA, 270, false}, {0x10174, 0, true}};
   EXPECT_EQ(rig.log.since_frame().events, sent);
   EXPECT_EQ(rig.aircraft.heading_bug_mag_deg, 270.0);
-  for (int w = 1; w <= host::PANEL_WINDOW_COUNT; ++w)
-    EXPECT_EQ(rig.panel->panel_window_open(w), w == 2);
+  for (int w = 1; w <= PANEL_WINDOW_COUNT; ++w) EXPECT_EQ(rig.panel->panel_window_open(w), w == 2);
   rig.panel->click(rig.gauge(), {155, 15});
   EXPECT_FALSE(rig.panel->panel_window_open(2));
 }

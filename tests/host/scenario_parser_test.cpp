@@ -235,6 +235,11 @@ TEST(ScenarioParser, UnknownNamesSuggestTheNearestValidOne) {
       {"wait until visble ALIGN ready_nav yes\n",
        "unknown expectation visble; did you mean visible?"},
       {"click INS QQQQQQQQ\n", "unknown control QQQQQQQQ of gauge INS"},
+      {"expect image INS knob WAYPT\n",
+       "\"WAYPT\" is not a number nor a legend of INS knob; did you mean WAY_PT?"},
+      {"expect image ALIGN knob nav\n",
+       "\"nav\" is not a number nor a legend of ALIGN knob; did you mean NAV?"},
+      {"expect image INS tens POS\n", "\"POS\" is not a number"},
   };
   for (const Case& c : cases) {
     const ParseResult result = parse_scenario(c.text);
@@ -242,6 +247,32 @@ TEST(ScenarioParser, UnknownNamesSuggestTheNearestValidOne) {
     EXPECT_EQ(result.error->line, 1);
     EXPECT_EQ(result.error->message, c.message) << c.text;
   }
+}
+
+// A knob's positions by the legends around it; its image index stands for the same position.
+TEST(ScenarioParser, KnobPositionsByLegendOrNumber) {
+  struct Case {
+    const char* text;
+    double position;
+  };
+  const Case cases[] = {
+      {"expect image INS knob TK_GS\n", 0},     {"expect image INS knob WAY_PT\n", 4},
+      {"expect image INS knob DSRTK_STS\n", 7}, {"expect image INS 22 DIS_TIME\n", 5},
+      {"expect image INS knob 4\n", 4},         {"expect image ALIGN knob OFF\n", 0},
+      {"expect image ALIGN knob NAV\n", 3},     {"wait until image ALIGN knob ALIGN\n", 2},
+  };
+  for (const Case& c : cases) {
+    const ParseResult result = parse_scenario(c.text);
+    ASSERT_FALSE(result.error) << c.text << result.error->message;
+    const Action& action = result.commands[0].action;
+    const Expectation& expectation = std::holds_alternative<WaitUntil>(action)
+                                         ? std::get<WaitUntil>(action).expectation
+                                         : std::get<Expectation>(action);
+    EXPECT_EQ(std::get<ExpectImage>(expectation).value, c.position) << c.text;
+  }
+  // The data selector's legends are not the mode knob's, and the wheels have none.
+  EXPECT_TRUE(parse_scenario("expect image ALIGN knob POS\n").error);
+  EXPECT_TRUE(parse_scenario("expect image INS knob NAV\n").error);
 }
 
 TEST(ScenarioParser, WaitUntilNearReadsLikeExpectNear) {

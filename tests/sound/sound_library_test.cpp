@@ -248,17 +248,26 @@ TEST_F(SoundLibraryTest, PlayingSoundsCanBeStoppedByPathOrAllAtOnce) {
   EXPECT_EQ(stop("long_b.wav"), 0);
 }
 
-TEST_F(SoundLibraryTest, WithoutAnAudioDeviceRequestsAreHeardButSilentUntilOneAppears) {
+// Without a device the library says so once and stays silent (every attempt would have the
+// audio libraries write lines of their own); TerminateSounds starts it afresh.
+TEST_F(SoundLibraryTest, WithoutAnAudioDeviceRequestsAreHeardButSilentWithOneNotice) {
   write_file(working_ / "cue.wav", tone_wav(0.05));
   terminate();  // the next play opens the device again, with the driver below
   const char* driver = std::getenv("SDL_AUDIODRIVER");
   const std::string saved = driver != nullptr ? driver : "dummy";
   setenv("SDL_AUDIODRIVER", "no_such_driver", 1);
+  testing::internal::CaptureStderr();
   EXPECT_EQ(play("cue.wav", "", 0), 0);
-  EXPECT_EQ(calls_, 1);
-  setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+  setenv("SDL_AUDIODRIVER", saved.c_str(), 1);  // a device now, but no second attempt
+  EXPECT_EQ(play("cue.wav", "", 0), 0);
+  EXPECT_EQ(play("cue.wav", "", 0), 0);
+  const std::string notices = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(calls_, 3);
+  EXPECT_EQ(notices.find("GaugeSound: no audio device"), 0u) << notices;
+  EXPECT_EQ(std::count(notices.begin(), notices.end(), '\n'), 1) << notices;
+  terminate();
   EXPECT_EQ(play("cue.wav", "", 0), 1);
-  EXPECT_EQ(calls_, 2);
+  EXPECT_EQ(calls_, 4);
 }
 
 // Peak absolute sample (0..1) and length in seconds of a 16-bit PCM WAV, read independently.

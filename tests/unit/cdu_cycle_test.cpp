@@ -1,6 +1,6 @@
 // The CDU frame cycle: the entry preload from the waypoint file, the lamps and key images, the
 // key latches' release and the end of the lamp test.
-#include "module/cdu_cycle.h"
+#include "cdu/cdu_cycle.h"
 
 #include <string>
 #include <vector>
@@ -8,7 +8,8 @@
 #include "cdu/function_keys.h"
 #include "cdu/keyboard.h"
 #include "module/gauge_tables.h"
-#include "module/host_bridge.h"
+#include "state/gauge_elements.h"
+#include "state/host_bridge.h"
 #include "tests/unit/test_support.h"
 
 namespace {

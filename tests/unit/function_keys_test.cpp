@@ -10,13 +10,10 @@
 #include <string>
 #include <tuple>
 
+#include "module/gauge_vocabulary.h"
 #include "tests/unit/test_support.h"
 
 namespace {
-
-constexpr uint32_t TOKEN_TICK = 1;
-constexpr uint32_t TOKEN_AP_MASTER = 103;
-constexpr uint32_t TOKEN_AP_HEADING = 106;
 
 class FunctionKeysTest : public test_support::ModuleTest {
  protected:
@@ -142,7 +139,7 @@ TEST_F(FunctionKeysTest, WyptChgAdvancesTheToWaypointWithPower) {
   ins_state.to_waypoint = 5;
   ins_state.from_waypoint = 4;
   clear_reload_requests();
-  set_var(TOKEN_TICK, 1000.7);
+  set_var(HOST_VAR_TICK, 1000.7);
 
   EXPECT_EQ(click(wypt_chg_key), 0);
 
@@ -177,7 +174,7 @@ TEST_F(FunctionKeysTest, WyptChgWithoutPowerOrDuringAnEntryLeavesTheLegAlone) {
     ins_state.waypoint_entry_mode = c.entry_open;
     ins_state.to_waypoint = 12;
     clear_reload_requests();
-    set_var(TOKEN_TICK, 40.0);
+    set_var(HOST_VAR_TICK, 40.0);
 
     click(wypt_chg_key);
 
@@ -213,7 +210,7 @@ TEST_F(FunctionKeysTest, LastWptThenWyptChgGoesBackTo00AndKeepsTheFromWaypoint) 
   ins_state.to_waypoint = 7;
   ins_state.from_waypoint = 6;
   ins_state.entry_position = 3;
-  set_var(TOKEN_TICK, 300.0);
+  set_var(HOST_VAR_TICK, 300.0);
 
   click(last_wpt_key);
   ASSERT_EQ(ins_state.last_wpt_mode, 1);
@@ -221,7 +218,7 @@ TEST_F(FunctionKeysTest, LastWptThenWyptChgGoesBackTo00AndKeepsTheFromWaypoint) 
   ASSERT_EQ(ins_state.last_wpt_pressed, 1);
 
   clear_reload_requests();
-  set_var(TOKEN_TICK, 302.0);
+  set_var(HOST_VAR_TICK, 302.0);
   click(wypt_chg_key);
 
   EXPECT_EQ(ins_state.to_waypoint, 0);
@@ -238,10 +235,10 @@ TEST_F(FunctionKeysTest, LastWptThenWyptChgGoesBackTo00AndKeepsTheFromWaypoint) 
 TEST_F(FunctionKeysTest, AHeldWyptChgStepsOncePerReleaseOfItsLatch) {
   powered_without_entry();
   ins_state.to_waypoint = 3;
-  set_var(TOKEN_TICK, 100.0);
+  set_var(HOST_VAR_TICK, 100.0);
   click(wypt_chg_key);
   for (int held_tick = 101; held_tick <= 104; ++held_tick) {
-    set_var(TOKEN_TICK, held_tick);
+    set_var(HOST_VAR_TICK, held_tick);
     repeat(wypt_chg_key);
     EXPECT_EQ(ins_state.wypt_chg_release_tick, held_tick + 5);
   }
@@ -259,7 +256,7 @@ TEST_F(FunctionKeysTest, LastWptArmsOnTheToWaypointAndDisarmsOnTheNextPress) {
   powered_without_entry();
   ins_state.to_waypoint = 23;
   ins_state.entry_position = 5;
-  set_var(TOKEN_TICK, 70.0);
+  set_var(HOST_VAR_TICK, 70.0);
 
   EXPECT_EQ(click(last_wpt_key), 0);
   EXPECT_EQ(ins_state.last_wpt_mode, 1);
@@ -316,8 +313,8 @@ TEST_F(FunctionKeysTest, HoldEngagesOnlyWithBothPermitsAlignmentAndPower) {
     const bool heading_mode = (mask & 2) != 0;
     const bool aligned = (mask & 4) != 0;
     const bool powered = (mask & 8) != 0;
-    set_var(TOKEN_AP_MASTER, master ? 1.0 : 0.0);
-    set_var(TOKEN_AP_HEADING, heading_mode ? 1.0 : 0.0);
+    set_var(HOST_VAR_AP_MASTER, master ? 1.0 : 0.0);
+    set_var(HOST_VAR_AP_HEADING, heading_mode ? 1.0 : 0.0);
     ins_state.nav_ready = aligned ? 1 : 0;
     ins_state.ins_powered = powered ? 1 : 0;
 
@@ -333,8 +330,8 @@ TEST_F(FunctionKeysTest, HoldEngagesOnlyWithBothPermitsAlignmentAndPower) {
 TEST_F(FunctionKeysTest, HoldPermitsAreTruncatedCopiesOfTheHostValues) {
   ins_state.nav_ready = 1;
   ins_state.ins_powered = 1;
-  set_var(TOKEN_AP_MASTER, 1.9);
-  set_var(TOKEN_AP_HEADING, 0.99);
+  set_var(HOST_VAR_AP_MASTER, 1.9);
+  set_var(HOST_VAR_AP_HEADING, 0.99);
   click(hold_key);
   EXPECT_EQ(ins_state.coupling_permit_103, 1);
   EXPECT_EQ(ins_state.coupling_permit_106, 0);
@@ -344,9 +341,9 @@ TEST_F(FunctionKeysTest, HoldPermitsAreTruncatedCopiesOfTheHostValues) {
 TEST_F(FunctionKeysTest, HoldPressedWhileEngagedAlwaysReleases) {
   ins_state.nav_ready = 1;
   ins_state.ins_powered = 1;
-  set_var(TOKEN_AP_MASTER, 1.0);
-  set_var(TOKEN_AP_HEADING, 1.0);
-  set_var(TOKEN_TICK, 500.0);
+  set_var(HOST_VAR_AP_MASTER, 1.0);
+  set_var(HOST_VAR_AP_HEADING, 1.0);
+  set_var(HOST_VAR_TICK, 500.0);
   click(hold_key);
   ASSERT_EQ(ins_state.hold_active, 1);
   EXPECT_EQ(ins_state.hold_release_tick, 505);
@@ -383,12 +380,12 @@ TEST_F(FunctionKeysTest, ALatchedKeyDoesNotActButMovesItsReleaseTick) {
     ins_state.nav_ready = 1;
     ins_state.to_waypoint = 8;
     clear_reload_requests();
-    set_var(TOKEN_AP_MASTER, 1.0);
-    set_var(TOKEN_AP_HEADING, 1.0);
+    set_var(HOST_VAR_AP_MASTER, 1.0);
+    set_var(HOST_VAR_AP_HEADING, 1.0);
     // Pressed at tick 200; the CDU cycle missed tick 205, so the key is still latched.
     *key.pressed = 1;
     *key.release_tick = 205;
-    set_var(TOKEN_TICK, 230.0);
+    set_var(HOST_VAR_TICK, 230.0);
 
     click(key.routine);
 
@@ -423,7 +420,7 @@ TEST_F(FunctionKeysTest, ReleaseTickFollowsTheCounterPastItsLargestValue) {
   const double counter = 2147483647.0;
   const int32_t five_later = static_cast<int32_t>(static_cast<int64_t>(counter) + 5 - 4294967296LL);
   ASSERT_EQ(five_later, -2147483644);
-  set_var(TOKEN_TICK, counter);
+  set_var(HOST_VAR_TICK, counter);
   click(hold_key);
   EXPECT_EQ(ins_state.hold_release_tick, five_later);
   ins_state.ins_powered = 1;
@@ -457,18 +454,18 @@ TEST_F(FunctionKeysTest, AutoManSelectorAlwaysHasExactlyOneSideSelected) {
 
 TEST_F(FunctionKeysTest, LampTestStartsWithPowerFor90TicksAndASecondClickStopsIt) {
   ins_state.ins_powered = 1;
-  set_var(TOKEN_TICK, 1234.5);
+  set_var(HOST_VAR_TICK, 1234.5);
   EXPECT_EQ(click(lamp_test_spot), 0);
   EXPECT_EQ(ins_state.lamp_test_active, 1);
   EXPECT_EQ(ins_state.tick, 1234);
   EXPECT_EQ(ins_state.lamp_test_end_tick, 1234 + 90);
 
-  set_var(TOKEN_TICK, 1250.0);
+  set_var(HOST_VAR_TICK, 1250.0);
   click(lamp_test_spot);
   EXPECT_EQ(ins_state.lamp_test_active, 0);
 
   // A new test counts its 90 ticks from the click that starts it.
-  set_var(TOKEN_TICK, 1260.0);
+  set_var(HOST_VAR_TICK, 1260.0);
   click(lamp_test_spot);
   EXPECT_EQ(ins_state.lamp_test_active, 1);
   EXPECT_EQ(ins_state.lamp_test_end_tick, 1260 + 90);

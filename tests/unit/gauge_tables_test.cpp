@@ -7,13 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "cdu/cdu_cycle.h"
 #include "cdu/display_windows.h"
 #include "cdu/function_keys.h"
 #include "cdu/images.h"
 #include "cdu/keyboard.h"
-#include "module/cdu_cycle.h"
+#include "module/gauge_vocabulary.h"
 #include "msu/mode_selector.h"
 #include "nav/navigation_cycle.h"
+#include "state/gauge_elements.h"
 #include "tests/unit/test_support.h"
 
 using test_support::ModuleTest;
@@ -429,13 +431,13 @@ TEST(MouseLists, IconsOfBothSizesSendTheSameHostEvents) {
 // of any field shows.
 TEST_F(ModuleTest, ServiceCodesOtherThanFourSixAndTwelveChangeNothing) {
   // A state in which a frame cycle would have plenty to do.
-  set_var(1, 1000.0);
-  set_var(364, 1.0);
-  set_var(566, 1.0);
-  set_var(71, 5000000.0);
-  set_var(72, 1.0e13);
-  set_var(103, 1.0);
-  set_var(106, 1.0);
+  set_var(HOST_VAR_TICK, 1000.0);
+  set_var(HOST_VAR_BATTERY, 1.0);
+  set_var(HOST_VAR_MAIN_POWER, 1.0);
+  set_var(HOST_VAR_LATITUDE, 5000000.0);
+  set_var(HOST_VAR_LONGITUDE, 1.0e13);
+  set_var(HOST_VAR_AP_MASTER, 1.0);
+  set_var(HOST_VAR_AP_HEADING, 1.0);
   ins_state.mode_selector = 3;
   ins_state.ins_powered = 1;
   ins_state.nav_ready = 1;

@@ -1,11 +1,13 @@
 // Present position and great-circle routines. Distances and courses are checked against
 // GeographicLib on a sphere, an independent implementation of the same geometry.
-#include "nav/geodesy.h"
+#include "core/geodesy.h"
 
 #include <GeographicLib/Geodesic.hpp>
 #include <cmath>
 #include <random>
 
+#include "module/gauge_vocabulary.h"
+#include "nav/present_position.h"
 #include "tests/unit/test_support.h"
 
 using test_support::ModuleTest;
@@ -80,8 +82,8 @@ TEST(SplitDegrees, GivesTheValueBackAndMinutesStayBelowSixty) {
 class PresentPositionTest : public ModuleTest {
  protected:
   void set_position(double lat_deg, double lon_raw) {
-    set_var(71, lat_deg / 8.998425275459815e-6);
-    set_var(72, lon_raw);
+    set_var(HOST_VAR_LATITUDE, lat_deg / HOST_LAT_DEG_PER_UNIT);
+    set_var(HOST_VAR_LONGITUDE, lon_raw);
   }
   // The host's 48-bit longitude, as the substitute host supplies it: east as a fraction of a
   // full turn of 2^48, west as 2^48 plus the (negative) east value.

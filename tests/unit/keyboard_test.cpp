@@ -15,9 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "module/cdu_cycle.h"
+#include "cdu/cdu_cycle.h"
 #include "module/gauge_tables.h"
-#include "module/host_bridge.h"
+#include "state/gauge_elements.h"
+#include "state/host_bridge.h"
 #include "tests/unit/test_support.h"
 
 namespace {

@@ -13,18 +13,16 @@
 #include <vector>
 
 #include "module/gauge_tables.h"
-#include "module/host_bridge.h"
-#include "module/os_modules.h"
-#include "module/sound_cues.h"
+#include "module/gauge_vocabulary.h"
+#include "state/gauge_elements.h"
+#include "state/host_bridge.h"
+#include "state/os_modules.h"
+#include "state/sound_cues.h"
 #include "tests/unit/test_support.h"
 
 namespace {
 
 using test_support::ModuleTest;
-
-constexpr uint32_t VAR_TICK = 1;
-constexpr uint32_t VAR_BATTERY = 364;
-constexpr uint32_t VAR_MAIN_POWER = 566;
 
 constexpr int8_t OFF = 0, STBY = 1, ALIGN = 2, NAV = 3;
 
@@ -71,11 +69,11 @@ class ModeSelectorTest : public ModuleTest {
 
   void set_tick(int32_t tick) {
     tick_ = tick;
-    set_var(VAR_TICK, tick);
+    set_var(HOST_VAR_TICK, tick);
   }
   void set_power(double battery, double main_power) {
-    set_var(VAR_BATTERY, battery);
-    set_var(VAR_MAIN_POWER, main_power);
+    set_var(HOST_VAR_BATTERY, battery);
+    set_var(HOST_VAR_MAIN_POWER, main_power);
   }
   void frame() { align_service(nullptr, SERVICE_PRE_UPDATE, 0); }
   // Advances the tick by one and runs a frame.
@@ -296,7 +294,7 @@ TEST_F(ModeSelectorTest, ACountdownAcrossTheCountersWrapAroundRunsItsCourse) {
   write_waypoint_zero(HOME_LAT, HOME_LON);
   cw();
   frame();
-  set_var(VAR_TICK, wrap - 2161);  // the end falls on 0xFFFFFFFF
+  set_var(HOST_VAR_TICK, wrap - 2161);  // the end falls on 0xFFFFFFFF
   cw();
   ASSERT_EQ(ins_state.align_end_tick, -1);
   ASSERT_EQ(ins_state.align_running, 1);
@@ -306,7 +304,7 @@ TEST_F(ModeSelectorTest, ACountdownAcrossTheCountersWrapAroundRunsItsCourse) {
   } frames[] = {{wrap - 1900, 9}, {wrap - 1890, 8}, {wrap - 1080, 5},
                 {wrap - 2, 2},    {wrap - 1, 1},    {wrap + 5, 1}};
   for (const auto& f : frames) {
-    set_var(VAR_TICK, f.tick);
+    set_var(HOST_VAR_TICK, f.tick);
     frame();
     EXPECT_EQ(ins_state.align_status, f.status) << "at 2^32 - " << wrap - f.tick;
   }
@@ -319,15 +317,15 @@ TEST_F(ModeSelectorTest, ACountdownAcrossTheCountersWrapAroundRunsItsCourse) {
   write_waypoint_zero(HOME_LAT, HOME_LON);
   cw();
   frame();
-  set_var(VAR_TICK, wrap - 300);
+  set_var(HOST_VAR_TICK, wrap - 300);
   cw();
-  set_var(VAR_TICK, wrap - 31);
+  set_var(HOST_VAR_TICK, wrap - 31);
   frame();
   EXPECT_EQ(ins_state.align_status, 9);
-  set_var(VAR_TICK, wrap - 29);  // 271 ticks in
+  set_var(HOST_VAR_TICK, wrap - 29);  // 271 ticks in
   frame();
   EXPECT_EQ(ins_state.align_status, 8);
-  set_var(VAR_TICK, wrap + 1860);
+  set_var(HOST_VAR_TICK, wrap + 1860);
   frame();
   EXPECT_EQ(ins_state.align_status, 1);
 }

@@ -17,7 +17,8 @@
 #include <vector>
 
 #include "module/gauge_api.h"
-#include "module/ins_state.h"
+#include "module/gauge_vocabulary.h"
+#include "state/ins_state.h"
 #include "tests/unit/test_support.h"
 
 using test_support::ModuleTest;
@@ -26,7 +27,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kNmPerRadian = 60.0 * 180.0 / kPi;
-constexpr uint32_t kHeadingBugEvent = 0x101FA;
 
 double rad(double degrees) {
   return degrees * kPi / 180.0;
@@ -82,17 +82,17 @@ class NavigationCycleTest : public ModuleTest {
     ModuleTest::SetUp();
     ins_state.nav_ready = 1;
     ins_state.ins_powered = 1;
-    set_var(103, 1.0);
-    set_var(106, 1.0);
-    set_var(341, 15.0);
+    set_var(HOST_VAR_AP_MASTER, 1.0);
+    set_var(HOST_VAR_AP_HEADING, 1.0);
+    set_var(HOST_VAR_OAT, 15.0);
     for (uint32_t token : {832u, 81u, 82u, 343u, 344u, 64u}) set_var(token, 0.0);
   }
 
   void place_aircraft(Pos p) {
-    set_var(71, p.lat / 8.998425275459815e-6);
+    set_var(HOST_VAR_LATITUDE, p.lat / HOST_LAT_DEG_PER_UNIT);
     const double two_pow_48 = 281474976710656.0;
     const double angle = p.lon / 360.0 * two_pow_48;
-    set_var(72, p.lon >= 0.0 ? angle : two_pow_48 + angle);
+    set_var(HOST_VAR_LONGITUDE, p.lon >= 0.0 ? angle : two_pow_48 + angle);
   }
 
   // Writes lines numbered 0.. in the file's form (radians, longitude WEST positive) and returns
@@ -118,7 +118,7 @@ class NavigationCycleTest : public ModuleTest {
     return text;
   }
 
-  void set_ground_speed_kt(double kt) { set_var(832, knots_to_host(kt)); }
+  void set_ground_speed_kt(double kt) { set_var(HOST_VAR_GROUND_SPEED, knots_to_host(kt)); }
 
   void run_cycle() { ins_update_service(nullptr, SERVICE_PRE_UPDATE, 0); }
   void run_alt_cycle() { ins_alt_update_service(nullptr, SERVICE_PRE_UPDATE, 0); }
@@ -126,7 +126,7 @@ class NavigationCycleTest : public ModuleTest {
   std::vector<uint32_t> heading_events() {
     std::vector<uint32_t> values;
     for (const auto& [id, value] : events()) {
-      if (id == kHeadingBugEvent) values.push_back(value);
+      if (id == EVENT_HEADING_BUG_SET) values.push_back(value);
     }
     return values;
   }
@@ -276,8 +276,8 @@ TEST_F(NavigationCycleTest, SlowAircraftShowsNoTimeNoSpeedAndKeepsTheShownWind) 
   ins_state.wind_dir_shown = 123;
   ins_state.wind_speed_shown = 45;
   set_ground_speed_kt(35.0);
-  set_var(343, 20.0);
-  set_var(344, 300.0);
+  set_var(HOST_VAR_WIND_SPEED, 20.0);
+  set_var(HOST_VAR_WIND_DIR, 300.0);
   run_cycle();
   EXPECT_EQ(ins_state.time_to_go_hours, 0.0);
   EXPECT_EQ(ins_state.ttg_minutes, 0.0);
@@ -287,7 +287,8 @@ TEST_F(NavigationCycleTest, SlowAircraftShowsNoTimeNoSpeedAndKeepsTheShownWind) 
   EXPECT_EQ(ins_state.wind_dir_shown, 123);  // held: slow and no airspeed
   EXPECT_EQ(ins_state.wind_speed_shown, 45);
 
-  set_var(64, 0.2 * 20480.0);  // Mach 0.2 at 15 C: about 130 kt true airspeed
+  set_var(HOST_VAR_MACH,
+          0.2 * HOST_MACH_UNITS_PER_MACH);  // Mach 0.2 at 15 C: about 130 kt true airspeed
   run_cycle();
   EXPECT_EQ(ins_state.wind_dir_shown, 300);  // refreshed by the airspeed alone
   EXPECT_EQ(ins_state.wind_speed_shown, 20);
@@ -307,7 +308,8 @@ TEST_F(NavigationCycleTest, CourseOf090WithoutWindCorrectionSends89FromThePrevio
   EXPECT_TRUE(heading_events().empty());  // not coupled
 
   ins_state.hold_active = 1;
-  set_var(82, 45.0);  // variation 45 E: this frame computes 045, but sends last frame's heading
+  set_var(HOST_VAR_MAGVAR,
+          45.0);  // variation 45 E: this frame computes 045, but sends last frame's heading
   run_cycle();
   EXPECT_NEAR(ins_state.desired_track, 45.0, 1e-4);
   run_cycle();
@@ -352,11 +354,11 @@ TEST_F(NavigationCycleTest, WindCorrectedHeadingMakesGoodTheDesiredCourse) {
     const std::vector<Pos> file = write_waypoints({c.to});
     place_aircraft(c.here);
     set_ground_speed_kt(300.0);
-    set_var(82, c.variation_deg);
-    set_var(343, c.wind_kt - 0.5);
-    set_var(344, c.wind_from_true_deg - 0.5);
-    set_var(64, c.mach * 20480.0);
-    set_var(341, c.oat_c);
+    set_var(HOST_VAR_MAGVAR, c.variation_deg);
+    set_var(HOST_VAR_WIND_SPEED, c.wind_kt - 0.5);
+    set_var(HOST_VAR_WIND_DIR, c.wind_from_true_deg - 0.5);
+    set_var(HOST_VAR_MACH, c.mach * HOST_MACH_UNITS_PER_MACH);
+    set_var(HOST_VAR_OAT, c.oat_c);
     run_cycle();
 
     const double course_true = inverse(c.here, file[0]).azimuth;
@@ -396,9 +398,9 @@ TEST_F(NavigationCycleTest, UnusableWindCorrectionSteersTheUncorrectedCourse) {
     write_waypoints({{0.0, 1.0}});  // course 090
     place_aircraft({0.0, 0.0});
     set_ground_speed_kt(c.ground_speed_kt);
-    set_var(64, c.mach * 20480.0);
-    set_var(343, c.wind_kt);
-    set_var(344, 180.0);  // straight across the course
+    set_var(HOST_VAR_MACH, c.mach * HOST_MACH_UNITS_PER_MACH);
+    set_var(HOST_VAR_WIND_SPEED, c.wind_kt);
+    set_var(HOST_VAR_WIND_DIR, 180.0);  // straight across the course
     run_cycle();
     EXPECT_EQ(ins_state.wind_correction_sine, -999.0);
     EXPECT_NEAR(ins_state.steer_heading, 89.5, 1e-4);
@@ -433,7 +435,7 @@ TEST_F(NavigationCycleTest, DriftAngleAndSideAgainstThePreviousTrack) {
     ins_state.ground_speed = 200.0;
     ins_state.track = c.previous_track;
     ins_state.drift_left = c.left ? 0 : 1;
-    set_var(81, c.host_heading);
+    set_var(HOST_VAR_HEADING_MAG, c.host_heading);
     run_cycle();
     EXPECT_EQ(ins_state.drift_angle, c.drift);
     EXPECT_EQ(ins_state.drift_left, c.left ? 1 : 0);
@@ -446,7 +448,7 @@ TEST_F(NavigationCycleTest, DriftNeedsMoreThan75KnotsInThePreviousFrame) {
   place_aircraft({0.0, 0.0});
   const double course = inverse({0.0, 0.0}, file[0]).azimuth;  // 090.57: the track next frame
   ASSERT_EQ(std::floor(course), 90.0);
-  set_var(81, 100.0);
+  set_var(HOST_VAR_HEADING_MAG, 100.0);
   set_ground_speed_kt(200.0);  // this frame's speed does not count
   ins_state.ground_speed = 75.0;
   ins_state.track = 90.0;
@@ -493,7 +495,7 @@ TEST_F(NavigationCycleTest, CrossTrackAndTrackAngleErrorFromTheNearerHalf) {
         const Pos foot = direct(from, leg.azimuth, leg.nm * fraction, &course_at_foot);
         const Pos here = direct(foot, course_at_foot + (left ? -90.0 : 90.0), 5.0);
         place_aircraft(here);
-        set_var(82, 3.0);
+        set_var(HOST_VAR_MAGVAR, 3.0);
         run_cycle();
 
         EXPECT_NEAR(ins_state.cross_track_nm, 5.0, 1e-4);
@@ -531,7 +533,7 @@ TEST_F(NavigationCycleTest, DesiredTrack002FiveMilesLeftGivesTrack357) {
     SCOPED_TRACE(left ? "left" : "right");
     const Pos here{0.0, left ? -1.0 / 12.0 : 1.0 / 12.0};
     place_aircraft(here);
-    set_var(82, inverse(here, file[1]).azimuth - 2.0);
+    set_var(HOST_VAR_MAGVAR, inverse(here, file[1]).azimuth - 2.0);
     run_cycle();
     EXPECT_NEAR(ins_state.desired_track, 2.0, 1e-4);
     // The 1e-8 guard in every course turns the leg by up to 3e-7 rad: 2e-5 NM of cross-track.
@@ -567,7 +569,7 @@ TEST_F(NavigationCycleTest, NothingIsShownBeforeTheInsIsReady) {
   write_waypoints({{-1.0, 0.0}, {1.0, 0.0}});
   ins_state.to_waypoint = 1;
   place_aircraft({0.0, -0.1});
-  set_var(81, 123.0);
+  set_var(HOST_VAR_HEADING_MAG, 123.0);
   set_ground_speed_kt(300.0);
   ins_state.nav_ready = 0;
   run_cycle();
@@ -702,7 +704,7 @@ TEST_F(CoupledLegTest, APermitAtZeroDropsHoldInTheSameFrameOnlyForInsUpdate) {
 }
 
 TEST_F(CoupledLegTest, PermitsAreCopiedWhenNotCoupled) {
-  set_var(103, 0.0);
+  set_var(HOST_VAR_AP_MASTER, 0.0);
   run_cycle();
   EXPECT_EQ(ins_state.coupling_permit_103, 0);
   EXPECT_EQ(ins_state.coupling_permit_106, 1);

@@ -20,7 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "module/ins_state.h"
+#include "cdu/flight_plan_import.h"
+#include "state/ins_state.h"
 #include "store/plan_import.h"
 #include "test_support.h"
 

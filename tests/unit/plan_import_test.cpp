@@ -20,7 +20,8 @@
 #include <utility>
 #include <vector>
 
-#include "module/ins_state.h"
+#include "cdu/flight_plan_import.h"
+#include "state/ins_state.h"
 #include "test_support.h"
 
 using namespace std::string_literals;

@@ -1,6 +1,6 @@
 // Sound cues with the real GaugeSound.so: the build puts it beside this test program, which is
 // where the module looks first. A listener registered on the library itself hears each cue.
-#include "module/sound_cues.h"
+#include "state/sound_cues.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "module/os_modules.h"
+#include "state/os_modules.h"
 #include "tests/unit/test_support.h"
 
 extern char** environ;

@@ -26,7 +26,8 @@
 #include <vector>
 
 #include "module/gauge_api.h"
-#include "module/ins_state.h"
+#include "module/gauge_tables.h"
+#include "state/ins_state.h"
 
 namespace test_support {
 

@@ -51,7 +51,7 @@ class WaypointFileTest : public ModuleTest {
 TEST_F(WaypointFileTest, LaterLineWithTheSameNumberWinsAndTheLastLineSetsTheFileNumber) {
   write_file("4 0.1 0.2\n5 0.1 0.2\n5 0.3 -0.4\n6 0.5 0.6\n");
   double lat = kUnset, lon = kUnset;
-  EXPECT_TRUE(load_waypoint(5, lat, lon));
+  EXPECT_TRUE(load_waypoint(5, lat, lon, ins_state.file_waypoint_number));
   EXPECT_EQ(lat, f(0.3));  // single precision, widened
   EXPECT_EQ(lon, f(-0.4));
   EXPECT_EQ(ins_state.file_waypoint_number, 6);
@@ -62,7 +62,7 @@ TEST_F(WaypointFileTest, FileNumberedZeroToTwoLeavesTwoWhicheverNumberIsLookedUp
   for (int32_t n : {0, 1, 2, 50}) {
     ins_state.file_waypoint_number = -7;
     double lat = kUnset, lon = kUnset;
-    EXPECT_EQ(load_waypoint(n, lat, lon), n <= 2) << n;
+    EXPECT_EQ(load_waypoint(n, lat, lon, ins_state.file_waypoint_number), n <= 2) << n;
     EXPECT_EQ(ins_state.file_waypoint_number, 2) << n;
   }
 }
@@ -70,7 +70,7 @@ TEST_F(WaypointFileTest, FileNumberedZeroToTwoLeavesTwoWhicheverNumberIsLookedUp
 TEST_F(WaypointFileTest, MissingFileLeavesEverythingAsItWas) {
   ins_state.file_waypoint_number = 42;
   double lat = kUnset, lon = kUnset;
-  EXPECT_FALSE(load_waypoint(0, lat, lon));
+  EXPECT_FALSE(load_waypoint(0, lat, lon, ins_state.file_waypoint_number));
   EXPECT_EQ(lat, kUnset);
   EXPECT_EQ(lon, kUnset);
   EXPECT_EQ(ins_state.file_waypoint_number, 42);
@@ -81,7 +81,7 @@ TEST_F(WaypointFileTest, ReadsTheNameEveryWriterWrites) {
   ASSERT_TRUE(write_waypoint_file(lines, 2));
   EXPECT_TRUE(workdir.exists("WAYPOINTS.DAT"));
   double lat = kUnset, lon = kUnset;
-  EXPECT_TRUE(load_waypoint(1, lat, lon));
+  EXPECT_TRUE(load_waypoint(1, lat, lon, ins_state.file_waypoint_number));
   EXPECT_EQ(lat, f(0.3));
   EXPECT_EQ(lon, f(0.4));
 }
@@ -148,7 +148,7 @@ TEST_F(WaypointFileTest, ReadsEachKindOfLineAsDocumented) {
     write_file(c.content);
     ins_state.file_waypoint_number = -1;
     double lat = kUnset, lon = kUnset;
-    EXPECT_EQ(load_waypoint(c.number, lat, lon), c.matched);
+    EXPECT_EQ(load_waypoint(c.number, lat, lon, ins_state.file_waypoint_number), c.matched);
     EXPECT_EQ(lat, c.lat == kUnset ? kUnset : f(c.lat));
     EXPECT_EQ(lon, c.lon == kUnset ? kUnset : f(c.lon));
     EXPECT_EQ(ins_state.file_waypoint_number, c.file_number);
@@ -203,7 +203,7 @@ TEST_F(WaypointFileTest, HundredLinesRoundTripThroughTheTable) {
     EXPECT_NEAR(table[i].lon, lines[i].lon, 1e-7) << i;
   }
   double lat = kUnset, lon = kUnset;
-  EXPECT_TRUE(load_waypoint(99, lat, lon));
+  EXPECT_TRUE(load_waypoint(99, lat, lon, ins_state.file_waypoint_number));
   EXPECT_EQ(ins_state.file_waypoint_number, 99);
 }
 
@@ -342,7 +342,7 @@ TEST_F(WaypointFileTest, OnlyARegularFileReadToItsEndIsTheWaypointFile) {
         [] {
           ins_state.file_waypoint_number = -5;
           double lat = kUnset, lon = kUnset;
-          const bool matched = load_waypoint(0, lat, lon);
+          const bool matched = load_waypoint(0, lat, lon, ins_state.file_waypoint_number);
           WaypointEntry table[WAYPOINT_TABLE_SIZE];
           const TableRead read = read_waypoint_table(table);
           const bool untouched =
@@ -361,7 +361,7 @@ TEST_F(WaypointFileTest, ALinkToARegularFileIsRead) {
   workdir.write("elsewhere.dat", "0 0.5 0.25\n");
   fs::create_symlink(workdir.path() / "elsewhere.dat", workdir.path() / WAYPOINT_FILE_NAME);
   double lat = kUnset, lon = kUnset;
-  EXPECT_TRUE(load_waypoint(0, lat, lon));
+  EXPECT_TRUE(load_waypoint(0, lat, lon, ins_state.file_waypoint_number));
   EXPECT_EQ(lat, 0.5);
   EXPECT_EQ(lon, 0.25);
 }

@@ -1,25 +1,24 @@
 // The CDU's per-frame housekeeping. The key routines only set flags and release ticks; this cycle
 // turns them into images, runs a requested flight-plan import, fills the entry digits from the
 // waypoint store when asked, and ends the lamp test.
-#include "module/cdu_cycle.h"
+#include "cdu/cdu_cycle.h"
 
 #include <algorithm>
 #include <cmath>
 
+#include "cdu/flight_plan_import.h"
 #include "cdu/function_keys.h"
 #include "cdu/key_latch.h"
-#include "module/convert.h"
-#include "module/gauge_tables.h"
-#include "module/host_bridge.h"
-#include "module/ins_state.h"
-#include "module/sound_cues.h"
-#include "nav/geodesy.h"
-#include "store/plan_import.h"
+#include "core/convert.h"
+#include "core/geodesy.h"
+#include "state/gauge_elements.h"
+#include "state/host_bridge.h"
+#include "state/ins_state.h"
+#include "state/sound_cues.h"
 #include "store/waypoint_file.h"
 
 namespace {
 
-constexpr double DEGREES_PER_RADIAN = 180.0 * (1.0 / 3.14159265358979323846);
 constexpr int32_t HUNDREDTHS_PER_DEGREE = 6000;
 constexpr double MAX_SHOWN_DEGREES = 999.0;
 
@@ -37,8 +36,8 @@ AxisDigits split_axis(double radians) {
   // No position lies beyond 999 degrees; a file value that does (junk written by hand) is held
   // there so that the whole-degree arithmetic below stays within its integer range.
   // The split nudges a value a hair below a whole degree up to that degree, as the windows do.
-  const DegreesMinutes split = split_degrees(
-      std::clamp(radians * DEGREES_PER_RADIAN, -MAX_SHOWN_DEGREES, MAX_SHOWN_DEGREES));
+  const DegreesMinutes split =
+      split_degrees(std::clamp(radians * DEG_PER_RADIAN, -MAX_SHOWN_DEGREES, MAX_SHOWN_DEGREES));
   AxisDigits digits{split.abs_whole, truncate_to<int32_t>((split.abs_minutes + 0.005) * 100.0)};
   if (digits.minute_hundredths >= HUNDREDTHS_PER_DEGREE) {
     digits.degrees += 1;
@@ -110,7 +109,7 @@ void load_entry_from_store() {
   InsState& s = ins_state;
   s.selected_waypoint = static_cast<uint8_t>(s.thumbwheel_tens * 10 + s.thumbwheel_units);
   // A missing file or no matching line leaves the previous position (zero at load) in place.
-  load_waypoint(s.selected_waypoint, s.loaded_lat, s.loaded_lon);
+  load_waypoint(s.selected_waypoint, s.loaded_lat, s.loaded_lon, s.file_waypoint_number);
 
   s.entry_north = s.loaded_lat >= 0.0 ? 1 : 0;
   s.entry_south = s.entry_north == 1 ? 0 : 1;

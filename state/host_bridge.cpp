@@ -1,6 +1,6 @@
-#include "module/host_bridge.h"
+#include "state/host_bridge.h"
 
-#include "module/convert.h"
+#include "core/convert.h"
 
 namespace {
 
@@ -46,19 +46,4 @@ void send_key_event(uint32_t event_id, uint32_t value) {
   if (PanelService service = panel_service(PANEL_SLOT_TRIGGER_KEY_EVENT)) {
     reinterpret_cast<TriggerKeyEventService>(service)(event_id, value);
   }
-}
-
-ElementHeader* element_at_depth(ElementHeader* first, int depth) {
-  ElementHeader* element = first;
-  for (int i = 0; i < depth && element != nullptr; ++i) element = element->next;
-  return element;
-}
-
-void show_element(ElementHeader* first, int depth) {
-  if (ElementHeader* element = element_at_depth(first, depth))
-    element->image_flags &= ~IMAGE_HIDDEN;
-}
-
-void hide_element(ElementHeader* first, int depth) {
-  if (ElementHeader* element = element_at_depth(first, depth)) element->image_flags |= IMAGE_HIDDEN;
 }

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "module/gauge_api.h"
-#include "module/ins_state.h"
+#include "state/ins_state.h"
 
 // Refreshes the host variable's record through lookup_var and returns its current value.
 double refresh_host_var(HostVarIndex index);
@@ -32,11 +32,3 @@ bool tick_span_over(int32_t tick, int32_t deadline, int32_t span_ticks);
 
 // Hands a key event to the host through trigger_key_event.
 void send_key_event(uint32_t event_id, uint32_t value);
-
-constexpr uint32_t EVENT_HEADING_BUG_SET = 0x101FA;
-
-// The element at `depth` in the chain that starts at `first` (depth 0 is `first`), or null.
-ElementHeader* element_at_depth(ElementHeader* first, int depth);
-// Shows (clears the hidden bit) or hides (sets it) the element at `depth` of the chain.
-void show_element(ElementHeader* first, int depth);
-void hide_element(ElementHeader* first, int depth);

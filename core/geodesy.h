@@ -1,5 +1,5 @@
-// Present position and the great-circle primitives of the navigation computer, on a sphere
-// whose nautical mile is one minute of arc.
+// The great-circle primitives of the navigation computer, on a sphere whose nautical mile is one
+// minute of arc, and the degree forms the displays use. Pure: values in, values out.
 //
 // Units: angles in radians unless a name says degrees; latitude north-positive. Longitudes in
 // the state are WEST-positive; the host's are east-positive and are negated on the way in. The
@@ -8,18 +8,19 @@
 
 #include <cstdint>
 
-constexpr double PI = 3.141592653589793;
-constexpr double NM_PER_RADIAN = 3437.7467707849396;  // 60 x 180 / pi: 1 NM is 1 minute of arc
-constexpr double DEG_PER_RADIAN = 57.29577951308232;
-constexpr double RAD_PER_DEGREE = 0.017453292519943295;
+#include "module/gauge_vocabulary.h"
+
 constexpr double ROLLOVER_NUDGE_DEG = 0.00008333;  // just under 0.005 minute
 constexpr double COURSE_GUARD = 1e-8;
 
-// Host latitude (token 71) to degrees, and host longitude (token 72, an unsigned 48-bit angle,
-// east-positive) to degrees: raw values above the threshold (2^47 + 4) are west longitudes.
-constexpr double HOST_LAT_DEG_PER_UNIT = 8.998425275459815e-6;
-constexpr double HOST_LON_DEG_PER_UNIT = 1.278976924368144e-12;  // 360 / 2^48
-constexpr double HOST_LON_WEST_THRESHOLD = 140737488355332.0;
+// Position conversions in the one form every part of the system uses (a product with the
+// reciprocal, not a division), so the same angle gives the same bits wherever it is converted.
+inline double degrees_to_radians(double degrees) {
+  return degrees * PI * (1.0 / 180.0);
+}
+inline double radians_to_degrees(double radians) {
+  return radians * 180.0 * (1.0 / PI);
+}
 
 struct DegreesMinutes {
   int32_t whole;       // signed whole degrees
@@ -49,11 +50,3 @@ double central_angle(double lat1, double lon1, double lat2, double lon2);
 // Both terms of the atan2 carry a guard of 1e-8, so identical positions give pi/4 and a pole
 // gives a finite course. The result is reduced modulo 2 pi by truncating division (fmod).
 double initial_course(double lat_a, double lat_b, double dlon);
-
-// Reads host variables 71 and 72 and writes every present-position field of the state: degrees,
-// whole degrees and minutes (signed and absolute), radians north-positive, east-positive and
-// west-positive. Called first in each navigation cycle.
-void update_present_position();
-// Writes the TO waypoint's display form (degrees, absolute whole degrees and minutes) from
-// to_lat/to_lon; to_lon_deg keeps the west-positive sense of to_lon.
-void update_to_waypoint_display();

@@ -1,4 +1,4 @@
-#include "module/os_modules.h"
+#include "state/os_modules.h"
 
 #include <cstdio>
 #include <cstring>

@@ -11,10 +11,10 @@
 //   reference the module took, never the host's or the other gauge's;
 // - release drops that one reference and clears the handle and the entry points, so no cue
 //   calls into an unloaded library; a second gauge's release binds and releases in balance.
-#include "module/sound_cues.h"
+#include "state/sound_cues.h"
 
-#include "module/ins_state.h"
-#include "module/os_modules.h"
+#include "state/ins_state.h"
+#include "state/os_modules.h"
 
 namespace {
 

@@ -1,0 +1,137 @@
+#include "host/web/live_session.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <stdexcept>
+
+namespace host::web {
+
+namespace {
+
+constexpr double PI = 3.141592653589793;
+constexpr double RAD_PER_DEG = PI / 180.0;
+
+// Initial great-circle course from a to b, degrees true.
+double initial_course_true_deg(const flight::PlanWaypoint& a, const flight::PlanWaypoint& b) {
+  const double lat1 = a.lat_deg * RAD_PER_DEG, lat2 = b.lat_deg * RAD_PER_DEG;
+  const double dlon = (b.lon_east_deg - a.lon_east_deg) * RAD_PER_DEG;
+  const double y = std::sin(dlon) * std::cos(lat2);
+  const double x =
+      std::cos(lat1) * std::sin(lat2) - std::sin(lat1) * std::cos(lat2) * std::cos(dlon);
+  return flight::wrap_360_deg(std::atan2(y, x) / RAD_PER_DEG);
+}
+
+// Writes `text` to `path` through a temporary file renamed over it, so the module never reads
+// half a plan and a failed write leaves the old file.
+void write_whole(const std::filesystem::path& path, const std::string& text) {
+  const std::filesystem::path temporary = path.string() + ".new";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.flush();
+    if (!out) {
+      std::error_code ignored;
+      std::filesystem::remove(temporary, ignored);
+      throw std::runtime_error("cannot write " + path.filename().string());
+    }
+  }
+  std::error_code error;
+  std::filesystem::rename(temporary, path, error);
+  if (error) {
+    std::filesystem::remove(temporary, error);
+    throw std::runtime_error("cannot write " + path.filename().string());
+  }
+}
+
+}  // namespace
+
+std::string sound_url(const std::string& module_path, const std::filesystem::path& assets_folder) {
+  std::string relative = module_path;
+  std::replace(relative.begin(), relative.end(), '\\', '/');
+  if (relative.empty() || relative.front() == '/' || relative.find("..") != std::string::npos) {
+    return "";
+  }
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(assets_folder / relative, error)) return "";
+  return "/assets/" + relative;
+}
+
+LiveSession::LiveSession(const SessionOptions& options)
+    : options_(options),
+      sound_(options.sound_library, log_),
+      module_(std::make_unique<ModuleLoader>(options.module_path)),
+      panel_(std::make_unique<Panel>(*module_, aircraft_, clock_, variables_, log_)) {
+  sound_.set_search_folders(options.working_folder, options.assets_folder);
+  clock_.set_fps(options.fps);
+  panel_->place(options.gauges);
+  collect_activity();
+}
+
+LiveSession::~LiveSession() {
+  panel_->remove();
+  panel_.reset();
+  module_.reset();  // the module goes before the sound library it may hold
+}
+
+void LiveSession::collect_activity() {
+  for (const std::string& path : log_.since_frame().sounds) {
+    sounds_.push_back({next_sound_seq_++, path, sound_url(path, options_.assets_folder)});
+    if (sounds_.size() > KEPT_SOUNDS) sounds_.pop_front();
+  }
+  log_.frame_written();
+  log_.start_command();
+}
+
+void LiveSession::run_frame() {
+  panel_->run_frame();
+  collect_activity();
+}
+
+void LiveSession::mouse_down(const PlacedGauge& gauge, MousePoint point) {
+  panel_->press(gauge, point);
+  collect_activity();
+}
+
+void LiveSession::mouse_up() {
+  panel_->release();
+  collect_activity();
+}
+
+bool LiveSession::set_condition(const std::string& name, double value) {
+  return variables_.set_condition(name, value);
+}
+
+void LiveSession::set_motion(bool on) {
+  if (on == motion_.on()) return;
+  if (on) {
+    motion_.motion_on();
+  } else {
+    motion_.motion_off();
+    aircraft_.gs_kt = 0.0;  // standing still where it is, as an alignment needs
+  }
+}
+
+void LiveSession::take_off(double cruise_alt_ft, double cruise_tas_kt) {
+  motion_.take_off(cruise_alt_ft, cruise_tas_kt);
+}
+
+void LiveSession::install_plan(const std::string& name, const flight::FlightPlan& plan,
+                               const std::string& text) {
+  write_whole(options_.working_folder / "PLAN.PLN", text);
+  plan_ = LoadedPlan{name, plan};
+  const flight::PlanWaypoint& departure = plan.waypoints.front();
+  set_motion(false);
+  aircraft_.lat_deg = departure.lat_deg;
+  aircraft_.lon_east_deg = departure.lon_east_deg;
+  aircraft_.gs_kt = 0.0;
+  aircraft_.alt_ft = 0.0;
+  aircraft_.tas_kt = 0.0;
+  update_air_data(aircraft_);
+  if (plan.waypoints.size() > 1) {
+    const double course_true_deg = initial_course_true_deg(departure, plan.waypoints[1]);
+    aircraft_.heading_mag_deg = flight::wrap_360_deg(course_true_deg - aircraft_.magvar_east_deg);
+  }
+}
+
+}  // namespace host::web

@@ -1,0 +1,257 @@
+#include "host/web/panel_json.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+
+#include "host/control_names.h"
+#include "host/mouse_list.h"
+
+namespace host::web {
+
+namespace {
+
+using nlohmann::json;
+
+const char* kind_name(ElementKind kind) {
+  switch (kind) {
+    case ELEMENT_STATIC_IMAGE:
+      return "static";
+    case ELEMENT_ICON:
+      return "icon";
+    case ELEMENT_MOVING_IMAGE:
+      return "moving";
+    case ELEMENT_STRING:
+      return "text";
+  }
+  return "unknown";
+}
+
+// 0x00BBGGRR as "#rrggbb".
+std::string css_colour(uint32_t bgr) {
+  char text[16];
+  std::snprintf(text, sizeof text, "#%02x%02x%02x", bgr & 0xFFu, (bgr >> 8) & 0xFFu,
+                (bgr >> 16) & 0xFFu);
+  return text;
+}
+
+json element_layout(const PlacedGauge& gauge, std::size_t index, const ElementHeader& e) {
+  json out = {{"index", index},
+              {"name", element_name(gauge.name, index)},
+              {"kind", kind_name(e.kind)},
+              {"x", e.x},
+              {"y", e.y},
+              {"width", e.width},
+              {"height", e.height},
+              {"flags", e.image_flags & ~IMAGE_HIDDEN},
+              {"transparent", (e.image_flags & IMAGE_USE_TRANSPARENCY) != 0}};
+  if (e.kind == ELEMENT_STRING) {
+    out["chars"] = e.char_count;
+    out["font_face"] = e.font_face != nullptr ? e.font_face : "";
+    out["text_colour"] = css_colour(e.text_color);
+    out["background_colour"] = css_colour(e.background_color);
+    out["centred"] = (e.draw_flags & TEXT_CENTER_HORIZONTAL) != 0;
+    return out;
+  }
+  out["bitmap"] = e.bitmap_id;
+  out["images"] = e.image_count;
+  if (e.kind == ELEMENT_MOVING_IMAGE) {
+    out["mask"] = e.mask_bitmap_id;
+    out["x_range"] = {e.x_range_min, e.x_range_max};
+    out["y_range"] = {e.y_range_min, e.y_range_max};
+    out["x_travel"] = e.x_travel_px;
+    out["y_travel"] = e.y_travel_px;
+  }
+  return out;
+}
+
+json mouse_layout(const PlacedGauge& gauge) {
+  json boxes = json::array();
+  const auto names = control_names(gauge.name);
+  for (std::size_t i = 0;; ++i) {
+    const MouseRow* row = clickable_box(gauge.header->mouse_rows, i);
+    if (row == nullptr) break;
+    json box = {{"x", row->x},           {"y", row->y},
+                {"width", row->width},   {"height", row->height},
+                {"cursor", row->cursor}, {"repeats", (row->event_flags & MOUSE_LEFT_REPEAT) != 0}};
+    if (i < names.size()) box["control"] = std::string(names[i]);
+    boxes.push_back(std::move(box));
+  }
+  return boxes;
+}
+
+}  // namespace
+
+GaugeExtent gauge_extent(const PlacedGauge& gauge) {
+  GaugeExtent extent{gauge.name, 0, 0};
+  for (std::size_t i = 0; i < Panel::element_count(*gauge.header); ++i) {
+    const ElementHeader* e = Panel::element_at(*gauge.header, i);
+    int32_t bottom = e->y + e->height;
+    if (e->kind == ELEMENT_MOVING_IMAGE && e->y_travel_px > 0 && e->y_travel_px < e->height) {
+      bottom -= e->y_travel_px;  // only the window over the strip shows
+    }
+    extent.width = std::max(extent.width, e->x + e->width);
+    extent.height = std::max(extent.height, bottom);
+  }
+  return extent;
+}
+
+std::vector<GaugeExtent> gauge_extents(const Panel& panel) {
+  std::vector<GaugeExtent> extents;
+  for (const PlacedGauge& gauge : panel.gauges()) extents.push_back(gauge_extent(gauge));
+  return extents;
+}
+
+json layout_json(const Panel& panel) {
+  json gauges = json::array();
+  for (const PlacedGauge& gauge : panel.gauges()) {
+    const GaugeExtent extent = gauge_extent(gauge);
+    json elements = json::array();
+    for (std::size_t i = 0; i < Panel::element_count(*gauge.header); ++i) {
+      elements.push_back(element_layout(gauge, i, *Panel::element_at(*gauge.header, i)));
+    }
+    gauges.push_back({{"name", gauge.name},
+                      {"width", extent.width},
+                      {"height", extent.height},
+                      {"elements", std::move(elements)},
+                      {"mouse", mouse_layout(gauge)}});
+  }
+  return {{"gauges", std::move(gauges)}, {"windows", INS_WINDOWS}};
+}
+
+namespace {
+
+// Every element of every gauge, by chain index: shown, value, vertical value (and the text of
+// text elements), for drawing; and the named ones as the scenario language names them.
+void add_elements(const Panel& panel, json& out) {
+  json drawn = json::object();
+  json visible = json::object();
+  json images = json::object();
+  for (const PlacedGauge& gauge : panel.gauges()) {
+    json chain = json::array();
+    json named_visible = json::object();
+    json named_images = json::object();
+    const bool named = has_named_controls(gauge.name);
+    for (std::size_t i = 0; i < Panel::element_count(*gauge.header); ++i) {
+      const ElementHeader& e = *Panel::element_at(*gauge.header, i);
+      json item = {{"shown", Panel::visible(e)}, {"value", e.current_value}};
+      if (e.kind == ELEMENT_MOVING_IMAGE) item["value_y"] = e.current_value_y;
+      if (e.kind == ELEMENT_STRING) item["text"] = panel.text_of(e);
+      chain.push_back(std::move(item));
+      const std::string name = element_name(gauge.name, i);
+      if (!named || (name[0] >= '0' && name[0] <= '9')) continue;
+      if (e.kind == ELEMENT_ICON && e.image_count > 1) {
+        named_images[name] = Panel::image_value(e);
+      } else if (e.kind == ELEMENT_MOVING_IMAGE) {
+        named_images[name] = Panel::image_value(e);
+      } else if (e.kind != ELEMENT_STRING && i > 0) {
+        named_visible[name] = Panel::visible(e);
+      }
+    }
+    drawn[gauge.name] = std::move(chain);
+    if (!named_visible.empty()) visible[gauge.name] = std::move(named_visible);
+    if (!named_images.empty()) images[gauge.name] = std::move(named_images);
+  }
+  out["elements"] = std::move(drawn);
+  out["visible"] = std::move(visible);
+  out["images"] = std::move(images);
+}
+
+json windows_json(const Panel& panel) {
+  json windows = json::object();
+  const PlacedGauge* ins = panel.find("INS");
+  if (ins == nullptr) return windows;
+  for (const char* name : INS_WINDOWS) {
+    const auto index = element_index("INS", name);
+    const ElementHeader* e = index ? Panel::element_at(*ins->header, *index) : nullptr;
+    windows[name] = e != nullptr ? panel.text_of(*e) : "";
+  }
+  return windows;
+}
+
+json aircraft_json(const LiveSession& session) {
+  const Aircraft& a = session.aircraft();
+  const double heading_true_deg = flight::wrap_360_deg(a.heading_mag_deg + a.magvar_east_deg);
+  const bool moving = session.motion().on();
+  const double track_true_deg =
+      moving && a.gs_kt > 0.5 ? session.motion().model().state().track_true_deg : heading_true_deg;
+  return {{"lat_deg", a.lat_deg},
+          {"lon_east_deg", a.lon_east_deg},
+          {"heading_mag_deg", a.heading_mag_deg},
+          {"heading_true_deg", heading_true_deg},
+          {"track_true_deg", track_true_deg},
+          {"magvar_east_deg", a.magvar_east_deg},
+          {"gs_kt", a.gs_kt},
+          {"tas_kt", a.tas_kt},
+          {"alt_ft", a.alt_ft},
+          {"mach", a.mach},
+          {"oat_c", a.oat_c},
+          {"wind_from_true_deg", a.wind_from_true_deg},
+          {"wind_speed_kt", a.wind_speed_kt},
+          {"battery", a.battery_on},
+          {"main_power", a.main_power_on},
+          {"ap_master", a.ap_master_on},
+          {"ap_heading", a.ap_heading_on},
+          {"heading_bug_mag_deg", a.heading_bug_mag_deg},
+          {"motion", moving},
+          {"phase", moving ? flight::phase_name(session.motion().model().phase()) : "Held"}};
+}
+
+// Changes when the waypoint file is replaced or rewritten, so the page knows to fetch it again.
+std::string file_stamp(const std::filesystem::path& path) {
+  std::error_code error;
+  const auto time = std::filesystem::last_write_time(path, error);
+  if (error) return "";
+  const auto size = std::filesystem::file_size(path, error);
+  return std::to_string(time.time_since_epoch().count()) + "-" + std::to_string(error ? 0 : size);
+}
+
+}  // namespace
+
+json state_json(const LiveSession& session, const SimStatus& status) {
+  const SimClock& clock = session.clock();
+  json out = {{"time_s", clock.time_s()},
+              {"tick", clock.tick()},
+              {"frame", clock.frame_count()},
+              {"fps", clock.fps()},
+              {"rate", status.rate},
+              {"paused", status.paused},
+              {"windows", windows_json(session.panel())}};
+  add_elements(session.panel(), out);
+  out["aircraft"] = aircraft_json(session);
+  json panel_windows = json::array();
+  for (int w = 1; w <= PANEL_WINDOW_COUNT; ++w) {
+    panel_windows.push_back(session.panel().panel_window_open(w));
+  }
+  out["panel_windows"] = std::move(panel_windows);
+  json sounds = json::array();
+  for (const SoundRequest& s : session.recent_sounds()) {
+    sounds.push_back({{"seq", s.seq}, {"path", s.path}, {"url", s.url}});
+  }
+  out["sounds"] = std::move(sounds);
+  out["waypoints_stamp"] = file_stamp(session.working_folder() / "WAYPOINTS.DAT");
+  out["plan"] = session.plan() ? json(session.plan()->name) : json(nullptr);
+  return out;
+}
+
+json waypoints_json(const std::filesystem::path& waypoint_file) {
+  constexpr double DEG_PER_RAD = 180.0 / 3.141592653589793;
+  json list = json::array();
+  std::ifstream in(waypoint_file, std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    int number = -1;
+    double lat_rad = 0.0, lon_west_rad = 0.0;
+    if (std::sscanf(line.c_str(), "%d %lf %lf", &number, &lat_rad, &lon_west_rad) != 3) continue;
+    if (number < 0 || number > 99 || !std::isfinite(lat_rad) || !std::isfinite(lon_west_rad)) {
+      continue;
+    }
+    list.push_back({{"number", number},
+                    {"lat_deg", lat_rad * DEG_PER_RAD},
+                    {"lon_east_deg", -lon_west_rad * DEG_PER_RAD}});
+  }
+  return list;
+}
+
+}  // namespace host::web

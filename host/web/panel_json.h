@@ -1,0 +1,34 @@
+// The web panel's view of the live session as JSON: the layout (every placed gauge's element
+// chain and mouse list, read from the module's tables once) and the state (what changes from
+// frame to frame: window texts, visibility, image values, the aircraft, the clock).
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "host/web/live_session.h"
+#include "host/web/web_requests.h"
+
+namespace host::web {
+
+// The INS text windows by their scenario names, in the order the page lists them.
+inline constexpr const char* INS_WINDOWS[] = {"left", "right", "N", "S", "E", "W", "from", "to"};
+
+// A placed gauge's width and height: the extent of its element chain (its background bitmap).
+GaugeExtent gauge_extent(const PlacedGauge& gauge);
+std::vector<GaugeExtent> gauge_extents(const Panel& panel);
+
+nlohmann::json layout_json(const Panel& panel);
+
+struct SimStatus {
+  int rate = 1;
+  bool paused = false;
+};
+
+nlohmann::json state_json(const LiveSession& session, const SimStatus& status);
+
+// Waypoints as the INS holds them in WAYPOINTS.DAT: number, latitude (north) and longitude
+// (east) in degrees, for the map. Lines that do not read as "N LAT LON" are passed over.
+nlohmann::json waypoints_json(const std::filesystem::path& waypoint_file);
+
+}  // namespace host::web

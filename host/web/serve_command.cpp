@@ -1,0 +1,146 @@
+#include "host/web/serve_command.h"
+
+#include <pthread.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <thread>
+
+#include "host/sound_link.h"
+#include "host/stop_signals.h"
+#include "host/web/live_session.h"
+#include "host/web/panel_json.h"
+#include "host/web/sim_loop.h"
+#include "host/web/web_server.h"
+#include "host/working_folder.h"
+
+namespace host::web {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int EXIT_CANNOT_SERVE = 2;
+
+// The CDU, the navigation computer, the mode selector and the eight panel-window icons.
+std::vector<std::string> served_gauges() {
+  std::vector<std::string> names = {"INS", "INS_UPDATE", "ALIGN"};
+  for (int i = 1; i <= 8; ++i) names.push_back("INSicon1024_0" + std::to_string(i));
+  return names;
+}
+
+bool is_loopback(const std::string& address) {
+  return address == "127.0.0.1" || address == "localhost" || address == "::1" ||
+         address.rfind("127.", 0) == 0;
+}
+
+// Loads the plan named on the command line, as the page's own plan loading does.
+bool load_start_plan(SimLoop& loop, const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::cerr << path.string() << ":0: cannot read the plan\n";
+    return false;
+  }
+  std::stringstream text;
+  text << in.rdbuf();
+  flight::FlightPlan plan;
+  try {
+    plan = flight::read_flight_plan(path);
+  } catch (const flight::PlanError& error) {
+    std::cerr << "plan refused: " << error.what() << "\n";
+    return false;
+  }
+  const std::string name = path.filename().string();
+  const std::string content = text.str();
+  const std::string error = loop.submit([&](LiveSession& session, SimStatus&) {
+    session.install_plan(name, plan, content);
+    return std::string();
+  });
+  if (!error.empty()) {
+    std::cerr << path.string() << ":0: " << error << "\n";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int serve(const ServeOptions& options) {
+  // The page plays the sounds; the sound library stays quiet here unless told otherwise.
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  // Ctrl+C and SIGTERM are this program's to take (below), not the audio library's.
+  setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
+  // SIGINT and SIGTERM are taken by this thread alone (sigwait below), so every thread the
+  // server starts inherits the block.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  if (stop_signal() != 0) return 0;  // asked to stop before the block: the caller ends by it
+
+  const fs::path program = program_folder();
+  try {
+    std::optional<fs::path> chosen;
+    if (!options.workdir.empty()) chosen = options.workdir;
+    WorkingFolder folder(chosen, false);
+    SessionOptions session_options;
+    session_options.module_path =
+        options.module.empty() ? program / "INS.so" : fs::absolute(options.module);
+    session_options.sound_library = program / "GaugeSound.so";
+    session_options.assets_folder = program / "assets";
+    session_options.working_folder = folder.path();
+    session_options.gauges = served_gauges();
+    session_options.fps = options.fps;
+    LiveSession session(session_options);
+    const auto extents = gauge_extents(session.panel());
+    const nlohmann::json layout = layout_json(session.panel());
+
+    SimLoop loop(session);
+    loop.start();
+    if (!options.plan.empty() && !load_start_plan(loop, options.plan)) return EXIT_CANNOT_SERVE;
+
+    ServerFolders folders{program / "web", program / "bitmaps", program / "assets",
+                          program / "web" / "examples", folder.path()};
+    WebServer server(loop, extents, layout, folders);
+    const int port = server.bind(options.address, options.port);
+    if (port < 0) {
+      std::cerr << "cannot listen on " << options.address << " port " << options.port
+                << " (in use, or not an address of this machine)\n";
+      return EXIT_CANNOT_SERVE;
+    }
+    if (!is_loopback(options.address)) {
+      std::cerr << "warning: serving on " << options.address
+                << ": anyone who can reach this address can operate the panel and write files "
+                   "in its working folder\n";
+    }
+    std::thread listener([&server] { server.listen(); });
+    // The URL is printed once the server accepts, and only then may a signal stop it: a stop
+    // that came before the listening loop started would not end it.
+    for (int i = 0; i < 5000 && !server.listening(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const std::string shown_host = options.address.find(':') != std::string::npos
+                                       ? "[" + options.address + "]"
+                                       : options.address;
+    std::cout << "INS panel at http://" << shown_host << ":" << port << "/\n"
+              << "working folder " << folder.path().string() << "\n"
+              << "Ctrl+C stops the server" << std::endl;
+    int signal_number = 0;
+    sigwait(&signals, &signal_number);
+    std::cout << "stopping" << std::endl;
+    server.stop();
+    listener.join();
+    loop.stop();
+    return 0;
+  } catch (const std::exception& error) {
+    std::cerr << "cannot serve the panel: " << error.what() << "\n";
+    return EXIT_CANNOT_SERVE;
+  }
+}
+
+}  // namespace host::web

@@ -1,0 +1,193 @@
+#include "host/web/sim_loop.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace host::web {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A loop that falls behind (a slow machine at 64x) runs at most this much simulated time in one
+// go, then starts counting afresh: the simulation slows down rather than stalling the commands.
+constexpr std::chrono::milliseconds MAX_CATCH_UP{250};
+// Frames run between two looks at the command queue, so a click waits at most this many frames.
+constexpr int64_t FRAMES_PER_BATCH = 8;
+
+}  // namespace
+
+SimLoop::SimLoop(LiveSession& session) : session_(session) {
+  published_.json = std::make_shared<const std::string>("{}");
+}
+
+SimLoop::~SimLoop() {
+  stop();
+}
+
+void SimLoop::start() {
+  std::lock_guard lock(mutex_);
+  if (running_) return;
+  running_ = true;
+  stopping_ = false;
+  thread_ = std::thread([this] { run(); });
+}
+
+void SimLoop::stop() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  if (thread_.joinable()) thread_.join();
+  std::lock_guard lock(mutex_);
+  running_ = false;
+  for (auto& pending : queue_) {
+    pending->result = "the simulation has stopped";
+    pending->done = true;
+  }
+  queue_.clear();
+  changed_.notify_all();
+}
+
+bool SimLoop::running() const {
+  std::lock_guard lock(mutex_);
+  return running_ && !stopping_;
+}
+
+std::string SimLoop::submit(SessionCommand command, std::chrono::milliseconds timeout) {
+  auto pending = std::make_shared<Pending>();
+  pending->command = std::move(command);
+  std::unique_lock lock(mutex_);
+  if (!running_ || stopping_) return "the simulation has stopped";
+  queue_.push_back(pending);
+  changed_.notify_all();
+  if (!changed_.wait_for(lock, timeout, [&] { return pending->done; })) {
+    // Still queued: take it back so it never runs after the caller gave up.
+    auto it = std::find(queue_.begin(), queue_.end(), pending);
+    if (it != queue_.end()) {
+      queue_.erase(it);
+      return "the simulation did not answer in time";
+    }
+    changed_.wait(lock, [&] { return pending->done; });
+  }
+  return pending->result;
+}
+
+PublishedState SimLoop::state() const {
+  std::lock_guard lock(mutex_);
+  return published_;
+}
+
+PublishedState SimLoop::wait_for_state_after(uint64_t seq,
+                                             std::chrono::milliseconds timeout) const {
+  std::unique_lock lock(mutex_);
+  changed_.wait_for(lock, timeout, [&] { return published_.seq > seq || stopping_; });
+  return published_;
+}
+
+bool SimLoop::apply_commands() {
+  std::deque<std::shared_ptr<Pending>> batch;
+  {
+    std::lock_guard lock(mutex_);
+    batch.swap(queue_);
+  }
+  if (batch.empty()) return false;
+  std::vector<std::string> results;
+  for (auto& pending : batch) {
+    try {
+      results.push_back(pending->command(session_, status_));
+    } catch (const std::exception& error) {
+      results.push_back(error.what());
+    }
+  }
+  // The state is published before the requests are answered, so a client that reads the panel
+  // after its request came back sees what the request changed (texts follow at the next frame).
+  publish();
+  {
+    std::lock_guard lock(mutex_);
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+      batch[i]->result = std::move(results[i]);
+      batch[i]->done = true;
+    }
+  }
+  changed_.notify_all();
+  return true;
+}
+
+void SimLoop::publish() {
+  auto text = std::make_shared<const std::string>(state_json(session_, status_).dump());
+  {
+    std::lock_guard lock(mutex_);
+    published_.json = std::move(text);
+    ++published_.seq;
+  }
+  changed_.notify_all();
+}
+
+void SimLoop::run() {
+  // Frames owed are counted from an epoch: (wall time since it) x rate x fps, less the frames
+  // run since it. A change of rate or a pause starts a new epoch.
+  auto epoch = Clock::now();
+  int64_t frames_since_epoch = 0;
+  int rate = status_.rate;
+  bool paused = status_.paused;
+  auto last_publish = Clock::now() - PUBLISH_INTERVAL;
+  bool dirty = true;
+  // A pilot's action shows as soon as a frame has drawn it, not at the next regular state.
+  bool acted = false;
+  publish();
+  for (;;) {
+    {
+      std::lock_guard lock(mutex_);
+      if (stopping_) break;
+    }
+    if (apply_commands()) dirty = acted = true;
+    if (status_.rate != rate || status_.paused != paused) {
+      rate = status_.rate;
+      paused = status_.paused;
+      epoch = Clock::now();
+      frames_since_epoch = 0;
+      dirty = true;
+    }
+    const auto now = Clock::now();
+    const double frames_per_s = static_cast<double>(rate) * session_.clock().fps();
+    bool frames_ran = false;
+    if (!paused) {
+      const double elapsed_s = std::chrono::duration<double>(now - epoch).count();
+      int64_t owed = static_cast<int64_t>(elapsed_s * frames_per_s) - frames_since_epoch;
+      const auto catch_up_frames =
+          static_cast<int64_t>(std::chrono::duration<double>(MAX_CATCH_UP).count() * frames_per_s);
+      if (owed > catch_up_frames) {
+        epoch = now;
+        frames_since_epoch = 0;
+        owed = std::min<int64_t>(owed, FRAMES_PER_BATCH);
+      }
+      const int64_t batch = std::min(owed, FRAMES_PER_BATCH);
+      for (int64_t i = 0; i < batch; ++i) session_.run_frame();
+      frames_since_epoch += std::max<int64_t>(batch, 0);
+      if (batch > 0) dirty = frames_ran = true;
+    }
+    // Paused, an action shows at once (no frame will draw it); running, after the next frame.
+    const bool action_shown = acted && (paused || frames_ran);
+    if (dirty && (now - last_publish >= PUBLISH_INTERVAL || action_shown)) {
+      publish();
+      last_publish = now;
+      dirty = acted = false;
+    }
+    // Sleep until the next frame is due, a state is due, or a command arrives.
+    auto wake = now + PUBLISH_INTERVAL;
+    if (!paused) {
+      const auto next_frame =
+          epoch + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                      static_cast<double>(frames_since_epoch + 1) / frames_per_s));
+      wake = std::min(wake, next_frame);
+    }
+    if (dirty) wake = std::min(wake, last_publish + PUBLISH_INTERVAL);
+    std::unique_lock lock(mutex_);
+    changed_.wait_until(lock, wake, [&] { return stopping_ || !queue_.empty(); });
+  }
+}
+
+}  // namespace host::web

@@ -1,0 +1,71 @@
+// The web panel's requests, read and checked before anything is changed: a request is either
+// what it asks for, in the host's own terms, or the reason it cannot be done (an HTTP status
+// and a message naming the field that is wrong). Nothing here touches the session, so a bad
+// request changes nothing by construction.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace host::web {
+
+struct RequestError {
+  int status = 400;
+  std::string message;
+};
+
+template <typename T>
+using Parsed = std::variant<T, RequestError>;
+
+// Largest JSON body an API request may carry, and the largest plan file.
+inline constexpr std::size_t MAX_JSON_BODY_BYTES = 16 * 1024;
+inline constexpr std::size_t MAX_PLAN_BYTES = 512 * 1024;
+
+// The clickable extent of a placed gauge, in its own pixels.
+struct GaugeExtent {
+  std::string name;
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
+// {"gauge": "INS", "x": 103, "y": 91, "action": "down" | "up"}
+struct MouseRequest {
+  std::string gauge;
+  int32_t x = 0;
+  int32_t y = 0;
+  bool down = true;
+};
+Parsed<MouseRequest> parse_mouse_request(const std::string& body,
+                                         const std::vector<GaugeExtent>& gauges);
+
+// {"name": "battery", "value": 1}: a scenario `set` name in its unit, within the range the
+// scenario language gives it.
+struct SetRequest {
+  std::string name;
+  double value = 0.0;
+};
+Parsed<SetRequest> parse_set_request(const std::string& body);
+
+// {"rate": 1..64, "paused": bool, "motion": bool}, each optional, at least one.
+inline constexpr int MAX_RATE = 64;
+struct SimRequest {
+  std::optional<int> rate;
+  std::optional<bool> paused;
+  std::optional<bool> motion;
+};
+Parsed<SimRequest> parse_sim_request(const std::string& body);
+
+// {"alt_ft": 1000..45000, "tas_kt": 150..650}
+struct TakeoffRequest {
+  double alt_ft = 35000.0;
+  double tas_kt = 480.0;
+};
+Parsed<TakeoffRequest> parse_takeoff_request(const std::string& body);
+
+// A plan's file name as the user gave it: a plain name of at most 100 bytes without folders.
+std::optional<RequestError> check_plan_name(const std::string& name);
+
+}  // namespace host::web

@@ -1,0 +1,60 @@
+// The HTTP side of `ins-host serve`: the page and its files from the static folder, the bitmaps
+// and sounds from beside the program, and the API (docs/web-api.md). Handlers check every
+// request completely before they hand it to the simulation thread, so a bad request gets a 4xx
+// with a clear message and changes nothing.
+#pragma once
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "host/web/sim_loop.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace host::web {
+
+struct ServerFolders {
+  std::filesystem::path static_folder;    // index.html, app.js, the font, the map data
+  std::filesystem::path bitmaps_folder;   // <id>.png, rendered beside the module
+  std::filesystem::path assets_folder;    // the bundled sounds
+  std::filesystem::path examples_folder;  // plans a user can load by name
+  std::filesystem::path working_folder;   // the module's folder, with WAYPOINTS.DAT
+};
+
+class WebServer {
+ public:
+  WebServer(SimLoop& loop, const std::vector<GaugeExtent>& gauges, nlohmann::json layout,
+            const ServerFolders& folders);
+  ~WebServer();
+  WebServer(const WebServer&) = delete;
+  WebServer& operator=(const WebServer&) = delete;
+
+  // Binds the address and port (0: any free port); returns the port, or -1 when it cannot.
+  int bind(const std::string& address, int port);
+  // Serves until `stop`; returns false when the server could not listen.
+  bool listen();
+  // True once `listen` accepts connections (a `stop` before then would not reach it).
+  bool listening() const;
+  void stop();
+
+  // Event streams open at once; more are refused (each holds one of the server's threads).
+  static constexpr int MAX_STREAMS = 8;
+
+ private:
+  void add_routes();
+  void add_static_files();
+
+  SimLoop& loop_;
+  std::vector<GaugeExtent> gauges_;
+  std::string layout_text_;
+  ServerFolders folders_;
+  std::unique_ptr<httplib::Server> server_;
+  std::atomic<int> open_streams_{0};
+  std::atomic<bool> stopping_{false};
+};
+
+}  // namespace host::web

@@ -1,0 +1,56 @@
+// The module's element chains as the subsystems change them: the depth of every element the
+// cycles show and hide, and the routines that do it. The chains themselves are built with the
+// gauge tables (module/gauge_tables.cpp), which check these depths against them.
+#pragma once
+
+#include "module/gauge_api.h"
+
+// Element depths in the INS (CDU) chain.
+enum InsElementDepth : int {
+  INS_DEPTH_FACE = 0,
+  INS_DEPTH_HOLD_LIT = 1,
+  INS_DEPTH_BAT_LIT = 2,
+  INS_DEPTH_ALERT_LIT = 3,
+  INS_DEPTH_HOLD_PRESSED = 4,
+  INS_DEPTH_SET_PRESSED = 5,
+  INS_DEPTH_SET_LIT = 6,
+  INS_DEPTH_INSERT_PRESSED = 7,
+  INS_DEPTH_LAST_WPT_PRESSED = 8,
+  INS_DEPTH_LAST_WPT_LIT = 9,
+  INS_DEPTH_WYPT_CHG_PRESSED = 10,
+  INS_DEPTH_CLEAR_PRESSED = 11,
+  INS_DEPTH_KEY0_PRESSED = 12,  // keys 1..9 follow at 13..21
+  INS_DEPTH_DATA_SELECTOR_KNOB = 22,
+  INS_DEPTH_SWITCH_AUTO = 23,
+  INS_DEPTH_SWITCH_MAN = 24,
+  INS_DEPTH_RIGHT_DISPLAY = 25,
+  INS_DEPTH_LEFT_DISPLAY = 26,
+  INS_DEPTH_W_LETTER = 27,
+  INS_DEPTH_E_LETTER = 28,
+  INS_DEPTH_S_LETTER = 29,
+  INS_DEPTH_N_LETTER = 30,
+  INS_DEPTH_TO_NUMBER = 31,
+  INS_DEPTH_FROM_NUMBER = 32,
+  INS_DEPTH_THUMBWHEEL_TENS = 33,
+  INS_DEPTH_THUMBWHEEL_UNITS = 34,
+  INS_ELEMENT_COUNT = 35
+};
+
+// Element depths in the ALIGN (mode selector unit) chain.
+enum AlignElementDepth : int {
+  ALIGN_DEPTH_FACE = 0,
+  ALIGN_DEPTH_BAT_LIT = 1,
+  ALIGN_DEPTH_READY_NAV_LIT = 2,
+  ALIGN_DEPTH_MODE_KNOB = 3,
+  ALIGN_ELEMENT_COUNT = 4
+};
+
+// First element of the CDU's and the MSU's chains, for the cycles that show and hide images.
+ElementHeader* ins_elements();
+ElementHeader* align_elements();
+
+// The element at `depth` in the chain that starts at `first` (depth 0 is `first`), or null.
+ElementHeader* element_at_depth(ElementHeader* first, int depth);
+// Shows (clears the hidden bit) or hides (sets it) the element at `depth` of the chain.
+void show_element(ElementHeader* first, int depth);
+void hide_element(ElementHeader* first, int depth);

@@ -1,0 +1,3 @@
+#include "state/ins_state.h"
+
+InsState ins_state;

@@ -1,0 +1,123 @@
+// The flight map: Natural Earth coastlines read from the world-atlas file the web panel ships,
+// a scale bar, and waypoint labels that never overprint one another.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "coastlines.h"
+#include "flight_outputs.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read_all(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+fs::path temporary_svg(const std::string& name) {
+  return fs::temp_directory_path() / ("ins-map-test-" + name + ".svg");
+}
+
+TEST(Coastlines, NaturalEarthLandReadsAsLinesOnTheGlobe) {
+  const auto lines = flight::read_coastlines(INS_LAND_FILE);
+  ASSERT_TRUE(lines.has_value());
+  ASSERT_GT(lines->size(), 500u);
+  // Ireland's west coast passes near Loop Head (52.56 N, 9.93 W): some coastline point within
+  // 0.1 degree of it, and every point on the globe.
+  bool near_loop_head = false;
+  for (const auto& line : *lines) {
+    for (const flight::GeoPoint& p : line) {
+      ASSERT_LE(std::abs(p.lat_deg), 90.0);
+      ASSERT_LE(std::abs(p.lon_deg), 180.0);
+      near_loop_head =
+          near_loop_head || (std::abs(p.lat_deg - 52.56) < 0.1 && std::abs(p.lon_deg + 9.93) < 0.1);
+    }
+  }
+  EXPECT_TRUE(near_loop_head);
+}
+
+TEST(Coastlines, MissingOrForeignFileReadsAsNone) {
+  EXPECT_FALSE(flight::read_coastlines("/nonexistent/land.json").has_value());
+  const fs::path odd = fs::temp_directory_path() / "ins-map-test-not-topojson.json";
+  std::ofstream(odd) << "{\"type\": \"FeatureCollection\", \"features\": []}";
+  EXPECT_FALSE(flight::read_coastlines(odd).has_value());
+  fs::remove(odd);
+}
+
+// Label boxes from the SVG itself (position of the text, its length at a width no glyph of the
+// 12-pixel font exceeds) must not overlap one another.
+void expect_labels_apart(const std::string& svg) {
+  struct Label {
+    double x, y, w;
+    std::string text;
+  };
+  std::vector<Label> labels;
+  const std::regex label(
+      "<text class=\"label\" x=\"([-0-9.]+)\" y=\"([-0-9.]+)\"[^>]*>([^<]*)</text>");
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), label); it != std::sregex_iterator();
+       ++it) {
+    const std::string text = (*it)[3];
+    labels.push_back(
+        {std::stod((*it)[1]), std::stod((*it)[2]), 7.0 * static_cast<double>(text.size()), text});
+  }
+  ASSERT_FALSE(labels.empty());
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    for (std::size_t j = i + 1; j < labels.size(); ++j) {
+      const Label& a = labels[i];
+      const Label& b = labels[j];
+      const bool apart = a.x + a.w <= b.x || b.x + b.w <= a.x || a.y + 12 <= b.y || b.y + 12 <= a.y;
+      EXPECT_TRUE(apart) << "\"" << a.text << "\" overprints \"" << b.text << "\"";
+    }
+  }
+}
+
+TEST(MapSvg, ShannonToKeflavikHasCoastlinesScaleBarAndEveryLabel) {
+  const flight::FlightPlan plan =
+      flight::read_flight_plan(fs::path(INS_SOURCE_DIR) / "examples" / "EINN-BIKF-oceanic.PLN");
+  const auto coast = flight::read_coastlines(INS_LAND_FILE);
+  ASSERT_TRUE(coast.has_value());
+  const fs::path path = temporary_svg("einn-bikf");
+  flight::write_map_svg(path, plan, {}, *coast);
+  const std::string svg = read_all(path);
+  fs::remove(path);
+  const std::regex polyline("<polyline points=");
+  const auto coast_lines =
+      std::distance(std::sregex_iterator(svg.begin(), svg.end(), polyline), std::sregex_iterator());
+  EXPECT_GT(coast_lines, 5);  // Ireland, Iceland, the Faroes, Scotland's islands...
+  EXPECT_NE(svg.find("<g class=\"scale\">"), std::string::npos);
+  EXPECT_TRUE(std::regex_search(svg, std::regex(">(100|200|500) NM</text>")));
+  for (std::size_t i = 0; i < plan.waypoints.size(); ++i) {
+    char number[24];
+    std::snprintf(number, sizeof number, "%02zu", i + 1);
+    EXPECT_NE(svg.find(">" + std::string(number) + " " + plan.waypoints[i].ident + "</text>"),
+              std::string::npos)
+        << plan.waypoints[i].ident;
+  }
+  expect_labels_apart(svg);
+}
+
+TEST(MapSvg, CrowdedWaypointsKeepTheirLabelsApart) {
+  // Twelve waypoints a few miles apart along a long leg: at the map's scale their labels would
+  // all sit on top of one another.
+  flight::FlightPlan plan;
+  plan.title = "crowded";
+  for (int i = 0; i < 12; ++i) {
+    plan.waypoints.push_back({"WPT" + std::to_string(i), 50.0 + 0.02 * i, 8.0 + 0.03 * i, i + 1});
+  }
+  plan.waypoints.push_back({"FAR", 55.0, 20.0, 13});
+  const fs::path path = temporary_svg("crowded");
+  flight::write_map_svg(path, plan, {});
+  const std::string svg = read_all(path);
+  fs::remove(path);
+  expect_labels_apart(svg);
+  EXPECT_NE(svg.find(">13 FAR</text>"), std::string::npos);
+}
+
+}  // namespace

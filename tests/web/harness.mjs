@@ -1,0 +1,88 @@
+// Shared by the web panel's tests and benchmarks: starts `ins-host serve` on a free loopback
+// port in a fresh working folder and stops it again, and launches Debian's chromium headless
+// through playwright-core (no browser of its own is downloaded).
+import {spawn} from 'node:child_process';
+import {mkdtempSync, rmSync} from 'node:fs';
+import {tmpdir} from 'node:os';
+import {join} from 'node:path';
+import {createRequire} from 'node:module';
+
+// playwright-core is installed with the page's libraries, in host/web/node_modules.
+const require = createRequire(new URL('../../host/web/package.json', import.meta.url));
+
+export const CHROMIUM_FLAGS = [
+  '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+  '--disable-background-networking', '--disable-component-update', '--disable-sync',
+  '--autoplay-policy=no-user-gesture-required',
+];
+
+// The ins-host program: the first argument or $INS_HOST.
+export function hostProgram() {
+  const program = process.env.INS_HOST || process.argv[2];
+  if (!program) throw new Error('give the ins-host program as the first argument or $INS_HOST');
+  return program;
+}
+
+// Starts the server; resolves to {url, process, workdir, output(), stop()} once it printed its URL.
+export async function startServer(extraArgs = [], {keepWorkdir = false} = {}) {
+  const workdir = mkdtempSync(join(tmpdir(), 'ins-web-test-'));
+  const child = spawn(hostProgram(), ['serve', '--port', '0', '--workdir', workdir, ...extraArgs],
+                      {stdio: ['ignore', 'pipe', 'pipe'], env: {...process.env, SDL_AUDIODRIVER: 'dummy'}});
+  let out = '';
+  let err = '';
+  child.stderr.on('data', (d) => { err += d; });
+  const url = await new Promise((resolve, reject) => {
+    const timer = setTimeout(() => reject(new Error(`no URL from ins-host serve:\n${out}\n${err}`)), 15000);
+    child.stdout.on('data', (d) => {
+      out += d;
+      const m = out.match(/INS panel at (http:\/\/\S+)/);
+      if (m) { clearTimeout(timer); resolve(m[1]); }
+    });
+    child.on('exit', (code) => { clearTimeout(timer); reject(new Error(`ins-host serve exited ${code}:\n${out}\n${err}`)); });
+  });
+  return {
+    url, process: child, workdir,
+    output: () => ({stdout: out, stderr: err}),
+    async stop() {
+      if (child.exitCode === null) {
+        const exited = new Promise((resolve) => child.on('exit', resolve));
+        child.kill('SIGTERM');
+        await exited;
+      }
+      if (!keepWorkdir) rmSync(workdir, {recursive: true, force: true});
+    },
+  };
+}
+
+export async function launchBrowser() {
+  const {chromium} = require('playwright-core');
+  return chromium.launch({executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+                          headless: true, args: CHROMIUM_FLAGS});
+}
+
+// JSON API helpers.
+export async function getJson(base, path) {
+  const response = await fetch(new URL(path, base));
+  return {status: response.status, body: await response.json()};
+}
+
+export async function postJson(base, path, body, {raw = false, contentType = 'application/json'} = {}) {
+  const response = await fetch(new URL(path, base), {
+    method: 'POST', headers: {'Content-Type': contentType}, body: raw ? body : JSON.stringify(body),
+  });
+  let parsed = null;
+  try { parsed = await response.json(); } catch (e) { parsed = null; }
+  return {status: response.status, body: parsed};
+}
+
+// Polls `probe` until it returns a truthy value or `timeoutMs` passes.
+export async function until(probe, timeoutMs, what) {
+  const end = Date.now() + timeoutMs;
+  let last;
+  while (Date.now() < end) {
+    last = await probe();
+    if (last) return last;
+    await new Promise((r) => setTimeout(r, 50));
+  }
+  throw new Error(`timed out after ${timeoutMs} ms waiting for ${what} (last: ${JSON.stringify(last)})`);
+}
