@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "store/durable_file.h"
+#include "store/durable_file_platform.h"
 
 namespace {
 
@@ -18,49 +19,6 @@ int descriptor(const StoreFile& file) {
 
 // Files are created readable and writable by everyone the umask allows, as fopen creates them.
 constexpr mode_t NEW_FILE_MODE = 0666;
-
-// Writes the whole buffer, going on after partial writes and interruptions.
-bool write_buffer(StoreFile& file) {
-  std::size_t written = 0;
-  while (written < file.length && !file.failed) {
-    const ssize_t count = ::write(descriptor(file), file.buffer + written, file.length - written);
-    if (count > 0) {
-      written += static_cast<std::size_t>(count);
-    } else if (count < 0 && errno != EINTR) {
-      file.failed = true;
-    } else if (count == 0) {
-      file.failed = true;  // a write that takes nothing would never end
-    }
-  }
-  file.length = 0;
-  file.position = 0;
-  file.writing = false;
-  return !file.failed;
-}
-
-bool write_pending(StoreFile& file) {
-  return file.writing ? write_buffer(file) : !file.failed;
-}
-
-// Refills the buffer from the file; false at the end or on an error.
-bool fill_buffer(StoreFile& file) {
-  file.position = 0;
-  file.length = 0;
-  ssize_t count = 0;
-  do {
-    count = ::read(descriptor(file), file.buffer, sizeof file.buffer);
-  } while (count < 0 && errno == EINTR);
-  if (count < 0) {
-    file.failed = true;
-    return false;
-  }
-  if (count == 0) {
-    file.at_end = true;
-    return false;
-  }
-  file.length = static_cast<std::size_t>(count);
-  return true;
-}
 
 void start(StoreFile& file, int fd) {
   file = StoreFile{};
@@ -95,34 +53,24 @@ bool create_exclusively(StoreFile& file, const char* name) {
   return true;
 }
 
-int read_byte_refilling(StoreFile& file) {
-  if (file.failed || file.at_end || !write_pending(file) || !fill_buffer(file)) {
-    return STORE_FILE_END;
-  }
-  return file.buffer[file.position++];
+long long read_some(StoreFile& file, unsigned char* to, std::size_t capacity) {
+  ssize_t count = 0;
+  do {
+    count = ::read(descriptor(file), to, capacity);
+  } while (count < 0 && errno == EINTR);
+  return count < 0 ? -1 : count;
 }
 
-void unread_byte(StoreFile& file) {
-  if (file.position > 0) --file.position;
+long long write_some(StoreFile& file, const unsigned char* from, std::size_t count) {
+  ssize_t written = 0;
+  do {
+    written = ::write(descriptor(file), from, count);
+  } while (written < 0 && errno == EINTR);
+  return written > 0 ? written : -1;
 }
 
-bool write_bytes(StoreFile& file, const char* bytes, std::size_t count) {
-  for (std::size_t i = 0; i < count && !file.failed; ++i) {
-    if (file.length == sizeof file.buffer && !write_buffer(file)) break;
-    file.buffer[file.length++] = static_cast<unsigned char>(bytes[i]);
-    file.position = file.length;  // bytes waiting to be written are not there to be read
-    file.writing = true;
-  }
-  return !file.failed;
-}
-
-bool rewind_for_reading(StoreFile& file) {
-  if (!write_pending(file)) return false;
-  if (::lseek(descriptor(file), 0, SEEK_SET) != 0) file.failed = true;
-  file.position = 0;
-  file.length = 0;
-  file.at_end = false;
-  return !file.failed;
+bool seek_to_start(StoreFile& file) {
+  return ::lseek(descriptor(file), 0, SEEK_SET) == 0;
 }
 
 bool flush_to_disk(StoreFile& file) {

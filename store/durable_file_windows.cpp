@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "store/durable_file.h"
+#include "store/durable_file_platform.h"
 
 namespace {
 
@@ -16,45 +17,6 @@ HANDLE handle_of(const StoreFile& file) {
 void start(StoreFile& file, HANDLE handle) {
   file = StoreFile{};
   file.handle = reinterpret_cast<intptr_t>(handle);
-}
-
-// Writes the whole buffer, going on after partial writes.
-bool write_buffer(StoreFile& file) {
-  std::size_t written = 0;
-  while (written < file.length && !file.failed) {
-    DWORD count = 0;
-    if (!WriteFile(handle_of(file), file.buffer + written,
-                   static_cast<DWORD>(file.length - written), &count, nullptr) ||
-        count == 0) {
-      file.failed = true;  // an error, or a write that takes nothing and would never end
-    }
-    written += count;
-  }
-  file.length = 0;
-  file.position = 0;
-  file.writing = false;
-  return !file.failed;
-}
-
-bool write_pending(StoreFile& file) {
-  return file.writing ? write_buffer(file) : !file.failed;
-}
-
-// Refills the buffer from the file; false at the end or on an error.
-bool fill_buffer(StoreFile& file) {
-  file.position = 0;
-  file.length = 0;
-  DWORD count = 0;
-  if (!ReadFile(handle_of(file), file.buffer, sizeof file.buffer, &count, nullptr)) {
-    file.failed = true;
-    return false;
-  }
-  if (count == 0) {
-    file.at_end = true;
-    return false;
-  }
-  file.length = count;
-  return true;
 }
 
 }  // namespace
@@ -93,35 +55,21 @@ bool create_exclusively(StoreFile& file, const char* name) {
   return true;
 }
 
-int read_byte_refilling(StoreFile& file) {
-  if (file.failed || file.at_end || !write_pending(file) || !fill_buffer(file)) {
-    return STORE_FILE_END;
-  }
-  return file.buffer[file.position++];
+long long read_some(StoreFile& file, unsigned char* to, std::size_t capacity) {
+  DWORD count = 0;
+  if (!ReadFile(handle_of(file), to, static_cast<DWORD>(capacity), &count, nullptr)) return -1;
+  return count;
 }
 
-void unread_byte(StoreFile& file) {
-  if (file.position > 0) --file.position;
+long long write_some(StoreFile& file, const unsigned char* from, std::size_t count) {
+  DWORD written = 0;
+  if (!WriteFile(handle_of(file), from, static_cast<DWORD>(count), &written, nullptr)) return -1;
+  return written > 0 ? static_cast<long long>(written) : -1;
 }
 
-bool write_bytes(StoreFile& file, const char* bytes, std::size_t count) {
-  for (std::size_t i = 0; i < count && !file.failed; ++i) {
-    if (file.length == sizeof file.buffer && !write_buffer(file)) break;
-    file.buffer[file.length++] = static_cast<unsigned char>(bytes[i]);
-    file.position = file.length;  // bytes waiting to be written are not there to be read
-    file.writing = true;
-  }
-  return !file.failed;
-}
-
-bool rewind_for_reading(StoreFile& file) {
-  if (!write_pending(file)) return false;
+bool seek_to_start(StoreFile& file) {
   LARGE_INTEGER start_of_file{};
-  if (!SetFilePointerEx(handle_of(file), start_of_file, nullptr, FILE_BEGIN)) file.failed = true;
-  file.position = 0;
-  file.length = 0;
-  file.at_end = false;
-  return !file.failed;
+  return SetFilePointerEx(handle_of(file), start_of_file, nullptr, FILE_BEGIN) != 0;
 }
 
 bool flush_to_disk(StoreFile& file) {

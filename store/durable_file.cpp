@@ -1,0 +1,78 @@
+// The store's buffered file layer, the same on every platform: the buffer inside StoreFile (no
+// allocation), a failure remembered so that it is never taken for the end of the file, and bytes
+// waiting to be written never read back. The raw calls beneath are durable_file_platform.h's.
+#include "store/durable_file.h"
+
+#include "store/durable_file_platform.h"
+
+namespace {
+
+// Writes the whole buffer, going on after partial writes.
+bool write_buffer(StoreFile& file) {
+  std::size_t written = 0;
+  while (written < file.length && !file.failed) {
+    const long long count = write_some(file, file.buffer + written, file.length - written);
+    if (count > 0) {
+      written += static_cast<std::size_t>(count);
+    } else {
+      file.failed = true;
+    }
+  }
+  file.length = 0;
+  file.position = 0;
+  file.writing = false;
+  return !file.failed;
+}
+
+// Refills the buffer from the file; false at the end or on an error.
+bool fill_buffer(StoreFile& file) {
+  file.position = 0;
+  file.length = 0;
+  const long long count = read_some(file, file.buffer, sizeof file.buffer);
+  if (count < 0) {
+    file.failed = true;
+    return false;
+  }
+  if (count == 0) {
+    file.at_end = true;
+    return false;
+  }
+  file.length = static_cast<std::size_t>(count);
+  return true;
+}
+
+}  // namespace
+
+bool write_pending(StoreFile& file) {
+  return file.writing ? write_buffer(file) : !file.failed;
+}
+
+int read_byte_refilling(StoreFile& file) {
+  if (file.failed || file.at_end || !write_pending(file) || !fill_buffer(file)) {
+    return STORE_FILE_END;
+  }
+  return file.buffer[file.position++];
+}
+
+void unread_byte(StoreFile& file) {
+  if (file.position > 0) --file.position;
+}
+
+bool write_bytes(StoreFile& file, const char* bytes, std::size_t count) {
+  for (std::size_t i = 0; i < count && !file.failed; ++i) {
+    if (file.length == sizeof file.buffer && !write_buffer(file)) break;
+    file.buffer[file.length++] = static_cast<unsigned char>(bytes[i]);
+    file.position = file.length;  // bytes waiting to be written are not there to be read
+    file.writing = true;
+  }
+  return !file.failed;
+}
+
+bool rewind_for_reading(StoreFile& file) {
+  if (!write_pending(file)) return false;
+  if (!seek_to_start(file)) file.failed = true;
+  file.position = 0;
+  file.length = 0;
+  file.at_end = false;
+  return !file.failed;
+}
