@@ -23,4 +23,23 @@ inline std::string latin1_to_utf8(std::string_view bytes) {
   return text;
 }
 
+// latin1_to_utf8(bytes) == utf8, without making the text: for a comparison made every frame.
+inline bool latin1_equals_utf8(std::string_view bytes, std::string_view utf8) {
+  std::size_t at = 0;
+  for (char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      if (at >= utf8.size() || utf8[at] != c) return false;
+      ++at;
+    } else {
+      if (at + 2 > utf8.size() || utf8[at] != static_cast<char>(0xC0 | (byte >> 6)) ||
+          utf8[at + 1] != static_cast<char>(0x80 | (byte & 0x3F))) {
+        return false;
+      }
+      at += 2;
+    }
+  }
+  return at == utf8.size();
+}
+
 }  // namespace host

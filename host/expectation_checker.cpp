@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "host/control_names.h"
+#include "host/display_text.h"
 #include "host/scenario_errors.h"
 #if INS_HOST_FLIGHT_MODEL
 #include "flight_log.h"
@@ -75,13 +76,58 @@ const ElementHeader& ExpectationChecker::element(const std::string& gauge, const
   return *found;
 }
 
-std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectText& e,
-                                                         int line) const {
+const ElementHeader& ExpectationChecker::text_window(const scenario::ExpectText& e,
+                                                     int line) const {
   const ElementHeader& window = element(e.gauge, e.window, line);
   if (window.kind != ELEMENT_STRING) {
     throw ScenarioError(line, in_quotes(e.window) + " of " + e.gauge + " is not a text window");
   }
-  const std::string shown = panel_.text_of(window);
+  return window;
+}
+
+const ElementHeader& ExpectationChecker::image(const scenario::ExpectImage& e, int line) const {
+  const ElementHeader& image = element(e.gauge, e.element, line);
+  if (image.kind != ELEMENT_ICON && image.kind != ELEMENT_MOVING_IMAGE) {
+    throw ScenarioError(
+        line, in_quotes(e.element) + " of " + e.gauge + " is neither an icon nor a moving image");
+  }
+  return image;
+}
+
+ExpectationChecker::Condition ExpectationChecker::condition(
+    const scenario::Expectation& expectation, int line) const {
+  Condition condition(*this, expectation, line);
+  if (const auto* text = std::get_if<scenario::ExpectText>(&expectation)) {
+    condition.reads_ = Condition::Reads::Text;
+    condition.element_ = &text_window(*text, line);
+  } else if (const auto* visible = std::get_if<scenario::ExpectVisible>(&expectation)) {
+    condition.reads_ = Condition::Reads::Visible;
+    condition.element_ = &element(visible->gauge, visible->element, line);
+  } else if (const auto* image_value = std::get_if<scenario::ExpectImage>(&expectation)) {
+    condition.reads_ = Condition::Reads::Image;
+    condition.element_ = &image(*image_value, line);
+  }
+  return condition;
+}
+
+bool ExpectationChecker::Condition::holds() const {
+  switch (reads_) {
+    case Reads::Text:
+      return latin1_equals_utf8(checker_.panel_.text_bytes(*element_),
+                                std::get<scenario::ExpectText>(expectation_).text);
+    case Reads::Visible:
+      return Panel::visible(*element_) == std::get<scenario::ExpectVisible>(expectation_).visible;
+    case Reads::Image:
+      return Panel::image_value(*element_) == std::get<scenario::ExpectImage>(expectation_).value;
+    case Reads::Other:
+      break;
+  }
+  return !checker_.check(expectation_, line_);
+}
+
+std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectText& e,
+                                                         int line) const {
+  const std::string shown = panel_.text_of(text_window(e, line));
   if (shown == e.text) return std::nullopt;
   return "expected " + e.gauge + " " + e.window + " " + in_quotes(e.text) + " got " +
          in_quotes(shown);
@@ -97,12 +143,7 @@ std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectV
 
 std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectImage& e,
                                                          int line) const {
-  const ElementHeader& image = element(e.gauge, e.element, line);
-  if (image.kind != ELEMENT_ICON && image.kind != ELEMENT_MOVING_IMAGE) {
-    throw ScenarioError(
-        line, in_quotes(e.element) + " of " + e.gauge + " is neither an icon nor a moving image");
-  }
-  const double value = Panel::image_value(image);
+  const double value = Panel::image_value(image(e, line));
   if (value == e.value) return std::nullopt;
   return "expected " + e.gauge + " " + e.element + " image " +
          knob_value_text(e.gauge, e.element, e.value) + " got " +

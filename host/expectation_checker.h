@@ -23,6 +23,28 @@ class ExpectationChecker {
   // Empty when the expectation holds, else "expected ... got ...". `line` is for errors only.
   std::optional<std::string> check(const scenario::Expectation& expectation, int line) const;
 
+  // An expectation asked every frame, as `wait until` does: the element it reads is found once
+  // and a window's text compared in place, so asking costs a few comparisons and no allocation.
+  // It holds exactly when check() finds nothing to say; both must outlive it.
+  class Condition {
+   public:
+    bool holds() const;
+
+   private:
+    friend class ExpectationChecker;
+    enum class Reads { Text, Visible, Image, Other };
+    Condition(const ExpectationChecker& checker, const scenario::Expectation& expectation, int line)
+        : checker_(checker), expectation_(expectation), line_(line) {}
+
+    const ExpectationChecker& checker_;
+    const scenario::Expectation& expectation_;
+    int line_;
+    Reads reads_ = Reads::Other;
+    const ElementHeader* element_ = nullptr;
+  };
+  // Throws ScenarioError as check() does for an expectation that cannot be checked.
+  Condition condition(const scenario::Expectation& expectation, int line) const;
+
  private:
   std::optional<std::string> check_one(const scenario::ExpectText& e, int line) const;
   std::optional<std::string> check_one(const scenario::ExpectVisible& e, int line) const;
@@ -35,6 +57,8 @@ class ExpectationChecker {
   std::optional<std::string> check_one(const scenario::ExpectNear& e, int line) const;
 
   const ElementHeader& element(const std::string& gauge, const std::string& name, int line) const;
+  const ElementHeader& text_window(const scenario::ExpectText& e, int line) const;
+  const ElementHeader& image(const scenario::ExpectImage& e, int line) const;
 
   const Panel& panel_;
   const ActivityLog& log_;

@@ -254,17 +254,18 @@ void check_import(const fs::path& waypoint_file, const flight::FlightPlan& plan,
 }
 
 // Watches the panel every frame: the track, the legs, the CDU at each leg change, and HOLD.
+// It runs beside every frame of a whole flight, so it reads the few elements it needs through
+// pointers found once and reads the TO window's number again only when its text changed.
 class FlightWatch {
  public:
   FlightWatch(ScenarioRunner& runner, const flight::FlightPlan& plan, bool quiet)
       : runner_(runner), plan_(plan), quiet_(quiet), log_(plan, TRACK_SAMPLE_S) {}
 
   void operator()() {
+    if (!find_elements()) return;
     const Panel& panel = runner_.panel();
-    const PlacedGauge* ins = panel.find("INS");
-    if (ins == nullptr) return;
-    const int to = to_number(panel, *ins);
-    const bool hold = shown(panel, *ins, "hold_lit");
+    const int to = to_number(panel);
+    const bool hold = shown(hold_lit_);
     const Aircraft& a = runner_.aircraft();
     flight::TrackPoint p;
     p.time_s = runner_.clock().time_s();
@@ -303,9 +304,9 @@ class FlightWatch {
     // The new leg shows a frame or two after the change (the INS loads it in its next cycle).
     if (cdu_due_s_ >= 0.0 && p.time_s >= cdu_due_s_) {
       cdu_due_s_ = -1.0;
-      std::cout << "        CDU  " << windows(panel, *ins) << "\n";
+      std::cout << "        CDU  " << windows(panel, *ins_) << "\n";
     }
-    const bool man = shown(panel, *ins, "man");
+    const bool man = shown(man_);
     if (engaged_ && !hold && !man) {
       throw FlightStopped("HOLD dropped at " + fixed(p.time_s / 60.0, 1) + " min, TO " +
                               two_digits(static_cast<std::size_t>(to)) + ", " +
@@ -330,17 +331,25 @@ class FlightWatch {
     const auto index = element_index(gauge.name, name);
     return index ? Panel::element_at(*gauge.header, *index) : nullptr;
   }
-  static bool shown(const Panel&, const PlacedGauge& gauge, std::string_view name) {
-    const ElementHeader* e = element(gauge, name);
-    return e != nullptr && Panel::visible(*e);
+  // The INS gauge and its elements, found once the panel is placed (the chains never change).
+  bool find_elements() {
+    if (ins_ != nullptr) return true;
+    ins_ = runner_.panel().find("INS");
+    if (ins_ == nullptr) return false;
+    to_ = element(*ins_, "to");
+    hold_lit_ = element(*ins_, "hold_lit");
+    man_ = element(*ins_, "man");
+    return true;
   }
-  static int to_number(const Panel& panel, const PlacedGauge& gauge) {
-    const ElementHeader* e = element(gauge, "to");
-    if (e == nullptr) return -1;
-    const std::string text = panel.text_of(*e);
-    int number = -1;
-    if (std::sscanf(text.c_str(), "%3d", &number) != 1) return -1;
-    return number;
+  static bool shown(const ElementHeader* e) { return e != nullptr && Panel::visible(*e); }
+  int to_number(const Panel& panel) {
+    if (to_ == nullptr) return -1;
+    const std::string_view bytes = panel.text_bytes(*to_);
+    if (bytes == to_text_) return to_value_;
+    to_text_.assign(bytes);
+    to_value_ = -1;
+    if (std::sscanf(to_text_.c_str(), "%3d", &to_value_) != 1) to_value_ = -1;
+    return to_value_;
   }
   static std::string windows(const Panel& panel, const PlacedGauge& gauge) {
     std::string line;
@@ -356,6 +365,12 @@ class FlightWatch {
   bool quiet_;
   flight::FlightLog log_;
   flight::TrackPoint last_;
+  const PlacedGauge* ins_ = nullptr;
+  const ElementHeader* to_ = nullptr;
+  const ElementHeader* hold_lit_ = nullptr;
+  const ElementHeader* man_ = nullptr;
+  std::string to_text_ = "?";  // the TO window's bytes when last read, and their number
+  int to_value_ = -1;
   bool started_ = false;
   bool engaged_ = false;
   int last_to_ = -1;

@@ -187,11 +187,14 @@ std::size_t Panel::element_count(const GaugeHeader& gauge) {
 }
 
 std::string Panel::text_of(const ElementHeader& element) const {
+  return latin1_to_utf8(text_bytes(element));
+}
+
+std::string_view Panel::text_bytes(const ElementHeader& element) const {
   auto found = text_buffers_.find(&element);
   if (found == text_buffers_.end()) return {};
   const std::vector<char>& buffer = found->second;
-  const std::size_t length = strnlen(buffer.data(), buffer.size());
-  return latin1_to_utf8(std::string_view(buffer.data(), length));
+  return std::string_view(buffer.data(), strnlen(buffer.data(), buffer.size()));
 }
 
 double Panel::image_value(const ElementHeader& element) {

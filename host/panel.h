@@ -79,6 +79,9 @@ class Panel final : public PanelServiceHandler {
   static std::size_t element_count(const GaugeHeader& gauge);
   // A text element's text as its routine last wrote it, as UTF-8; empty before its first draw.
   std::string text_of(const ElementHeader& element) const;
+  // The same text as the module's own bytes (Latin-1), without a copy: for a check every frame.
+  // Valid until the element is drawn again.
+  std::string_view text_bytes(const ElementHeader& element) const;
   static bool visible(const ElementHeader& element) {
     return (element.image_flags & IMAGE_HIDDEN) == 0;
   }

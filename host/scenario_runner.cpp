@@ -208,11 +208,14 @@ struct ScenarioRunner::Executor {
   void operator()(const scenario::WaitUntil& c) {
     r.ensure_placed(line);
     const int64_t max_frames = r.clock_.frames_for(c.max_s);
-    std::optional<std::string> failure = r.checker_.check(c.expectation, line);
-    for (int64_t i = 0; failure && i < max_frames; ++i) {
+    const ExpectationChecker::Condition condition = r.checker_.condition(c.expectation, line);
+    bool held = condition.holds();
+    for (int64_t i = 0; !held && i < max_frames; ++i) {
       r.run_frame();
-      failure = r.checker_.check(c.expectation, line);
+      held = condition.holds();
     }
+    // The outcome and its message come from check() itself, which the condition answers alike.
+    const std::optional<std::string> failure = r.checker_.check(c.expectation, line);
     if (failure) {
       throw ExpectationFailed(
           line, *failure + " (still after waiting " + std::to_string(max_frames) + " frames)");

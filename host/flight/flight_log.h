@@ -2,6 +2,12 @@
 // the time flown, the closest approach to its TO waypoint and the largest cross-track distance.
 // Measured by the host on the sphere of the flight model from the plan file's own positions,
 // never from what the INS computes, so the figures judge the INS rather than repeat it.
+//
+// Recording a frame costs next to nothing: the geometry is worked out from the sampled track
+// only when a figure is read (at a leg change and at the end of the flight). Between two samples
+// the track is taken as the great circle joining them; a sample is kept every `sample_s` seconds
+// and at every leg change, so in a standard-rate turn at airliner speeds the great circle lies
+// within about two metres of the path flown.
 #pragma once
 
 #include <string>
@@ -51,9 +57,10 @@ class FlightLog {
   void finish(const TrackPoint& point);
 
   const std::vector<TrackPoint>& track() const { return track_; }
-  const std::vector<LegRecord>& legs() const { return legs_; }
-  // Closest approach to plan waypoint i (0-based) over the flight.
-  double closest_nm(std::size_t plan_index) const { return closest_nm_[plan_index]; }
+  // The legs' figures over the track so far.
+  const std::vector<LegRecord>& legs() const;
+  // Closest approach to plan waypoint i (0-based) over the track so far; -1 before any sample.
+  double closest_nm(std::size_t plan_index) const;
   // The leg (index into legs()) whose TO is INS waypoint `to_number`, or -1.
   int leg_index_for(int to_number) const;
 
@@ -61,21 +68,52 @@ class FlightLog {
   static std::string table_row(const LegRecord& leg);
 
  private:
-  struct Vec3 {
-    double x, y, z;
+  // The smallest value found so far of a distance along the track (or of its negative), and how
+  // far the search has gone: up to sample `searched`, where the value is `at_searched_nm`.
+  struct Search {
+    double smallest_nm = 1e300;
+    std::size_t searched = 0;
+    double at_searched_nm = 0.0;
+    bool started = false;
   };
-  static Vec3 unit(double lat_deg, double lon_deg);
+  // Consecutive samples with the same leg active.
+  struct Run {
+    int leg;
+    std::size_t first, last;
+  };
+  // Per leg: the extremes of the distance from the pole of the leg's great circle over the
+  // samples where the leg was active; the cross-track distance is a quarter circle less it.
+  struct LegSpread {
+    double pole_lat_deg = 0.0, pole_lon_deg = 0.0;
+    bool has_pole = false;  // a leg of no length has no great circle
+    Search nearest, farthest;
+    int run = -1;  // the run the searches are in
+  };
+
+  void keep_sample(const TrackPoint& point);
+  void bring_up_to_date() const;
+  void update_closest(std::size_t plan_index) const;
+  void update_cross_track(const Run& run, std::size_t run_number) const;
+  template <class Value, class Between>
+  void extend(Search& search, std::size_t first, std::size_t last, const Value& value,
+              const Between& between) const;
 
   const FlightPlan& plan_;
   double sample_s_;
-  std::vector<Vec3> waypoint_units_;
-  std::vector<Vec3> leg_normals_;  // unit normal of leg i's great circle (left of FROM->TO)
-  std::vector<double> closest_nm_;
-  std::vector<LegRecord> legs_;
   std::vector<TrackPoint> track_;
+  std::vector<double> along_nm_;  // bound on the way flown from the first sample to each
+  std::vector<Run> runs_;
   double last_sample_s_ = -1e300;
   double last_time_s_ = 0.0;
   int last_to_ = -1;
+
+  // The figures, brought up to date with the samples when they are read.
+  mutable std::vector<LegRecord> legs_;
+  mutable std::vector<Search> approaches_;  // per plan waypoint
+  mutable std::vector<double> closest_nm_;  // per plan waypoint
+  mutable std::vector<LegSpread> spreads_;  // per leg
+  mutable std::size_t figures_for_ = 0;     // the number of samples they are for
+  mutable std::size_t runs_searched_ = 0;   // runs before this one are complete and searched
 };
 
 }  // namespace flight
