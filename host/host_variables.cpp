@@ -123,8 +123,10 @@ std::optional<double> HostVariables::condition_value(uint32_t token_id) const {
 }
 
 std::optional<double> HostVariables::value_of(uint32_t token_id) const {
-  auto pinned = pinned_.find(token_id);
-  if (pinned != pinned_.end()) return pinned->second;
+  if (!pinned_.empty()) {  // most runs pin nothing: no search every time the module asks
+    auto pinned = pinned_.find(token_id);
+    if (pinned != pinned_.end()) return pinned->second;
+  }
   return condition_value(token_id);
 }
 

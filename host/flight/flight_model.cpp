@@ -101,8 +101,6 @@ GreatCircle great_circle(double lat1_deg, double lon1_east_deg, double lat2_deg,
   return GreatCircle{distance_m / METRES_PER_NM, wrap_360_deg(course1_deg)};
 }
 
-FlightModel::FlightModel() : sphere_(SPHERE_RADIUS_M, 0.0) {}
-
 void FlightModel::park(double lat_deg, double lon_east_deg, double heading_true_deg,
                        double alt_ft) {
   state_ = FlightState{};
@@ -193,14 +191,33 @@ void FlightModel::move(double dt_s) {
   state_.track_true_deg = ground.track_true_deg;
   if (ground.gs_kt == 0.0) return;
 
-  const double distance_m = ground.gs_kt * dt_s / SECONDS_PER_HOUR * METRES_PER_NM;
-  double lat2_deg = 0.0;
-  double lon2_deg = 0.0;
-  sphere_.Direct(state_.lat_deg, state_.lon_east_deg, ground.track_true_deg, distance_m, lat2_deg,
-                 lon2_deg);
-  state_.lat_deg = lat2_deg;
-  // GeographicLib gives [-180, 180]; the model keeps (-180, 180] so one place has one name.
-  state_.lon_east_deg = lon2_deg == -180.0 ? 180.0 : lon2_deg;
+  const double distance_nm = ground.gs_kt * dt_s / SECONDS_PER_HOUR;
+  advance_on_sphere(state_.lat_deg, state_.lon_east_deg, ground.track_true_deg,
+                    distance_nm / NM_PER_RADIAN);
+}
+
+void advance_on_sphere(double& lat_deg, double& lon_east_deg, double course_true_deg,
+                       double angle_rad) {
+  // In a frame turned about the pole axis to put the start on the zero meridian, the start is
+  // (cos lat, 0, sin lat), north there is (-sin lat, 0, cos lat) and east (0, 1, 0); the end is
+  // the start times cos(angle) plus the course's direction times sin(angle). Latitude and the
+  // change of longitude come back by atan2, accurate everywhere, the poles included (where the
+  // longitude changes by 180 degrees on a step across).
+  const double lat_rad = lat_deg * RAD_PER_DEGREE;
+  const double course_rad = course_true_deg * RAD_PER_DEGREE;
+  const double sin_lat = std::sin(lat_rad), cos_lat = std::cos(lat_rad);
+  const double sin_course = std::sin(course_rad), cos_course = std::cos(course_rad);
+  const double sin_angle = std::sin(angle_rad), cos_angle = std::cos(angle_rad);
+  const double x = cos_lat * cos_angle - sin_lat * sin_angle * cos_course;
+  const double y = sin_angle * sin_course;
+  const double z = sin_lat * cos_angle + cos_lat * sin_angle * cos_course;
+  lat_deg = std::atan2(z, std::hypot(x, y)) * DEG_PER_RADIAN;
+  // Both longitudes lie within 180 degrees of zero, so one turn at most brings the sum into
+  // (-180, 180], exactly (Sterbenz: a difference of numbers within a factor two is exact).
+  double lon = lon_east_deg + std::atan2(y, x) * DEG_PER_RADIAN;
+  if (lon > 180.0) lon -= 360.0;
+  if (lon <= -180.0) lon += 360.0;
+  lon_east_deg = lon;
 }
 
 }  // namespace flight
