@@ -1,7 +1,9 @@
 #include "flight_outputs.h"
 
+#include <GeographicLib/GeodesicLine.hpp>
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -9,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "flight_model.h"
 #include "module/gauge_vocabulary.h"
 
 namespace flight {
@@ -56,8 +59,32 @@ std::string xml_escaped(const std::string& text) {
   return out;
 }
 
+// Appends `value` with `decimals` decimals exactly as printf's "%.*f" writes it: both give the
+// correctly rounded decimal of the binary value. std::to_chars does it without the printf
+// machinery, which matters for the thousands of lines of a track.
+void append_fixed(std::string& out, double value, int decimals) {
+  char text[400];  // the longest finite double with 7 decimals fits
+  const std::to_chars_result written =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  if (written.ec == std::errc{}) {
+    out.append(text, written.ptr);
+  } else {  // infinity and NaN are not numbers to_chars writes in this form
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    out += text;
+  }
+}
+
+// A whole number with at least `digits` digits, leading zeros added ("%0*ld").
+void append_whole(std::string& out, long value, int digits = 1) {
+  char text[24];
+  const std::to_chars_result written = std::to_chars(text, text + sizeof text, value);
+  const auto length = static_cast<int>(written.ptr - text);
+  if (value >= 0 && length < digits) out.append(static_cast<std::size_t>(digits - length), '0');
+  out.append(text, written.ptr);
+}
+
 // ISO 8601 time of `seconds` after 2000-01-01T00:00:00Z (a fixed epoch: simulated time).
-std::string gpx_time(double seconds) {
+void append_gpx_time(std::string& out, double seconds) {
   long total = std::lround(seconds);
   const long days = total / 86400;
   total %= 86400;
@@ -71,10 +98,18 @@ std::string gpx_time(double seconds) {
   const long day = doy - (153 * mp + 2) / 5 + 1;
   const long month = mp < 10 ? mp + 3 : mp - 9;
   const long year = yoe + era * 400 + (month <= 2 ? 1 : 0);
-  char text[128];
-  std::snprintf(text, sizeof text, "%04ld-%02ld-%02ldT%02ld:%02ld:%02ldZ", year, month, day,
-                total / 3600, total / 60 % 60, total % 60);
-  return text;
+  append_whole(out, year, 4);
+  out += '-';
+  append_whole(out, month, 2);
+  out += '-';
+  append_whole(out, day, 2);
+  out += 'T';
+  append_whole(out, total / 3600, 2);
+  out += ':';
+  append_whole(out, total / 60 % 60, 2);
+  out += ':';
+  append_whole(out, total % 60, 2);
+  out += 'Z';
 }
 
 const char* GPX_HEAD =
@@ -87,11 +122,22 @@ void write_track_csv(const std::filesystem::path& path, const std::vector<TrackP
   std::ofstream out = open_for_writing(path);
   out << "time_s,lat_deg,lon_east_deg,alt_ft,gs_kt,tas_kt,heading_true_deg,track_true_deg,"
          "to_waypoint,hold\n";
+  std::string line;
   for (const TrackPoint& p : track) {
-    char line[256];
-    std::snprintf(line, sizeof line, "%.2f,%.7f,%.7f,%.0f,%.1f,%.1f,%.2f,%.2f,%d,%d\n", p.time_s,
-                  p.lat_deg, p.lon_east_deg, p.alt_ft, p.gs_kt, p.tas_kt, p.heading_true_deg,
-                  p.track_true_deg, p.to_waypoint, p.hold ? 1 : 0);
+    line.clear();
+    for (const auto& [value, decimals] : {std::pair{p.time_s, 2},
+                                          {p.lat_deg, 7},
+                                          {p.lon_east_deg, 7},
+                                          {p.alt_ft, 0},
+                                          {p.gs_kt, 1},
+                                          {p.tas_kt, 1},
+                                          {p.heading_true_deg, 2},
+                                          {p.track_true_deg, 2}}) {
+      append_fixed(line, value, decimals);
+      line += ',';
+    }
+    append_whole(line, p.to_waypoint);
+    line += p.hold ? ",1\n" : ",0\n";
     out << line;
   }
   check_written(out, path);
@@ -101,11 +147,17 @@ void write_track_gpx(const std::filesystem::path& path, const std::vector<TrackP
                      const std::string& name) {
   std::ofstream out = open_for_writing(path);
   out << GPX_HEAD << "  <trk>\n    <name>" << xml_escaped(name) << "</name>\n    <trkseg>\n";
+  std::string line;
   for (const TrackPoint& p : track) {
-    char line[256];
-    std::snprintf(line, sizeof line,
-                  "      <trkpt lat=\"%.7f\" lon=\"%.7f\"><ele>%.1f</ele><time>%s</time></trkpt>\n",
-                  p.lat_deg, p.lon_east_deg, p.alt_ft * 0.3048, gpx_time(p.time_s).c_str());
+    line = "      <trkpt lat=\"";
+    append_fixed(line, p.lat_deg, 7);
+    line += "\" lon=\"";
+    append_fixed(line, p.lon_east_deg, 7);
+    line += "\"><ele>";
+    append_fixed(line, p.alt_ft * 0.3048, 1);
+    line += "</ele><time>";
+    append_gpx_time(line, p.time_s);
+    line += "</time></trkpt>\n";
     out << line;
   }
   out << "    </trkseg>\n  </trk>\n</gpx>\n";
@@ -143,30 +195,17 @@ struct LatLon {
   double lat_deg, lon_deg;
 };
 
-// Points along the great circle from a to b, one every `step_nm` or so (spherical linear
-// interpolation of the unit vectors).
+// Points along the great circle from a to b on the navigation sphere, one every `step_nm` or so.
 std::vector<LatLon> great_circle(LatLon a, LatLon b, double step_nm) {
-  auto unit = [](LatLon p) {
-    const double lat = p.lat_deg * RAD_PER_DEGREE, lon = p.lon_deg * RAD_PER_DEGREE;
-    return std::array<double, 3>{std::cos(lat) * std::cos(lon), std::cos(lat) * std::sin(lon),
-                                 std::sin(lat)};
-  };
-  const auto ua = unit(a), ub = unit(b);
-  const double dot = std::clamp(ua[0] * ub[0] + ua[1] * ub[1] + ua[2] * ub[2], -1.0, 1.0);
-  const double omega = std::acos(dot);
-  const int steps = std::max(1, static_cast<int>(omega * 3437.7467707849396 / step_nm));
+  const GeographicLib::GeodesicLine line =
+      nav_sphere().InverseLine(a.lat_deg, a.lon_deg, b.lat_deg, b.lon_deg);
+  const double length_m = line.Distance();
+  const int steps = std::max(1, static_cast<int>(length_m / METRES_PER_NM / step_nm));
   std::vector<LatLon> points;
   for (int i = 0; i <= steps; ++i) {
-    const double t = static_cast<double>(i) / steps;
-    double wa = 1.0 - t, wb = t;
-    if (omega > 1e-9) {
-      wa = std::sin((1.0 - t) * omega) / std::sin(omega);
-      wb = std::sin(t * omega) / std::sin(omega);
-    }
-    const double x = wa * ua[0] + wb * ub[0], y = wa * ua[1] + wb * ub[1],
-                 z = wa * ua[2] + wb * ub[2];
-    points.push_back(
-        {std::atan2(z, std::hypot(x, y)) / RAD_PER_DEGREE, std::atan2(y, x) / RAD_PER_DEGREE});
+    LatLon point{};
+    line.Position(length_m * i / steps, point.lat_deg, point.lon_deg);
+    points.push_back(point);
   }
   return points;
 }
