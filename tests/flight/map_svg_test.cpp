@@ -2,9 +2,12 @@
 // a scale bar, and waypoint labels that never overprint one another.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "coastlines.h"
@@ -43,11 +46,72 @@ TEST(Coastlines, NaturalEarthLandReadsAsLinesOnTheGlobe) {
   EXPECT_TRUE(near_loop_head);
 }
 
+// The reader follows the parser's events; the same lines come from the whole document read
+// first and walked (the way it was read before), to the last bit.
+TEST(Coastlines, ReadAsTheWholeDocumentReadsThem) {
+  const nlohmann::json topology = nlohmann::json::parse(read_all(INS_LAND_FILE));
+  const nlohmann::json& t = topology.at("transform");
+  std::set<std::size_t> used;
+  for (const nlohmann::json& geometry : topology.at("objects").at("land").at("geometries")) {
+    for (const nlohmann::json& polygon : geometry.at("arcs")) {
+      for (const nlohmann::json& ring : polygon) {
+        for (const nlohmann::json& arc : ring) {
+          const auto index = arc.get<int64_t>();
+          used.insert(static_cast<std::size_t>(index < 0 ? ~index : index));
+        }
+      }
+    }
+  }
+  std::vector<std::vector<flight::GeoPoint>> expected;
+  for (std::size_t index : used) {
+    std::vector<flight::GeoPoint> line;
+    double x = 0.0, y = 0.0;
+    for (const nlohmann::json& position : topology.at("arcs").at(index)) {
+      x += position.at(0).get<double>();
+      y += position.at(1).get<double>();
+      line.push_back(
+          {x * t.at("scale").at(0).get<double>() + t.at("translate").at(0).get<double>(),
+           y * t.at("scale").at(1).get<double>() + t.at("translate").at(1).get<double>()});
+    }
+    const bool on_meridian = std::all_of(line.begin(), line.end(), [](const flight::GeoPoint& p) {
+      return std::abs(std::abs(p.lon_deg) - 180.0) < 1e-6;
+    });
+    const bool at_pole = std::all_of(line.begin(), line.end(),
+                                     [](const flight::GeoPoint& p) { return p.lat_deg < -89.999; });
+    if (line.size() > 1 && !on_meridian && !at_pole) expected.push_back(line);
+  }
+  const auto lines = flight::read_coastlines(INS_LAND_FILE);
+  ASSERT_TRUE(lines.has_value());
+  ASSERT_EQ(lines->size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    ASSERT_EQ((*lines)[i].size(), expected[i].size()) << "line " << i;
+    for (std::size_t j = 0; j < expected[i].size(); ++j) {
+      ASSERT_EQ((*lines)[i][j].lon_deg, expected[i][j].lon_deg) << "line " << i << " point " << j;
+      ASSERT_EQ((*lines)[i][j].lat_deg, expected[i][j].lat_deg) << "line " << i << " point " << j;
+    }
+  }
+}
+
 TEST(Coastlines, MissingOrForeignFileReadsAsNone) {
   EXPECT_FALSE(flight::read_coastlines("/nonexistent/land.json").has_value());
   const fs::path odd = fs::temp_directory_path() / "ins-map-test-not-topojson.json";
-  std::ofstream(odd) << "{\"type\": \"FeatureCollection\", \"features\": []}";
-  EXPECT_FALSE(flight::read_coastlines(odd).has_value());
+  for (const char* text :
+       {"{\"type\": \"FeatureCollection\", \"features\": []}", "[1, 2]", "{\"arcs\": [[[1, 2]]]",
+        "{\"arcs\": [[[1]]], \"objects\": {\"land\": {\"geometries\": []}}}",
+        "{\"arcs\": [[5]], \"objects\": {\"land\": {\"geometries\": []}}}",
+        "{\"arcs\": [], \"objects\": {\"land\": {}}}",
+        "{\"arcs\": [], \"objects\": {\"land\": {\"geometries\": []}}, \"transform\": {}}"}) {
+    std::ofstream(odd) << text;
+    EXPECT_FALSE(flight::read_coastlines(odd).has_value()) << text;
+  }
+  // The smallest topology there is: one arc of two points, not quantized.
+  std::ofstream(odd) << "{\"arcs\": [[[1, 2], [3, 4.5]]], \"objects\": {\"land\": "
+                        "{\"geometries\": [{\"arcs\": [[-1]]}]}}}";
+  const auto one = flight::read_coastlines(odd);
+  ASSERT_TRUE(one.has_value());
+  ASSERT_EQ(one->size(), 1u);
+  EXPECT_EQ((*one)[0][1].lon_deg, 3.0);
+  EXPECT_EQ((*one)[0][1].lat_deg, 4.5);
   fs::remove(odd);
 }
 
