@@ -17,6 +17,9 @@ double approach(double value, double target, double max_step) {
 }  // namespace
 
 double wrap_360_deg(double angle_deg) {
+  // Most angles are in range already (the model wraps every heading it makes): no fmod for
+  // them, which returns them unchanged anyway.
+  if (angle_deg >= 0.0 && angle_deg < 360.0) return angle_deg;
   double wrapped = std::fmod(angle_deg, 360.0);
   if (wrapped < 0.0) wrapped += 360.0;
   return wrapped >= 360.0 ? 0.0 : wrapped;  // -1e-17 + 360 rounds to 360
