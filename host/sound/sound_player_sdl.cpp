@@ -1,11 +1,9 @@
-// GaugeSound: plays the WAV files gauges ask for through SDL2's audio, with a tiny mixer so
-// that overlapping cues (a knob clack over a switch click) both sound. See gauge_sound.h.
+// GaugeSound's playing on Linux: the WAV files through SDL2's audio, with a tiny mixer so that
+// overlapping cues (a knob clack over a switch click) both sound. See sound_player.h.
 //
 // The audio device is opened on the first play request (SDL's audio subsystem only, so the
 // library never touches video or events) in one fixed output format; each file is decoded
 // once, converted to that format, and kept until the file changes or TerminateSounds.
-#include "host/sound/gauge_sound.h"
-
 #include <SDL.h>
 #include <dlfcn.h>
 
@@ -17,12 +15,11 @@
 #include <limits>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <system_error>
 #include <vector>
 
-#define GAUGE_SOUND_EXPORT __attribute__((visibility("default")))
+#include "host/sound/sound_player.h"
 
 namespace {
 
@@ -47,46 +44,13 @@ struct Voice {
   std::size_t position = 0;  // next sample to mix
 };
 
-using Listener = void (*)(const char* path, void* user);
-
-class SoundLibrary {
+// Called one at a time (under the library's lock); the voices are shared with SDL's audio
+// thread, so they are changed only under the device's own audio lock.
+class SdlPlayer {
  public:
-  ~SoundLibrary() { shut_down_audio(); }
+  ~SdlPlayer() { shut_down_audio(); }
 
-  void set_listener(Listener listener, void* user) {
-    std::lock_guard lock(mutex_);
-    listener_ = listener;
-    listener_user_ = user;
-  }
-
-  void set_search_folders(const char* working, const char* assets) {
-    std::lock_guard lock(mutex_);
-    working_folder_ = working != nullptr ? working : "";
-    assets_folder_ = assets != nullptr ? assets : "";
-  }
-
-  void notify(const char* path) {
-    Listener listener;
-    void* user;
-    {
-      std::lock_guard lock(mutex_);
-      listener = listener_;
-      user = listener_user_;
-    }
-    // Called outside the lock, so a listener may call back into the library.
-    if (listener != nullptr) listener(path, user);
-  }
-
-  // The file `path` stands for, or empty when there is none.
-  fs::path resolve(const char* path) {
-    std::lock_guard lock(mutex_);
-    return resolve_locked(path);
-  }
-
-  bool play(const char* path) {
-    std::lock_guard lock(mutex_);
-    fs::path file = resolve_locked(path);
-    if (file.empty()) return false;
+  bool play(const fs::path& file, const std::string& path) {
     std::shared_ptr<const Clip> clip = load_clip(file);
     if (clip == nullptr || !open_audio()) return false;
     SDL_LockAudioDevice(device_);
@@ -95,12 +59,11 @@ class SoundLibrary {
     return true;
   }
 
-  bool stop(const char* path) {
-    std::lock_guard lock(mutex_);
+  bool stop(const std::string& path) {
     if (device_ == 0) return false;
     SDL_LockAudioDevice(device_);
     auto first_stopped = std::remove_if(voices_.begin(), voices_.end(),
-                                        [path](const Voice& voice) { return voice.path == path; });
+                                        [&path](const Voice& voice) { return voice.path == path; });
     bool stopped = first_stopped != voices_.end();
     voices_.erase(first_stopped, voices_.end());
     SDL_UnlockAudioDevice(device_);
@@ -108,7 +71,6 @@ class SoundLibrary {
   }
 
   void stop_all() {
-    std::lock_guard lock(mutex_);
     if (device_ == 0) return;
     SDL_LockAudioDevice(device_);
     voices_.clear();
@@ -116,44 +78,12 @@ class SoundLibrary {
   }
 
   void terminate() {
-    std::lock_guard lock(mutex_);
     shut_down_audio();
     audio_unavailable_ = false;
     clips_.clear();
   }
 
  private:
-  fs::path resolve_locked(const char* path) const {
-    if (path == nullptr || path[0] == '\0') return {};
-    std::string mapped(path);
-    std::replace(mapped.begin(), mapped.end(), '\\', '/');
-    fs::path relative(mapped);
-
-    std::vector<fs::path> candidates;
-    if (relative.is_absolute()) {
-      candidates.push_back(relative);
-    } else {
-      candidates.push_back(working_folder_.empty() ? relative
-                                                   : fs::path(working_folder_) / relative);
-      fs::path assets = assets_folder_.empty() ? default_assets_folder() : fs::path(assets_folder_);
-      if (!assets.empty()) candidates.push_back(assets / relative);
-    }
-    for (const fs::path& candidate : candidates) {
-      std::error_code error;
-      if (fs::is_regular_file(candidate, error)) return candidate;
-    }
-    return {};
-  }
-
-  // "assets" beside this library's own file, where the build writes the bundled sounds.
-  static fs::path default_assets_folder() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&GaugePlaySound), &info) == 0 || info.dli_fname == nullptr) {
-      return {};
-    }
-    return fs::path(info.dli_fname).parent_path() / "assets";
-  }
-
   // Decodes and converts `file`, or returns the copy decoded before if the file is unchanged.
   std::shared_ptr<const Clip> load_clip(const fs::path& file) {
     std::error_code error;
@@ -217,7 +147,7 @@ class SoundLibrary {
     wanted.format = OUTPUT_FORMAT;
     wanted.channels = OUTPUT_CHANNELS;
     wanted.samples = OUTPUT_BUFFER_FRAMES;
-    wanted.callback = &SoundLibrary::mix_callback;
+    wanted.callback = &SdlPlayer::mix_callback;
     wanted.userdata = this;
     // No allowed changes: SDL converts to whatever the hardware wants behind the callback.
     {
@@ -281,7 +211,7 @@ class SoundLibrary {
 
   // Runs on SDL's audio thread with the device lock held.
   static void mix_callback(void* user, Uint8* stream, int length_bytes) {
-    auto* self = static_cast<SoundLibrary*>(user);
+    auto* self = static_cast<SdlPlayer*>(user);
     std::memset(stream, 0, static_cast<std::size_t>(length_bytes));
     const std::size_t count = static_cast<std::size_t>(length_bytes) / sizeof(int16_t);
     auto* out = reinterpret_cast<int16_t*>(stream);
@@ -301,63 +231,52 @@ class SoundLibrary {
                         self->voices_.end());
   }
 
-  std::mutex mutex_;  // guards everything below; voices_ also need the device's audio lock
-  Listener listener_ = nullptr;
-  void* listener_user_ = nullptr;
-  std::string working_folder_;
-  std::string assets_folder_;
   std::map<std::string, std::shared_ptr<const Clip>> clips_;  // by resolved file name
   SDL_AudioDeviceID device_ = 0;
   bool audio_unavailable_ = false;  // no device: silent until TerminateSounds
-  std::vector<Voice> voices_;
+  std::vector<Voice> voices_;       // also under the device's audio lock
 };
 
-SoundLibrary& library() {
+SdlPlayer& player() {
   // Destroyed when the library is unloaded (or at exit), which closes the audio device.
-  static SoundLibrary instance;
+  static SdlPlayer instance;
   return instance;
 }
 
 }  // namespace
 
-extern "C" {
+namespace gauge_sound {
 
-GAUGE_SOUND_EXPORT void GaugeStopAll() {
-  library().stop_all();
+fs::path path_from_text(const char* text) {
+  return text != nullptr ? fs::path(text) : fs::path();
 }
 
-GAUGE_SOUND_EXPORT int GaugePlaySound(const char* path, const char* /*options*/, int /*flags*/) {
-  if (path == nullptr) return 0;
-  library().notify(path);
-  return library().play(path) ? 1 : 0;
+std::string path_to_text(const fs::path& path) {
+  return path.string();
 }
 
-GAUGE_SOUND_EXPORT int GaugeStopSound(const char* path) {
-  if (path == nullptr) return 0;
-  return library().stop(path) ? 1 : 0;
+fs::path library_folder() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&library_folder), &info) == 0 || info.dli_fname == nullptr) {
+    return {};
+  }
+  return fs::path(info.dli_fname).parent_path();
 }
 
-GAUGE_SOUND_EXPORT void TerminateSounds() {
-  library().terminate();
+bool play_file(const fs::path& file, const std::string& path) {
+  return player().play(file, path);
 }
 
-GAUGE_SOUND_EXPORT void GaugeSoundSetListener(Listener listener, void* user) {
-  library().set_listener(listener, user);
+bool stop_playing(const std::string& path) {
+  return player().stop(path);
 }
 
-GAUGE_SOUND_EXPORT void GaugeSoundSetSearchFolders(const char* working_folder,
-                                                   const char* assets_folder) {
-  library().set_search_folders(working_folder, assets_folder);
+void stop_all_playing() {
+  player().stop_all();
 }
 
-GAUGE_SOUND_EXPORT std::size_t GaugeSoundResolvePath(const char* path, char* out,
-                                                     std::size_t out_size) {
-  if (out == nullptr || out_size == 0) return 0;
-  out[0] = '\0';
-  const std::string file = library().resolve(path).string();
-  if (file.empty() || file.size() >= out_size) return 0;
-  std::memcpy(out, file.c_str(), file.size() + 1);
-  return file.size();
+void shut_down_playing() {
+  player().terminate();
 }
 
-}  // extern "C"
+}  // namespace gauge_sound
