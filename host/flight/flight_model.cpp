@@ -78,15 +78,28 @@ Wind WindProfile::at(double alt_ft) const {
   return Wind{wrap_360_deg(std::atan2(east_kt, north_kt) * DEG_PER_RADIAN), speed_kt};
 }
 
-GroundVector wind_triangle(double tas_kt, double heading_true_deg, Wind wind) {
+void Direction::point(double angle_deg) {
+  if (angle_deg == deg) return;
+  deg = angle_deg;
+  cos = std::cos(angle_deg * RAD_PER_DEGREE);
+  sin = std::sin(angle_deg * RAD_PER_DEGREE);
+}
+
+GroundVector wind_triangle(double tas_kt, const Direction& heading, double wind_kt,
+                           const Direction& wind_from) {
   // The air moves towards the opposite of where the wind blows from.
-  const double north_kt = tas_kt * std::cos(heading_true_deg * RAD_PER_DEGREE) -
-                          wind.speed_kt * std::cos(wind.from_true_deg * RAD_PER_DEGREE);
-  const double east_kt = tas_kt * std::sin(heading_true_deg * RAD_PER_DEGREE) -
-                         wind.speed_kt * std::sin(wind.from_true_deg * RAD_PER_DEGREE);
+  const double north_kt = tas_kt * heading.cos - wind_kt * wind_from.cos;
+  const double east_kt = tas_kt * heading.sin - wind_kt * wind_from.sin;
   const double gs_kt = std::hypot(north_kt, east_kt);
-  if (gs_kt == 0.0) return GroundVector{0.0, wrap_360_deg(heading_true_deg)};
+  if (gs_kt == 0.0) return GroundVector{0.0, wrap_360_deg(heading.deg)};
   return GroundVector{gs_kt, wrap_360_deg(std::atan2(east_kt, north_kt) * DEG_PER_RADIAN)};
+}
+
+GroundVector wind_triangle(double tas_kt, double heading_true_deg, Wind wind) {
+  Direction heading, wind_from;
+  heading.point(heading_true_deg);
+  wind_from.point(wind.from_true_deg);
+  return wind_triangle(tas_kt, heading, wind.speed_kt, wind_from);
 }
 
 // --- The model
@@ -189,7 +202,12 @@ void FlightModel::change_speed_and_level(double dt_s) {
 void FlightModel::move(double dt_s) {
   GroundVector ground{state_.tas_kt, wrap_360_deg(state_.heading_true_deg)};
   if (phase_ == Phase::Parked) ground.gs_kt = 0.0;
-  if (airborne()) ground = wind_triangle(state_.tas_kt, state_.heading_true_deg, wind_now());
+  if (airborne()) {
+    const Wind wind = wind_now();
+    heading_.point(state_.heading_true_deg);
+    wind_from_.point(wind.from_true_deg);
+    ground = wind_triangle(state_.tas_kt, heading_, wind.speed_kt, wind_from_);
+  }
   state_.gs_kt = ground.gs_kt;
   state_.track_true_deg = ground.track_true_deg;
   if (ground.gs_kt == 0.0) return;

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <GeographicLib/Geodesic.hpp>
+#include <limits>
 #include <vector>
 
 #include "module/gauge_vocabulary.h"
@@ -76,6 +77,17 @@ struct GroundVector {
   double track_true_deg = 0.0;
 };
 GroundVector wind_triangle(double tas_kt, double heading_true_deg, Wind wind);
+
+// A direction in degrees with its cosine and sine, worked out again only when it changes: the
+// heading and the wind hold still for most of a flight's frames.
+struct Direction {
+  double deg = std::numeric_limits<double>::quiet_NaN();  // none yet: the first point() sets it
+  double cos = 1.0;
+  double sin = 0.0;
+  void point(double angle_deg);
+};
+GroundVector wind_triangle(double tas_kt, const Direction& heading, double wind_kt,
+                           const Direction& wind_from);
 
 // Moves a position `angle_rad` (the distance over the sphere's radius) along the great circle
 // leaving it on a true course: the direct problem on the sphere in closed form. It is what a
@@ -171,6 +183,7 @@ class FlightModel {
   double magvar_east_deg_ = 0.0;
   double target_alt_ft_ = 0.0;
   double target_tas_kt_ = 0.0;
+  Direction heading_, wind_from_;  // of the last step's wind triangle
 };
 
 }  // namespace flight
