@@ -78,7 +78,12 @@ bool parse_coordinate(const LinePiece& piece, const char*& cursor, float& value,
 // convert. Pieces that continue a long line are not lines and are not parsed at all: their text
 // is the tail of some other field, and taking a tail such as "123 4.5" as waypoint 123 would
 // invent a waypoint and a wrong highest waypoint number.
-ParsedLine parse_piece(const LinePiece& piece) {
+// A reader that wants one waypoint only names it in `coordinates_of`: the coordinates of the
+// other lines are then not converted (their number still counts), which saves most of the
+// reading of a 100-line file that the alignment check does on every frame.
+constexpr int64_t EVERY_LINE = INT64_MIN;
+
+ParsedLine parse_piece(const LinePiece& piece, int64_t coordinates_of = EVERY_LINE) {
   ParsedLine line;
   if (!piece.starts_line) return line;
   const char* cursor = piece.text;
@@ -91,6 +96,7 @@ ParsedLine parse_piece(const LinePiece& piece) {
   }
   line.has_number = true;
   line.number = static_cast<int32_t>(number);
+  if (coordinates_of != EVERY_LINE && line.number != coordinates_of) return line;
   cursor = end;
   if (parse_coordinate(piece, cursor, line.lat, line.has_lat)) {
     parse_coordinate(piece, cursor, line.lon, line.has_lon);
@@ -115,7 +121,7 @@ bool load_waypoint(int32_t number, double& lat, double& lon, int32_t& last_numbe
   double found_lat = lat, found_lon = lon;
   LinePiece piece;
   while (next_piece(file, piece)) {
-    const ParsedLine line = parse_piece(piece);
+    const ParsedLine line = parse_piece(piece, number);
     if (!line.has_number) continue;
     numbered = true;
     last_line_number = line.number;
