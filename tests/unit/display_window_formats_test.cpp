@@ -3,7 +3,8 @@
 // run through the real window routine over a sweep of the values its fields can hold and held to
 // snprintf with the window's format: every rounding edge of the shown precision over the
 // angles and the minutes, negative zero and negative values, values far out of range, NaN and
-// infinity for the doubles, and the whole range of each whole-number field's type.
+// infinity for the doubles, and the digit-count edges and the ends of each whole-number field's
+// type.
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -55,44 +56,44 @@ void add_with_neighbours(std::vector<double>& values, double v) {
   }
 }
 
-// Values for a double field: every half step of a tenth up to 400 (angles, speeds, distances)
-// and of a hundredth up to 60 (minutes), each with its neighbours; the values the windows meet
-// at their edges; ties exact in binary; and what no sane input gives but a host could.
-const std::vector<double>& double_sweep() {
-  static const std::vector<double> values = [] {
-    std::vector<double> v;
-    for (int k = 0; k < 4000; ++k) add_with_neighbours(v, (k + 0.5) / 10.0);
-    for (int k = 0; k < 6000; ++k) add_with_neighbours(v, (k + 0.5) / 100.0);
-    for (int k = 0; k <= 800; ++k) v.push_back(k / 8.0);
-    for (double edge :
-         {0.0, 359.95, 359.99, 359.999, 59.995, 59.999, 99.995, 999.95, 9999.95, 10800.0, 10800.005,
-          123.45, 1e6, 1e15, 9007199254740993.0, 1e300, std::numeric_limits<double>::max(),
-          std::numeric_limits<double>::denorm_min()}) {
-      add_with_neighbours(v, edge);
-    }
-    for (double odd :
-         {std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::quiet_NaN(),
-          std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()}) {
-      v.push_back(odd);
-    }
-    return v;
-  }();
-  return values;
+// Values for a double field shown to a tenth, or to a hundredth: every half step of the last
+// digit shown over the field's range (a tenth up to 400: angles, speeds, distances; a hundredth
+// up to 60: minutes), each with its neighbours in binary; the values the windows meet at their
+// edges; ties exact in binary; and what no sane input gives but a host could.
+std::vector<double> double_sweep(int steps_per_unit, int units) {
+  std::vector<double> v;
+  for (int k = 0; k < steps_per_unit * units; ++k) {
+    add_with_neighbours(v, (k + 0.5) / steps_per_unit);
+  }
+  for (int k = 0; k <= 800; ++k) v.push_back(k / 8.0);
+  for (double edge :
+       {0.0, 359.95, 359.99, 359.999, 59.995, 59.999, 99.995, 999.95, 9999.95, 10800.0, 10800.005,
+        123.45, 1e6, 1e15, 9007199254740993.0, 1e300, std::numeric_limits<double>::max(),
+        std::numeric_limits<double>::denorm_min()}) {
+    add_with_neighbours(v, edge);
+  }
+  for (double odd :
+       {std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::quiet_NaN(),
+        std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()}) {
+    v.push_back(odd);
+  }
+  return v;
 }
 
-// Values for a whole-number field: its type's whole range when that is short, else its ends,
-// everything from -1000 to 1000 and the powers of ten beside the digit-count edges.
+// Values for a whole-number field: everything of its type from -1000 to 1000, the numbers beside
+// each change in the count of digits, and the ends of its type.
 template <typename Integer>
 std::vector<double> whole_sweep() {
   using limits = std::numeric_limits<Integer>;
+  const auto in_type = [](int64_t i) { return i >= limits::min() && i <= limits::max(); };
   std::vector<double> v;
-  if (static_cast<double>(limits::max()) - static_cast<double>(limits::min()) <= 70000.0) {
-    for (int64_t i = limits::min(); i <= limits::max(); ++i) v.push_back(static_cast<double>(i));
-    return v;
+  for (int64_t i = -1000; i <= 1000; ++i) {
+    if (in_type(i)) v.push_back(static_cast<double>(i));
   }
-  for (int64_t i = -1000; i <= 1000; ++i) v.push_back(static_cast<double>(i));
   for (int64_t p = 10; p <= 1'000'000'000; p *= 10) {
-    for (int64_t i : {p - 1, p, -p, 1 - p}) v.push_back(static_cast<double>(i));
+    for (int64_t i : {p - 1, p, -p, 1 - p}) {
+      if (in_type(i)) v.push_back(static_cast<double>(i));
+    }
   }
   v.push_back(static_cast<double>(limits::min()));
   v.push_back(static_cast<double>(limits::max()));
@@ -114,7 +115,8 @@ constexpr const char* DEGREES = "%05.1f%4s";
 
 std::vector<FieldCase> field_cases() {
   InsState& s = ins_state;
-  const std::vector<double>& d = double_sweep();
+  const std::vector<double> d = double_sweep(10, 400);  // tenths
+  const std::vector<double> h = double_sweep(100, 60);  // hundredths
   std::vector<FieldCase> cases = {
       {"track", 0, left_display_text, d, [&s](double v) { s.track = v; },
        [](double v) { return printf_text(DEGREES, v, " DEG"); }},
@@ -127,16 +129,16 @@ std::vector<FieldCase> field_cases() {
        [&s](double v) {
          return printf_text("%1s%4.1f%4s", s.track_error_left != 0 ? "L" : "R", v, " DEG");
        }},
-      {"cross-track", 2, left_display_text, d, [&s](double v) { s.cross_track_nm = v; },
+      {"cross-track", 2, left_display_text, h, [&s](double v) { s.cross_track_nm = v; },
        [&s](double v) {
          return printf_text("%2s%7.2f%3s", s.cross_track_left != 0 ? "L " : "R ", v, " NM");
        }},
-      {"present latitude minutes", 3, left_display_text, d,
+      {"present latitude minutes", 3, left_display_text, h,
        [&s](double v) { s.present_lat_abs_minutes = v; },
        [&s](double v) {
          return printf_text("%1s%02d\xB0%05.2f", " ", s.present_lat_abs_whole, v);
        }},
-      {"present longitude minutes", 3, right_display_text, d,
+      {"present longitude minutes", 3, right_display_text, h,
        [&s](double v) { s.present_lon_abs_minutes = v; },
        [&s](double v) { return printf_text("%03d\xB0%05.2f", s.present_lon_abs_whole, v); }},
       {"present latitude degrees", 3, left_display_text, whole_sweep<int32_t>(),
@@ -150,7 +152,7 @@ std::vector<FieldCase> field_cases() {
        [&s](double v) {
          return printf_text("%03d\xB0%05.2f", static_cast<int32_t>(v), s.present_lon_abs_minutes);
        }},
-      {"waypoint latitude minutes", 4, left_display_text, d,
+      {"waypoint latitude minutes", 4, left_display_text, h,
        [&s](double v) { s.to_lat_abs_minutes = v; },
        [&s](double v) { return printf_text("%1s%02d\xB0%05.2f", " ", s.to_lat_abs_whole, v); }},
       {"waypoint longitude degrees", 4, right_display_text, whole_sweep<int32_t>(),
