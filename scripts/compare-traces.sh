@@ -39,9 +39,9 @@ build_for() {
     rm -rf "$source"
     mkdir -p "$source"
     git archive "$commit" | tar -x -C "$source"
-    # The web page's libraries are installed beside the sources, not kept in git; the exported
-    # revision configures only with them (it builds no page, but its CMake looks for them).
-    if [ -d "$source/host/web" ] && [ -d "$root/host/web/node_modules" ]; then
+    # The web panel's page libraries are installed by npm, never committed: the revision's
+    # build takes those of the working tree.
+    if [ -f "$source/host/web/package.json" ] && [ -d "$root/host/web/node_modules" ]; then
       ln -s "$root/host/web/node_modules" "$source/host/web/node_modules"
     fi
     cmake -S "$source" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=OFF \
