@@ -58,6 +58,10 @@ inline int read_byte(StoreFile& file) {
 }
 // Gives back the byte that read_byte has just returned, so that it is read again.
 void unread_byte(StoreFile& file);
+// Copies up to `capacity` bytes that are neither CR nor LF from what the buffer holds, stopping
+// before the first CR or LF; returns how many (none when the buffer is empty: read_byte then
+// refills it). For the line reader (text_lines.h).
+std::size_t take_ordinary_bytes(StoreFile& file, char* to, std::size_t capacity);
 
 // Buffers `count` bytes for writing; false once any write has failed.
 bool write_bytes(StoreFile& file, const char* bytes, std::size_t count);
