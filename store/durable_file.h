@@ -19,7 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr std::size_t STORE_FILE_BUFFER = 1024;
+constexpr std::size_t STORE_FILE_BUFFER = 4096;
 constexpr int STORE_FILE_END = -1;  // what read_byte gives at the end of the file or on an error
 
 struct StoreFile {
