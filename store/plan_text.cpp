@@ -207,9 +207,9 @@ std::size_t take_ordinary_bytes(PlanText& text, char* to, std::size_t capacity) 
   std::size_t count = 0;
   while (count < limit) {
     if (!line_has_text) {  // the blanks that start a line, and its first byte of text
-      const unsigned char c = from[count];
-      if (c == '\r' || c == '\n') break;
-      line_has_text = !blank(c);
+      while (count < limit && (from[count] == ' ' || from[count] == '\t')) ++count;
+      if (count == limit || from[count] == '\r' || from[count] == '\n') break;
+      line_has_text = true;
       ++count;
       continue;
     }
