@@ -1,6 +1,8 @@
 #include "store/plan_positions.h"
 
+#include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -47,17 +49,36 @@ bool skip_to_number(const char*& p) {
   return p != start && p - start <= 99 && digit(*p);
 }
 
-// %f at a digit: digits, a point and digits, converted by strtof as sscanf converts them. A
-// letter or a second point after them (an exponent, a hexadecimal number) is not this shape.
+// Powers of ten a float holds exactly.
+constexpr float EXACT_POWERS_OF_TEN[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f};
+// Numbers of at most this many digits are below 2^24, so a float holds them exactly.
+constexpr int EXACT_DIGITS = 7;
+
+// %f at a digit: digits, a point and digits, converted to the float nearest to them, as sscanf
+// converts them. A letter or a second point after them (an exponent, a hexadecimal number) is not
+// this shape. A number of up to 7 digits is its digits divided by a power of ten, both exact in
+// a float: the one division rounds to the nearest float, the result strtof gives (where float
+// arithmetic is done in float; elsewhere, and for longer numbers, strtof itself converts).
 bool take_number(const char*& p, float& value) {
   const char* start = p;
-  while (digit(*p)) ++p;
+  uint32_t digits_value = 0;
+  int digits = 0;
+  int decimals = 0;
+  for (; digit(*p); ++p, ++digits)
+    digits_value = digits_value * 10 + static_cast<uint32_t>(*p - '0');
   if (*p == '.') {
-    ++p;
-    while (digit(*p)) ++p;
+    for (++p; digit(*p); ++p, ++digits, ++decimals) {
+      digits_value = digits_value * 10 + static_cast<uint32_t>(*p - '0');
+    }
   }
   const char next = *p;
   if ((next >= 'A' && next <= 'Z') || (next >= 'a' && next <= 'z') || next == '.') return false;
+#if FLT_EVAL_METHOD == 0
+  if (digits <= EXACT_DIGITS) {
+    value = static_cast<float>(digits_value) / EXACT_POWERS_OF_TEN[decimals];
+    return true;
+  }
+#endif
   char* end = nullptr;
   value = std::strtof(start, &end);
   return end == p;
