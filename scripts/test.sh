@@ -65,7 +65,12 @@ build_and_test() {
   shift
   start_stage "build and test: $preset"
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j "$jobs"
+  if ! cmake --build --preset "$preset" -j "$jobs"; then
+    echo "the $preset build failed"
+    failed=$((failed + 1))
+    summary
+    exit 1
+  fi
   local log status=0
   log=$(mktemp)
   ctest --preset "$preset" -j "$jobs" "$@" 2>&1 | tee "$log" || status=$?

@@ -191,8 +191,8 @@ TEST(FormatWaypointLine, WritesWhatPrintfWrites) {
                                 2.13468504, 1.0e6,    -1.0e6, 4.0e9,  INFINITY, -INFINITY,
                                 NAN,        1.0e-300, 0.5e-8, -0.5e-8};
   for (int n = -3000; n <= 3000; ++n) values.push_back(n / 512.0);
-  for (float near : {0.5e-8f, 1.5e-8f, 0.99999999f, 9.99999999f, 999999.9f, 3.14159265f}) {
-    float below = near, above = near;
+  for (float edge : {0.5e-8f, 1.5e-8f, 0.99999999f, 9.99999999f, 999999.9f, 3.14159265f}) {
+    float below = edge, above = edge;
     for (int i = 0; i < 8; ++i) {
       below = std::nextafter(below, 0.0f);
       above = std::nextafter(above, 2.0e6f);
