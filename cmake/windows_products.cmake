@@ -33,6 +33,7 @@ if(INS_BITMAP_IDS)
 endif()
 
 if(BUILD_TESTING)
+  include(${CMAKE_SOURCE_DIR}/tests/support/gtest_main.cmake)
   # The module's unit tests that need no POSIX service and no GeographicLib, among them the
   # waypoint file's: its rewrite must keep the old file whole with Windows' own file calls. One
   # ctest test for the whole program: one Wine start instead of one per case.
@@ -41,7 +42,7 @@ if(BUILD_TESTING)
   list(TRANSFORM INS_WINDOWS_UNIT_TESTS PREPEND ${CMAKE_SOURCE_DIR}/tests/unit/)
   list(TRANSFORM INS_WINDOWS_UNIT_TESTS APPEND _test.cpp)
   add_executable(unit_tests ${INS_WINDOWS_UNIT_TESTS})
-  target_link_libraries(unit_tests PRIVATE ins_core GTest::gtest GTest::gtest_main)
+  target_link_libraries(unit_tests PRIVATE ins_core ins_gtest_main)
   target_compile_options(unit_tests PRIVATE ${INS_WARNINGS})
   add_dependencies(unit_tests GaugeSound)  # the cues of the gauges under test bind it
   add_test(NAME windows_unit_tests COMMAND unit_tests)

@@ -136,14 +136,20 @@ std::optional<std::size_t> knob_position(std::string_view gauge, std::string_vie
   return std::nullopt;
 }
 
+std::optional<std::string_view> knob_legend(std::string_view gauge, std::string_view element,
+                                            double value) {
+  const std::vector<std::string_view> legends = knob_legends(gauge, element);
+  for (std::size_t i = 0; i < legends.size(); ++i) {
+    if (static_cast<double>(i) == value) return legends[i];
+  }
+  return std::nullopt;
+}
+
 std::string knob_value_text(std::string_view gauge, std::string_view element, double value) {
   char number[32];
   std::snprintf(number, sizeof number, "%.10g", value);
-  const std::vector<std::string_view> legends = knob_legends(gauge, element);
-  for (std::size_t i = 0; i < legends.size(); ++i) {
-    if (static_cast<double>(i) == value) return std::string(legends[i]) + " (" + number + ")";
-  }
-  return number;
+  const std::optional<std::string_view> legend = knob_legend(gauge, element, value);
+  return legend ? std::string(*legend) + " (" + number + ")" : std::string(number);
 }
 
 std::string element_name(std::string_view gauge, std::size_t index) {

@@ -41,6 +41,11 @@ std::vector<std::string_view> knob_legends(std::string_view gauge, std::string_v
 std::optional<std::size_t> knob_position(std::string_view gauge, std::string_view element,
                                          std::string_view legend);
 
+// The legend of the knob position `value` stands for ("WAY_PT" for the data selector at 4), or
+// empty when the element is no knob or the value none of its positions.
+std::optional<std::string_view> knob_legend(std::string_view gauge, std::string_view element,
+                                            double value);
+
 // "WAY_PT (4)" for a value that is one of the knob's positions, else the number alone.
 std::string knob_value_text(std::string_view gauge, std::string_view element, double value);
 

@@ -400,6 +400,210 @@ void print_leg_table(const flight::FlightLog& log, std::size_t waypoints) {
   }
 }
 
+// --- The steps of `fly`, in the order it takes them.
+
+// Ends the command before its last step: `message` goes to the error stream and `status` is the
+// exit status. Not a std::exception, so a step's own catch of those lets it through.
+struct EarlyEnd {
+  int status;
+  std::string message;
+};
+
+// The options checked and the plan read; an option or a plan that cannot be flown ends here.
+flight::FlightPlan plan_to_fly(const FlyOptions& o) {
+  if (const std::optional<std::string> wrong = check_fly_options(o)) throw EarlyEnd{2, *wrong};
+  flight::FlightPlan plan;
+  try {
+    plan = flight::read_flight_plan(o.plan);
+  } catch (const flight::PlanError& error) {
+    throw EarlyEnd{2, "plan refused, nothing flown: " + printable(error.what())};
+  }
+  const std::string plan_copy = o.plan.filename().string();
+  if (has_control_character(plan_copy)) {
+    throw EarlyEnd{2, "plan refused, nothing flown: the file name " + quoted(printable(plan_copy)) +
+                          " holds a control character (a line end, a tab); rename the file"};
+  }
+  return plan;
+}
+
+// The level to cruise at: the option's, else the plan's when the flight model can fly it, else
+// the default.
+double cruise_level_ft(const FlyOptions& o, const flight::FlightPlan& plan) {
+  if (o.cruise_alt_ft > 0.0) return o.cruise_alt_ft;
+  const bool plan_level_flyable =
+      plan.cruise_alt_ft >= MIN_CRUISE_ALT_FT && plan.cruise_alt_ft <= MAX_CRUISE_ALT_FT;
+  return plan_level_flyable ? plan.cruise_alt_ft : DEFAULT_CRUISE_ALT_FT;
+}
+
+// The module, the sound library and the art: beside this program unless a module is named.
+RunOptions module_run_options(const FlyOptions& o) {
+  const fs::path program = program_folder();
+  RunOptions options;
+  options.module_path = o.module.empty() ? program / MODULE_FILE_NAME : fs::absolute(o.module);
+  options.sound_library = program / SOUND_LIBRARY_FILE_NAME;
+  options.assets_folder = program / "assets";
+  return options;
+}
+
+// The INS's import tried before anything of the flight is made (see check_ins_import).
+void refuse_unless_imported(const FlyOptions& o, const flight::FlightPlan& plan,
+                            const RunOptions& options) {
+  try {
+    check_ins_import(o, plan, options);
+  } catch (const FlightStopped& refused) {
+    throw EarlyEnd{2, std::string("plan refused, nothing flown: ") + refused.what()};
+  } catch (const std::exception& error) {
+    throw EarlyEnd{2, std::string("the flight could not start: ") + error.what()};
+  }
+}
+
+// The output folder as the flight starts: the plan copied in beside the scenario that flies it.
+struct FlightFiles {
+  fs::path output;            // absolute
+  std::string plan_copy;      // the plan's file name in the output folder
+  std::string scenario_name;  // the scenario's file name there
+  std::vector<scenario::Command> commands;
+};
+
+FlightFiles prepare_output_folder(const FlyOptions& o, const flight::FlightPlan& plan,
+                                  double cruise_alt_ft) {
+  FlightFiles files;
+  files.output = fs::absolute(o.output.empty() ? fs::path("fly-output") / o.plan.stem() : o.output);
+  files.plan_copy = o.plan.filename().string();
+  files.scenario_name = o.plan.stem().string() + ".scn";
+  std::string scenario_text;
+  try {
+    fs::create_directories(files.output);
+    fs::copy_file(o.plan, files.output / files.plan_copy, fs::copy_options::overwrite_existing);
+    scenario_text = flight_scenario(o, plan, files.plan_copy, cruise_alt_ft);
+    std::ofstream(files.output / files.scenario_name, std::ios::binary) << scenario_text;
+  } catch (const std::exception& error) {
+    throw EarlyEnd{
+        2, "cannot prepare the output folder " + files.output.string() + ": " + error.what()};
+  }
+  scenario::ParseResult parsed = scenario::parse_scenario(scenario_text);
+  if (parsed.error) {  // a fault of this program, never of the plan: say where
+    throw EarlyEnd{2, (files.output / files.scenario_name).string() + ":" +
+                          std::to_string(parsed.error->line) + ": " + parsed.error->message};
+  }
+  files.commands = std::move(parsed.commands);
+  return files;
+}
+
+void print_flight_start(const FlyOptions& o, const flight::FlightPlan& plan, double cruise_alt_ft) {
+  std::cout << "flying " << o.plan.string() << " (" << plan.waypoints.size() << " waypoints, "
+            << (plan.syntax == flight::PlanSyntax::Xml ? "XML" : "key=value") << " form), FL"
+            << fixed(cruise_alt_ft / 100.0, 0) << " at " << fixed(o.cruise_tas_kt, 0)
+            << " kt TAS, wind " << fixed(o.wind.from_true_deg, 0) << "/"
+            << fixed(o.wind.speed_kt, 0) << " kt" << (o.wind_layers.empty() ? "" : " with layers")
+            << ", " << o.fps << " frames a second\n";
+  if (!o.quiet) {
+    std::cout << "plan imported: waypoints 01 to " << two_digits(plan.waypoints.size())
+              << " hold the plan's positions\n";
+  }
+}
+
+// What the flight came to: the exit status, why it is not 0, and the record of the flight.
+struct FlightResult {
+  int status = 0;
+  std::string reason;
+  flight::FlightLog log;
+
+  // The first failure is the one reported: what follows from it says less.
+  void fail(int failed_status, const std::string& why) {
+    if (status != 0) return;
+    status = failed_status;
+    reason = why;
+  }
+};
+
+// Plays the flight's scenario against the module while a FlightWatch follows every frame.
+FlightResult fly_scenario(const FlyOptions& o, const flight::FlightPlan& plan,
+                          const FlightFiles& files, RunOptions options) {
+  options.scenario_folder = files.output;
+  options.output_folder = files.output;
+  try {
+    WorkingFolder folder(std::nullopt, false);
+    options.working_folder = folder.path();
+    ScenarioRunner runner(options);
+    FlightWatch watch(runner, plan, o.quiet);
+    runner.set_frame_observer([&watch] { watch(); });
+    int stopped_status = 0;
+    std::string stopped_reason;
+    RunOutcome outcome;
+    try {
+      outcome = runner.run(files.commands);
+    } catch (const FlightStopped& stopped) {
+      stopped_status = stopped.refused ? 2 : 1;
+      stopped_reason = stopped.what();
+    }
+    runner.set_frame_observer(nullptr);  // the watch goes before the runner
+    if (outcome.status == RunStatus::stopped)
+      throw EarlyEnd{1, "flight " + outcome.message + "; nothing more written"};
+    watch.log().finish(watch.last());
+    FlightResult result{stopped_status, stopped_reason, std::move(watch.log())};
+    if (outcome.status != RunStatus::passed) {
+      result.fail(outcome.status == RunStatus::scenario_error ? 2 : 1,
+                  (files.output / files.scenario_name).string() + ":" +
+                      std::to_string(outcome.line) + ": " + outcome.message);
+    }
+    if (watch.final_to() != static_cast<int>(plan.waypoints.size()))
+      result.fail(1, "the INS never made the last waypoint the TO waypoint");
+    return result;
+  } catch (const std::exception& error) {
+    throw EarlyEnd{2, std::string("the flight could not start: ") + error.what()};
+  }
+}
+
+double last_waypoint_nm(const flight::FlightPlan& plan, const FlightResult& result) {
+  return result.log.closest_nm(plan.waypoints.size() - 1);
+}
+
+void check_last_waypoint(const flight::FlightPlan& plan, FlightResult& result) {
+  const double last_nm = last_waypoint_nm(plan, result);
+  if (last_nm > LAST_WAYPOINT_NM) {
+    result.fail(1, "the last waypoint was passed at " + fixed(last_nm, 2) + " NM, not within " +
+                       fixed(LAST_WAYPOINT_NM, 1));
+  }
+}
+
+// The track (CSV, GPX), the plan (GPX) and the map; a file that cannot be written fails the
+// flight but keeps the others.
+void write_flight_outputs(const FlightFiles& files, const flight::FlightPlan& plan,
+                          FlightResult& result) {
+  const std::vector<flight::TrackPoint>& track = result.log.track();
+  try {
+    flight::write_track_csv(files.output / "track.csv", track);
+    flight::write_track_gpx(files.output / "track.gpx", track,
+                            plan.title.empty() ? files.plan_copy : plan.title);
+    flight::write_plan_gpx(files.output / "plan.gpx", plan);
+    // Natural Earth's coastlines, copied beside the program with the web panel's page.
+    const auto coast = flight::read_coastlines(program_folder() / "web" / "maps" / "land-50m.json");
+    flight::write_map_svg(files.output / "map.svg", plan, track,
+                          coast.value_or(flight::Coastlines{}));
+  } catch (const std::exception& error) {
+    std::cerr << error.what() << "\n";
+    result.fail(1, "the outputs could not be written");
+  }
+}
+
+void print_flight_end(const FlightFiles& files, const flight::FlightPlan& plan,
+                      const FlightResult& result) {
+  const std::vector<flight::TrackPoint>& track = result.log.track();
+  const double flown_s = track.empty() ? 0.0 : track.back().time_s;
+  std::cout << "\nsimulated time " << fixed(flown_s / 3600.0, 2) << " h; outputs in "
+            << files.output.string() << ":\n"
+            << "  track.csv, track.gpx (flown track), plan.gpx (plan waypoints), map.svg (map),\n"
+            << "  panel-at-end.png and .svg (the panel), " << files.scenario_name << "\n"
+            << "replay with: " << replay_command(files.output / files.scenario_name) << "\n";
+  if (result.status == 0) {
+    std::cout << "reached the last waypoint, " << printable(plan.waypoints.back().ident) << ", at "
+              << fixed(last_waypoint_nm(plan, result), 2) << " NM; HOLD released there in MAN\n";
+  } else {
+    std::cerr << "flight failed: " << result.reason << "\n";
+  }
+}
+
 }  // namespace
 
 std::optional<std::string> check_fly_options(const FlyOptions& o) {
@@ -438,149 +642,23 @@ std::optional<std::string> check_fly_options(const FlyOptions& o) {
 }
 
 int fly(const FlyOptions& o) {
-  if (const std::optional<std::string> wrong = check_fly_options(o)) {
-    std::cerr << *wrong << "\n";
-    return 2;
-  }
-  flight::FlightPlan plan;
   try {
-    plan = flight::read_flight_plan(o.plan);
-  } catch (const flight::PlanError& error) {
-    std::cerr << "plan refused, nothing flown: " << printable(error.what()) << "\n";
-    return 2;
+    const flight::FlightPlan plan = plan_to_fly(o);
+    const double cruise_alt_ft = cruise_level_ft(o, plan);
+    const RunOptions options = module_run_options(o);
+    refuse_unless_imported(o, plan, options);
+    const FlightFiles files = prepare_output_folder(o, plan, cruise_alt_ft);
+    print_flight_start(o, plan, cruise_alt_ft);
+    FlightResult result = fly_scenario(o, plan, files, options);
+    check_last_waypoint(plan, result);
+    print_leg_table(result.log, plan.waypoints.size());
+    write_flight_outputs(files, plan, result);
+    print_flight_end(files, plan, result);
+    return result.status;
+  } catch (const EarlyEnd& end) {
+    std::cerr << end.message << "\n";
+    return end.status;
   }
-  const std::string plan_copy = o.plan.filename().string();
-  if (has_control_character(plan_copy)) {
-    std::cerr << "plan refused, nothing flown: the file name " << quoted(printable(plan_copy))
-              << " holds a control character (a line end, a tab); rename the file\n";
-    return 2;
-  }
-  const double cruise_alt_ft =
-      o.cruise_alt_ft > 0.0 ? o.cruise_alt_ft
-      : plan.cruise_alt_ft >= MIN_CRUISE_ALT_FT && plan.cruise_alt_ft <= MAX_CRUISE_ALT_FT
-          ? plan.cruise_alt_ft
-          : DEFAULT_CRUISE_ALT_FT;
-
-  const fs::path program = program_folder();
-  RunOptions options;
-  options.module_path = o.module.empty() ? program / MODULE_FILE_NAME : fs::absolute(o.module);
-  options.sound_library = program / SOUND_LIBRARY_FILE_NAME;
-  options.assets_folder = program / "assets";
-  try {
-    check_ins_import(o, plan, options);
-  } catch (const FlightStopped& refused) {
-    std::cerr << "plan refused, nothing flown: " << refused.what() << "\n";
-    return 2;
-  } catch (const std::exception& error) {
-    std::cerr << "the flight could not start: " << error.what() << "\n";
-    return 2;
-  }
-
-  const fs::path output =
-      fs::absolute(o.output.empty() ? fs::path("fly-output") / o.plan.stem() : o.output);
-  const std::string scenario_name = o.plan.stem().string() + ".scn";
-  std::string scenario_text;
-  try {
-    fs::create_directories(output);
-    fs::copy_file(o.plan, output / plan_copy, fs::copy_options::overwrite_existing);
-    scenario_text = flight_scenario(o, plan, plan_copy, cruise_alt_ft);
-    std::ofstream(output / scenario_name, std::ios::binary) << scenario_text;
-  } catch (const std::exception& error) {
-    std::cerr << "cannot prepare the output folder " << output.string() << ": " << error.what()
-              << "\n";
-    return 2;
-  }
-  const scenario::ParseResult parsed = scenario::parse_scenario(scenario_text);
-  if (parsed.error) {  // a fault of this program, never of the plan: say where
-    std::cerr << (output / scenario_name).string() << ":" << parsed.error->line << ": "
-              << parsed.error->message << "\n";
-    return 2;
-  }
-
-  std::cout << "flying " << o.plan.string() << " (" << plan.waypoints.size() << " waypoints, "
-            << (plan.syntax == flight::PlanSyntax::Xml ? "XML" : "key=value") << " form), FL"
-            << fixed(cruise_alt_ft / 100.0, 0) << " at " << fixed(o.cruise_tas_kt, 0)
-            << " kt TAS, wind " << fixed(o.wind.from_true_deg, 0) << "/"
-            << fixed(o.wind.speed_kt, 0) << " kt" << (o.wind_layers.empty() ? "" : " with layers")
-            << ", " << o.fps << " frames a second\n";
-  if (!o.quiet) {
-    std::cout << "plan imported: waypoints 01 to " << two_digits(plan.waypoints.size())
-              << " hold the plan's positions\n";
-  }
-  options.scenario_folder = output;
-  options.output_folder = output;
-
-  int status = 0;
-  std::string reason;
-  std::optional<FlightWatch> watch_storage;
-  flight::FlightLog* log = nullptr;
-  try {
-    WorkingFolder folder(std::nullopt, false);
-    options.working_folder = folder.path();
-    ScenarioRunner runner(options);
-    FlightWatch& watch = watch_storage.emplace(runner, plan, o.quiet);
-    runner.set_frame_observer([&watch] { watch(); });
-    RunOutcome outcome;
-    try {
-      outcome = runner.run(parsed.commands);
-    } catch (const FlightStopped& stopped) {
-      status = stopped.refused ? 2 : 1;
-      reason = stopped.what();
-    }
-    if (outcome.status == RunStatus::stopped) {
-      std::cerr << "flight " << outcome.message << "; nothing more written\n";
-      return 1;
-    }
-    if (status == 0 && outcome.status != RunStatus::passed) {
-      status = outcome.status == RunStatus::scenario_error ? 2 : 1;
-      reason = (output / scenario_name).string() + ":" + std::to_string(outcome.line) + ": " +
-               outcome.message;
-    }
-    log = &watch.log();
-    log->finish(watch.last());
-    if (status == 0 && watch.final_to() != static_cast<int>(plan.waypoints.size())) {
-      status = 1;
-      reason = "the INS never made the last waypoint the TO waypoint";
-    }
-  } catch (const std::exception& error) {
-    std::cerr << "the flight could not start: " << error.what() << "\n";
-    return 2;
-  }
-
-  const double last_nm = log->closest_nm(plan.waypoints.size() - 1);
-  if (status == 0 && last_nm > LAST_WAYPOINT_NM) {
-    status = 1;
-    reason = "the last waypoint was passed at " + fixed(last_nm, 2) + " NM, not within " +
-             fixed(LAST_WAYPOINT_NM, 1);
-  }
-
-  print_leg_table(*log, plan.waypoints.size());
-  try {
-    flight::write_track_csv(output / "track.csv", log->track());
-    flight::write_track_gpx(output / "track.gpx", log->track(),
-                            plan.title.empty() ? plan_copy : plan.title);
-    flight::write_plan_gpx(output / "plan.gpx", plan);
-    // Natural Earth's coastlines, copied beside the program with the web panel's page.
-    const auto coast = flight::read_coastlines(program_folder() / "web" / "maps" / "land-50m.json");
-    flight::write_map_svg(output / "map.svg", plan, log->track(),
-                          coast.value_or(flight::Coastlines{}));
-  } catch (const std::exception& error) {
-    std::cerr << error.what() << "\n";
-    if (status == 0) status = 1, reason = "the outputs could not be written";
-  }
-  const double flown_s = log->track().empty() ? 0.0 : log->track().back().time_s;
-  std::cout << "\nsimulated time " << fixed(flown_s / 3600.0, 2) << " h; outputs in "
-            << output.string() << ":\n"
-            << "  track.csv, track.gpx (flown track), plan.gpx (plan waypoints), map.svg (map),\n"
-            << "  panel-at-end.png and .svg (the panel), " << scenario_name << "\n"
-            << "replay with: " << replay_command(output / scenario_name) << "\n";
-  if (status == 0) {
-    std::cout << "reached the last waypoint, " << printable(plan.waypoints.back().ident) << ", at "
-              << fixed(last_nm, 2) << " NM; HOLD released there in MAN\n";
-  } else {
-    std::cerr << "flight failed: " << reason << "\n";
-  }
-  return status;
 }
 
 }  // namespace host

@@ -39,6 +39,11 @@ build_for() {
     rm -rf "$source"
     mkdir -p "$source"
     git archive "$commit" | tar -x -C "$source"
+    # The web panel's page libraries are installed by npm, never committed: the revision's
+    # build takes those of the working tree.
+    if [ -f "$source/host/web/package.json" ] && [ -d "$root/host/web/node_modules" ]; then
+      ln -s "$root/host/web/node_modules" "$source/host/web/node_modules"
+    fi
     cmake -S "$source" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=OFF \
       -DINS_BUILD_BENCH=OFF >/dev/null
     cmake --build "$build" -j "$jobs" --target ins-host INS fixture_gauge >&2

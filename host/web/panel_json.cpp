@@ -123,15 +123,18 @@ json layout_json(const Panel& panel) {
 namespace {
 
 // Every element of every gauge, by chain index: shown, value, vertical value (and the text of
-// text elements), for drawing; and the named ones as the scenario language names them.
+// text elements), for drawing; and the named ones as the scenario language names them, a knob
+// also by the legend its position stands for.
 void add_elements(const Panel& panel, json& out) {
   json drawn = json::object();
   json visible = json::object();
   json images = json::object();
+  json knobs = json::object();
   for (const PlacedGauge& gauge : panel.gauges()) {
     json chain = json::array();
     json named_visible = json::object();
     json named_images = json::object();
+    json named_knobs = json::object();
     const bool named = has_named_controls(gauge.name);
     for (std::size_t i = 0; i < Panel::element_count(*gauge.header); ++i) {
       const ElementHeader& e = *Panel::element_at(*gauge.header, i);
@@ -143,6 +146,8 @@ void add_elements(const Panel& panel, json& out) {
       if (!named || (name[0] >= '0' && name[0] <= '9')) continue;
       if (e.kind == ELEMENT_ICON && e.image_count > 1) {
         named_images[name] = Panel::image_value(e);
+        const auto legend = knob_legend(gauge.name, name, Panel::image_value(e));
+        if (legend) named_knobs[name] = *legend;
       } else if (e.kind == ELEMENT_MOVING_IMAGE) {
         named_images[name] = Panel::image_value(e);
       } else if (e.kind != ELEMENT_STRING && i > 0) {
@@ -152,10 +157,12 @@ void add_elements(const Panel& panel, json& out) {
     drawn[gauge.name] = std::move(chain);
     if (!named_visible.empty()) visible[gauge.name] = std::move(named_visible);
     if (!named_images.empty()) images[gauge.name] = std::move(named_images);
+    if (!named_knobs.empty()) knobs[gauge.name] = std::move(named_knobs);
   }
   out["elements"] = std::move(drawn);
   out["visible"] = std::move(visible);
   out["images"] = std::move(images);
+  out["knobs"] = std::move(knobs);
 }
 
 json windows_json(const Panel& panel) {

@@ -36,6 +36,7 @@ struct Inverse {
   double azimuth_deg;
 };
 Inverse inverse_nm(double lat1, double lon1, double lat2, double lon2) {
+  // The navigation sphere written out (NM per radian, metres per NM): an independent reference.
   static const GeographicLib::Geodesic sphere(3437.7467707849396 * 1852.0, 0.0);
   double s12_m = 0.0, azi1 = 0.0, azi2 = 0.0;
   sphere.Inverse(lat1, lon1, lat2, lon2, s12_m, azi1, azi2);

@@ -1,6 +1,7 @@
 // The flight model attached to the host's aircraft: what `motion`, `takeoff`, `set altitude`,
 // `set tas` and the heading bug do to the host variables the module reads. Expected values are
-// worked from the units (ISA table values, knots to metres a second) and the wind triangle.
+// worked from the units (ISA table values, knots to metres a second, Mach 1 as 20480) and the
+// wind triangle, independent of the host's constants on purpose.
 #include "host/aircraft_motion.h"
 
 #include <gtest/gtest.h>
@@ -44,12 +45,12 @@ TEST(AircraftMotion, AltitudeAndSpeedGiveMachAndTemperatureUnlessSet) {
   Rig rig;
   rig.variables.set_condition("altitude", 36089.24);
   rig.variables.set_condition("tas", 573.57);  // the speed of sound at the tropopause
-  EXPECT_NEAR(rig.read(341), -56.5, 0.01);
-  EXPECT_NEAR(rig.read(64), 20480.0, 20480.0 * 1e-4);
+  EXPECT_NEAR(rig.read(HOST_VAR_OAT), -56.5, 0.01);
+  EXPECT_NEAR(rig.read(HOST_VAR_MACH), 20480.0, 20480.0 * 1e-4);
   rig.variables.set_condition("oat", -40.0);  // set: the atmosphere no longer overrides it
   rig.variables.set_condition("altitude", 10000.0);
-  EXPECT_EQ(rig.read(341), -40.0);
-  EXPECT_NEAR(rig.read(64), 573.57 / 638.33 * 20480.0, 2.0);
+  EXPECT_EQ(rig.read(HOST_VAR_OAT), -40.0);
+  EXPECT_NEAR(rig.read(HOST_VAR_MACH), 573.57 / 638.33 * 20480.0, 2.0);
 }
 
 TEST(AircraftMotion, OnFliesTheWindTriangleAndTheAutopilotTurnsToTheBug) {
@@ -65,17 +66,17 @@ TEST(AircraftMotion, OnFliesTheWindTriangleAndTheAutopilotTurnsToTheBug) {
   rig.run(1.0);
   // 450 east and 40 from the north: sqrt(450^2 + 40^2) = 451.77 knots over the ground.
   EXPECT_NEAR(rig.read(HOST_VAR_GROUND_SPEED), 451.774 * 1852.0 / 3600.0, 0.001);
-  EXPECT_NEAR(rig.read(81), 80.0, 1e-9);
+  EXPECT_NEAR(rig.read(HOST_VAR_HEADING_MAG), 80.0, 1e-9);
   // The bug at 110 magnetic with both switches on: 30 degrees at 3 a second.
   rig.aircraft.heading_bug_mag_deg = 110.0;
   rig.variables.set_condition("ap_master", 1.0);
   rig.run(5.0);
-  EXPECT_NEAR(rig.read(81), 80.0, 1e-9);  // heading mode still off
+  EXPECT_NEAR(rig.read(HOST_VAR_HEADING_MAG), 80.0, 1e-9);  // heading mode still off
   rig.variables.set_condition("ap_heading", 1.0);
   rig.run(5.0);
-  EXPECT_NEAR(rig.read(81), 95.0, 1e-6);
+  EXPECT_NEAR(rig.read(HOST_VAR_HEADING_MAG), 95.0, 1e-6);
   rig.run(60.0);
-  EXPECT_NEAR(rig.read(81), 110.0, 1e-6);
+  EXPECT_NEAR(rig.read(HOST_VAR_HEADING_MAG), 110.0, 1e-6);
   // A scenario's new speed is held, not flown back to the old one.
   rig.variables.set_condition("tas", 300.0);
   rig.run(10.0);
@@ -108,8 +109,8 @@ TEST(AircraftMotion, WindLayersFollowTheAltitude) {
   rig.variables.set_condition("tas", 400.0);
   rig.motion.motion_on();
   rig.run(0.5);
-  EXPECT_NEAR(rig.read(344), 270.0, 1e-9);
-  EXPECT_NEAR(rig.read(343), 90.0, 1e-9);
+  EXPECT_NEAR(rig.read(HOST_VAR_WIND_DIR), 270.0, 1e-9);
+  EXPECT_NEAR(rig.read(HOST_VAR_WIND_SPEED), 90.0, 1e-9);
 }
 
 }  // namespace

@@ -14,10 +14,11 @@ using test_support::ModuleTest;
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kNmPerRadian = 60.0 * 180.0 / kPi;  // one minute of arc per nautical mile
+// Independent of the vocabulary's NM_PER_RADIAN on purpose: the reference sphere is built from
+// the definition (one minute of arc per nautical mile), and the constant is checked against it.
+constexpr double kNmPerRadian = 60.0 * 180.0 / PI;
 double rad(double degrees) {
-  return degrees * kPi / 180.0;
+  return degrees * PI / 180.0;
 }
 
 // A sphere whose radius is one radian of arc in nautical miles: s12 comes out in NM.
@@ -28,7 +29,7 @@ const GeographicLib::Geodesic& sphere() {
 
 // Smallest difference between two angles in radians, whatever their multiples of 2 pi.
 double angle_diff(double a, double b) {
-  return std::remainder(a - b, 2.0 * kPi);
+  return std::remainder(a - b, 2.0 * PI);
 }
 
 }  // namespace
@@ -165,7 +166,7 @@ TEST_F(ModuleTest, ToWaypointDisplayFormKeepsTheWestPositiveSense) {
   EXPECT_NEAR(ins_state.to_lat_deg, -33.5, 1e-12);
   EXPECT_EQ(ins_state.to_lat_abs_whole, 33);
   EXPECT_NEAR(ins_state.to_lat_abs_minutes, 30.0, 1e-9);
-  const double lon_deg = -0.5 * 180.0 / kPi;  // -28.6478897...
+  const double lon_deg = -0.5 * 180.0 / PI;  // -28.6478897...
   EXPECT_NEAR(ins_state.to_lon_deg, lon_deg, 1e-12);
   EXPECT_EQ(ins_state.to_lon_abs_whole, 28);
   EXPECT_NEAR(ins_state.to_lon_abs_minutes, (-lon_deg - 28.0) * 60.0, 1e-9);
@@ -186,9 +187,9 @@ TEST(CentralAngle, IdenticalPositionsGiveZeroAndNeverNaN) {
 
 TEST(CentralAngle, AntipodalPositionsGivePiAnd10800Miles) {
   for (double lat = -1.57; lat <= 1.57; lat += 0.001) {
-    const double angle = central_angle(lat, 0.3, -lat, 0.3 + kPi);
+    const double angle = central_angle(lat, 0.3, -lat, 0.3 + PI);
     ASSERT_FALSE(std::isnan(angle)) << lat;
-    EXPECT_NEAR(angle, kPi, 3e-8) << lat;
+    EXPECT_NEAR(angle, PI, 3e-8) << lat;
     EXPECT_NEAR(angle * NM_PER_RADIAN, 10800.0, 1e-4) << lat;
   }
 }
@@ -217,7 +218,7 @@ TEST(CentralAngle, MatchesGeographicLibAndDoesNotDependOnLongitudeSense) {
         << lat1 << " " << lon1 << " " << lat2 << " " << lon2;
     EXPECT_NEAR(west, east, 1e-12);
     EXPECT_GE(west, 0.0);
-    EXPECT_LE(west, kPi);
+    EXPECT_LE(west, PI);
   }
 }
 
@@ -247,15 +248,15 @@ TEST(InitialCourse, CardinalCoursesFromTheEquator) {
     const double counter = initial_course(0.0, rad(c.lat_b_deg), rad(c.lon_b_west_deg) - 0.0);
     EXPECT_NEAR(angle_diff(clockwise, rad(c.course_deg)), 0.0, 1e-6);
     EXPECT_NEAR(angle_diff(counter, -rad(c.course_deg)), 0.0, 1e-6);
-    EXPECT_GT(clockwise, -kPi);
-    EXPECT_LE(clockwise, kPi);
+    EXPECT_GT(clockwise, -PI);
+    EXPECT_LE(clockwise, PI);
   }
 }
 
 TEST(InitialCourse, IdenticalPositionsGiveAQuarterPiInEitherSense) {
   for (double lat : {0.0, 0.7, -1.2}) {
-    EXPECT_NEAR(initial_course(lat, lat, 0.0), kPi / 4, 1e-9) << lat;
-    EXPECT_NEAR(initial_course(lat, lat, -0.0), kPi / 4, 1e-9) << lat;
+    EXPECT_NEAR(initial_course(lat, lat, 0.0), PI / 4, 1e-9) << lat;
+    EXPECT_NEAR(initial_course(lat, lat, -0.0), PI / 4, 1e-9) << lat;
   }
 }
 
@@ -270,7 +271,7 @@ TEST(InitialCourse, MatchesGeographicLibInBothSenses) {
     // The guards move the course by about 1e-8 over the size of the terms: skip legs that are
     // too short or too close to antipodal for a course to be meaningful.
     const double arc = s12 / kNmPerRadian;
-    if (arc < 0.01 || arc > kPi - 0.01) continue;
+    if (arc < 0.01 || arc > PI - 0.01) continue;
     ++compared;
     const double lon1_west = -rad(lon1), lon2_west = -rad(lon2);
     const double clockwise = initial_course(rad(lat1), rad(lat2), lon1_west - lon2_west);
@@ -309,16 +310,16 @@ TEST(InitialCourse, AcrossThe180DegreeMeridianHeadsEast) {
 }
 
 TEST(InitialCourse, PolesGiveFiniteCourses) {
-  const double half_pi = kPi / 2;
-  for (double dlon : {-3.0, -1.0, 0.0, 0.5, 2.0, kPi}) {
+  const double half_pi = PI / 2;
+  for (double dlon : {-3.0, -1.0, 0.0, 0.5, 2.0, PI}) {
     for (double lat_other : {-1.0, 0.0, 0.4, 1.5}) {
       const double from_pole = initial_course(half_pi, lat_other, dlon);
       const double to_pole = initial_course(lat_other, half_pi, dlon);
       const double from_south = initial_course(-half_pi, lat_other, dlon);
       for (double c : {from_pole, to_pole, from_south}) {
         EXPECT_TRUE(std::isfinite(c));
-        EXPECT_GT(c, -kPi - 1e-12);
-        EXPECT_LE(c, kPi);
+        EXPECT_GT(c, -PI - 1e-12);
+        EXPECT_LE(c, PI);
       }
       // Towards the north pole from anywhere else the course is north, whatever dlon.
       EXPECT_NEAR(to_pole, 0.0, 1e-6) << dlon << " " << lat_other;

@@ -25,14 +25,15 @@ using test_support::ModuleTest;
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kNmPerRadian = 60.0 * 180.0 / kPi;
+// The reference sphere's radius from the definition (one minute of arc per nautical mile),
+// independent of the module's NM_PER_RADIAN on purpose.
+constexpr double kNmPerRadian = 60.0 * 180.0 / PI;
 
 double rad(double degrees) {
-  return degrees * kPi / 180.0;
+  return degrees * PI / 180.0;
 }
 double deg(double radians) {
-  return radians * 180.0 / kPi;
+  return radians * 180.0 / PI;
 }
 
 // Signed difference a - b of two angles in degrees, the short way round: in [-180, 180].
@@ -73,7 +74,7 @@ Pos direct(Pos a, double azimuth, double nm, double* azimuth_there = nullptr) {
 }
 
 double knots_to_host(double kt) {
-  return kt * 1852.0 / 3600.0;
+  return kt * METRES_PER_SECOND_PER_KNOT;
 }
 
 class NavigationCycleTest : public ModuleTest {
@@ -85,14 +86,15 @@ class NavigationCycleTest : public ModuleTest {
     set_var(HOST_VAR_AP_MASTER, 1.0);
     set_var(HOST_VAR_AP_HEADING, 1.0);
     set_var(HOST_VAR_OAT, 15.0);
-    for (uint32_t token : {832u, 81u, 82u, 343u, 344u, 64u}) set_var(token, 0.0);
+    for (const HostVarToken token : {HOST_VAR_GROUND_SPEED, HOST_VAR_HEADING_MAG, HOST_VAR_MAGVAR,
+                                     HOST_VAR_WIND_SPEED, HOST_VAR_WIND_DIR, HOST_VAR_MACH})
+      set_var(token, 0.0);
   }
 
   void place_aircraft(Pos p) {
     set_var(HOST_VAR_LATITUDE, p.lat / HOST_LAT_DEG_PER_UNIT);
-    const double two_pow_48 = 281474976710656.0;
-    const double angle = p.lon / 360.0 * two_pow_48;
-    set_var(HOST_VAR_LONGITUDE, p.lon >= 0.0 ? angle : two_pow_48 + angle);
+    const double angle = p.lon / 360.0 * HOST_LON_UNITS_PER_TURN;
+    set_var(HOST_VAR_LONGITUDE, p.lon >= 0.0 ? angle : HOST_LON_UNITS_PER_TURN + angle);
   }
 
   // Writes lines numbered 0.. in the file's form (radians, longitude WEST positive) and returns

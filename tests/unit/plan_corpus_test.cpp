@@ -21,13 +21,13 @@
 #include <vector>
 
 #include "cdu/flight_plan_import.h"
+#include "module/gauge_vocabulary.h"
 #include "state/ins_state.h"
 #include "store/plan_import.h"
 #include "test_support.h"
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
 // The file holds single-precision radians printed with 8 decimals: half a single-precision step
 // at pi (1.2e-7) plus the rounding of the print (5e-9), with room to spare.
 constexpr double FILE_PRECISION_RAD = 2.5e-7;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "cdu/flight_plan_import.h"
+#include "module/gauge_vocabulary.h"
 #include "state/ins_state.h"
 #include "store/plan_positions.h"
 #include "test_support.h"
@@ -31,7 +32,6 @@ using namespace std::string_literals;
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
 const std::string DEG = "\xC2\xB0";  // the degree sign as UTF-8 plans hold it
 
 // A position in signed degrees: north positive, WEST positive, as the waypoint file has them.

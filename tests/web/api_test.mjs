@@ -55,6 +55,7 @@ test('the panel, its layout and its files come from the one server', async () =>
   assert.equal(panel.body.visible.INS.hold_lit, false);
   assert.equal(panel.body.images.INS.knob, 3);  // POS at load
   assert.equal(panel.body.images.ALIGN.knob, 0);  // OFF at load
+  assert.deepEqual(panel.body.knobs, {INS: {knob: 'POS'}, ALIGN: {knob: 'OFF'}});
   for (const path of ['/', '/app.js', '/map.js', '/style.css', '/fonts/DSEG14Classic-Regular.ttf',
                       '/vendor/d3-geo.min.js', '/maps/land-50m.json', '/assets/sound/tavren/ins_tog.wav']) {
     assert.equal((await fetch(new URL(path, server.url))).status, 200, path);
@@ -164,6 +165,7 @@ test('a click is hit-tested against the mouse list: the mode knob turns, with it
     const p = (await getJson(server.url, '/api/panel')).body;
     return p.images.ALIGN.knob === 1 ? p : null;
   }, 5000, 'the mode knob at STBY');
+  assert.equal(after.knobs.ALIGN.knob, 'STBY');
   assert.deepEqual(after.sounds.filter((s) => s.seq > lastSeq).map((s) => [s.path, s.url]),
                    [['sound\\tavren\\ins_tog.wav', '/assets/sound/tavren/ins_tog.wav']]);
   // A point on no box does nothing.
