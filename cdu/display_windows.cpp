@@ -8,26 +8,29 @@
 // otherwise the data selector (and at WAY PT the waypoint entry) picks the text. A composer may
 // decline to rewrite, and the window then keeps the text of its previous update.
 //
+// Each window's text is defined by a printf format (written beside its composer); the composers
+// write the same text field by field through core/text_format.h, which the panel can afford on
+// every frame. tests/unit/display_window_formats_test.cpp holds each composer to its format.
+//
 // Texts are single-byte: the degree sign is the byte 0xB0 of the display font's character set.
 // In string literals "\xB0" is always followed by a character that is not a hex digit, or
 // closes its literal, so that no digit after it is swallowed into the escape.
 #include "cdu/display_windows.h"
 
-#include <cstdarg>
 #include <cstddef>
-#include <cstdio>
-#include <cstring>
 #include <iterator>
 #include <optional>
 
 #include "core/convert.h"
+#include "core/text_format.h"
 #include "state/ins_state.h"
 
 namespace {
 
-// A composer writes a window's text into `text` (at most `size` bytes with the terminator) and
-// returns true, or returns false when the window keeps its previous text.
-using Composer = bool (*)(char* text, std::size_t size);
+// A composer writes a window's text and returns true, or returns false when the window keeps
+// its previous text. The text is the host's own buffer, so a composer that keeps the previous
+// text decides so before it writes anything.
+using Composer = bool (*)(BoundedText& text);
 
 // Room for any text composed here. A value far outside its range (a corrupt distance of 1e300)
 // is cut here first; the host's own buffer, usually smaller, bounds the text again.
@@ -52,39 +55,29 @@ struct Window {
   Composer compose;
 };
 
-// Copies `text` into the host's buffer, never more than its size with the terminator. A host
-// that lends no buffer, or one of size 0, gets nothing written.
-void write_bounded(ElementHeader* element, const char* text) {
-  if (element->text_buffer == nullptr || element->text_buffer_size == 0) return;
-  const std::size_t room = element->text_buffer_size - 1;
-  std::size_t length = 0;
-  while (length < room && text[length] != '\0') ++length;
-  std::memcpy(element->text_buffer, text, length);
-  element->text_buffer[length] = '\0';
-}
-
 double update_window(ElementHeader* element, const Window& window) {
   if (element == nullptr) return 0.0;
   // The host keeps the result as the element's new value, so on successive updates the value
   // alternates 1, 0, 1, ...; it is taken from the value found on entry.
   const double result = element->current_value == 0.0 ? 1.0 : 0.0;
+  // A host that lends no buffer, or one of size 0, gets nothing written.
+  if (element->text_buffer == nullptr || element->text_buffer_size == 0) return result;
+  BoundedText text{
+      element->text_buffer,
+      element->text_buffer_size < COMPOSE_CAPACITY ? element->text_buffer_size : COMPOSE_CAPACITY,
+      0};
+  bool written = true;
   if (ins_state.ins_powered == 0) {
-    write_bounded(element, window.blank_text);
+    append_text(text, window.blank_text);
   } else if (ins_state.lamp_test_active != 0) {
-    write_bounded(element, window.test_text);
+    append_text(text, window.test_text);
   } else {
-    char text[COMPOSE_CAPACITY];
-    if (window.compose(text, sizeof text)) write_bounded(element, text);
+    written = window.compose(text);
   }
+  // Each character written brings its terminator; a text with none (a buffer of one byte)
+  // still ends the buffer's previous text.
+  if (written && text.length == 0) text.chars[0] = '\0';
   return result;
-}
-
-[[gnu::format(printf, 3, 4)]] bool compose(char* text, std::size_t size, const char* format, ...) {
-  va_list arguments;
-  va_start(arguments, format);
-  std::vsnprintf(text, size, format, arguments);
-  va_end(arguments);
-  return true;
 }
 
 const char* side_with_blank(uint8_t left) {
@@ -94,58 +87,87 @@ const char* side(uint8_t left) {
   return left != 0 ? "L" : "R";
 }
 
-bool compose_track(char* text, std::size_t size) {
-  return compose(text, size, "%05.1f%4s", ins_state.track, " DEG");
+// A value in degrees to the tenth with " DEG": "%05.1f%4s".
+bool compose_degrees(BoundedText& text, double degrees) {
+  append_fixed(text, degrees, 5, 1, Padding::Zeros);
+  append_text(text, " DEG");
+  return true;
 }
 
-bool compose_ground_speed(char* text, std::size_t size) {
-  return compose(text, size, "%6.1f%3s", ins_state.ground_speed_shown, " KT");
+bool compose_track(BoundedText& text) {
+  return compose_degrees(text, ins_state.track);
 }
 
-bool compose_heading(char* text, std::size_t size) {
-  return compose(text, size, "%05.1f%4s", static_cast<double>(ins_state.heading), " DEG");
+// "%6.1f%3s" with the ground speed and " KT".
+bool compose_ground_speed(BoundedText& text) {
+  append_fixed(text, ins_state.ground_speed_shown, 6, 1, Padding::Blanks);
+  append_text(text, " KT");
+  return true;
 }
 
-bool compose_drift_angle(char* text, std::size_t size) {
-  return compose(text, size, "%2s%03d%4s", side_with_blank(ins_state.drift_left),
-                 ins_state.drift_angle, " DEG");
+bool compose_heading(BoundedText& text) {
+  return compose_degrees(text, static_cast<double>(ins_state.heading));
 }
 
-bool compose_cross_track(char* text, std::size_t size) {
-  return compose(text, size, "%2s%7.2f%3s", side_with_blank(ins_state.cross_track_left),
-                 ins_state.cross_track_nm, " NM");
+// "%2s%03d%4s" with the side, the drift angle and " DEG".
+bool compose_drift_angle(BoundedText& text) {
+  append_text(text, side_with_blank(ins_state.drift_left));
+  append_decimal(text, ins_state.drift_angle, 3, Padding::Zeros);
+  append_text(text, " DEG");
+  return true;
 }
 
-bool compose_track_error(char* text, std::size_t size) {
-  return compose(text, size, "%1s%4.1f%4s", side(ins_state.track_error_left), ins_state.track_error,
-                 " DEG");
+// "%2s%7.2f%3s" with the side, the cross-track distance and " NM".
+bool compose_cross_track(BoundedText& text) {
+  append_text(text, side_with_blank(ins_state.cross_track_left));
+  append_fixed(text, ins_state.cross_track_nm, 7, 2, Padding::Blanks);
+  append_text(text, " NM");
+  return true;
 }
 
-bool compose_present_latitude(char* text, std::size_t size) {
-  return compose(text, size, "%1s%02d\xB0%05.2f", " ", ins_state.present_lat_abs_whole,
-                 ins_state.present_lat_abs_minutes);
+// "%1s%4.1f%4s" with the side, the track angle error and " DEG".
+bool compose_track_error(BoundedText& text) {
+  append_text(text, side(ins_state.track_error_left));
+  append_fixed(text, ins_state.track_error, 4, 1, Padding::Blanks);
+  append_text(text, " DEG");
+  return true;
 }
 
-bool compose_present_longitude(char* text, std::size_t size) {
-  return compose(text, size, "%03d\xB0%05.2f", ins_state.present_lon_abs_whole,
-                 ins_state.present_lon_abs_minutes);
+// A latitude: "%1s%02d\xB0%05.2f" with " ", the whole degrees and the minutes.
+bool compose_latitude(BoundedText& text, int32_t whole_degrees, double minutes) {
+  append_char(text, ' ');
+  append_decimal(text, whole_degrees, 2, Padding::Zeros);
+  append_char(text, '\xB0');
+  append_fixed(text, minutes, 5, 2, Padding::Zeros);
+  return true;
+}
+
+// A longitude: "%03d\xB0%05.2f" with the whole degrees and the minutes.
+bool compose_longitude(BoundedText& text, int32_t whole_degrees, double minutes) {
+  append_decimal(text, whole_degrees, 3, Padding::Zeros);
+  append_char(text, '\xB0');
+  append_fixed(text, minutes, 5, 2, Padding::Zeros);
+  return true;
+}
+
+bool compose_present_latitude(BoundedText& text) {
+  return compose_latitude(text, ins_state.present_lat_abs_whole, ins_state.present_lat_abs_minutes);
+}
+
+bool compose_present_longitude(BoundedText& text) {
+  return compose_longitude(text, ins_state.present_lon_abs_whole,
+                           ins_state.present_lon_abs_minutes);
 }
 
 // Waypoint entry echo. Each entry field shows its digit once keyed, a dash while still to come;
 // a digit is written as "%1d" writes the digit truncated to a whole number (whole, even when a
 // stray value has more than one figure).
-struct EntryField {
-  char chars[16];  // a 32-bit integer in decimal with its sign, and the terminator
-};
-
-EntryField entry_field(double digit, bool keyed) {
-  EntryField field{};
+void append_entry_field(BoundedText& text, double digit, bool keyed) {
   if (keyed) {
-    std::snprintf(field.chars, sizeof field.chars, "%d", truncate_to<int>(digit));
+    append_decimal(text, truncate_to<int>(digit), 1, Padding::Blanks);
   } else {
-    std::snprintf(field.chars, sizeof field.chars, "-");
+    append_char(text, '-');
   }
-  return field;
 }
 
 // Entry positions: 1 latitude hemisphere awaited, 2..7 the six latitude digits, 8 longitude
@@ -155,7 +177,8 @@ constexpr int LONGITUDE_DIGITS = 7;
 constexpr int FIRST_LATITUDE_DIGIT_POSITION = 2;
 constexpr int FIRST_LONGITUDE_DIGIT_POSITION = 9;
 
-bool compose_latitude_entry(char* text, std::size_t size) {
+// " %s%s\xB0%s%s.%s%s" with the six latitude fields.
+bool compose_latitude_entry(BoundedText& text) {
   const int position = ins_state.entry_position;
   // While the longitude is keyed the left display keeps the full latitude it showed at 8.
   if (position >= FIRST_LONGITUDE_DIGIT_POSITION) return false;
@@ -167,13 +190,17 @@ bool compose_latitude_entry(char* text, std::size_t size) {
       ins_state.entry_lat_deg_tens,   ins_state.entry_lat_deg_units,
       ins_state.entry_lat_min_tens,   ins_state.entry_lat_min_units,
       ins_state.entry_lat_min_tenths, ins_state.entry_lat_min_hundredths};
-  EntryField f[LATITUDE_DIGITS];
-  for (int i = 0; i < LATITUDE_DIGITS; ++i) f[i] = entry_field(digits[i], i < keyed);
-  return compose(text, size, " %s%s\xB0%s%s.%s%s", f[0].chars, f[1].chars, f[2].chars, f[3].chars,
-                 f[4].chars, f[5].chars);
+  append_char(text, ' ');
+  for (int i = 0; i < LATITUDE_DIGITS; ++i) {
+    if (i == 2) append_char(text, '\xB0');
+    if (i == 4) append_char(text, '.');
+    append_entry_field(text, digits[i], i < keyed);
+  }
+  return true;
 }
 
-bool compose_longitude_entry(char* text, std::size_t size) {
+// "%s%s%s\xB0%s%s.%s%s" with the seven longitude fields.
+bool compose_longitude_entry(BoundedText& text) {
   const int position = ins_state.entry_position;
   // Past complete nothing more is keyed; the display keeps its text.
   if (position > FIRST_LONGITUDE_DIGIT_POSITION + LONGITUDE_DIGITS) return false;
@@ -185,48 +212,68 @@ bool compose_longitude_entry(char* text, std::size_t size) {
       ins_state.entry_lon_deg_units,     ins_state.entry_lon_min_tens,
       ins_state.entry_lon_min_units,     ins_state.entry_lon_min_tenths,
       ins_state.entry_lon_min_hundredths};
-  EntryField f[LONGITUDE_DIGITS];
-  for (int i = 0; i < LONGITUDE_DIGITS; ++i) f[i] = entry_field(digits[i], i < keyed);
-  return compose(text, size, "%s%s%s\xB0%s%s.%s%s", f[0].chars, f[1].chars, f[2].chars, f[3].chars,
-                 f[4].chars, f[5].chars, f[6].chars);
+  for (int i = 0; i < LONGITUDE_DIGITS; ++i) {
+    if (i == 3) append_char(text, '\xB0');
+    if (i == 5) append_char(text, '.');
+    append_entry_field(text, digits[i], i < keyed);
+  }
+  return true;
 }
 
 // WAY PT shows the TO waypoint, or the digits being keyed while an entry is open.
-bool compose_waypoint_latitude(char* text, std::size_t size) {
-  if (ins_state.waypoint_entry_mode != 0) return compose_latitude_entry(text, size);
-  return compose(text, size, "%1s%02d\xB0%05.2f", " ", ins_state.to_lat_abs_whole,
-                 ins_state.to_lat_abs_minutes);
+bool compose_waypoint_latitude(BoundedText& text) {
+  if (ins_state.waypoint_entry_mode != 0) return compose_latitude_entry(text);
+  return compose_latitude(text, ins_state.to_lat_abs_whole, ins_state.to_lat_abs_minutes);
 }
 
-bool compose_waypoint_longitude(char* text, std::size_t size) {
-  if (ins_state.waypoint_entry_mode != 0) return compose_longitude_entry(text, size);
-  return compose(text, size, "%03d\xB0%05.2f", ins_state.to_lon_abs_whole,
-                 ins_state.to_lon_abs_minutes);
+bool compose_waypoint_longitude(BoundedText& text) {
+  if (ins_state.waypoint_entry_mode != 0) return compose_longitude_entry(text);
+  return compose_longitude(text, ins_state.to_lon_abs_whole, ins_state.to_lon_abs_minutes);
 }
 
-bool compose_distance(char* text, std::size_t size) {
-  return compose(text, size, "%6.1f%3s", ins_state.distance_to_go, " NM");
+// "%6.1f%3s" with the distance to go and " NM".
+bool compose_distance(BoundedText& text) {
+  append_fixed(text, ins_state.distance_to_go, 6, 1, Padding::Blanks);
+  append_text(text, " NM");
+  return true;
 }
 
-bool compose_time_to_go(char* text, std::size_t size) {
-  return compose(text, size, "%02d%1s%02d%1s%1d%3s", ins_state.ttg_hours, ":",
-                 truncate_to<int>(ins_state.ttg_minutes), ".", ins_state.ttg_tenths, " ET");
+// "%02d%1s%02d%1s%1d%3s" with the hours, ":", the whole minutes, ".", the tenths and " ET".
+bool compose_time_to_go(BoundedText& text) {
+  append_decimal(text, ins_state.ttg_hours, 2, Padding::Zeros);
+  append_char(text, ':');
+  append_decimal(text, truncate_to<int>(ins_state.ttg_minutes), 2, Padding::Zeros);
+  append_char(text, '.');
+  append_decimal(text, ins_state.ttg_tenths, 1, Padding::Blanks);
+  append_text(text, " ET");
+  return true;
 }
 
-bool compose_wind_direction(char* text, std::size_t size) {
-  return compose(text, size, "%2s%3d%4s", "  ", ins_state.wind_dir_shown, " DEG");
+// "%2s%3d%4s" with two blanks, the wind direction and " DEG".
+bool compose_wind_direction(BoundedText& text) {
+  append_text(text, "  ");
+  append_decimal(text, ins_state.wind_dir_shown, 3, Padding::Blanks);
+  append_text(text, " DEG");
+  return true;
 }
 
-bool compose_wind_speed(char* text, std::size_t size) {
-  return compose(text, size, "%1s%3d%3s", " ", ins_state.wind_speed_shown, " KT");
+// "%1s%3d%3s" with a blank, the wind speed and " KT".
+bool compose_wind_speed(BoundedText& text) {
+  append_char(text, ' ');
+  append_decimal(text, ins_state.wind_speed_shown, 3, Padding::Blanks);
+  append_text(text, " KT");
+  return true;
 }
 
-bool compose_desired_track(char* text, std::size_t size) {
-  return compose(text, size, "%05.1f%4s", ins_state.desired_track, " DEG");
+bool compose_desired_track(BoundedText& text) {
+  return compose_degrees(text, ins_state.desired_track);
 }
 
-bool compose_align_status(char* text, std::size_t size) {
-  return compose(text, size, "%3s%01d", "   ", ins_state.align_status);
+// "%3s%01d" with three blanks and the status digit.
+bool compose_align_status(BoundedText& text) {
+  append_text(text, "   ");
+  append_decimal(text, ins_state.align_status, 1, Padding::Zeros);
+  return true;
 }
 
 // What each display shows in each selector position: the left display the first quantity of
@@ -247,21 +294,21 @@ static_assert(std::size(RIGHT_DISPLAY) == SELECTOR_POSITION_COUNT);
 
 // A selector value outside its eight positions cannot come from the knob's end stops; should
 // one appear, the display is blanked rather than indexing past the table.
-bool compose_by_selector(const Composer (&table)[SELECTOR_POSITION_COUNT], char* text,
-                         std::size_t size) {
+bool compose_by_selector(const Composer (&table)[SELECTOR_POSITION_COUNT], BoundedText& text) {
   const int position = ins_state.data_selector;
   if (position < 0 || position >= SELECTOR_POSITION_COUNT) {
-    return compose(text, size, "%s", DISPLAY_BLANK_TEXT);
+    append_text(text, DISPLAY_BLANK_TEXT);
+    return true;
   }
-  return table[position](text, size);
+  return table[position](text);
 }
 
-bool compose_left_display(char* text, std::size_t size) {
-  return compose_by_selector(LEFT_DISPLAY, text, size);
+bool compose_left_display(BoundedText& text) {
+  return compose_by_selector(LEFT_DISPLAY, text);
 }
 
-bool compose_right_display(char* text, std::size_t size) {
-  return compose_by_selector(RIGHT_DISPLAY, text, size);
+bool compose_right_display(BoundedText& text) {
+  return compose_by_selector(RIGHT_DISPLAY, text);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -323,34 +370,39 @@ std::optional<bool> lamp_lit(Lamp lamp) {
   }
 }
 
-bool compose_lamp(Lamp lamp, const char* letter, char* text, std::size_t size) {
+// "%1s" with the letter or a blank.
+bool compose_lamp(Lamp lamp, char letter, BoundedText& text) {
   const std::optional<bool> lit = lamp_lit(lamp);
   if (!lit.has_value()) return false;
-  return compose(text, size, "%1s", *lit ? letter : " ");
+  append_char(text, *lit ? letter : ' ');
+  return true;
 }
 
-bool compose_n_lamp(char* text, std::size_t size) {
-  return compose_lamp(Lamp::North, "N", text, size);
+bool compose_n_lamp(BoundedText& text) {
+  return compose_lamp(Lamp::North, 'N', text);
 }
-bool compose_s_lamp(char* text, std::size_t size) {
-  return compose_lamp(Lamp::South, "S", text, size);
+bool compose_s_lamp(BoundedText& text) {
+  return compose_lamp(Lamp::South, 'S', text);
 }
-bool compose_e_lamp(char* text, std::size_t size) {
-  return compose_lamp(Lamp::East, "E", text, size);
+bool compose_e_lamp(BoundedText& text) {
+  return compose_lamp(Lamp::East, 'E', text);
 }
-bool compose_w_lamp(char* text, std::size_t size) {
-  return compose_lamp(Lamp::West, "W", text, size);
+bool compose_w_lamp(BoundedText& text) {
+  return compose_lamp(Lamp::West, 'W', text);
 }
 
 // ---------------------------------------------------------------------------------------------
 // FROM and TO numbers: the same in every selector position.
 // ---------------------------------------------------------------------------------------------
-bool compose_from_number(char* text, std::size_t size) {
-  return compose(text, size, "%02d", ins_state.from_waypoint);
+// "%02d" with the waypoint number.
+bool compose_from_number(BoundedText& text) {
+  append_decimal(text, ins_state.from_waypoint, 2, Padding::Zeros);
+  return true;
 }
 
-bool compose_to_number(char* text, std::size_t size) {
-  return compose(text, size, "%02d", ins_state.to_waypoint);
+bool compose_to_number(BoundedText& text) {
+  append_decimal(text, ins_state.to_waypoint, 2, Padding::Zeros);
+  return true;
 }
 
 constexpr Window LEFT_DISPLAY_WINDOW = {LEFT_TEST_TEXT, DISPLAY_BLANK_TEXT, compose_left_display};

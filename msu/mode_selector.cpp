@@ -131,18 +131,19 @@ void run_countdown() {
 }
 
 void update_lamps() {
-  ElementHeader* chain = align_elements();
+  ElementHeader& bat_lamp = align_element(ALIGN_DEPTH_BAT_LIT);
   if (ins_state.mode_selector != KNOB_OFF && ins_state.ins_powered == 0) {
-    show_element(chain, ALIGN_DEPTH_BAT_LIT);
+    show(bat_lamp);
   } else {
-    hide_element(chain, ALIGN_DEPTH_BAT_LIT);
+    hide(bat_lamp);
   }
   // Dark at NAV: the lamp tells the crew the INS may now be switched to NAV.
+  ElementHeader& ready_nav_lamp = align_element(ALIGN_DEPTH_READY_NAV_LIT);
   if (ins_state.mode_selector == KNOB_ALIGN && ins_state.nav_ready == 1 &&
       ins_state.ins_powered == 1) {
-    show_element(chain, ALIGN_DEPTH_READY_NAV_LIT);
+    show(ready_nav_lamp);
   } else {
-    hide_element(chain, ALIGN_DEPTH_READY_NAV_LIT);
+    hide(ready_nav_lamp);
   }
 }
 

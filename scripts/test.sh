@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds the debug and the sanitizer builds and the two Windows builds,
-# runs every test in each (the Windows ones under Wine, compared with the debug build's runs),
-# runs each fuzz target for a few seconds, and ends with one summary line. Each stage prints its
-# time.
+# runs the tests of each (the Windows ones under Wine, compared with the debug build's runs),
+# runs each fuzz target for a few seconds, and ends with one summary line that counts each
+# build's tests apart. Each stage prints its time.
+#
+# Every test runs in the debug build. The sanitizer build runs every test but those labelled
+# plain_only (ctest -LE): the long whole flights, the reader's commands of the docs, the install
+# layout and the page in the browser, whose code the sanitizer build runs in shorter tests (see
+# the labels' comments where the tests are declared).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
 export SDL_AUDIODRIVER=dummy
 jobs=$(nproc)
-passed=0
 failed=0
 skipped=0
+counts=()  # "dev 512 passed", one per build
 
 stage_start=0
+run_start=$(date +%s)
 start_stage() {
   echo "=== $1"
   stage_start=$(date +%s)
@@ -21,6 +26,17 @@ start_stage() {
 end_stage() {
   echo "--- $1: $(($(date +%s) - stage_start)) s"
 }
+
+summary() {
+  local joined="" part
+  for part in "${counts[@]}"; do joined+="${joined:+, }$part"; done
+  echo "--- all stages: $(($(date +%s) - run_start)) s"
+  echo "tests: $joined; $failed failed; $skipped skipped"
+}
+
+start_stage "packages"
+bash scripts/install-deps.sh
+end_stage "packages"
 
 # One Wine prefix for this run, shared by both Windows builds' tests, with one Wine server kept
 # running for all of them; both go when the run ends.
@@ -42,42 +58,67 @@ make_wine_prefix() {
   end_stage "Wine prefix"
 }
 
-for preset in dev asan windows-x86 windows-x64; do
-  if [ "$preset" = windows-x86 ]; then make_wine_prefix; fi
+# Builds one preset and runs its tests (extra ctest arguments after the preset), adding its
+# counts to the summary; stops the run when a test failed.
+build_and_test() {
+  local preset=$1
+  shift
   start_stage "build and test: $preset"
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j "$jobs"
+  if ! cmake --build --preset "$preset" -j "$jobs"; then
+    echo "the $preset build failed"
+    failed=$((failed + 1))
+    summary
+    exit 1
+  fi
+  local log status=0
   log=$(mktemp)
-  status=0
-  ctest --preset "$preset" -j "$jobs" 2>&1 | tee "$log" || status=$?
+  ctest --preset "$preset" -j "$jobs" "$@" 2>&1 | tee "$log" || status=$?
   # "NN% tests passed, F tests failed out of T"
-  summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1 || true)
+  local result skips=0 total=0 fails=0
+  result=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1 || true)
   # ctest counts a skipped test among those out of T; it lists each as "(Skipped)".
   skips=$(grep -cE '^[[:space:]]*[0-9]+ - .*\(Skipped\)$' "$log" || true)
   rm -f "$log"
-  if [ -n "$summary" ]; then
-    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
-    fails=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$summary")
-    passed=$((passed + total - fails - skips))
-    failed=$((failed + fails))
-    skipped=$((skipped + skips))
+  if [ -n "$result" ]; then
+    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$result")
+    fails=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$result")
+  elif [ "$status" -ne 0 ]; then
+    fails=1  # ctest itself failed before running anything
   fi
+  counts+=("$preset $((total - fails - skips)) passed")
+  failed=$((failed + fails))
+  skipped=$((skipped + skips))
   # A test skipped on purpose says why in its output; ctest shows only that it was skipped.
   grep -h "^skipped on Windows: " "build/$preset/Testing/Temporary/LastTest.log" 2>/dev/null |
     sort -u | sed 's/^/  /' || true
   end_stage "build and test: $preset"
   if [ "$status" -ne 0 ]; then
-    echo "tests: $passed passed, $failed failed, $skipped skipped"
+    summary
     exit "$status"
   fi
-done
+}
+
+build_and_test dev
+build_and_test asan -LE plain_only
+make_wine_prefix
+build_and_test windows-x86
+build_and_test windows-x64
 
 if [ -f fuzz/CMakeLists.txt ]; then
   start_stage "fuzz (brief)"
   cmake --preset fuzz >/dev/null
   cmake --build --preset fuzz -j "$jobs"
-  bash scripts/fuzz.sh "${FUZZ_SECONDS:-5}"
+  fuzz_status=0
+  bash scripts/fuzz.sh "${FUZZ_SECONDS:-5}" || fuzz_status=$?
+  targets=$(find build/fuzz/fuzz -maxdepth 1 -name 'fuzz_*' -type f -perm -u+x | wc -l)
+  counts+=("fuzz $targets targets")
   end_stage "fuzz (brief)"
+  if [ "$fuzz_status" -ne 0 ]; then
+    failed=$((failed + 1))
+    summary
+    exit "$fuzz_status"
+  fi
 fi
 
-echo "tests: $passed passed, $failed failed, $skipped skipped"
+summary

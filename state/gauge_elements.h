@@ -49,6 +49,24 @@ enum AlignElementDepth : int {
 ElementHeader* ins_elements();
 ElementHeader* align_elements();
 
+// The element at `depth` of the CDU's or the MSU's chain, reached at once. Each chain is one
+// array linked in order when the module loads (module/gauge_tables.cpp), and the host only
+// follows the links, never changes them, so depth n is the array's n-th element: the cycles that
+// show and hide lamps every frame need not walk the chain. `depth` is one of the depths above.
+inline ElementHeader& ins_element(int depth) {
+  return ins_elements()[depth];
+}
+inline ElementHeader& align_element(int depth) {
+  return align_elements()[depth];
+}
+
+inline void show(ElementHeader& element) {
+  element.image_flags &= ~IMAGE_HIDDEN;
+}
+inline void hide(ElementHeader& element) {
+  element.image_flags |= IMAGE_HIDDEN;
+}
+
 // The element at `depth` in the chain that starts at `first` (depth 0 is `first`), or null.
 ElementHeader* element_at_depth(ElementHeader* first, int depth);
 // Shows (clears the hidden bit) or hides (sets it) the element at `depth` of the chain.

@@ -5,7 +5,8 @@
 // the count falls to zero. The CDU and the MSU bind the one shared record, at placement and every
 // frame, and each releases it when its gauge goes away; the host may hold the library too. So
 // while the record holds a handle, the module holds exactly one reference of its own:
-// - binding loads only while no handle is held, so binding every frame adds nothing;
+// - binding loads (and resolves) only while no handle is held, so binding every frame adds
+//   nothing and costs one test;
 // - a library that is already loaded is not taken as found (without a reference) but loaded
 //   again, which gives the same handle and makes the reference ours: a release then drops a
 //   reference the module took, never the host's or the other gauge's;
@@ -31,11 +32,14 @@ void resolve_entry_points(SoundLibrary& library) {
 }
 
 // Every service code binds the same way: load (taking our reference) when no handle is held,
-// then resolve the entry points. A library that could not be loaded is tried again on the next
-// frame, so one that appears later is used from then on.
+// and resolve the entry points of the library just loaded. A library that could not be loaded
+// is tried again on the next frame, so one that appears later is used from then on. While the
+// handle is held the library stays mapped (the reference is ours), so its entry points cannot
+// move or appear: resolving them again every frame would only find the same addresses.
 void bind(SoundLibrary& library) {
-  if (library.handle == nullptr) library.handle = os_load_module(SOUND_LIBRARY_NAME);
-  resolve_entry_points(library);
+  if (library.handle != nullptr) return;
+  library.handle = os_load_module(SOUND_LIBRARY_NAME);
+  if (library.handle != nullptr) resolve_entry_points(library);
 }
 
 void release(SoundLibrary& library) {

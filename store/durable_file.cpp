@@ -3,6 +3,8 @@
 // waiting to be written never read back. The raw calls beneath are durable_file_platform.h's.
 #include "store/durable_file.h"
 
+#include <cstring>
+
 #include "store/durable_file_platform.h"
 
 namespace {
@@ -58,10 +60,28 @@ void unread_byte(StoreFile& file) {
   if (file.position > 0) --file.position;
 }
 
+std::size_t take_ordinary_bytes(StoreFile& file, char* to, std::size_t capacity) {
+  const std::size_t available = file.length - file.position;  // none while bytes wait to be written
+  const std::size_t limit = available < capacity ? available : capacity;
+  const unsigned char* from = file.buffer + file.position;
+  std::size_t count = 0;
+  while (count < limit && from[count] != '\r' && from[count] != '\n') {
+    to[count] = static_cast<char>(from[count]);
+    ++count;
+  }
+  file.position += count;
+  return count;
+}
+
 bool write_bytes(StoreFile& file, const char* bytes, std::size_t count) {
-  for (std::size_t i = 0; i < count && !file.failed; ++i) {
+  std::size_t done = 0;
+  while (done < count && !file.failed) {
     if (file.length == sizeof file.buffer && !write_buffer(file)) break;
-    file.buffer[file.length++] = static_cast<unsigned char>(bytes[i]);
+    const std::size_t room = sizeof file.buffer - file.length;
+    const std::size_t chunk = count - done < room ? count - done : room;
+    std::memcpy(file.buffer + file.length, bytes + done, chunk);
+    file.length += chunk;
+    done += chunk;
     file.position = file.length;  // bytes waiting to be written are not there to be read
     file.writing = true;
   }

@@ -19,7 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr std::size_t STORE_FILE_BUFFER = 1024;
+constexpr std::size_t STORE_FILE_BUFFER = 4096;
 constexpr int STORE_FILE_END = -1;  // what read_byte gives at the end of the file or on an error
 
 struct StoreFile {
@@ -58,6 +58,10 @@ inline int read_byte(StoreFile& file) {
 }
 // Gives back the byte that read_byte has just returned, so that it is read again.
 void unread_byte(StoreFile& file);
+// Copies up to `capacity` bytes that are neither CR nor LF from what the buffer holds, stopping
+// before the first CR or LF; returns how many (none when the buffer is empty: read_byte then
+// refills it). For the line reader (text_lines.h).
+std::size_t take_ordinary_bytes(StoreFile& file, char* to, std::size_t capacity);
 
 // Buffers `count` bytes for writing; false once any write has failed.
 bool write_bytes(StoreFile& file, const char* bytes, std::size_t count);

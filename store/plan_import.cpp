@@ -38,7 +38,6 @@
 #include "store/plan_import.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 #include "store/durable_file.h"
@@ -70,18 +69,29 @@ bool write_scratch_line(StoreFile& scratch, const char* text) {
   return true;
 }
 
+// White space as the C library's isspace sees it in the "C" locale.
+bool white_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Whether the line's first token (white space skipped, then at most 8 characters up to white
+// space) is `word`, a word of exactly 8 characters without white space: a longer token matches
+// on its first eight.
+bool first_token_is(const char* line, const char (&word)[9]) {
+  while (white_space(*line)) ++line;
+  return std::strncmp(line, word, 8) == 0;
+}
+
 // The position text of a waypoint line and its syntax, or null when the line is none.
 const char* position_text(const char* line, int& syntax) {
   if (std::strlen(line) <= SHORT_LINE_LENGTH) return nullptr;
-  char token[9] = {};
-  if (std::sscanf(line, " %8s", token) != 1) return nullptr;
-  if (std::strncmp(token, "<WorldPo", 8) == 0) {
+  if (first_token_is(line, "<WorldPo")) {
     const char* tag_end = std::strchr(line, '>');
     if (tag_end == nullptr) return nullptr;
     syntax = SYNTAX_XML;
     return tag_end + 1;
   }
-  if (std::strcmp(token, "waypoint") == 0) {
+  if (first_token_is(line, "waypoint")) {
     const char* star = std::strstr(line, "* ");
     if (star == nullptr) return nullptr;
     syntax = SYNTAX_KEY_VALUE;

@@ -1,6 +1,8 @@
 #include "store/plan_positions.h"
 
+#include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -20,6 +22,98 @@ void keep_if_finite(float& field, float value) {
   if (std::isfinite(value)) field = value;
 }
 
+bool digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// --- The XML rule's shape as every tool writes it, read without sscanf: the hemisphere letter,
+// 1 to 9 degree digits, non-digits, minutes, non-digits, seconds, anything up to an E or W, and
+// the same for the longitude. Each step takes exactly what the rule's conversion takes and gives
+// the value it gives; a step that meets anything else (a blank or a sign before the degrees, an
+// exponent, a tenth digit, a run longer than the rule's 99) leaves the line to sscanf.
+
+// %9d directly at the degrees.
+bool take_degrees(const char*& p, int& degrees) {
+  const char* start = p;
+  int value = 0;
+  while (digit(*p) && p - start < 9) value = value * 10 + (*p++ - '0');
+  if (p == start || digit(*p)) return false;
+  degrees = value;
+  return true;
+}
+
+// %*99[^0123456789] up to the digit of the next number.
+bool skip_to_number(const char*& p) {
+  const char* start = p;
+  while (*p != '\0' && !digit(*p)) ++p;
+  return p != start && p - start <= 99 && digit(*p);
+}
+
+// Powers of ten a float holds exactly.
+constexpr float EXACT_POWERS_OF_TEN[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f};
+// Numbers of at most this many digits are below 2^24, so a float holds them exactly.
+constexpr int EXACT_DIGITS = 7;
+
+// %f at a digit: digits, a point and digits, converted to the float nearest to them, as sscanf
+// converts them. A letter or a second point after them (an exponent, a hexadecimal number) is not
+// this shape. A number of up to 7 digits is its digits divided by a power of ten, both exact in
+// a float: the one division rounds to the nearest float, the result strtof gives (where float
+// arithmetic is done in float; elsewhere, and for longer numbers, strtof itself converts).
+bool take_number(const char*& p, float& value) {
+  const char* start = p;
+  uint32_t digits_value = 0;
+  int digits = 0;
+  int decimals = 0;
+  for (; digit(*p); ++p, ++digits)
+    digits_value = digits_value * 10 + static_cast<uint32_t>(*p - '0');
+  if (*p == '.') {
+    for (++p; digit(*p); ++p, ++digits, ++decimals) {
+      digits_value = digits_value * 10 + static_cast<uint32_t>(*p - '0');
+    }
+  }
+  const char next = *p;
+  if ((next >= 'A' && next <= 'Z') || (next >= 'a' && next <= 'z') || next == '.') return false;
+#if FLT_EVAL_METHOD == 0
+  if (digits <= EXACT_DIGITS) {
+    value = static_cast<float>(digits_value) / EXACT_POWERS_OF_TEN[decimals];
+    return true;
+  }
+#endif
+  char* end = nullptr;
+  value = std::strtof(start, &end);
+  return end == p;
+}
+
+// One axis after its letter: degrees, minutes, seconds.
+bool take_axis(const char*& p, int& degrees, float& minutes, float& seconds) {
+  return take_degrees(p, degrees) && skip_to_number(p) && take_number(p, minutes) &&
+         skip_to_number(p) && take_number(p, seconds);
+}
+
+// %*99[^EW]%1c: the run up to the longitude's letter, and the letter.
+bool take_longitude_letter(const char*& p, char& letter) {
+  const char* start = p;
+  while (*p != '\0' && *p != 'E' && *p != 'W') ++p;
+  if (p == start || p - start > 99 || *p == '\0') return false;
+  letter = *p++;
+  return true;
+}
+
+// All eight fields of a line in that shape into `read`; false, with `read` as it was, otherwise.
+bool read_xml_rule_shape(const char* line, RuleFields& read) {
+  RuleFields taken;
+  const char* p = line;
+  if (*p == '\0') return false;
+  taken.lat_hemisphere = *p++;
+  if (!take_axis(p, taken.lat_degrees, taken.lat_minutes, taken.lat_seconds) ||
+      !take_longitude_letter(p, taken.lon_hemisphere) ||
+      !take_axis(p, taken.lon_degrees, taken.lon_minutes, taken.lon_seconds)) {
+    return false;
+  }
+  read = taken;
+  return true;
+}
+
 // Parses a line of the rules' shapes into `fields`. Conversions run in order and stop at the
 // first one the text does not supply, so the fields after it keep their values. Separators are
 // skipped whatever their length (a degree sign takes one or two bytes); none of them is stored.
@@ -27,7 +121,9 @@ void keep_if_finite(float& field, float value) {
 bool parse_by_rule(const char* line, int syntax, RuleFields& fields) {
   RuleFields read = fields;
   bool own = false;
-  if (syntax == SYNTAX_XML) {
+  if (syntax == SYNTAX_XML && read_xml_rule_shape(line, read)) {
+    own = true;  // all eight conversions
+  } else if (syntax == SYNTAX_XML) {
     const int converted =
         std::sscanf(line,
                     "%1c%9d%*99[^0123456789]%f%*99[^0123456789]%f%*99[^EW]"
@@ -65,10 +161,6 @@ float rule_radians(int degrees, float minutes, float seconds, bool negative) {
 
 // --- The shapes beyond the rules. Each reader moves `p` past what it read and returns false,
 // leaving the line to the rule, as soon as the text is not in its shape.
-
-bool digit(char c) {
-  return c >= '0' && c <= '9';
-}
 
 void skip_blanks(const char*& p) {
   while (*p == ' ' || *p == '\t') ++p;

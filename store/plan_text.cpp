@@ -1,5 +1,6 @@
 #include "store/plan_text.h"
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -122,6 +123,17 @@ bool blank(int c) {
   return c == ' ' || c == '\t' || c == '\r';
 }
 
+// The bytes a run of ordinary text stops at: line ends, and a '<' that may open a position
+// element.
+constexpr auto RUN_ENDS = [] {
+  std::array<bool, 256> ends{};
+  ends['\r'] = ends['\n'] = ends['<'] = true;
+  return ends;
+}();
+bool ends_a_run(unsigned char c) {
+  return RUN_ENDS[c];
+}
+
 // Hands `c` out: it is the byte unread_byte gives back, and it tells whether the line so far
 // holds text.
 int give_out(PlanText& text, int c) {
@@ -177,6 +189,44 @@ int read_byte(PlanText& text) {
   }
   pop(text);
   return give_out(text, c);
+}
+
+std::size_t take_ordinary_bytes(PlanText& text, char* to, std::size_t capacity) {
+  if (text.give_last_again || text.ahead_count > 0 || text.encoding != PLAN_BYTES ||
+      text.too_large) {
+    return 0;
+  }
+  const StoreFile& file = text.file;
+  // The bytes of the buffer within the size limit; a '<' is looked past only when the whole tag
+  // could be seen among them, else read_byte decides it.
+  std::size_t window = file.length - file.position;
+  if (window > PLAN_TEXT_LIMIT - text.raw_bytes) window = PLAN_TEXT_LIMIT - text.raw_bytes;
+  const std::size_t limit = window < capacity ? window : capacity;
+  const unsigned char* from = file.buffer + file.position;
+  bool line_has_text = text.line_has_text;
+  std::size_t count = 0;
+  while (count < limit) {
+    if (!line_has_text) {  // the blanks that start a line, and its first byte of text
+      while (count < limit && (from[count] == ' ' || from[count] == '\t')) ++count;
+      if (count == limit || from[count] == '\r' || from[count] == '\n') break;
+      line_has_text = true;
+      ++count;
+      continue;
+    }
+    while (count < limit && !ends_a_run(from[count])) ++count;
+    if (count == limit || from[count] != '<' || window - count < POSITION_TAG_LENGTH ||
+        std::memcmp(from + count, POSITION_TAG, POSITION_TAG_LENGTH) == 0) {
+      break;
+    }
+    ++count;  // the '<' of another element
+  }
+  std::memcpy(to, from, count);
+  if (count == 0) return 0;
+  text.file.position += count;
+  text.raw_bytes += count;
+  text.line_has_text = line_has_text;
+  text.last = from[count - 1];
+  return count;
 }
 
 void unread_byte(PlanText& text) {

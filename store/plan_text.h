@@ -43,6 +43,11 @@ OpenResult open_plan_text(PlanText& text, const char* name);
 int read_byte(PlanText& text);
 // Gives back the byte just read.
 void unread_byte(PlanText& text);
+// Copies up to `capacity` bytes that read_byte would give out unchanged and that end no line (no
+// CR, no LF, no '<' after text on the line) straight from the file's buffer; returns how many.
+// Takes none while anything is decoded ahead or to be given again, and in a UTF-16 plan: those
+// bytes go through read_byte.
+std::size_t take_ordinary_bytes(PlanText& text, char* to, std::size_t capacity);
 // True when the plan could not be read to its end: a read error, or beyond the size limit.
 bool plan_text_failed(const PlanText& text);
 void close_plan_text(PlanText& text);

@@ -6,8 +6,11 @@
 // written with LF. A CR anywhere else stays. Returns false at end of file with nothing read (a
 // read error ends the reading like the end of the file; the source remembers it).
 //
-// A source is anything with read_byte(source), giving the next byte or STORE_FILE_END, and
-// unread_byte(source), giving back the byte just read: a StoreFile, or a plan's decoded text.
+// A source is anything with read_byte(source), giving the next byte or STORE_FILE_END,
+// unread_byte(source), giving back the byte just read, and take_ordinary_bytes(source, to,
+// capacity), which copies a run of bytes that need no decision here (no CR, no LF) straight from
+// the source's buffer and may take none: a StoreFile, or a plan's decoded text. The runs carry
+// almost every byte of a file, so a line costs a few calls rather than a call per byte.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +22,8 @@ bool read_line_piece(Source& source, char* buffer, std::size_t size) {
   if (size == 0) return false;
   std::size_t length = 0;
   while (length + 1 < size) {
+    length += take_ordinary_bytes(source, buffer + length, size - 1 - length);
+    if (length + 1 >= size) break;
     const int c = read_byte(source);
     if (c == STORE_FILE_END) break;
     if (c == '\r') {

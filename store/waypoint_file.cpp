@@ -78,7 +78,12 @@ bool parse_coordinate(const LinePiece& piece, const char*& cursor, float& value,
 // convert. Pieces that continue a long line are not lines and are not parsed at all: their text
 // is the tail of some other field, and taking a tail such as "123 4.5" as waypoint 123 would
 // invent a waypoint and a wrong highest waypoint number.
-ParsedLine parse_piece(const LinePiece& piece) {
+// A reader that wants one waypoint only names it in `coordinates_of`: the coordinates of the
+// other lines are then not converted (their number still counts), which saves most of the
+// reading of a 100-line file that the alignment check does on every frame.
+constexpr int64_t EVERY_LINE = INT64_MIN;
+
+ParsedLine parse_piece(const LinePiece& piece, int64_t coordinates_of = EVERY_LINE) {
   ParsedLine line;
   if (!piece.starts_line) return line;
   const char* cursor = piece.text;
@@ -91,6 +96,7 @@ ParsedLine parse_piece(const LinePiece& piece) {
   }
   line.has_number = true;
   line.number = static_cast<int32_t>(number);
+  if (coordinates_of != EVERY_LINE && line.number != coordinates_of) return line;
   cursor = end;
   if (parse_coordinate(piece, cursor, line.lat, line.has_lat)) {
     parse_coordinate(piece, cursor, line.lon, line.has_lon);
@@ -115,7 +121,7 @@ bool load_waypoint(int32_t number, double& lat, double& lon, int32_t& last_numbe
   double found_lat = lat, found_lon = lon;
   LinePiece piece;
   while (next_piece(file, piece)) {
-    const ParsedLine line = parse_piece(piece);
+    const ParsedLine line = parse_piece(piece, number);
     if (!line.has_number) continue;
     numbered = true;
     last_line_number = line.number;
@@ -133,9 +139,107 @@ bool load_waypoint(int32_t number, double& lat, double& lon, int32_t& last_numbe
   return matched;
 }
 
+namespace {
+
+// --- "%.8f" without the printf machinery, for the values the store writes most: coordinates held
+// in single precision (every line of an import or an INSERT but the import's present position).
+// A float is m * 2^e with m below 2^24, so value * 10^8 = m * 5^8 * 2^(e + 8) is an integer of at
+// most 43 bits scaled by a power of two: it is rounded to a whole number of 10^-8 exactly, to the
+// nearest and a tie to even, as printf rounds.
+
+constexpr uint64_t FIVE_POW_8 = 390625;
+constexpr uint64_t TEN_POW_8 = 100000000;
+constexpr int MANTISSA_BITS = 24;
+// Beyond this the scaled value would need more than 63 bits; printf writes such values.
+constexpr double FAST_FIXED_LIMIT = 1.0e6;
+
+// |value| * 10^8 rounded, when `value` is a float that is not too large; false otherwise.
+bool scaled_by_ten_pow_8(double value, uint64_t& scaled) {
+  const double magnitude = std::fabs(value);
+  if (!(magnitude < FAST_FIXED_LIMIT) ||
+      static_cast<double>(static_cast<float>(magnitude)) != magnitude) {
+    return false;
+  }
+  if (magnitude == 0.0) {
+    scaled = 0;
+    return true;
+  }
+  int exponent = 0;
+  const double fraction = std::frexp(magnitude, &exponent);  // magnitude = fraction * 2^exponent
+  const uint64_t mantissa = static_cast<uint64_t>(std::ldexp(fraction, MANTISSA_BITS));
+  const uint64_t product = mantissa * FIVE_POW_8;  // below 2^43
+  const int shift = exponent - MANTISSA_BITS + 8;
+  if (shift >= 0) {
+    scaled = product << shift;  // below 10^14 by the limit above
+    return true;
+  }
+  const int drop = -shift;
+  if (drop >= 44) {  // less than half a unit
+    scaled = 0;
+    return true;
+  }
+  const uint64_t whole = product >> drop;
+  const uint64_t rest = product - (whole << drop);
+  const uint64_t half = uint64_t{1} << (drop - 1);
+  scaled = whole + ((rest > half || (rest == half && (whole & 1) != 0)) ? 1 : 0);
+  return true;
+}
+
+// Decimal digits of `value` into `out`, returning the end.
+char* put_unsigned(char* out, uint64_t value) {
+  char digits[20];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (count > 0) *out++ = digits[--count];
+  return out;
+}
+
+// "%.8f" of `value` into `out` (room for 32 characters), returning the end; null when `value`
+// is not one this formats.
+char* put_fixed_8(char* out, double value) {
+  uint64_t scaled = 0;
+  if (!scaled_by_ten_pow_8(value, scaled)) return nullptr;
+  if (std::signbit(value)) *out++ = '-';  // as printf: -0.0 and small negatives give "-0.0..."
+  out = put_unsigned(out, scaled / TEN_POW_8);
+  *out++ = '.';
+  uint64_t fraction = scaled % TEN_POW_8;
+  for (int i = 7; i >= 0; --i) {
+    out[i] = static_cast<char>('0' + fraction % 10);
+    fraction /= 10;
+  }
+  return out + 8;
+}
+
+// "NUMBER LAT LON\n" into `text` (room for 96 characters); its length, or -1 when a coordinate
+// is not one put_fixed_8 formats.
+int put_waypoint_line(char* text, int32_t number, double lat, double lon) {
+  char* out = text;
+  const int64_t wide = number;
+  if (wide < 0) *out++ = '-';
+  out = put_unsigned(out, static_cast<uint64_t>(wide < 0 ? -wide : wide));
+  *out++ = ' ';
+  if ((out = put_fixed_8(out, lat)) == nullptr) return -1;
+  *out++ = ' ';
+  if ((out = put_fixed_8(out, lon)) == nullptr) return -1;
+  *out++ = '\n';
+  return static_cast<int>(out - text);
+}
+
+}  // namespace
+
 int format_waypoint_line(char* buffer, std::size_t size, int32_t number, double lat, double lon) {
   if (buffer == nullptr || size == 0) return -1;
-  const int length = std::snprintf(buffer, size, "%d %.8f %.8f\n", number, lat, lon);
+  char text[96];
+  int length = put_waypoint_line(text, number, lat, lon);
+  if (length >= 0 && static_cast<std::size_t>(length) < size) {
+    std::memcpy(buffer, text, static_cast<std::size_t>(length));
+    buffer[length] = '\0';
+    return length;
+  }
+  if (length < 0) length = std::snprintf(buffer, size, "%d %.8f %.8f\n", number, lat, lon);
   if (length < 0 || static_cast<std::size_t>(length) >= size) {
     buffer[0] = '\0';  // never leave half a line behind
     return -1;

@@ -12,9 +12,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -23,6 +25,7 @@
 #include "cdu/flight_plan_import.h"
 #include "module/gauge_vocabulary.h"
 #include "state/ins_state.h"
+#include "store/plan_positions.h"
 #include "test_support.h"
 
 using namespace std::string_literals;
@@ -749,5 +752,109 @@ TEST_F(PlanImportTest, TheScratchFileIsNeverWrittenThroughALinkInItsPlace) {
   }
 }
 #endif  // !_WIN32
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The XML rule read without sscanf: for lines in the rule's usual shape and lines a byte or a few
+// away from it, the fields come out exactly as the rule's own sscanf format gives them, and so
+// does whether the line gave both axes itself. The reference is the format the rule states,
+// read here by the C library.
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// The rule's conversion into `fields` as the format states it (fields it does not supply, and
+// minutes or seconds that convert to no finite number, keep their values). Whether it read up to
+// the longitude degrees.
+bool fields_by_the_rule(const char* line, RuleFields& fields) {
+  const RuleFields kept = fields;
+  const int converted = std::sscanf(
+      line,
+      "%1c%9d%*99[^0123456789]%f%*99[^0123456789]%f%*99[^EW]"
+      "%1c%9d%*99[^0123456789]%f%*99[^0123456789]%f",
+      &fields.lat_hemisphere, &fields.lat_degrees, &fields.lat_minutes, &fields.lat_seconds,
+      &fields.lon_hemisphere, &fields.lon_degrees, &fields.lon_minutes, &fields.lon_seconds);
+  const auto keep_unless_finite = [](float& field, float old) {
+    if (!std::isfinite(field)) field = old;
+  };
+  keep_unless_finite(fields.lat_minutes, kept.lat_minutes);
+  keep_unless_finite(fields.lat_seconds, kept.lat_seconds);
+  keep_unless_finite(fields.lon_minutes, kept.lon_minutes);
+  keep_unless_finite(fields.lon_seconds, kept.lon_seconds);
+  return converted >= 6;
+}
+
+bool same_fields(const RuleFields& a, const RuleFields& b) {
+  return a.lat_hemisphere == b.lat_hemisphere && a.lat_degrees == b.lat_degrees &&
+         std::memcmp(&a.lat_minutes, &b.lat_minutes, sizeof(float)) == 0 &&
+         std::memcmp(&a.lat_seconds, &b.lat_seconds, sizeof(float)) == 0 &&
+         a.lon_hemisphere == b.lon_hemisphere && a.lon_degrees == b.lon_degrees &&
+         std::memcmp(&a.lon_minutes, &b.lon_minutes, sizeof(float)) == 0 &&
+         std::memcmp(&a.lon_seconds, &b.lon_seconds, sizeof(float)) == 0;
+}
+
+TEST(XmlRuleShape, ReadsEveryFieldAsTheRulesFormatReadsIt) {
+  const std::vector<std::string> shapes = {
+      "N47" + DEG + " 26' 58.82\",W122" + DEG + " 18' 30.40\",+000433.00</WorldPosition>\n",
+      "S22" + DEG + " 47' 30.00\",E045" + DEG + " 12' 17.40\",+001761.00\n",
+      "N7\xB0 5' 0.5\",W0\xB0 0' 0\",+0\n",
+      "N47* 26' 58.82\",W122* 18' 30.40\",+000433.00",
+      "N047\xC2\xB0 26' 58.82\" W122\xC2\xB0 18' 30.4\"",
+  };
+  // Bytes that each decide a step of the rule: digits, points, exponents and hexadecimal
+  // letters, signs, blanks, the longitude letters, degree bytes, marks, the end of the text.
+  const std::string alphabet = "0123456789..eExXpP+- \tEWNS\xC2\xB0*'\",<>\ni";
+  std::mt19937 random(1414);
+  std::vector<std::string> lines(shapes);
+  for (int i = 0; i < 60000; ++i) {
+    std::string line = shapes[random() % shapes.size()];
+    const int changes = 1 + static_cast<int>(random() % 3);
+    for (int c = 0; c < changes; ++c) {
+      const std::size_t at = random() % line.size();
+      const char byte = alphabet[random() % alphabet.size()];
+      switch (random() % 4) {
+        case 0:
+          line[at] = byte;
+          break;
+        case 1:
+          line.insert(at, 1, byte);
+          break;
+        case 2:
+          line.erase(at, 1);
+          break;
+        default:
+          line.insert(at, std::string(1 + random() % 12, byte));
+          break;
+      }
+      if (line.empty()) line = "N";
+    }
+    lines.push_back(line);
+  }
+  lines.push_back("N1234567890' 1' 1\",W1' 1' 1\"");                      // ten degree digits
+  lines.push_back("N47' 1e5' 1\",W1' 1' 1\"");                            // an exponent
+  lines.push_back("N47' 0x1p3' 1\",W1' 1' 1\"");                          // a hexadecimal number
+  lines.push_back("N47' " + std::string(120, '9') + "' 1\",W1' 1' 1\"");  // beyond a float
+  for (std::size_t run : {98, 99, 100, 101}) {  // the rule's separators read at most 99 bytes
+    lines.push_back("N47" + std::string(run, '\'') + "1' 1\",W1' 1' 1\"");
+    lines.push_back("N47' 1' 1" + std::string(run, '"') + "W1' 1' 1\"");
+  }
+
+  int checked = 0;
+  for (const std::string& line : lines) {
+    // Fields that no line holds, so that a field the line leaves alone shows.
+    RuleFields before{'?', -7, -7.5f, -7.25f, '?', -8, -8.5f, -8.25f};
+    RuleFields expected = before;
+    const bool expected_own = fields_by_the_rule(line.c_str(), expected);
+    RuleFields fields = before;
+    const PlanPosition position = read_plan_position(line.c_str(), SYNTAX_XML, fields);
+    // A line in one of the shapes beyond the rule is read as that shape, leaving the fields.
+    if (position.own && same_fields(fields, before) && !same_fields(expected, before)) continue;
+    ++checked;
+    ASSERT_TRUE(same_fields(fields, expected)) << "line: " << line;
+    ASSERT_EQ(position.own, expected_own) << "line: " << line;
+  }
+  EXPECT_GT(checked, 50000);
+}
 
 }  // namespace

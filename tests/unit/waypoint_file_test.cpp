@@ -12,14 +12,18 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/unit/test_support.h"
 
@@ -175,6 +179,53 @@ TEST(FormatWaypointLine, EightDecimalsWestPositiveAndBounded) {
   EXPECT_EQ(buffer[0], '\0');
   EXPECT_EQ(buffer[expected.size()], '#');
   EXPECT_EQ(format_waypoint_line(buffer, 0, 3, -1.0, 0.0), -1);
+}
+
+// The formatter writes exactly what printf's "%d %.8f %.8f\n" writes, over a sweep of values:
+// single-precision coordinates across the globe and far beyond it, the decimal ties (n / 512 lies
+// exactly half way between two eighth decimals, and printf rounds those to even), magnitudes too
+// small to show, signed zeros, values just below a carry into the next whole number, and the
+// values it leaves to printf (doubles, infinities, NaN, beyond a million).
+TEST(FormatWaypointLine, WritesWhatPrintfWrites) {
+  std::vector<double> values = {0.0,        -0.0,     1.0,    -1.0,   0.1,      0.82815301,
+                                2.13468504, 1.0e6,    -1.0e6, 4.0e9,  INFINITY, -INFINITY,
+                                NAN,        1.0e-300, 0.5e-8, -0.5e-8};
+  for (int n = -3000; n <= 3000; ++n) values.push_back(n / 512.0);
+  for (float edge : {0.5e-8f, 1.5e-8f, 0.99999999f, 9.99999999f, 999999.9f, 3.14159265f}) {
+    float below = edge, above = edge;
+    for (int i = 0; i < 8; ++i) {
+      below = std::nextafter(below, 0.0f);
+      above = std::nextafter(above, 2.0e6f);
+      values.insert(values.end(), {below, above, -below, -above});
+    }
+  }
+  values.push_back(std::numeric_limits<float>::denorm_min());
+  values.push_back(std::numeric_limits<float>::max());
+  std::mt19937 random(14);
+  std::uniform_real_distribution<float> on_the_globe(-3.2f, 3.2f);
+  std::uniform_real_distribution<double> exponent(-12.0, 6.5);
+  for (int i = 0; i < 20000; ++i) {
+    values.push_back(on_the_globe(random));
+    const double magnitude = static_cast<float>(std::pow(10.0, exponent(random)));
+    values.push_back(i % 2 == 0 ? magnitude : -magnitude);
+  }
+  for (int i = 0; i < 200; ++i) values.push_back(on_the_globe(random) + 1.0e-12);  // doubles
+
+  const int32_t numbers[] = {0, 1, 99, -1, 100, INT32_MIN, INT32_MAX};
+  char formatted[128];
+  char printed[128];
+  int differences = 0;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const int32_t number = numbers[i % std::size(numbers)];
+    const double lat = values[i];
+    const double lon = values[(i * 7919) % values.size()];
+    const int length = format_waypoint_line(formatted, sizeof formatted, number, lat, lon);
+    const int expected = std::snprintf(printed, sizeof printed, "%d %.8f %.8f\n", number, lat, lon);
+    if (length != expected || std::strcmp(formatted, printed) != 0) {
+      if (++differences <= 5) ADD_FAILURE() << "formatted " << formatted << "printed   " << printed;
+    }
+  }
+  EXPECT_EQ(differences, 0) << "of " << values.size() << " lines";
 }
 
 // Byte for byte (LF line ends on every platform), first as a new file, then over an existing
