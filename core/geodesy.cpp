@@ -17,17 +17,28 @@ DegreesMinutes split_degrees(double degrees) {
   return {whole, minutes, abs_whole, std::fabs(minutes)};
 }
 
-double central_angle(double lat1, double lon1, double lat2, double lon2) {
-  double s =
-      std::sin(lat1) * std::sin(lat2) + std::cos(lat1) * std::cos(lat2) * std::cos(lon1 - lon2);
+SinCos sin_cos(double angle) {
+  return {std::sin(angle), std::cos(angle)};
+}
+
+double central_angle(SinCos lat1, SinCos lat2, double cos_dlon) {
+  double s = lat1.sine * lat2.sine + lat1.cosine * lat2.cosine * cos_dlon;
   if (s > 1.0) s = 1.0;
   if (s < -1.0) s = -1.0;
   return std::acos(s);
 }
 
-double initial_course(double lat_a, double lat_b, double dlon) {
-  const double y = std::sin(dlon) * std::cos(lat_b) + COURSE_GUARD;
-  const double x = std::cos(lat_a) * std::sin(lat_b) -
-                   std::sin(lat_a) * std::cos(lat_b) * std::cos(dlon) + COURSE_GUARD;
+double central_angle(double lat1, double lon1, double lat2, double lon2) {
+  return central_angle(sin_cos(lat1), sin_cos(lat2), std::cos(lon1 - lon2));
+}
+
+double initial_course(SinCos lat_a, SinCos lat_b, SinCos dlon) {
+  const double y = dlon.sine * lat_b.cosine + COURSE_GUARD;
+  const double x =
+      lat_a.cosine * lat_b.sine - lat_a.sine * lat_b.cosine * dlon.cosine + COURSE_GUARD;
   return std::fmod(std::atan2(y, x), TWO_PI);
+}
+
+double initial_course(double lat_a, double lat_b, double dlon) {
+  return initial_course(sin_cos(lat_a), sin_cos(lat_b), sin_cos(dlon));
 }

@@ -44,9 +44,26 @@ DegreesMinutes split_degrees(double degrees);
 // the resolution of acos close to 1. Multiply by NM_PER_RADIAN for nautical miles.
 double central_angle(double lat1, double lon1, double lat2, double lon2);
 
+// The sine and cosine of one angle. Written as std::sin and std::cos of the same value side by
+// side, which the compiler may merge into one sincos call where the C library's sincos gives the
+// same bits as its sin and cos (glibc); the values are those of sin and cos either way.
+struct SinCos {
+  double sine;
+  double cosine;
+};
+SinCos sin_cos(double angle);
+
+// central_angle from the latitudes' sines and cosines and the cosine of the longitude
+// difference, for a caller that already holds them: the same operations in the same order, so
+// the same bits as the form above.
+double central_angle(SinCos lat1, SinCos lat2, double cos_dlon);
+
 // Initial course of the great circle from A to B, radians in (-pi, pi]. `dlon` is the caller's
 // longitude difference: with west-positive longitudes, dlon = lon A - lon B gives the true
 // course clockwise from north, and dlon = lon B - lon A gives its negative (counter-clockwise).
 // Both terms of the atan2 carry a guard of 1e-8, so identical positions give pi/4 and a pole
 // gives a finite course. The result is reduced modulo 2 pi by truncating division (fmod).
 double initial_course(double lat_a, double lat_b, double dlon);
+
+// initial_course from the sines and cosines the caller already holds: the same bits.
+double initial_course(SinCos lat_a, SinCos lat_b, SinCos dlon);

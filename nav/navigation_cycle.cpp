@@ -7,6 +7,8 @@
 // conversion is undefined whatever the host delivers.
 #include "nav/navigation_cycle.h"
 
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -46,9 +48,96 @@ double shortest_difference_deg(double a_deg, double b_deg) {
 }
 
 // True course from A to B, clockwise from north, plus pi, in [0, 2 pi): the form the
-// cross-track geometry compares (longitudes west positive).
-double reversed_true_course(double lat_a, double lon_a, double lat_b, double lon_b) {
-  return std::fmod(initial_course(lat_a, lat_b, lon_a - lon_b) + PI, TWO_PI);
+// cross-track geometry compares (longitudes west positive). `dlon` is lon A - lon B.
+double reversed_true_course(SinCos lat_a, SinCos lat_b, SinCos dlon) {
+  return std::fmod(initial_course(lat_a, lat_b, dlon) + PI, TWO_PI);
+}
+
+// The exact bits of an angle: -0 and +0 differ (their sines do), and a NaN matches only itself.
+uint64_t bits_of(double angle) {
+  return std::bit_cast<uint64_t>(angle);
+}
+
+// The sine and cosine of the last angle asked for. The cycle needs the same few angles' sines
+// and cosines in several steps of a frame (the present latitude in the distances and in both
+// courses) and again next frame while the aircraft sits still; each is computed once. The
+// memo is keyed by the angle's bits rather than cleared by whatever changes the angle, so no
+// path that moves a waypoint or the present position can leave a stale value behind, and the
+// values are those sin and cos give, bit for bit.
+class SinCosMemo {
+ public:
+  SinCos of(double angle) {
+    const uint64_t key = bits_of(angle);
+    if (!valid_ || key != key_) {
+      value_ = sin_cos(angle);
+      key_ = key;
+      valid_ = true;
+    }
+    return value_;
+  }
+
+ private:
+  uint64_t key_ = 0;
+  bool valid_ = false;
+  SinCos value_{};
+};
+
+// What depends on the leg's two waypoints alone: their latitudes' sines and cosines, the leg's
+// length and its course seen from either end. Recomputed only in a frame whose waypoints
+// differ, bit for bit, from those it was computed for (a new leg, an entry, a power cycle).
+struct LegGeometry {
+  SinCos from_lat;
+  SinCos to_lat;
+  double leg_angle;
+  double reversed_course_to_from;  // the leg seen from TO (towards FROM)
+  double reversed_course_from_to;  // the leg seen from FROM (towards TO)
+};
+
+class LegGeometryMemo {
+ public:
+  const LegGeometry& of(double from_lat, double from_lon, double to_lat, double to_lon) {
+    const std::array<uint64_t, 4> key = {bits_of(from_lat), bits_of(from_lon), bits_of(to_lat),
+                                         bits_of(to_lon)};
+    if (!valid_ || key != key_) {
+      leg_.from_lat = sin_cos(from_lat);
+      leg_.to_lat = sin_cos(to_lat);
+      leg_.leg_angle = central_angle(leg_.from_lat, leg_.to_lat, std::cos(from_lon - to_lon));
+      leg_.reversed_course_to_from =
+          reversed_true_course(leg_.to_lat, leg_.from_lat, sin_cos(to_lon - from_lon));
+      leg_.reversed_course_from_to =
+          reversed_true_course(leg_.from_lat, leg_.to_lat, sin_cos(from_lon - to_lon));
+      key_ = key;
+      valid_ = true;
+    }
+    return leg_;
+  }
+
+ private:
+  std::array<uint64_t, 4> key_{};
+  bool valid_ = false;
+  LegGeometry leg_{};
+};
+
+// The module's one set of memos (no allocation: fixed fields, filled on first use).
+struct NavigationTrig {
+  LegGeometryMemo leg;
+  SinCosMemo present_lat;
+  SinCosMemo to_dlon;    // to_lon - present_lon
+  SinCosMemo from_dlon;  // from_lon - present_lon
+};
+NavigationTrig navigation_trig;
+
+const LegGeometry& leg_geometry(const InsState& s) {
+  return navigation_trig.leg.of(s.from_lat, s.from_lon, s.to_lat, s.to_lon);
+}
+SinCos present_lat_trig(const InsState& s) {
+  return navigation_trig.present_lat.of(s.present_lat);
+}
+SinCos to_dlon_trig(const InsState& s) {
+  return navigation_trig.to_dlon.of(s.to_lon - s.present_lon);
+}
+SinCos from_dlon_trig(const InsState& s) {
+  return navigation_trig.from_dlon.of(s.from_lon - s.present_lon);
 }
 
 }  // namespace
@@ -79,10 +168,12 @@ void load_from_waypoint_on_request() {
 
 void compute_leg_geometry() {
   InsState& s = state();
-  s.leg_angle = central_angle(s.from_lat, s.from_lon, s.to_lat, s.to_lon);
-  s.to_angle = central_angle(s.present_lat, s.present_lon, s.to_lat, s.to_lon);
+  const LegGeometry& leg = leg_geometry(s);
+  const SinCos present_lat = present_lat_trig(s);
+  s.leg_angle = leg.leg_angle;
+  s.to_angle = central_angle(present_lat, leg.to_lat, std::cos(s.present_lon - s.to_lon));
   s.distance_to_go = s.nav_ready != 0 ? s.to_angle * NM_PER_RADIAN : 0.0;
-  s.from_angle = central_angle(s.from_lat, s.from_lon, s.present_lat, s.present_lon);
+  s.from_angle = central_angle(leg.from_lat, present_lat, from_dlon_trig(s).cosine);
 }
 
 // While HOLD is engaged: send the heading computed in the previous frame, then sequence the
@@ -179,7 +270,8 @@ void read_magnetic_variation() {
 // Counter-clockwise course to TO plus the variation: minus the magnetic course.
 void compute_direct_course() {
   InsState& s = state();
-  const double course_ccw = initial_course(s.present_lat, s.to_lat, s.to_lon - s.present_lon);
+  const double course_ccw =
+      initial_course(present_lat_trig(s), leg_geometry(s).to_lat, to_dlon_trig(s));
   s.direct_course_angle = std::fmod(course_ccw + s.magnetic_variation, TWO_PI);
 }
 
@@ -255,16 +347,17 @@ CrossTrackReference compute_cross_track_angle() {
   InsState& s = state();
   CrossTrackReference reference;
   double sine;
+  const LegGeometry& leg = leg_geometry(s);
+  const SinCos present_lat = present_lat_trig(s);
   if (s.leg_angle * 0.5 >= s.from_angle) {
     reference = CrossTrackReference::TO_WAYPOINT;
-    s.ref_leg_course = reversed_true_course(s.to_lat, s.to_lon, s.from_lat, s.from_lon);
-    s.ref_present_course = reversed_true_course(s.to_lat, s.to_lon, s.present_lat, s.present_lon);
+    s.ref_leg_course = leg.reversed_course_to_from;
+    s.ref_present_course = reversed_true_course(leg.to_lat, present_lat, to_dlon_trig(s));
     sine = std::sin(s.to_angle) * std::sin(s.ref_present_course - s.ref_leg_course);
   } else {
     reference = CrossTrackReference::FROM_WAYPOINT;
-    s.ref_leg_course = reversed_true_course(s.from_lat, s.from_lon, s.to_lat, s.to_lon);
-    s.ref_present_course =
-        reversed_true_course(s.from_lat, s.from_lon, s.present_lat, s.present_lon);
+    s.ref_leg_course = leg.reversed_course_from_to;
+    s.ref_present_course = reversed_true_course(leg.from_lat, present_lat, from_dlon_trig(s));
     sine = std::sin(s.from_angle) * std::sin(s.ref_leg_course - s.ref_present_course);
   }
   if (sine > 1.0) sine = 1.0;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "core/geodesy.h"
 #include "module/gauge_api.h"
 #include "module/gauge_vocabulary.h"
 #include "state/ins_state.h"
@@ -565,6 +566,65 @@ TEST_F(NavigationCycleTest, MidLegBelongsToTheToHalf) {
   ins_state.from_angle = std::nextafter(ins_state.leg_angle * 0.5, 1.0);
   EXPECT_EQ(navigation_steps::compute_cross_track_angle(),
             navigation_steps::CrossTrackReference::FROM_WAYPOINT);
+}
+
+// The cycle keeps what depends on the leg alone, and the present latitude's sine and cosine,
+// from frame to frame. Whatever moves a waypoint or the aircraft between frames (a new leg, an
+// entry written straight into the state, a return to an earlier leg, a jump of the aircraft),
+// every figure must be exactly what the stateless great-circle routines give for the state as
+// it is now: a value kept from an earlier leg or position would show here as a wrong bit.
+TEST_F(NavigationCycleTest, KeptLegGeometryFollowsEveryChangeOfTheLegBitForBit) {
+  struct Frame {
+    Pos from, to, present;  // degrees, longitude east positive
+  };
+  const Pos a{45.0, 5.0}, b{46.0, 7.0}, c{-33.5, 151.2}, d{64.1, -21.9};
+  const Frame frames[] = {
+      {a, b, {45.2, 5.3}},
+      {a, b, {45.2, 5.3}},               // the same frame twice
+      {a, b, {45.9, 6.9}},               // the far half of the leg
+      {a, c, {45.9, 6.9}},               // TO replaced
+      {d, c, {45.9, 6.9}},               // FROM replaced
+      {c, d, {45.9, 6.9}},               // the leg reversed
+      {a, b, {45.9, 6.9}},               // back to the first leg
+      {a, b, {-10.0, 100.0}},            // the aircraft moved far away
+      {a, b, {45.0, 5.0}},               // on the FROM waypoint
+      {{45.0, 5.0001}, b, {45.0, 5.0}},  // FROM moved by a hair
+  };
+  ins_state.magnetic_variation = rad(-4.0);
+  for (const Frame& f : frames) {
+    ins_state.from_lat = rad(f.from.lat);
+    ins_state.from_lon = -rad(f.from.lon);
+    ins_state.to_lat = rad(f.to.lat);
+    ins_state.to_lon = -rad(f.to.lon);
+    ins_state.present_lat = rad(f.present.lat);
+    ins_state.present_lon = -rad(f.present.lon);
+    navigation_steps::compute_leg_geometry();
+    navigation_steps::compute_direct_course();
+    const auto reference = navigation_steps::compute_cross_track_angle();
+
+    const InsState& s = ins_state;
+    const double leg = central_angle(s.from_lat, s.from_lon, s.to_lat, s.to_lon);
+    const double to = central_angle(s.present_lat, s.present_lon, s.to_lat, s.to_lon);
+    const double from = central_angle(s.from_lat, s.from_lon, s.present_lat, s.present_lon);
+    EXPECT_EQ(s.leg_angle, leg);
+    EXPECT_EQ(s.to_angle, to);
+    EXPECT_EQ(s.from_angle, from);
+    const double course_ccw = initial_course(s.present_lat, s.to_lat, s.to_lon - s.present_lon);
+    EXPECT_EQ(s.direct_course_angle, std::fmod(course_ccw + s.magnetic_variation, TWO_PI));
+    const bool to_half = leg * 0.5 >= from;
+    EXPECT_EQ(reference == navigation_steps::CrossTrackReference::TO_WAYPOINT, to_half);
+    const auto reversed = [](double lat_a, double lon_a, double lat_b, double lon_b) {
+      return std::fmod(initial_course(lat_a, lat_b, lon_a - lon_b) + PI, TWO_PI);
+    };
+    if (to_half) {
+      EXPECT_EQ(s.ref_leg_course, reversed(s.to_lat, s.to_lon, s.from_lat, s.from_lon));
+      EXPECT_EQ(s.ref_present_course, reversed(s.to_lat, s.to_lon, s.present_lat, s.present_lon));
+    } else {
+      EXPECT_EQ(s.ref_leg_course, reversed(s.from_lat, s.from_lon, s.to_lat, s.to_lon));
+      EXPECT_EQ(s.ref_present_course,
+                reversed(s.from_lat, s.from_lon, s.present_lat, s.present_lon));
+    }
+  }
 }
 
 TEST_F(NavigationCycleTest, NothingIsShownBeforeTheInsIsReady) {
