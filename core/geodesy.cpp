@@ -36,7 +36,7 @@ double initial_course(SinCos lat_a, SinCos lat_b, SinCos dlon) {
   const double y = dlon.sine * lat_b.cosine + COURSE_GUARD;
   const double x =
       lat_a.cosine * lat_b.sine - lat_a.sine * lat_b.cosine * dlon.cosine + COURSE_GUARD;
-  return std::fmod(std::atan2(y, x), TWO_PI);
+  return fmod_positive(std::atan2(y, x), TWO_PI);
 }
 
 double initial_course(double lat_a, double lat_b, double dlon) {

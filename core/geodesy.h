@@ -6,6 +6,7 @@
 // great-circle routines are stateless and take both longitudes in the same sense.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "module/gauge_vocabulary.h"
@@ -20,6 +21,14 @@ inline double degrees_to_radians(double degrees) {
 }
 inline double radians_to_degrees(double radians) {
   return radians * 180.0 * (1.0 / PI);
+}
+
+// std::fmod(value, modulus) for a positive modulus, without the library call in the usual case:
+// fmod is exact, and a value already smaller in magnitude than the modulus is its own remainder
+// (its sign and a negative zero included), so only larger values, NaN and infinity reach fmod.
+// Courses and angles in the navigation cycle are nearly always within one turn already.
+inline double fmod_positive(double value, double modulus) {
+  return std::fabs(value) < modulus ? value : std::fmod(value, modulus);
 }
 
 struct DegreesMinutes {

@@ -2,9 +2,9 @@
 //
 // Angles: positions are radians with longitude WEST positive. The direct course is kept
 // counter-clockwise, plus the variation, so it is minus the magnetic course; the cross-track
-// courses are true courses, clockwise. Every reduction "modulo 2 pi" is std::fmod, which keeps
-// the dividend's sign. Every float-to-integer conversion goes through truncate_to, so no
-// conversion is undefined whatever the host delivers.
+// courses are true courses, clockwise. Every reduction "modulo 2 pi" is fmod (through
+// fmod_positive), which keeps the dividend's sign. Every float-to-integer conversion goes
+// through truncate_to, so no conversion is undefined whatever the host delivers.
 #include "nav/navigation_cycle.h"
 
 #include <array>
@@ -38,7 +38,7 @@ InsState& state() {
 // short way round the compass (005 is 10 degrees right of 355, not 350 left). Differences of
 // exactly 180 keep their sign.
 double shortest_difference_deg(double a_deg, double b_deg) {
-  double difference = std::fmod(a_deg - b_deg, 360.0);
+  double difference = fmod_positive(a_deg - b_deg, 360.0);
   if (difference > 180.0) {
     difference -= 360.0;
   } else if (difference < -180.0) {
@@ -50,7 +50,7 @@ double shortest_difference_deg(double a_deg, double b_deg) {
 // True course from A to B, clockwise from north, plus pi, in [0, 2 pi): the form the
 // cross-track geometry compares (longitudes west positive). `dlon` is lon A - lon B.
 double reversed_true_course(SinCos lat_a, SinCos lat_b, SinCos dlon) {
-  return std::fmod(initial_course(lat_a, lat_b, dlon) + PI, TWO_PI);
+  return fmod_positive(initial_course(lat_a, lat_b, dlon) + PI, TWO_PI);
 }
 
 // The exact bits of an angle: -0 and +0 differ (their sines do), and a NaN matches only itself.
@@ -272,7 +272,7 @@ void compute_direct_course() {
   InsState& s = state();
   const double course_ccw =
       initial_course(present_lat_trig(s), leg_geometry(s).to_lat, to_dlon_trig(s));
-  s.direct_course_angle = std::fmod(course_ccw + s.magnetic_variation, TWO_PI);
+  s.direct_course_angle = fmod_positive(course_ccw + s.magnetic_variation, TWO_PI);
 }
 
 // Wind comes as true degrees and whole knots, rounded here; the direction is made magnetic so
@@ -289,7 +289,7 @@ void read_wind_and_airspeed() {
   if (wind_dir_deg >= 360.0) wind_dir_deg -= 360.0;
   if (wind_dir_deg < 0.0) wind_dir_deg += 360.0;
   s.wind_dir_deg = wind_dir_deg;
-  s.wind_dir = std::fmod(wind_dir_deg * RAD_PER_DEGREE, TWO_PI);
+  s.wind_dir = fmod_positive(wind_dir_deg * RAD_PER_DEGREE, TWO_PI);
   s.air_temperature_k = oat_c + KELVIN_AT_ZERO_CELSIUS;
   s.true_airspeed =
       std::sqrt(SPEED_OF_SOUND_FACTOR * s.air_temperature_k) * mach_host * HOST_MACH_PER_UNIT;
@@ -316,7 +316,8 @@ void compute_wind_correction() {
 void compute_steering_course() {
   InsState& s = state();
   if (s.wind_correction_sine != UNUSABLE_WIND_CORRECTION) {
-    s.steer_course = std::fmod(s.direct_course_angle - std::asin(s.wind_correction_sine), TWO_PI);
+    s.steer_course =
+        fmod_positive(s.direct_course_angle - std::asin(s.wind_correction_sine), TWO_PI);
   } else {
     s.steer_course = s.direct_course_angle;
   }

@@ -3,7 +3,10 @@
 #include "core/geodesy.h"
 
 #include <GeographicLib/Geodesic.hpp>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <random>
 
 #include "module/gauge_vocabulary.h"
@@ -175,6 +178,40 @@ TEST_F(ModuleTest, ToWaypointDisplayFormKeepsTheWestPositiveSense) {
 // ---------------------------------------------------------------------------------------------
 // Central angle.
 // ---------------------------------------------------------------------------------------------
+
+// fmod_positive skips the library call for values within one modulus: it must give fmod's
+// bits for every value, at and around the modulus, for both signs, zeros, NaN and infinity.
+TEST(FmodPositive, GivesTheBitsOfFmodForEveryKindOfValue) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (const double modulus : {TWO_PI, 360.0}) {
+    const double values[] = {0.0,
+                             -0.0,
+                             std::numeric_limits<double>::denorm_min(),
+                             1.0,
+                             PI,
+                             std::nextafter(modulus, 0.0),
+                             modulus,
+                             std::nextafter(modulus, inf),
+                             2.0 * modulus,
+                             7.5 * modulus,
+                             1e300,
+                             inf,
+                             nan};
+    for (const double magnitude : values) {
+      for (const double value : {magnitude, -magnitude}) {
+        const double expected = std::fmod(value, modulus);
+        const double got = fmod_positive(value, modulus);
+        if (std::isnan(expected)) {
+          EXPECT_TRUE(std::isnan(got)) << value;
+        } else {
+          EXPECT_EQ(std::bit_cast<uint64_t>(got), std::bit_cast<uint64_t>(expected))
+              << value << " mod " << modulus;
+        }
+      }
+    }
+  }
+}
 
 TEST(CentralAngle, IdenticalPositionsGiveZeroAndNeverNaN) {
   // For many latitudes sin^2 + cos^2 comes out a hair above 1; without the clamp acos gives NaN.
