@@ -74,6 +74,7 @@ void Panel::run_frame() {
     if (gauge.header->service != nullptr)
       gauge.header->service(gauge.header, SERVICE_PRE_UPDATE, 0);
   }
+  next_text_slot_ = 0;
   for (const PlacedGauge& gauge : gauges_) draw(*gauge.header);
   if (held_row_ != nullptr) ++held_frames_;
 }
@@ -100,7 +101,10 @@ void Panel::draw(const GaugeHeader& gauge) {
 void Panel::draw_element(ElementHeader& element) {
   switch (element.kind) {
     case ELEMENT_STRING: {
-      std::vector<char>& buffer = text_buffers_[&element];
+      const bool known =
+          next_text_slot_ < text_slots_.size() && text_slots_[next_text_slot_].element == &element;
+      std::vector<char>& buffer =
+          known ? *text_slots_[next_text_slot_++].buffer : learn_text_buffer(element);
       const std::size_t size = std::max<std::size_t>(MIN_TEXT_BUFFER_BYTES, element.char_count + 1);
       if (buffer.size() < size) buffer.assign(size, '\0');
       element.text_buffer = buffer.data();
@@ -122,6 +126,16 @@ void Panel::draw_element(ElementHeader& element) {
     default:
       break;
   }
+}
+
+// A text element first met here, or met out of the last walk's order (an element shown or
+// hidden since): its buffer from the map, and the order learnt again from here on.
+std::vector<char>& Panel::learn_text_buffer(const ElementHeader& element) {
+  std::vector<char>& buffer = text_buffers_[&element];
+  text_slots_.resize(std::min(next_text_slot_, text_slots_.size()));
+  text_slots_.push_back({&element, &buffer});
+  ++next_text_slot_;
+  return buffer;
 }
 
 const MouseRow* Panel::click(const PlacedGauge& gauge, MousePoint point) {

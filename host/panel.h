@@ -98,6 +98,7 @@ class Panel final : public PanelServiceHandler {
  private:
   void draw(const GaugeHeader& gauge);
   void draw_element(ElementHeader& element);
+  std::vector<char>& learn_text_buffer(const ElementHeader& element);
   void activate(const MouseRow& row, MousePoint point);
   void act_on(const KeyEvent& event);
   void deliver_due_repeats();
@@ -112,6 +113,15 @@ class Panel final : public PanelServiceHandler {
   bool placed_ = false;
   bool removed_ = false;
   std::unordered_map<const ElementHeader*, std::vector<char>> text_buffers_;
+  // The text elements in the order the last walk met them, each with its buffer (a node of
+  // `text_buffers_`, which stays where it is): a walk meets them in the same order frame after
+  // frame, so each one's buffer is found without a search.
+  struct TextSlot {
+    const ElementHeader* element;
+    std::vector<char>* buffer;
+  };
+  std::vector<TextSlot> text_slots_;
+  std::size_t next_text_slot_ = 0;
   std::array<bool, PANEL_WINDOW_COUNT> panel_windows_{};
 
   // The held box, if any: its row, point, the frames run since the press, the next repeat.

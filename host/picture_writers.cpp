@@ -11,7 +11,9 @@
 #include "host/cairo_handles.h"
 #include "host/font_caches.h"
 #include "host/panel_picture.h"
+#include "host/picture_png.h"
 #include "host/picture_writing.h"
+#include "host/png_encoding.h"
 
 namespace host {
 
@@ -95,24 +97,20 @@ struct PngPainter {
   }
 };
 
-cairo_status_t append_bytes(void* closure, const unsigned char* data, unsigned int length) {
-  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-  return CAIRO_STATUS_SUCCESS;
-}
-
 }  // namespace
 
-// On Linux an image layer goes into an SVG as PNG data, encoded by cairo.
+// On Linux an image layer goes into an SVG as PNG data (its words are cairo's premultiplied
+// ARGB already).
 std::string image_data_uri(const PictureImage& image) {
-  CairoSurface surface = image_surface(image);
-  std::string png;
-  cairo_surface_write_to_png_stream(surface.get(), append_bytes, &png);
+  const std::string png =
+      png_from_premultiplied_argb({image.argb.data(), image.box.width_px, image.box.height_px,
+                                   static_cast<std::size_t>(image.box.width_px)});
   std::unique_ptr<gchar, decltype(&g_free)> base64(
       g_base64_encode(reinterpret_cast<const guchar*>(png.data()), png.size()), g_free);
   return std::string("data:image/png;base64,") + base64.get();
 }
 
-void write_picture_png(const std::filesystem::path& path, const PanelPicture& picture) {
+CairoSurface render_picture(const PanelPicture& picture) {
   release_font_caches_at_exit();
   CairoSurface surface(
       cairo_image_surface_create(CAIRO_FORMAT_RGB24, picture.width_px, picture.height_px));
@@ -122,9 +120,24 @@ void write_picture_png(const std::filesystem::path& path, const PanelPicture& pi
   const PngPainter painter{cr.get()};
   for (const PictureLayer& layer : picture.layers) std::visit(painter, layer);
   cairo_surface_flush(surface.get());
-  if (cairo_surface_write_to_png(surface.get(), path.c_str()) != CAIRO_STATUS_SUCCESS) {
-    throw std::runtime_error("cannot write the picture " + path.string());
+  return surface;
+}
+
+std::string png_of_surface(cairo_surface_t* surface) {
+  const unsigned char* data = cairo_image_surface_get_data(surface);
+  const int stride_bytes = cairo_image_surface_get_stride(surface);
+  if (data == nullptr || cairo_image_surface_get_format(surface) != CAIRO_FORMAT_RGB24) {
+    throw std::runtime_error("cannot encode a panel picture: its surface was not drawn");
   }
+  return png_from_rgb({reinterpret_cast<const uint32_t*>(data),
+                       cairo_image_surface_get_width(surface),
+                       cairo_image_surface_get_height(surface),
+                       static_cast<std::size_t>(stride_bytes) / sizeof(uint32_t)});
+}
+
+void write_picture_png(const std::filesystem::path& path, const PanelPicture& picture) {
+  const CairoSurface surface = render_picture(picture);
+  write_png_file(path, png_of_surface(surface.get()));
 }
 
 }  // namespace host

@@ -10,7 +10,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev libcpp-httplib-dev libgeographiclib-dev
   libsdl2-dev sox
   librsvg2-bin imagemagick fonts-dseg fonts-dejavu-core fonts-dejavu-extra fontconfig
-  libcairo2-dev libpango1.0-dev libfontconfig-dev
+  libcairo2-dev libpango1.0-dev libfontconfig-dev libpng-dev
   valgrind python3
   chromium
   # Windows: the cross compilers (POSIX threads, so std::thread and std::mutex exist), their

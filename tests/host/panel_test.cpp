@@ -47,6 +47,34 @@ TEST(PanelDrawing, HiddenElementsAreNotDrawnAndShowWhenTheModuleClearsTheBit) {
   EXPECT_FALSE(Panel::visible(rig.element(HIDDEN_PROBE)));
 }
 
+TEST(PanelDrawing, EachTextKeepsItsOwnBufferWhileOthersAreHiddenAndShown) {
+  // The walk finds a text's buffer by the order it met the texts last frame; hiding and showing
+  // texts changes that order, and no text may then be handed another one's buffer.
+  HostRig rig;
+  rig.panel->place({"FIXTURE"});
+  rig.frames(1);
+  const std::vector<std::size_t> texts = {COUNTS, DEGREE, BUFFER_SIZE, SERVICES};
+  auto expect_own_buffers = [&](const std::string& when) {
+    for (std::size_t index : texts) {
+      const ElementHeader& e = rig.element(index);
+      if (!Panel::visible(e)) continue;
+      EXPECT_EQ(e.text_buffer, rig.panel->text_bytes(e).data()) << when << ", element " << index;
+    }
+    EXPECT_EQ(rig.text(DEGREE), "N12\u00B0") << when;
+    EXPECT_EQ(rig.text(BUFFER_SIZE), "32") << when;
+  };
+  expect_own_buffers("all shown");
+  for (std::size_t hidden : {COUNTS, DEGREE, SERVICES}) {
+    rig.element(hidden).image_flags |= IMAGE_HIDDEN;
+    rig.frames(2);
+    expect_own_buffers("element " + std::to_string(hidden) + " hidden");
+    rig.element(hidden).image_flags &= ~IMAGE_HIDDEN;
+    rig.frames(2);
+    expect_own_buffers("element " + std::to_string(hidden) + " shown again");
+  }
+  EXPECT_EQ(rig.text(COUNTS), "A0 B0 R0");
+}
+
 TEST(PanelServices, CodesFourSixAndTwelveInPlacementOrder) {
   HostRig rig;
   rig.panel->place({"FIXTURE_B", "FIXTURE"});
