@@ -170,32 +170,38 @@ void append_entry_field(BoundedText& text, double digit, bool keyed) {
   }
 }
 
-// Entry positions: 1 latitude hemisphere awaited, 2..7 the six latitude digits, 8 longitude
-// hemisphere awaited, 9..15 the seven longitude digits, 16 complete.
-constexpr int LATITUDE_DIGITS = 6;
-constexpr int LONGITUDE_DIGITS = 7;
-constexpr int FIRST_LATITUDE_DIGIT_POSITION = 2;
-constexpr int FIRST_LONGITUDE_DIGIT_POSITION = 9;
+// How many of a coordinate's digits show as keyed: before its hemisphere is chosen (`position`
+// before `first_digit`) every digit shows, whatever it holds; after, those before `position`.
+constexpr int LATITUDE_DIGITS = ENTRY_LON_HEMISPHERE - ENTRY_LAT_DEG_TENS;
+constexpr int LONGITUDE_DIGITS = ENTRY_COMPLETE - ENTRY_LON_DEG_HUNDREDS;
+
+int keyed_digits(int position, int first_digit, int digit_count) {
+  return position < first_digit ? digit_count : position - first_digit;
+}
+
+// The digit fields of one coordinate with the degree sign before field `degree_sign_at` and the
+// point before field `point_at`.
+void append_entry_digits(BoundedText& text, const double* digits, int count, int keyed,
+                         int degree_sign_at, int point_at) {
+  for (int i = 0; i < count; ++i) {
+    if (i == degree_sign_at) append_char(text, '\xB0');
+    if (i == point_at) append_char(text, '.');
+    append_entry_field(text, digits[i], i < keyed);
+  }
+}
 
 // " %s%s\xB0%s%s.%s%s" with the six latitude fields.
 bool compose_latitude_entry(BoundedText& text) {
   const int position = ins_state.entry_position;
   // While the longitude is keyed the left display keeps the full latitude it showed at 8.
-  if (position >= FIRST_LONGITUDE_DIGIT_POSITION) return false;
-  // Before the hemisphere is chosen every digit shows, whatever it holds.
-  const int keyed = position < FIRST_LATITUDE_DIGIT_POSITION
-                        ? LATITUDE_DIGITS
-                        : position - FIRST_LATITUDE_DIGIT_POSITION;
+  if (position >= ENTRY_LON_DEG_HUNDREDS) return false;
   const double digits[LATITUDE_DIGITS] = {
       ins_state.entry_lat_deg_tens,   ins_state.entry_lat_deg_units,
       ins_state.entry_lat_min_tens,   ins_state.entry_lat_min_units,
       ins_state.entry_lat_min_tenths, ins_state.entry_lat_min_hundredths};
   append_char(text, ' ');
-  for (int i = 0; i < LATITUDE_DIGITS; ++i) {
-    if (i == 2) append_char(text, '\xB0');
-    if (i == 4) append_char(text, '.');
-    append_entry_field(text, digits[i], i < keyed);
-  }
+  append_entry_digits(text, digits, LATITUDE_DIGITS,
+                      keyed_digits(position, ENTRY_LAT_DEG_TENS, LATITUDE_DIGITS), 2, 4);
   return true;
 }
 
@@ -203,20 +209,14 @@ bool compose_latitude_entry(BoundedText& text) {
 bool compose_longitude_entry(BoundedText& text) {
   const int position = ins_state.entry_position;
   // Past complete nothing more is keyed; the display keeps its text.
-  if (position > FIRST_LONGITUDE_DIGIT_POSITION + LONGITUDE_DIGITS) return false;
-  const int keyed = position < FIRST_LONGITUDE_DIGIT_POSITION
-                        ? LONGITUDE_DIGITS
-                        : position - FIRST_LONGITUDE_DIGIT_POSITION;
+  if (position > ENTRY_COMPLETE) return false;
   const double digits[LONGITUDE_DIGITS] = {
       ins_state.entry_lon_deg_hundreds,  ins_state.entry_lon_deg_tens,
       ins_state.entry_lon_deg_units,     ins_state.entry_lon_min_tens,
       ins_state.entry_lon_min_units,     ins_state.entry_lon_min_tenths,
       ins_state.entry_lon_min_hundredths};
-  for (int i = 0; i < LONGITUDE_DIGITS; ++i) {
-    if (i == 3) append_char(text, '\xB0');
-    if (i == 5) append_char(text, '.');
-    append_entry_field(text, digits[i], i < keyed);
-  }
+  append_entry_digits(text, digits, LONGITUDE_DIGITS,
+                      keyed_digits(position, ENTRY_LON_DEG_HUNDREDS, LONGITUDE_DIGITS), 3, 5);
   return true;
 }
 

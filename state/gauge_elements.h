@@ -67,8 +67,7 @@ inline void hide(ElementHeader& element) {
   element.image_flags |= IMAGE_HIDDEN;
 }
 
-// The element at `depth` in the chain that starts at `first` (depth 0 is `first`), or null.
+// The element at `depth` in the chain that starts at `first` (depth 0 is `first`), or null,
+// found by following the links as the host does: the tests read the chains this way, so they
+// also see that the cycles' direct reach above lands where the host looks.
 ElementHeader* element_at_depth(ElementHeader* first, int depth);
-// Shows (clears the hidden bit) or hides (sets it) the element at `depth` of the chain.
-void show_element(ElementHeader* first, int depth);
-void hide_element(ElementHeader* first, int depth);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/text_format.h"
 #include "store/durable_file.h"
 #include "store/text_lines.h"
 
@@ -185,47 +186,29 @@ bool scaled_by_ten_pow_8(double value, uint64_t& scaled) {
   return true;
 }
 
-// Decimal digits of `value` into `out`, returning the end.
-char* put_unsigned(char* out, uint64_t value) {
-  char digits[20];
-  int count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  while (count > 0) *out++ = digits[--count];
-  return out;
-}
-
-// "%.8f" of `value` into `out` (room for 32 characters), returning the end; null when `value`
-// is not one this formats.
-char* put_fixed_8(char* out, double value) {
+// "%.8f" of `value` appended to `text`; false when `value` is not one this formats.
+bool append_fixed_8(BoundedText& text, double value) {
   uint64_t scaled = 0;
-  if (!scaled_by_ten_pow_8(value, scaled)) return nullptr;
-  if (std::signbit(value)) *out++ = '-';  // as printf: -0.0 and small negatives give "-0.0..."
-  out = put_unsigned(out, scaled / TEN_POW_8);
-  *out++ = '.';
-  uint64_t fraction = scaled % TEN_POW_8;
-  for (int i = 7; i >= 0; --i) {
-    out[i] = static_cast<char>('0' + fraction % 10);
-    fraction /= 10;
-  }
-  return out + 8;
+  if (!scaled_by_ten_pow_8(value, scaled)) return false;
+  if (std::signbit(value))
+    append_char(text, '-');  // as printf: -0.0 and small negatives give "-0.0..."
+  append_decimal(text, static_cast<int64_t>(scaled / TEN_POW_8), 1, Padding::Blanks);
+  append_char(text, '.');
+  append_decimal(text, static_cast<int64_t>(scaled % TEN_POW_8), 8, Padding::Zeros);
+  return true;
 }
 
-// "NUMBER LAT LON\n" into `text` (room for 96 characters); its length, or -1 when a coordinate
-// is not one put_fixed_8 formats.
-int put_waypoint_line(char* text, int32_t number, double lat, double lon) {
-  char* out = text;
-  const int64_t wide = number;
-  if (wide < 0) *out++ = '-';
-  out = put_unsigned(out, static_cast<uint64_t>(wide < 0 ? -wide : wide));
-  *out++ = ' ';
-  if ((out = put_fixed_8(out, lat)) == nullptr) return -1;
-  *out++ = ' ';
-  if ((out = put_fixed_8(out, lon)) == nullptr) return -1;
-  *out++ = '\n';
-  return static_cast<int>(out - text);
+// "NUMBER LAT LON\n" into `chars` (room for `size`); its length, or -1 when a coordinate is not
+// one append_fixed_8 formats.
+int put_waypoint_line(char* chars, std::size_t size, int32_t number, double lat, double lon) {
+  BoundedText text = bounded_text(chars, size);
+  append_decimal(text, number, 1, Padding::Blanks);
+  append_char(text, ' ');
+  if (!append_fixed_8(text, lat)) return -1;
+  append_char(text, ' ');
+  if (!append_fixed_8(text, lon)) return -1;
+  append_char(text, '\n');
+  return static_cast<int>(text.length);
 }
 
 }  // namespace
@@ -233,7 +216,7 @@ int put_waypoint_line(char* text, int32_t number, double lat, double lon) {
 int format_waypoint_line(char* buffer, std::size_t size, int32_t number, double lat, double lon) {
   if (buffer == nullptr || size == 0) return -1;
   char text[96];
-  int length = put_waypoint_line(text, number, lat, lon);
+  int length = put_waypoint_line(text, sizeof text, number, lat, lon);
   if (length >= 0 && static_cast<std::size_t>(length) < size) {
     std::memcpy(buffer, text, static_cast<std::size_t>(length));
     buffer[length] = '\0';

@@ -28,9 +28,9 @@ class CduCycleTest : public test_support::ModuleTest {
   }
   static void set_hidden(int depth, bool hide) {
     if (hide) {
-      hide_element(ins_elements(), depth);
+      ::hide(ins_element(depth));
     } else {
-      show_element(ins_elements(), depth);
+      show(ins_element(depth));
     }
   }
   // Opens the entry on waypoint tens/units and lets the next frame load it.
