@@ -457,6 +457,9 @@ RunOptions module_run_options(const FlyOptions& o) {
   options.module_path = o.module.empty() ? program / MODULE_FILE_NAME : fs::absolute(o.module);
   options.sound_library = program / SOUND_LIBRARY_FILE_NAME;
   options.assets_folder = program / "assets";
+  // Hours flown in a second: the cues would be a burst of clicks, and closing the audio device
+  // at the end would wait longer than the whole cruise takes. They are still logged.
+  options.sounds_muted = true;
   return options;
 }
 

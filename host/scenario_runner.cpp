@@ -41,6 +41,7 @@ ScenarioRunner::ScenarioRunner(const RunOptions& options)
       panel_(std::make_unique<Panel>(*module_, aircraft_, clock_, variables_, log_)),
       checker_(*panel_, log_, aircraft_, options.working_folder) {
   sound_.set_search_folders(options.working_folder, options.assets_folder);
+  sound_.set_muted(options.sounds_muted);
   if (options.trace_path) trace_.emplace(*options.trace_path);
 }
 

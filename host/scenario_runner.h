@@ -30,6 +30,7 @@ struct RunOptions {
   std::filesystem::path module_path;
   std::filesystem::path sound_library;    // GaugeSound.so; missing: cues are silent
   std::filesystem::path assets_folder;    // where the sound library finds the bundled sounds
+  bool sounds_muted = false;              // cues logged but not played (faster than real time)
   std::filesystem::path scenario_folder;  // `copy` paths are relative to it
   std::filesystem::path working_folder;   // the module's current folder, already made current
   std::optional<std::filesystem::path> trace_path;

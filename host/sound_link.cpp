@@ -10,6 +10,7 @@ SoundLink::SoundLink(const std::filesystem::path& library, ActivityLog& log) {
   set_listener_ = reinterpret_cast<SetListener>(library_symbol(handle_, "GaugeSoundSetListener"));
   set_search_folders_ =
       reinterpret_cast<SetSearchFolders>(library_symbol(handle_, "GaugeSoundSetSearchFolders"));
+  set_muted_ = reinterpret_cast<SetMuted>(library_symbol(handle_, "GaugeSoundSetMuted"));
   if (set_listener_ != nullptr) set_listener_(&SoundLink::on_play, &log);
 }
 
@@ -29,6 +30,10 @@ void SoundLink::set_search_folders(const std::filesystem::path& working_folder,
   if (set_search_folders_ != nullptr) {
     set_search_folders_(utf8_path(working_folder).c_str(), utf8_path(assets_folder).c_str());
   }
+}
+
+void SoundLink::set_muted(bool muted) {
+  if (set_muted_ != nullptr) set_muted_(muted ? 1 : 0);
 }
 
 }  // namespace host

@@ -25,16 +25,20 @@ class SoundLink {
 
   void set_search_folders(const std::filesystem::path& working_folder,
                           const std::filesystem::path& assets_folder);
+  // Muted, the module's requests are still logged but nothing plays (see GaugeSoundSetMuted).
+  void set_muted(bool muted);
 
  private:
   using SetListener = void (*)(void (*listener)(const char* path, void* user), void* user);
   using SetSearchFolders = void (*)(const char* working_folder, const char* assets_folder);
+  using SetMuted = void (*)(int muted);
 
   static void on_play(const char* path, void* user);
 
   void* handle_ = nullptr;
   SetListener set_listener_ = nullptr;
   SetSearchFolders set_search_folders_ = nullptr;
+  SetMuted set_muted_ = nullptr;
   std::string load_error_;
 };
 

@@ -59,6 +59,7 @@ class SoundLibrary {
 
   bool play(const char* path) {
     std::lock_guard lock(mutex_);
+    if (muted_) return false;
     const fs::path file = resolve_locked(path);
     return !file.empty() && play_file(file, path);
   }
@@ -76,6 +77,12 @@ class SoundLibrary {
   void terminate() {
     std::lock_guard lock(mutex_);
     shut_down_playing();
+  }
+
+  void set_muted(bool muted) {
+    std::lock_guard lock(mutex_);
+    muted_ = muted;
+    if (muted_) stop_all_playing();
   }
 
  private:
@@ -114,6 +121,7 @@ class SoundLibrary {
   void* listener_user_ = nullptr;
   fs::path working_folder_;
   fs::path assets_folder_;
+  bool muted_ = false;
 };
 
 SoundLibrary& library() {
@@ -161,6 +169,10 @@ GAUGE_SOUND_EXPORT std::size_t GaugeSoundResolvePath(const char* path, char* out
   if (file.empty() || file.size() >= out_size) return 0;
   std::memcpy(out, file.c_str(), file.size() + 1);
   return file.size();
+}
+
+GAUGE_SOUND_EXPORT void GaugeSoundSetMuted(int muted) {
+  library().set_muted(muted != 0);
 }
 
 }  // extern "C"

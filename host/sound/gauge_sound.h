@@ -43,4 +43,9 @@ void GaugeSoundSetSearchFolders(const char* working_folder, const char* assets_f
 // Writes into `out` the file that GaugePlaySound(path, ...) would play, always terminated.
 // Returns the length, or 0 when no such file exists (or `out` is too small).
 std::size_t GaugeSoundResolvePath(const char* path, char* out, std::size_t out_size);
+// Non-zero: from now on nothing plays and no audio device is opened (what plays stops at once);
+// the listener still hears of every request and GaugePlaySound returns 0. For a host that runs
+// the gauges faster than real time, where the cues would be a meaningless burst and closing the
+// audio device would cost more than the run. Zero: sounds play again.
+void GaugeSoundSetMuted(int muted);
 }

@@ -29,6 +29,7 @@ using ListenerFn = void (*)(const char*, void*);
 using SetListenerFn = void (*)(ListenerFn, void*);
 using SetFoldersFn = void (*)(const char*, const char*);
 using ResolveFn = std::size_t (*)(const char*, char*, std::size_t);
+using SetMutedFn = void (*)(int);
 
 // Little-endian PCM WAV of `samples` (mono, 16-bit), written by hand so the test does not rely
 // on the code under test or on sox to make its inputs.
@@ -95,8 +96,9 @@ class SoundLibraryTest : public ::testing::Test {
     set_listener = entry<SetListenerFn>("GaugeSoundSetListener");
     set_folders = entry<SetFoldersFn>("GaugeSoundSetSearchFolders");
     resolve_path = entry<ResolveFn>("GaugeSoundResolvePath");
+    set_muted = entry<SetMutedFn>("GaugeSoundSetMuted");
     ASSERT_TRUE(stop_all && play && stop && terminate && set_listener && set_folders &&
-                resolve_path);
+                resolve_path && set_muted);
 
     std::string pattern = (fs::temp_directory_path() / "gauge-sound-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
@@ -114,6 +116,7 @@ class SoundLibraryTest : public ::testing::Test {
     if (handle_ == nullptr) return;
     set_listener(nullptr, nullptr);
     set_folders(nullptr, nullptr);
+    set_muted(0);
     terminate();
     dlclose(handle_);
     std::error_code ignored;
@@ -142,6 +145,7 @@ class SoundLibraryTest : public ::testing::Test {
   SetListenerFn set_listener = nullptr;
   SetFoldersFn set_folders = nullptr;
   ResolveFn resolve_path = nullptr;
+  SetMutedFn set_muted = nullptr;
 };
 
 TEST_F(SoundLibraryTest, GaugesFindTheLoadedLibraryByItsSoname) {
@@ -268,6 +272,28 @@ TEST_F(SoundLibraryTest, WithoutAnAudioDeviceRequestsAreHeardButSilentWithOneNot
   terminate();
   EXPECT_EQ(play("cue.wav", "", 0), 1);
   EXPECT_EQ(calls_, 4);
+}
+
+// A host flying faster than real time mutes the library: what plays stops, requests are still
+// heard, and no device is even tried (a broken driver gives no notice); unmuted, sounds play.
+TEST_F(SoundLibraryTest, MutedRequestsAreHeardButNeverOpenTheDevice) {
+  write_file(working_ / "long.wav", tone_wav(10.0));
+  ASSERT_EQ(play("long.wav", "", 0), 1);
+  set_muted(1);
+  EXPECT_EQ(stop("long.wav"), 0);  // muting stopped it
+  terminate();                     // the device is closed; a play would open it again
+  const char* driver = std::getenv("SDL_AUDIODRIVER");
+  const std::string saved = driver != nullptr ? driver : "dummy";
+  setenv("SDL_AUDIODRIVER", "no_such_driver", 1);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(play("long.wav", "", 0), 0);
+  EXPECT_EQ(play("long.wav", "", 0), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+  EXPECT_EQ(calls_, 3);
+  EXPECT_EQ(heard().back(), "long.wav");
+  set_muted(0);
+  EXPECT_EQ(play("long.wav", "", 0), 1);
 }
 
 // Peak absolute sample (0..1) and length in seconds of a 16-bit PCM WAV, read independently.
