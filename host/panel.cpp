@@ -17,6 +17,25 @@ constexpr std::size_t MAX_CHAIN_ELEMENTS = 4096;
 // Repeats of a held box come every tenth of a simulated second.
 constexpr int64_t REPEATS_PER_SECOND = 10;
 
+std::size_t text_buffer_bytes(const ElementHeader& element) {
+  return std::max<std::size_t>(MIN_TEXT_BUFFER_BYTES, element.char_count + 1);
+}
+
+// Whether drawing the element asks the module anything: a text (even one without a routine gets
+// its buffer lent), an icon or a moving image with a routine.
+bool asks_the_module(const ElementHeader& element) {
+  switch (element.kind) {
+    case ELEMENT_STRING:
+      return true;
+    case ELEMENT_ICON:
+      return element.routine != nullptr;
+    case ELEMENT_MOVING_IMAGE:
+      return element.routine != nullptr || element.vertical_routine != nullptr;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 Panel::Panel(ModuleLoader& module, Aircraft& aircraft, SimClock& clock, HostVariables& variables,
@@ -50,6 +69,7 @@ void Panel::place(const std::vector<std::string>& names) {
   }
   gauges_ = std::move(gauges);
   placed_ = true;
+  list_drawn_elements();
   for (const PlacedGauge& gauge : gauges_) {
     if (gauge.header->service != nullptr) {
       gauge.header->service(gauge.header, SERVICE_PRE_INITIALIZE, 0);
@@ -74,8 +94,9 @@ void Panel::run_frame() {
     if (gauge.header->service != nullptr)
       gauge.header->service(gauge.header, SERVICE_PRE_UPDATE, 0);
   }
-  next_text_slot_ = 0;
-  for (const PlacedGauge& gauge : gauges_) draw(*gauge.header);
+  for (const DrawnElement& drawn : drawn_elements_) {
+    if (visible(*drawn.element)) draw_element(*drawn.element, drawn.buffer);
+  }
   if (held_row_ != nullptr) ++held_frames_;
 }
 
@@ -90,27 +111,35 @@ void Panel::deliver_due_repeats() {
   }
 }
 
-void Panel::draw(const GaugeHeader& gauge) {
-  ElementHeader* element = gauge.elements;
-  for (std::size_t i = 0; element != nullptr && i < MAX_CHAIN_ELEMENTS; ++i) {
-    if (visible(*element)) draw_element(*element);
-    element = element->next;
+void Panel::list_drawn_elements() {
+  drawn_elements_.clear();
+  for (const PlacedGauge& gauge : gauges_) {
+    ElementHeader* element = gauge.header->elements;
+    for (std::size_t i = 0; element != nullptr && i < MAX_CHAIN_ELEMENTS; ++i) {
+      if (asks_the_module(*element)) {
+        std::vector<char>* buffer = nullptr;
+        if (element->kind == ELEMENT_STRING) {
+          buffer = &text_buffers_[element];
+          if (buffer->size() < text_buffer_bytes(*element))
+            buffer->assign(text_buffer_bytes(*element), '\0');
+        }
+        drawn_elements_.push_back({element, buffer});
+      }
+      element = element->next;
+    }
   }
 }
 
-void Panel::draw_element(ElementHeader& element) {
+void Panel::draw_element(ElementHeader& element, std::vector<char>* buffer) {
   switch (element.kind) {
     case ELEMENT_STRING: {
-      const bool known =
-          next_text_slot_ < text_slots_.size() && text_slots_[next_text_slot_].element == &element;
-      std::vector<char>& buffer =
-          known ? *text_slots_[next_text_slot_++].buffer : learn_text_buffer(element);
-      const std::size_t size = std::max<std::size_t>(MIN_TEXT_BUFFER_BYTES, element.char_count + 1);
-      if (buffer.size() < size) buffer.assign(size, '\0');
-      element.text_buffer = buffer.data();
-      element.text_buffer_size = static_cast<uint32_t>(buffer.size());
+      // The size was set when the element was listed; checked again, as it costs nothing.
+      if (buffer->size() < text_buffer_bytes(element))
+        buffer->assign(text_buffer_bytes(element), '\0');
+      element.text_buffer = buffer->data();
+      element.text_buffer_size = static_cast<uint32_t>(buffer->size());
       if (element.routine != nullptr) element.current_value = element.routine(&element);
-      buffer.back() = '\0';  // whatever the routine wrote, the text ends inside the buffer
+      buffer->back() = '\0';  // whatever the routine wrote, the text ends inside the buffer
       break;
     }
     case ELEMENT_ICON:
@@ -126,16 +155,6 @@ void Panel::draw_element(ElementHeader& element) {
     default:
       break;
   }
-}
-
-// A text element first met here, or met out of the last walk's order (an element shown or
-// hidden since): its buffer from the map, and the order learnt again from here on.
-std::vector<char>& Panel::learn_text_buffer(const ElementHeader& element) {
-  std::vector<char>& buffer = text_buffers_[&element];
-  text_slots_.resize(std::min(next_text_slot_, text_slots_.size()));
-  text_slots_.push_back({&element, &buffer});
-  ++next_text_slot_;
-  return buffer;
 }
 
 const MouseRow* Panel::click(const PlacedGauge& gauge, MousePoint point) {

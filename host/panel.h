@@ -96,9 +96,8 @@ class Panel final : public PanelServiceHandler {
   uint32_t trigger_key_event(uint32_t event_id, uint32_t value) override;
 
  private:
-  void draw(const GaugeHeader& gauge);
-  void draw_element(ElementHeader& element);
-  std::vector<char>& learn_text_buffer(const ElementHeader& element);
+  void list_drawn_elements();
+  static void draw_element(ElementHeader& element, std::vector<char>* buffer);
   void activate(const MouseRow& row, MousePoint point);
   void act_on(const KeyEvent& event);
   void deliver_due_repeats();
@@ -113,15 +112,16 @@ class Panel final : public PanelServiceHandler {
   bool placed_ = false;
   bool removed_ = false;
   std::unordered_map<const ElementHeader*, std::vector<char>> text_buffers_;
-  // The text elements in the order the last walk met them, each with its buffer (a node of
-  // `text_buffers_`, which stays where it is): a walk meets them in the same order frame after
-  // frame, so each one's buffer is found without a search.
-  struct TextSlot {
-    const ElementHeader* element;
-    std::vector<char>* buffer;
+  // The elements a frame may draw, every placed chain in order, listed once at placement: the
+  // chains, the elements' kinds and routines are fixed at the module's load and only the hidden
+  // bit changes, so a frame reads that bit and calls the routine, and walks past no static
+  // image. A text element comes with its buffer (a node of `text_buffers_`, which stays where
+  // it is).
+  struct DrawnElement {
+    ElementHeader* element;
+    std::vector<char>* buffer;  // text elements only
   };
-  std::vector<TextSlot> text_slots_;
-  std::size_t next_text_slot_ = 0;
+  std::vector<DrawnElement> drawn_elements_;
   std::array<bool, PANEL_WINDOW_COUNT> panel_windows_{};
 
   // The held box, if any: its row, point, the frames run since the press, the next repeat.

@@ -47,6 +47,27 @@ TEST(PanelDrawing, HiddenElementsAreNotDrawnAndShowWhenTheModuleClearsTheBit) {
   EXPECT_FALSE(Panel::visible(rig.element(HIDDEN_PROBE)));
 }
 
+TEST(PanelDrawing, WhatIsDrawnFollowsTheHiddenBitFrameByFrameNotAsItWasAtPlacement) {
+  // The panel lists the elements it may draw once, at placement, when element 9 is hidden and
+  // element 3 shown; each frame must still read the bit as it is then.
+  HostRig rig;
+  rig.panel->place({"FIXTURE"});
+  rig.frames(2);
+  EXPECT_EQ(rig.text(SERVICES), "I1 U2 H0");
+  rig.element(HIDDEN_PROBE).image_flags &= ~IMAGE_HIDDEN;
+  rig.frames(3);
+  EXPECT_EQ(rig.text(SERVICES), "I1 U5 H3");  // drawn in each of the three frames
+  rig.element(HIDDEN_PROBE).image_flags |= IMAGE_HIDDEN;
+  rig.element(COUNTS).image_flags |= IMAGE_HIDDEN;
+  rig.panel->click(rig.gauge(), {15, 15});  // box A: COUNTS would read "A1 B0 R0" if drawn
+  rig.frames(2);
+  EXPECT_EQ(rig.text(SERVICES), "I1 U7 H3");
+  EXPECT_EQ(rig.text(COUNTS), "A0 B0 R0");  // hidden: its last text stays
+  rig.element(COUNTS).image_flags &= ~IMAGE_HIDDEN;
+  rig.frames(1);
+  EXPECT_EQ(rig.text(COUNTS), "A1 B0 R0");
+}
+
 TEST(PanelDrawing, EachTextKeepsItsOwnBufferWhileOthersAreHiddenAndShown) {
   // The walk finds a text's buffer by the order it met the texts last frame; hiding and showing
   // texts changes that order, and no text may then be handed another one's buffer.
