@@ -58,6 +58,55 @@ double longitude_units(double lon_east_deg) {
   return units < 0.0 ? HOST_LON_UNITS_PER_TURN + units : units;
 }
 
+// How each id this host knows is answered, from the aircraft and the clock in the simulator's unit.
+using AnswerRoutine = double (*)(const Aircraft& aircraft, const SimClock& clock);
+
+struct TokenAnswer {
+  uint32_t token_id;
+  AnswerRoutine routine;
+};
+
+constexpr std::array<TokenAnswer, 14> TOKEN_ANSWERS = {{
+    {HOST_VAR_TICK,
+     [](const Aircraft&, const SimClock& c) { return static_cast<double>(c.tick()); }},
+    {HOST_VAR_LATITUDE,
+     [](const Aircraft& a, const SimClock&) { return a.lat_deg / HOST_LAT_DEG_PER_UNIT; }},
+    {HOST_VAR_LONGITUDE,
+     [](const Aircraft& a, const SimClock&) { return longitude_units(a.lon_east_deg); }},
+    {HOST_VAR_GROUND_SPEED,
+     [](const Aircraft& a, const SimClock&) { return a.gs_kt * METRES_PER_SECOND_PER_KNOT; }},
+    {HOST_VAR_HEADING_MAG, [](const Aircraft& a, const SimClock&) { return a.heading_mag_deg; }},
+    {HOST_VAR_MAGVAR, [](const Aircraft& a, const SimClock&) { return a.magvar_east_deg; }},
+    {HOST_VAR_WIND_SPEED, [](const Aircraft& a, const SimClock&) { return a.wind_speed_kt; }},
+    {HOST_VAR_WIND_DIR, [](const Aircraft& a, const SimClock&) { return a.wind_from_true_deg; }},
+    {HOST_VAR_MACH,
+     [](const Aircraft& a, const SimClock&) { return a.mach * HOST_MACH_UNITS_PER_MACH; }},
+    {HOST_VAR_OAT, [](const Aircraft& a, const SimClock&) { return a.oat_c; }},
+    {HOST_VAR_BATTERY, [](const Aircraft& a, const SimClock&) { return as_flag(a.battery_on); }},
+    {HOST_VAR_MAIN_POWER,
+     [](const Aircraft& a, const SimClock&) { return as_flag(a.main_power_on); }},
+    {HOST_VAR_AP_MASTER,
+     [](const Aircraft& a, const SimClock&) { return as_flag(a.ap_master_on); }},
+    {HOST_VAR_AP_HEADING,
+     [](const Aircraft& a, const SimClock&) { return as_flag(a.ap_heading_on); }},
+}};
+
+// The routines by id, for ids up to the largest this host knows: the id is the index.
+constexpr uint32_t LARGEST_TOKEN_ID = [] {
+  uint32_t largest = 0;
+  for (const TokenAnswer& entry : TOKEN_ANSWERS) largest = std::max(largest, entry.token_id);
+  return largest;
+}();
+constexpr std::array<AnswerRoutine, LARGEST_TOKEN_ID + 1> ANSWER_BY_TOKEN = [] {
+  std::array<AnswerRoutine, LARGEST_TOKEN_ID + 1> table{};
+  for (const TokenAnswer& entry : TOKEN_ANSWERS) table[entry.token_id] = entry.routine;
+  return table;
+}();
+
+AnswerRoutine answer_routine(uint32_t token_id) {
+  return token_id <= LARGEST_TOKEN_ID ? ANSWER_BY_TOKEN[token_id] : nullptr;
+}
+
 }  // namespace
 
 void update_air_data(Aircraft& aircraft) {
@@ -87,39 +136,9 @@ std::optional<ConditionRange> HostVariables::condition_range(std::string_view na
 }
 
 std::optional<double> HostVariables::condition_value(uint32_t token_id) const {
-  const Aircraft& a = aircraft_;
-  switch (token_id) {
-    case HOST_VAR_TICK:
-      return static_cast<double>(clock_.tick());
-    case HOST_VAR_LATITUDE:
-      return a.lat_deg / HOST_LAT_DEG_PER_UNIT;
-    case HOST_VAR_LONGITUDE:
-      return longitude_units(a.lon_east_deg);
-    case HOST_VAR_GROUND_SPEED:
-      return a.gs_kt * METRES_PER_SECOND_PER_KNOT;
-    case HOST_VAR_HEADING_MAG:
-      return a.heading_mag_deg;
-    case HOST_VAR_MAGVAR:
-      return a.magvar_east_deg;
-    case HOST_VAR_WIND_SPEED:
-      return a.wind_speed_kt;
-    case HOST_VAR_WIND_DIR:
-      return a.wind_from_true_deg;
-    case HOST_VAR_MACH:
-      return a.mach * HOST_MACH_UNITS_PER_MACH;
-    case HOST_VAR_OAT:
-      return a.oat_c;
-    case HOST_VAR_BATTERY:
-      return as_flag(a.battery_on);
-    case HOST_VAR_MAIN_POWER:
-      return as_flag(a.main_power_on);
-    case HOST_VAR_AP_MASTER:
-      return as_flag(a.ap_master_on);
-    case HOST_VAR_AP_HEADING:
-      return as_flag(a.ap_heading_on);
-    default:
-      return std::nullopt;
-  }
+  const AnswerRoutine routine = answer_routine(token_id);
+  if (routine == nullptr) return std::nullopt;
+  return routine(aircraft_, clock_);
 }
 
 std::optional<double> HostVariables::value_of(uint32_t token_id) const {
@@ -131,10 +150,20 @@ std::optional<double> HostVariables::value_of(uint32_t token_id) const {
 }
 
 void HostVariables::answer(HostVar& var) const {
-  std::optional<double> value = value_of(var.token_id);
-  if (!value) return;
+  // The module asks for a handful of ids many times a frame: the id picks its routine from a
+  // table straight away, and only a run that pinned something looks further.
+  double value = 0.0;
+  if (pinned_.empty()) {
+    const AnswerRoutine routine = answer_routine(var.token_id);
+    if (routine == nullptr) return;
+    value = routine(aircraft_, clock_);
+  } else {
+    const std::optional<double> known = value_of(var.token_id);
+    if (!known) return;
+    value = *known;
+  }
   var.previous_value = var.value;
-  var.value = *value;
+  var.value = value;
   var.value_ref = &var.value;
   var.value_type = HOST_VALUE_TYPE_FLOAT64;
 }

@@ -54,15 +54,19 @@ TEST(HostVariables, ConditionsInTheSimulatorsUnits) {
 }
 
 TEST(HostVariables, UnknownIdsLeaveTheRecordAsItIs) {
-  Rig rig;
-  double somewhere = 0.0;
-  HostVar var{9999, &somewhere, 77, 1.5, 2.5};
-  rig.variables.answer(var);
-  EXPECT_EQ(var.token_id, 9999u);
-  EXPECT_EQ(var.value_ref, &somewhere);
-  EXPECT_EQ(var.value_type, 77u);
-  EXPECT_EQ(var.value, 1.5);
-  EXPECT_EQ(var.previous_value, 2.5);
+  // Ids between and beyond the known ones, the largest 32-bit one included.
+  for (uint32_t token : {0u, 2u, 500u, 833u, 9999u, 0xFFFFFFFFu}) {
+    Rig rig;
+    double somewhere = 0.0;
+    HostVar var{token, &somewhere, 77, 1.5, 2.5};
+    rig.variables.answer(var);
+    EXPECT_EQ(var.token_id, token);
+    EXPECT_EQ(var.value_ref, &somewhere) << token;
+    EXPECT_EQ(var.value_type, 77u) << token;
+    EXPECT_EQ(var.value, 1.5) << token;
+    EXPECT_EQ(var.previous_value, 2.5) << token;
+    EXPECT_FALSE(rig.variables.value_of(token).has_value()) << token;
+  }
 }
 
 TEST(HostVariables, KnownIdsKeepThePreviousValue) {
@@ -72,6 +76,45 @@ TEST(HostVariables, KnownIdsKeepThePreviousValue) {
   rig.variables.answer(var);
   EXPECT_EQ(var.previous_value, 10.0);
   EXPECT_EQ(var.value, 20.0);
+}
+
+TEST(HostVariables, EachAskAnswersTheAircraftAsItIsThen) {
+  // The module keeps one record per id and asks again every frame: the answer follows the
+  // aircraft and the clock as they move, the record's value before it becomes the previous one.
+  struct Case {
+    uint32_t token;
+    void (*move)(host::Aircraft&, host::SimClock&);
+  };
+  const Case cases[] = {
+      {1,
+       [](host::Aircraft&, host::SimClock& c) {
+         c.advance_frame();
+         c.advance_frame();
+       }},
+      {71, [](host::Aircraft& a, host::SimClock&) { a.lat_deg += 0.001; }},
+      {72, [](host::Aircraft& a, host::SimClock&) { a.lon_east_deg -= 0.001; }},
+      {832, [](host::Aircraft& a, host::SimClock&) { a.gs_kt += 1.0; }},
+      {81, [](host::Aircraft& a, host::SimClock&) { a.heading_mag_deg += 3.0; }},
+      {64, [](host::Aircraft& a, host::SimClock&) { a.mach += 0.01; }},
+      {341, [](host::Aircraft& a, host::SimClock&) { a.oat_c -= 2.0; }},
+      {364, [](host::Aircraft& a, host::SimClock&) { a.battery_on = !a.battery_on; }},
+  };
+  for (const Case& c : cases) {
+    Rig rig;
+    rig.aircraft.lat_deg = 52.0;
+    rig.aircraft.lon_east_deg = -8.0;
+    rig.aircraft.mach = 0.8;
+    for (int i = 0; i < 25; ++i) rig.clock.advance_frame();
+    HostVar var{c.token, nullptr, 0, 0.0, 0.0};
+    rig.variables.answer(var);
+    const double first = var.value;
+    c.move(rig.aircraft, rig.clock);
+    rig.variables.answer(var);
+    EXPECT_NE(var.value, first) << c.token;
+    EXPECT_EQ(var.previous_value, first) << c.token;
+    EXPECT_EQ(var.value, *rig.variables.value_of(c.token)) << c.token;
+    EXPECT_EQ(var.value_ref, &var.value) << c.token;
+  }
 }
 
 TEST(HostVariables, RawPinHoldsUntilTheConditionIsSetAgain) {
