@@ -1,7 +1,9 @@
 #include "flight_model.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "atmosphere.h"
 
@@ -78,8 +80,12 @@ Wind WindProfile::at(double alt_ft) const {
   return Wind{wrap_360_deg(std::atan2(east_kt, north_kt) * DEG_PER_RADIAN), speed_kt};
 }
 
+bool same_bits(double a, double b) {
+  return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
+}
+
 void Direction::point(double angle_deg) {
-  if (angle_deg == deg) return;
+  if (same_bits(angle_deg, deg)) return;
   deg = angle_deg;
   cos = std::cos(angle_deg * RAD_PER_DEGREE);
   sin = std::sin(angle_deg * RAD_PER_DEGREE);
@@ -100,6 +106,13 @@ GroundVector wind_triangle(double tas_kt, double heading_true_deg, Wind wind) {
   heading.point(heading_true_deg);
   wind_from.point(wind.from_true_deg);
   return wind_triangle(tas_kt, heading, wind.speed_kt, wind_from);
+}
+
+void Angle::set(double angle_rad) {
+  if (same_bits(angle_rad, rad)) return;
+  rad = angle_rad;
+  sin = std::sin(angle_rad);
+  cos = std::cos(angle_rad);
 }
 
 // --- The model
@@ -204,31 +217,46 @@ void FlightModel::move(double dt_s) {
   if (phase_ == Phase::Parked) ground.gs_kt = 0.0;
   if (airborne()) {
     const Wind wind = wind_now();
-    heading_.point(state_.heading_true_deg);
-    wind_from_.point(wind.from_true_deg);
-    ground = wind_triangle(state_.tas_kt, heading_, wind.speed_kt, wind_from_);
+    Triangle& t = triangle_;
+    if (!same_bits(state_.tas_kt, t.tas_kt) || !same_bits(state_.heading_true_deg, t.heading_deg) ||
+        !same_bits(wind.speed_kt, t.wind_kt) || !same_bits(wind.from_true_deg, t.wind_from_deg)) {
+      heading_.point(state_.heading_true_deg);
+      wind_from_.point(wind.from_true_deg);
+      t = Triangle{state_.tas_kt, state_.heading_true_deg, wind.speed_kt, wind.from_true_deg,
+                   wind_triangle(state_.tas_kt, heading_, wind.speed_kt, wind_from_)};
+    }
+    ground = t.ground;
   }
   state_.gs_kt = ground.gs_kt;
   state_.track_true_deg = ground.track_true_deg;
   if (ground.gs_kt == 0.0) return;
 
   const double distance_nm = ground.gs_kt * dt_s / SECONDS_PER_HOUR;
-  advance_on_sphere(state_.lat_deg, state_.lon_east_deg, ground.track_true_deg,
-                    distance_nm / NM_PER_RADIAN);
+  course_.point(ground.track_true_deg);
+  step_angle_.set(distance_nm / NM_PER_RADIAN);
+  advance_on_sphere(state_.lat_deg, state_.lon_east_deg, course_, step_angle_);
 }
 
 void advance_on_sphere(double& lat_deg, double& lon_east_deg, double course_true_deg,
                        double angle_rad) {
+  Direction course;
+  course.point(course_true_deg);
+  Angle angle;
+  angle.set(angle_rad);
+  advance_on_sphere(lat_deg, lon_east_deg, course, angle);
+}
+
+void advance_on_sphere(double& lat_deg, double& lon_east_deg, const Direction& course,
+                       const Angle& angle) {
   // In a frame turned about the pole axis to put the start on the zero meridian, the start is
   // (cos lat, 0, sin lat), north there is (-sin lat, 0, cos lat) and east (0, 1, 0); the end is
   // the start times cos(angle) plus the course's direction times sin(angle). Latitude and the
   // change of longitude come back by atan2, accurate everywhere, the poles included (where the
   // longitude changes by 180 degrees on a step across).
   const double lat_rad = lat_deg * RAD_PER_DEGREE;
-  const double course_rad = course_true_deg * RAD_PER_DEGREE;
   const double sin_lat = std::sin(lat_rad), cos_lat = std::cos(lat_rad);
-  const double sin_course = std::sin(course_rad), cos_course = std::cos(course_rad);
-  const double sin_angle = std::sin(angle_rad), cos_angle = std::cos(angle_rad);
+  const double sin_course = course.sin, cos_course = course.cos;
+  const double sin_angle = angle.sin, cos_angle = angle.cos;
   const double x = cos_lat * cos_angle - sin_lat * sin_angle * cos_course;
   const double y = sin_angle * sin_course;
   const double z = sin_lat * cos_angle + cos_lat * sin_angle * cos_course;

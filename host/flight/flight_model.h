@@ -78,8 +78,12 @@ struct GroundVector {
 };
 GroundVector wind_triangle(double tas_kt, double heading_true_deg, Wind wind);
 
+// Whether two numbers are the same to the bit (0 and -0 differ, a NaN is itself): what a cache
+// of a calculation compares its inputs with, so that it answers exactly as the calculation would.
+bool same_bits(double a, double b);
+
 // A direction in degrees with its cosine and sine, worked out again only when it changes: the
-// heading and the wind hold still for most of a flight's frames.
+// heading, the track and the wind hold still for most of a flight's frames.
 struct Direction {
   double deg = std::numeric_limits<double>::quiet_NaN();  // none yet: the first point() sets it
   double cos = 1.0;
@@ -89,6 +93,15 @@ struct Direction {
 GroundVector wind_triangle(double tas_kt, const Direction& heading, double wind_kt,
                            const Direction& wind_from);
 
+// An angle in radians with its sine and cosine, worked out again only when it changes: a frame's
+// step over the sphere at a steady ground speed.
+struct Angle {
+  double rad = std::numeric_limits<double>::quiet_NaN();
+  double sin = 0.0;
+  double cos = 1.0;
+  void set(double angle_rad);
+};
+
 // Moves a position `angle_rad` (the distance over the sphere's radius) along the great circle
 // leaving it on a true course: the direct problem on the sphere in closed form. It is what a
 // frame's step asks, over and over, and costs a tenth of GeographicLib's general solution (an
@@ -96,6 +109,9 @@ GroundVector wind_triangle(double tas_kt, const Direction& heading, double wind_
 // step by step and over whole flights. Longitude comes back in (-180, 180].
 void advance_on_sphere(double& lat_deg, double& lon_east_deg, double course_true_deg,
                        double angle_rad);
+// The same with the course's and the angle's sines and cosines at hand.
+void advance_on_sphere(double& lat_deg, double& lon_east_deg, const Direction& course,
+                       const Angle& angle);
 
 // Reduces an angle to [0, 360), and a difference of angles to (-180, 180].
 double wrap_360_deg(double angle_deg);
@@ -184,6 +200,16 @@ class FlightModel {
   double target_alt_ft_ = 0.0;
   double target_tas_kt_ = 0.0;
   Direction heading_, wind_from_;  // of the last step's wind triangle
+  // The last wind triangle's inputs and result: at a steady airspeed, heading and wind (most of
+  // a cruise) the ground vector is the same frame after frame.
+  struct Triangle {
+    double tas_kt = std::numeric_limits<double>::quiet_NaN();
+    double heading_deg = 0.0, wind_kt = 0.0, wind_from_deg = 0.0;
+    GroundVector ground;
+  };
+  Triangle triangle_;
+  Direction course_;  // of the last step's move over the sphere
+  Angle step_angle_;
 };
 
 }  // namespace flight

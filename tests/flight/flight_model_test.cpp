@@ -107,6 +107,55 @@ TEST(FlightModelWind, StraightFlightMakesGoodTheTriangleOverTheGround) {
   }
 }
 
+TEST(FlightModelWind, EveryStepMovesAsTheTriangleAndTheSphereSayForTheInputsOfThatStep) {
+  // The model keeps the last wind triangle, the track's and the step's sines and cosines; each
+  // step must still come out exactly as the plain functions give it for that step's airspeed,
+  // heading and wind, however these change between steps (and when they change back).
+  using Change = void (*)(flight::FlightModel&);
+  const Change changes[] = {
+      [](flight::FlightModel& m) {
+        m.state().tas_kt += 7.0;
+        m.set_targets(m.target_alt_ft(), m.state().tas_kt);  // held from then on
+      },
+      [](flight::FlightModel& m) { m.state().heading_true_deg += 1.5; },
+      [](flight::FlightModel& m) {
+        m.set_wind(flight::WindProfile(flight::Wind{300.0, 55.0}));
+      },
+      [](flight::FlightModel& m) {
+        m.set_wind(flight::WindProfile(flight::Wind{310.0, 55.0}));
+      },
+      [](flight::FlightModel& m) { m.state().heading_true_deg -= 1.5; },
+      [](flight::FlightModel& m) {
+        m.set_wind(flight::WindProfile(flight::Wind{300.0, 40.0}));
+      },
+      [](flight::FlightModel& m) { m.state().heading_true_deg = 0.0; },
+      [](flight::FlightModel& m) { m.state().heading_true_deg = 359.75; },
+  };
+  flight::FlightModel model = cruising(63.0, -20.0, 300.0, 480.0);
+  model.set_wind(flight::WindProfile(flight::Wind{300.0, 40.0}));
+  const double dt_s = 1.0 / 30.0;
+  int frame = 0;
+  for (int round = 0; round < 3; ++round) {
+    for (const Change change : changes) {
+      change(model);
+      for (int i = 0; i < 4; ++i, ++frame) {  // the change's frame and three steady ones
+        const double lat = model.state().lat_deg, lon = model.state().lon_east_deg;
+        model.step(dt_s, {});
+        const flight::FlightState& s = model.state();
+        const flight::GroundVector ground =
+            flight::wind_triangle(s.tas_kt, s.heading_true_deg, model.wind_now());
+        double expected_lat = lat, expected_lon = lon;
+        flight::advance_on_sphere(expected_lat, expected_lon, ground.track_true_deg,
+                                  ground.gs_kt * dt_s / 3600.0 / NM_PER_RADIAN);
+        ASSERT_EQ(s.gs_kt, ground.gs_kt) << "frame " << frame;
+        ASSERT_EQ(s.track_true_deg, ground.track_true_deg) << "frame " << frame;
+        ASSERT_EQ(s.lat_deg, expected_lat) << "frame " << frame;
+        ASSERT_EQ(s.lon_east_deg, expected_lon) << "frame " << frame;
+      }
+    }
+  }
+}
+
 TEST(FlightModelWind, ProfileInterpolatesByComponentsBetweenLayers) {
   flight::WindProfile profile;
   EXPECT_TRUE(profile.calm());
