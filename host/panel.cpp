@@ -95,7 +95,7 @@ void Panel::run_frame() {
       gauge.header->service(gauge.header, SERVICE_PRE_UPDATE, 0);
   }
   for (const DrawnElement& drawn : drawn_elements_) {
-    if (visible(*drawn.element)) draw_element(*drawn.element, drawn.buffer);
+    if (visible(*drawn.element)) draw_element(drawn);
   }
   if (held_row_ != nullptr) ++held_frames_;
 }
@@ -117,29 +117,29 @@ void Panel::list_drawn_elements() {
     ElementHeader* element = gauge.header->elements;
     for (std::size_t i = 0; element != nullptr && i < MAX_CHAIN_ELEMENTS; ++i) {
       if (asks_the_module(*element)) {
-        std::vector<char>* buffer = nullptr;
+        DrawnElement drawn{element, nullptr, 0};
         if (element->kind == ELEMENT_STRING) {
-          buffer = &text_buffers_[element];
-          if (buffer->size() < text_buffer_bytes(*element))
-            buffer->assign(text_buffer_bytes(*element), '\0');
+          std::vector<char>& buffer = text_buffers_[element];
+          if (buffer.size() < text_buffer_bytes(*element))
+            buffer.assign(text_buffer_bytes(*element), '\0');
+          drawn.text = buffer.data();
+          drawn.text_size = static_cast<uint32_t>(buffer.size());
         }
-        drawn_elements_.push_back({element, buffer});
+        drawn_elements_.push_back(drawn);
       }
       element = element->next;
     }
   }
 }
 
-void Panel::draw_element(ElementHeader& element, std::vector<char>* buffer) {
+void Panel::draw_element(const DrawnElement& drawn) {
+  ElementHeader& element = *drawn.element;
   switch (element.kind) {
     case ELEMENT_STRING: {
-      // The size was set when the element was listed; checked again, as it costs nothing.
-      if (buffer->size() < text_buffer_bytes(element))
-        buffer->assign(text_buffer_bytes(element), '\0');
-      element.text_buffer = buffer->data();
-      element.text_buffer_size = static_cast<uint32_t>(buffer->size());
+      element.text_buffer = drawn.text;
+      element.text_buffer_size = drawn.text_size;
       if (element.routine != nullptr) element.current_value = element.routine(&element);
-      buffer->back() = '\0';  // whatever the routine wrote, the text ends inside the buffer
+      drawn.text[drawn.text_size - 1] = '\0';  // whatever the routine wrote, the text ends inside
       break;
     }
     case ELEMENT_ICON:
@@ -224,9 +224,13 @@ std::string Panel::text_of(const ElementHeader& element) const {
 }
 
 std::string_view Panel::text_bytes(const ElementHeader& element) const {
-  auto found = text_buffers_.find(&element);
-  if (found == text_buffers_.end()) return {};
-  const std::vector<char>& buffer = found->second;
+  if (&element != last_text_element_) {
+    auto found = text_buffers_.find(&element);
+    if (found == text_buffers_.end()) return {};
+    last_text_element_ = &element;
+    last_text_buffer_ = &found->second;
+  }
+  const std::vector<char>& buffer = *last_text_buffer_;
   return std::string_view(buffer.data(), strnlen(buffer.data(), buffer.size()));
 }
 

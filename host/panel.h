@@ -96,8 +96,19 @@ class Panel final : public PanelServiceHandler {
   uint32_t trigger_key_event(uint32_t event_id, uint32_t value) override;
 
  private:
+  // The elements a frame may draw, every placed chain in order, listed once at placement: the
+  // chains, the elements' kinds and routines are fixed at the module's load and only the hidden
+  // bit changes, so a frame reads that bit and calls the routine, and walks past no static
+  // image. A text element comes with its buffer, kept in `text_buffers_` and sized once here
+  // (a window's character count is fixed at the module's load), so its bytes never move.
+  struct DrawnElement {
+    ElementHeader* element;
+    char* text;  // text elements only: the buffer, `text_size` bytes
+    uint32_t text_size;
+  };
+
   void list_drawn_elements();
-  static void draw_element(ElementHeader& element, std::vector<char>* buffer);
+  static void draw_element(const DrawnElement& drawn);
   void activate(const MouseRow& row, MousePoint point);
   void act_on(const KeyEvent& event);
   void deliver_due_repeats();
@@ -112,15 +123,11 @@ class Panel final : public PanelServiceHandler {
   bool placed_ = false;
   bool removed_ = false;
   std::unordered_map<const ElementHeader*, std::vector<char>> text_buffers_;
-  // The elements a frame may draw, every placed chain in order, listed once at placement: the
-  // chains, the elements' kinds and routines are fixed at the module's load and only the hidden
-  // bit changes, so a frame reads that bit and calls the routine, and walks past no static
-  // image. A text element comes with its buffer (a node of `text_buffers_`, which stays where
-  // it is).
-  struct DrawnElement {
-    ElementHeader* element;
-    std::vector<char>* buffer;  // text elements only
-  };
+  // The element `text_bytes` last found in `text_buffers_`, and its buffer: a flight's watch
+  // reads the same window every frame. (Nodes of the map stay where they are, and none is
+  // removed before the panel goes.)
+  mutable const ElementHeader* last_text_element_ = nullptr;
+  mutable const std::vector<char>* last_text_buffer_ = nullptr;
   std::vector<DrawnElement> drawn_elements_;
   std::array<bool, PANEL_WINDOW_COUNT> panel_windows_{};
 
