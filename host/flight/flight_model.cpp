@@ -18,10 +18,7 @@ double approach(double value, double target, double max_step) {
 }
 }  // namespace
 
-double wrap_360_deg(double angle_deg) {
-  // Most angles are in range already (the model wraps every heading it makes): no fmod for
-  // them, which returns them unchanged anyway.
-  if (angle_deg >= 0.0 && angle_deg < 360.0) return angle_deg;
+double wrap_360_deg_by_fmod(double angle_deg) {
   double wrapped = std::fmod(angle_deg, 360.0);
   if (wrapped < 0.0) wrapped += 360.0;
   return wrapped >= 360.0 ? 0.0 : wrapped;  // -1e-17 + 360 rounds to 360
@@ -78,10 +75,6 @@ Wind WindProfile::at(double alt_ft) const {
   const double speed_kt = std::hypot(north_kt, east_kt);
   if (speed_kt == 0.0) return Wind{low.wind.from_true_deg, 0.0};
   return Wind{wrap_360_deg(std::atan2(east_kt, north_kt) * DEG_PER_RADIAN), speed_kt};
-}
-
-bool same_bits(double a, double b) {
-  return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
 }
 
 void Direction::point(double angle_deg) {

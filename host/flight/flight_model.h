@@ -20,6 +20,8 @@
 #pragma once
 
 #include <GeographicLib/Geodesic.hpp>
+#include <bit>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -80,7 +82,9 @@ GroundVector wind_triangle(double tas_kt, double heading_true_deg, Wind wind);
 
 // Whether two numbers are the same to the bit (0 and -0 differ, a NaN is itself): what a cache
 // of a calculation compares its inputs with, so that it answers exactly as the calculation would.
-bool same_bits(double a, double b);
+inline bool same_bits(double a, double b) {
+  return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
+}
 
 // A direction in degrees with its cosine and sine, worked out again only when it changes: the
 // heading, the track and the wind hold still for most of a flight's frames.
@@ -114,7 +118,13 @@ void advance_on_sphere(double& lat_deg, double& lon_east_deg, const Direction& c
                        const Angle& angle);
 
 // Reduces an angle to [0, 360), and a difference of angles to (-180, 180].
-double wrap_360_deg(double angle_deg);
+double wrap_360_deg_by_fmod(double angle_deg);
+inline double wrap_360_deg(double angle_deg) {
+  // Most angles are in range already (the model wraps every heading it makes): no fmod for
+  // them, which returns them unchanged anyway. Inline: the frame asks it a few times over.
+  if (angle_deg >= 0.0 && angle_deg < 360.0) return angle_deg;
+  return wrap_360_deg_by_fmod(angle_deg);
+}
 double wrap_180_deg(double angle_deg);
 
 enum class Phase { Parked, TakeoffRoll, Climb, Cruise };
