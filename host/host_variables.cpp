@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "atmosphere.h"
 
@@ -107,6 +108,31 @@ AnswerRoutine answer_routine(uint32_t token_id) {
   return token_id <= LARGEST_TOKEN_ID ? ANSWER_BY_TOKEN[token_id] : nullptr;
 }
 
+void write_answer(HostVar& var, double value) {
+  var.previous_value = var.value;
+  var.value = value;
+  var.value_ref = &var.value;
+  var.value_type = HOST_VALUE_TYPE_FLOAT64;
+}
+
+// The same routines, each writing the module's record itself: the module's every ask then goes
+// from the id to the one routine that answers it, with nothing to do after it returns.
+using RecordAnswer = void (*)(HostVar& var, const Aircraft& aircraft, const SimClock& clock);
+
+template <std::size_t I>
+void answer_record(HostVar& var, const Aircraft& aircraft, const SimClock& clock) {
+  write_answer(var, TOKEN_ANSWERS[I].routine(aircraft, clock));
+}
+
+template <std::size_t... I>
+constexpr std::array<RecordAnswer, LARGEST_TOKEN_ID + 1> record_answers(std::index_sequence<I...>) {
+  std::array<RecordAnswer, LARGEST_TOKEN_ID + 1> table{};
+  ((table[TOKEN_ANSWERS[I].token_id] = &answer_record<I>), ...);
+  return table;
+}
+constexpr std::array<RecordAnswer, LARGEST_TOKEN_ID + 1> RECORD_ANSWER_BY_TOKEN =
+    record_answers(std::make_index_sequence<TOKEN_ANSWERS.size()>());
+
 }  // namespace
 
 void update_air_data(Aircraft& aircraft) {
@@ -150,22 +176,17 @@ std::optional<double> HostVariables::value_of(uint32_t token_id) const {
 }
 
 void HostVariables::answer(HostVar& var) const {
-  // The module asks for a handful of ids many times a frame: the id picks its routine from a
-  // table straight away, and only a run that pinned something looks further.
-  double value = 0.0;
-  if (pinned_.empty()) {
-    const AnswerRoutine routine = answer_routine(var.token_id);
-    if (routine == nullptr) return;
-    value = routine(aircraft_, clock_);
-  } else {
-    const std::optional<double> known = value_of(var.token_id);
-    if (!known) return;
-    value = *known;
-  }
-  var.previous_value = var.value;
-  var.value = value;
-  var.value_ref = &var.value;
-  var.value_type = HOST_VALUE_TYPE_FLOAT64;
+  // The module asks for a handful of ids many times a frame: the id picks the routine that
+  // answers its record from a table straight away, and only a run that pinned something looks
+  // further.
+  if (!pinned_.empty()) return answer_with_pins(var);
+  if (var.token_id > LARGEST_TOKEN_ID) return;
+  if (const RecordAnswer routine = RECORD_ANSWER_BY_TOKEN[var.token_id])
+    routine(var, aircraft_, clock_);
+}
+
+void HostVariables::answer_with_pins(HostVar& var) const {
+  if (const std::optional<double> value = value_of(var.token_id)) write_answer(var, *value);
 }
 
 bool HostVariables::set_condition(std::string_view name, double value) {

@@ -60,6 +60,7 @@ class HostVariables {
 
  private:
   std::optional<double> condition_value(uint32_t token_id) const;
+  void answer_with_pins(HostVar& var) const;
 
   Aircraft& aircraft_;
   SimClock& clock_;
