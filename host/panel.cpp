@@ -94,9 +94,7 @@ void Panel::run_frame() {
     if (gauge.header->service != nullptr)
       gauge.header->service(gauge.header, SERVICE_PRE_UPDATE, 0);
   }
-  for (const DrawnElement& drawn : drawn_elements_) {
-    if (visible(*drawn.element)) draw_element(drawn);
-  }
+  draw();
   if (held_row_ != nullptr) ++held_frames_;
 }
 
@@ -132,28 +130,20 @@ void Panel::list_drawn_elements() {
   }
 }
 
-void Panel::draw_element(const DrawnElement& drawn) {
-  ElementHeader& element = *drawn.element;
-  switch (element.kind) {
-    case ELEMENT_STRING: {
+void Panel::draw() {
+  for (const DrawnElement& drawn : drawn_elements_) {
+    ElementHeader& element = *drawn.element;
+    if (!visible(element)) continue;
+    if (drawn.text != nullptr) {  // a text element
       element.text_buffer = drawn.text;
       element.text_buffer_size = drawn.text_size;
       if (element.routine != nullptr) element.current_value = element.routine(&element);
       drawn.text[drawn.text_size - 1] = '\0';  // whatever the routine wrote, the text ends inside
-      break;
+      continue;
     }
-    case ELEMENT_ICON:
-      if (element.routine != nullptr) element.current_value = element.routine(&element);
-      break;
-    case ELEMENT_MOVING_IMAGE:
-      if (element.routine != nullptr) element.current_value = element.routine(&element);
-      if (element.vertical_routine != nullptr) {
-        element.current_value_y = element.vertical_routine(&element);
-      }
-      break;
-    case ELEMENT_STATIC_IMAGE:
-    default:
-      break;
+    if (element.routine != nullptr) element.current_value = element.routine(&element);
+    if (element.kind == ELEMENT_MOVING_IMAGE && element.vertical_routine != nullptr)
+      element.current_value_y = element.vertical_routine(&element);
   }
 }
 

@@ -103,12 +103,12 @@ class Panel final : public PanelServiceHandler {
   // (a window's character count is fixed at the module's load), so its bytes never move.
   struct DrawnElement {
     ElementHeader* element;
-    char* text;  // text elements only: the buffer, `text_size` bytes
+    char* text;  // text elements only (null for others): the buffer, `text_size` bytes
     uint32_t text_size;
   };
 
   void list_drawn_elements();
-  static void draw_element(const DrawnElement& drawn);
+  void draw();
   void activate(const MouseRow& row, MousePoint point);
   void act_on(const KeyEvent& event);
   void deliver_due_repeats();
