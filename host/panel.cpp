@@ -40,7 +40,11 @@ bool asks_the_module(const ElementHeader& element) {
 
 Panel::Panel(ModuleLoader& module, Aircraft& aircraft, SimClock& clock, HostVariables& variables,
              ActivityLog& log)
-    : module_(module), aircraft_(aircraft), clock_(clock), variables_(variables), log_(log) {
+    : PanelServiceHandler(variables),
+      module_(module),
+      aircraft_(aircraft),
+      clock_(clock),
+      log_(log) {
   set_panel_service_handler(this);
   module_.install_services(panel_service_table());
 }
@@ -233,10 +237,6 @@ double Panel::image_value(const ElementHeader& element) {
 bool Panel::panel_window_open(int window) const {
   if (window < 1 || window > PANEL_WINDOW_COUNT) return false;
   return panel_windows_[static_cast<std::size_t>(window - 1)];
-}
-
-void Panel::lookup_var(HostVar& var) {
-  variables_.answer(var);
 }
 
 uint32_t Panel::trigger_key_event(uint32_t event_id, uint32_t value) {

@@ -91,8 +91,7 @@ class Panel final : public PanelServiceHandler {
 
   bool panel_window_open(int window) const;  // window 1..8
 
-  // Panel services.
-  void lookup_var(HostVar& var) override;
+  // Panel services (`lookup_var` answers from the host variables).
   uint32_t trigger_key_event(uint32_t event_id, uint32_t value) override;
 
  private:
@@ -116,7 +115,6 @@ class Panel final : public PanelServiceHandler {
   ModuleLoader& module_;
   Aircraft& aircraft_;
   SimClock& clock_;
-  HostVariables& variables_;
   ActivityLog& log_;
 
   std::vector<PlacedGauge> gauges_;

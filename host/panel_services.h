@@ -5,17 +5,24 @@
 
 #include <cstdint>
 
+#include "host/host_variables.h"
 #include "module/gauge_api.h"
 
 namespace host {
 
 class PanelServiceHandler {
  public:
-  virtual void lookup_var(HostVar& var) = 0;
+  // Variable look-ups come many times a frame: they go straight to the host's variables rather
+  // than through a virtual call.
+  void lookup_var(HostVar& var) const { variables_.answer(var); }
   virtual uint32_t trigger_key_event(uint32_t event_id, uint32_t value) = 0;
 
  protected:
+  explicit PanelServiceHandler(const HostVariables& variables) : variables_(variables) {}
   ~PanelServiceHandler() = default;
+
+ private:
+  const HostVariables& variables_;
 };
 
 // The table with `lookup_var` in slot 40 and `trigger_key_event` in slot 36, every other slot
