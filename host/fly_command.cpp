@@ -267,7 +267,7 @@ class FlightWatch {
     const int to = to_number(panel);
     const bool hold = shown(hold_lit_);
     const Aircraft& a = runner_.aircraft();
-    flight::TrackPoint p;
+    flight::TrackPoint& p = last_;  // every field written afresh
     p.time_s = runner_.clock().time_s();
     p.lat_deg = a.lat_deg;
     p.lon_east_deg = a.lon_east_deg;
@@ -278,7 +278,6 @@ class FlightWatch {
     p.track_true_deg = runner_.motion().model().state().track_true_deg;
     p.to_waypoint = to;
     p.hold = hold;
-    last_ = p;
 
     if (!runner_.motion().on()) return;  // the track starts at the take-off
     if (!started_) {
