@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace flight {
 
@@ -19,25 +20,27 @@ __extension__ using uint128 = unsigned __int128;
 // Below 2^40 a value times 10^7 stays below 2^64 once rounded.
 constexpr int MAX_EXACT_BINARY_EXPONENT = 40;
 
-// Writes `digits` (at least decimals + 1 of them, leading zeros added) with the point before
-// the last `decimals`.
+// Writes `scaled` / 10^decimals: at least one digit before the point, leading zeros added.
 void append_scaled(std::string& out, bool negative, uint64_t scaled, int decimals) {
-  char text[24];
-  char* end = std::to_chars(text, text + sizeof text, scaled).ptr;
-  int length = static_cast<int>(end - text);
-  if (negative) out += '-';
-  if (length <= decimals) {
-    out += '0';
-    if (decimals > 0) out += '.';
-    out.append(static_cast<std::size_t>(decimals - length), '0');
-    out.append(text, end);
-    return;
-  }
-  out.append(text, static_cast<std::size_t>(length - decimals));
+  char digits[24];
+  char* const digits_end = std::to_chars(digits, digits + sizeof digits, scaled).ptr;
+  const auto length = static_cast<int>(digits_end - digits);
+  char text[40];  // sign, 20 digits or "0." and 7 decimals at most
+  char* at = text;
+  if (negative) *at++ = '-';
+  const int whole = length > decimals ? length - decimals : 0;  // digits before the point
+  if (whole == 0) *at++ = '0';
+  std::memcpy(at, digits, static_cast<std::size_t>(whole));
+  at += whole;
   if (decimals > 0) {
-    out += '.';
-    out.append(end - decimals, end);
+    *at++ = '.';
+    const int zeros = decimals - (length - whole);
+    std::memset(at, '0', static_cast<std::size_t>(zeros));
+    at += zeros;
+    std::memcpy(at, digits + whole, static_cast<std::size_t>(length - whole));
+    at += length - whole;
   }
+  out.append(text, static_cast<std::size_t>(at - text));
 }
 
 // A finite double is m x 2^e with a 53-bit m: times 10^decimals it is an exact integer of at
