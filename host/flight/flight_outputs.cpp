@@ -333,7 +333,17 @@ void write_map_svg(const std::filesystem::path& path, const FlightPlan& plan,
     auto on_map = [&](double x, double y) {
       return x >= -20 && x <= width_px + 20 && y >= -20 && y <= height_px + 20;
     };
+    // A line wholly north or south of the map (the most of the world's) has no point on it:
+    // the map's y falls as the latitude rises, so its northernmost point below the map or its
+    // southernmost above it says so for all of its points.
+    auto beyond_top_or_bottom = [&](const std::vector<GeoPoint>& line) {
+      double lat_lo = 90.0, lat_hi = -90.0;
+      for (const GeoPoint& g : line)
+        lat_lo = std::min(lat_lo, g.lat_deg), lat_hi = std::max(lat_hi, g.lat_deg);
+      return sy(lat_hi) > height_px + 20 || sy(lat_lo) < -20;
+    };
     for (const std::vector<GeoPoint>& line : coastlines) {
+      if (beyond_top_or_bottom(line)) continue;
       std::string points;
       int count = 0;
       auto flush = [&] {
