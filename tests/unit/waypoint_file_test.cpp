@@ -128,6 +128,15 @@ TEST_F(WaypointFileTest, ReadsEachKindOfLineAsDocumented) {
        7},
       {"a number beyond 32 bits is no number", "7 0.25 0.5\n99999999999 1 1\n", 7, true, 0.25, 0.5,
        7},
+      {"nine digits", "123456789 0.25 0.5\n", 123456789, true, 0.25, 0.5, 123456789},
+      {"ten digits that fit 32 bits", "2147483647 0.25 0.5\n", 2147483647, true, 0.25, 0.5,
+       2147483647},
+      {"ten digits just beyond 32 bits are no number", "7 0.25 0.5\n2147483648 1 1\n", 7, true,
+       0.25, 0.5, 7},
+      {"leading zeros", "007 0.25 0.5\n0000000000008 0 0\n", 7, true, 0.25, 0.5, 8},
+      {"signed numbers", "+7 0.25 0.5\n-3 0 0\n", 7, true, 0.25, 0.5, -3},
+      {"a number ends at the first character that is no digit", "7x 0.25 0.5\n7.5 0.25\n", 7, true,
+       0.5, 0.25, 7},
       {"a NUL inside a line does not swallow the next line",
        std::string("7 0.25 0.5\n12\0x\n8 0 0\n", 22), 7, true, 0.25, 0.5, 8},
       // Over-long lines: only the first 99 characters are the line. The rest starts with
@@ -156,6 +165,29 @@ TEST_F(WaypointFileTest, ReadsEachKindOfLineAsDocumented) {
     EXPECT_EQ(lat, c.lat == kUnset ? kUnset : f(c.lat));
     EXPECT_EQ(lon, c.lon == kUnset ? kUnset : f(c.lon));
     EXPECT_EQ(ins_state.file_waypoint_number, c.file_number);
+  }
+}
+
+// A file several times the size of the file layer's read buffer, with lines of varied lengths
+// and CR LF ends, so that lines, and a CR and its LF, fall across the buffer's refills: every
+// line is still found, whole, and the last one gives the file's number.
+TEST_F(WaypointFileTest, FindsEveryLineOfAFileLargerThanTheReadBuffer) {
+  constexpr int kLines = 400;
+  std::string content;
+  for (int n = 0; n < kLines; ++n) {
+    content += std::string(static_cast<std::size_t>(n % 37), ' ') + std::to_string(n) + " " +
+               std::to_string(n * 0.25) + " " + std::to_string(n * -0.5) + "\r\n";
+  }
+  ASSERT_GT(content.size(), 4 * 4096u);
+  write_file(content);
+  for (int n = 0; n < kLines; ++n) {
+    SCOPED_TRACE(n);
+    ins_state.file_waypoint_number = -1;
+    double lat = kUnset, lon = kUnset;
+    ASSERT_TRUE(load_waypoint(n, lat, lon, ins_state.file_waypoint_number));
+    EXPECT_EQ(lat, n * 0.25);
+    EXPECT_EQ(lon, n * -0.5);
+    EXPECT_EQ(ins_state.file_waypoint_number, kLines - 1);
   }
 }
 
