@@ -72,11 +72,11 @@ bool parse_coordinate(const LinePiece& piece, const char*& cursor, float& value,
   return true;
 }
 
-// A line's leading number as strtol(text, &end, 10) reads it; false when there is none or it does
-// not fit 32 bits. The lines the module writes start with the number's digits, at most two of
-// them: those are read here directly (nine digits always fit, and no white space, sign or
-// locale comes into it), and any other start is left to strtol. `text` is terminated.
-bool read_leading_number(const char* text, const char*& end, int32_t& number) {
+// The usual start of a line, its number's digits, nine at most (so it always fits), followed by
+// something that is no digit: the number read directly, as strtol reads it (no white space,
+// sign or locale comes into it). False for any other start. `text` holds a byte that is no
+// digit within its first ten.
+bool read_leading_digits(const char* text, const char*& end, int32_t& number) {
   constexpr int SURE_DIGITS = 9;
   int32_t value = 0;
   int count = 0;
@@ -84,11 +84,17 @@ bool read_leading_number(const char* text, const char*& end, int32_t& number) {
     value = value * 10 + (text[count] - '0');
     ++count;
   }
-  if (count > 0 && !(text[count] >= '0' && text[count] <= '9')) {
-    end = text + count;
-    number = value;
-    return true;
-  }
+  if (count == 0 || (text[count] >= '0' && text[count] <= '9')) return false;
+  end = text + count;
+  number = value;
+  return true;
+}
+
+// A line's leading number as strtol(text, &end, 10) reads it; false when there is none or it does
+// not fit 32 bits. The lines the module writes start with the number's digits, which are read
+// directly; any other start is left to strtol. `text` is terminated.
+bool read_leading_number(const char* text, const char*& end, int32_t& number) {
+  if (read_leading_digits(text, end, number)) return true;
   char* parsed_end = nullptr;
   errno = 0;
   const long parsed = std::strtol(text, &parsed_end, 10);
@@ -97,6 +103,30 @@ bool read_leading_number(const char* text, const char*& end, int32_t& number) {
     return false;
   }
   number = static_cast<int32_t>(parsed);
+  return true;
+}
+
+// For the reader that looks for one waypoint: a line that lies whole in the file's buffer, is
+// well short of a piece (so it is one piece, line end included, whatever CR it holds) and starts
+// with the digits of a number other than `wanted` is passed over here at once, its number in
+// `found`: what reading it as a piece and parsing it would come to, without copying it. Called
+// at the start of a line only. False, with nothing consumed, for every other line, which the
+// piece reader then takes.
+bool pass_line_of_other_number(StoreFile& file, int32_t wanted, int32_t& found) {
+  constexpr std::size_t SHORT_LINE = WAYPOINT_LINE_BUFFER - 2;
+  const std::size_t available = file.length - file.position;  // none while bytes wait to be written
+  const unsigned char* from = file.buffer + file.position;
+  const void* line_end = std::memchr(from, '\n', available < SHORT_LINE ? available : SHORT_LINE);
+  if (line_end == nullptr) return false;
+  const char* digits_end = nullptr;
+  int32_t number = 0;
+  // The line end stops the digits, so the reading stays inside the line.
+  if (!read_leading_digits(reinterpret_cast<const char*>(from), digits_end, number) ||
+      number == wanted) {
+    return false;
+  }
+  found = number;
+  file.position += static_cast<std::size_t>(static_cast<const unsigned char*>(line_end) - from) + 1;
   return true;
 }
 
@@ -142,7 +172,14 @@ bool load_waypoint(int32_t number, double& lat, double& lon, int32_t& last_numbe
   int32_t last_line_number = 0;
   double found_lat = lat, found_lon = lon;
   LinePiece piece;
-  while (next_piece(file, piece)) {
+  for (;;) {
+    int32_t other_number = 0;
+    if (piece.ends_line && pass_line_of_other_number(file, number, other_number)) {
+      numbered = true;
+      last_line_number = other_number;
+      continue;
+    }
+    if (!next_piece(file, piece)) break;
     const ParsedLine line = parse_piece(piece, number);
     if (!line.has_number) continue;
     numbered = true;

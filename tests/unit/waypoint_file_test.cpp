@@ -191,6 +191,51 @@ TEST_F(WaypointFileTest, FindsEveryLineOfAFileLargerThanTheReadBuffer) {
   }
 }
 
+// The reader that looks for one waypoint passes over the lines of other numbers without parsing
+// them as pieces; what it finds must be what the table reader, which parses every line, finds.
+// Random files of every kind of line (ordinary, CR LF, blanks before the number, signs, ten
+// digits, long lines starting with digits, NUL bytes, lone CRs, lines without a number), larger
+// than the read buffer: for every waypoint the same coordinates, and from every lookup the same
+// highest number.
+TEST_F(WaypointFileTest, LookingUpOneWaypointFindsWhatTheWholeTableReadFinds) {
+  std::mt19937 random(20261210);
+  auto number = [&random] { return std::to_string(random() % 100); };
+  auto coordinate = [&random] { return std::to_string(static_cast<int>(random() % 2001) - 1000); };
+  const std::vector<std::function<std::string()>> kinds = {
+      [&] { return number() + " " + coordinate() + " " + coordinate() + "\n"; },
+      [&] { return number() + " " + coordinate() + " " + coordinate() + "\r\n"; },
+      [&] { return "  " + number() + "\t" + coordinate() + " " + coordinate() + "\n"; },
+      [&] { return "+" + number() + " " + coordinate() + "\n"; },
+      [&] { return "00000000" + number() + " " + coordinate() + " " + coordinate() + "\n"; },
+      [&] { return number() + " " + coordinate() + std::string(120, ' ') + "1 2 3\n"; },
+      [&] { return number() + std::string("\0 1 2", 5) + "\n"; },
+      [&] { return number() + " " + coordinate() + "\r" + coordinate() + "\n"; },
+      [&] { return number() + "\r"; },
+      [] { return std::string("# no number\n"); },
+      [] { return std::string("\n"); },
+  };
+  for (int file = 0; file < 20; ++file) {
+    std::string content;
+    while (content.size() < 3 * 4096) content += kinds[random() % kinds.size()]();
+    write_file(content);
+    WaypointEntry table[WAYPOINT_TABLE_SIZE];
+    ASSERT_EQ(read_waypoint_table(table), TABLE_READ);
+    // No line is numbered -5: every numbered line of the file is passed over in this lookup.
+    double unused_lat = 0.0, unused_lon = 0.0;
+    int32_t first_last_number = -1;
+    EXPECT_FALSE(load_waypoint(-5, unused_lat, unused_lon, first_last_number));
+    for (int32_t n = 0; n < WAYPOINT_TABLE_SIZE; ++n) {
+      SCOPED_TRACE("file " + std::to_string(file) + ", waypoint " + std::to_string(n));
+      double lat = NAN, lon = NAN;
+      int32_t last_number = -1;
+      load_waypoint(n, lat, lon, last_number);
+      EXPECT_EQ(std::isnan(lat) ? 0.0f : static_cast<float>(lat), table[n].lat);
+      EXPECT_EQ(std::isnan(lon) ? 0.0f : static_cast<float>(lon), table[n].lon);
+      EXPECT_EQ(last_number, first_last_number);
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // format_waypoint_line and write_waypoint_file
 // ---------------------------------------------------------------------------------------------
