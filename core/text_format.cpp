@@ -97,28 +97,59 @@ void wide_digits(uint64_t value, unsigned shift, Digits& digits) {
   digits.count = count;
 }
 
+// round(significand x 2^exponent x 10^precision), half to even, for a negative exponent: a
+// fraction of one unit in the last place shown is rounded, ties to the even neighbour.
+uint64_t rounded_scaled(uint64_t significand, int exponent, int precision) {
+  // significand < 2^53 and 10^precision <= 1000 < 2^10: the product fits in 64 bits.
+  const uint64_t scaled = significand * POWERS_OF_TEN[precision];
+  const unsigned shift = static_cast<unsigned>(-exponent);
+  if (shift >= 64) return 0;  // scaled < 2^63 <= half of 2^shift: rounds to zero
+  const uint64_t whole = scaled >> shift;
+  const uint64_t rest = scaled & ((uint64_t{1} << shift) - 1);
+  const uint64_t half = uint64_t{1} << (shift - 1);
+  return (rest > half || (rest == half && (whole & 1) != 0)) ? whole + 1 : whole;
+}
+
 // The digits of round(magnitude x 10^precision), half to even, for a finite magnitude given by
 // its significand and binary exponent (magnitude = significand x 2^exponent).
 void scaled_digits(uint64_t significand, int exponent, int precision, Digits& digits) {
-  // significand < 2^53 and 10^precision <= 1000 < 2^10: the product fits in 64 bits.
-  const uint64_t scaled = significand * POWERS_OF_TEN[precision];
-  uint64_t whole = 0;
   if (exponent >= 0) {
-    wide_digits(scaled, static_cast<unsigned>(exponent), digits);
+    wide_digits(significand * POWERS_OF_TEN[precision], static_cast<unsigned>(exponent), digits);
     return;
   }
-  const unsigned shift = static_cast<unsigned>(-exponent);
-  if (shift < 64) {
-    // A fraction of one unit in the last place shown: round it, ties to the even neighbour.
-    whole = scaled >> shift;
-    const uint64_t rest = scaled & ((uint64_t{1} << shift) - 1);
-    const uint64_t half = uint64_t{1} << (shift - 1);
-    if (rest > half || (rest == half && (whole & 1) != 0)) ++whole;
-  }  // else scaled < 2^63 <= half of 2^shift: rounds to zero
   char buffer[20];
-  char* first = decimal_digits(whole, buffer + sizeof buffer);
+  char* first =
+      decimal_digits(rounded_scaled(significand, exponent, precision), buffer + sizeof buffer);
   digits.count = static_cast<std::size_t>(buffer + sizeof buffer - first);
   for (std::size_t i = 0; i < digits.count; ++i) digits.chars[i] = first[i];
+}
+
+// A double taken apart: its sign bit, and for a finite value its significand and binary
+// exponent (value = significand x 2^exponent); subnormals have no hidden bit and the exponent
+// of the smallest normal.
+struct DoubleParts {
+  bool negative;
+  bool finite;
+  bool is_nan;
+  uint64_t significand;
+  int exponent;
+};
+
+DoubleParts parts_of(double value) {
+  const uint64_t bits = std::bit_cast<uint64_t>(value);
+  const int biased_exponent = static_cast<int>((bits >> 52) & 0x7FF);
+  const uint64_t fraction = bits & ((uint64_t{1} << 52) - 1);
+  DoubleParts parts{};
+  parts.negative = (bits >> 63) != 0;
+  parts.finite = biased_exponent != 0x7FF;
+  parts.is_nan = !parts.finite && fraction != 0;
+  parts.significand = biased_exponent == 0 ? fraction : fraction | (uint64_t{1} << 52);
+  parts.exponent = (biased_exponent == 0 ? 1 : biased_exponent) - 1075;
+  return parts;
+}
+
+int clamped_precision(int precision) {
+  return precision < 0 ? 0 : (precision > MAX_PRECISION ? MAX_PRECISION : precision);
 }
 
 void append_non_finite(BoundedText& text, bool negative, bool is_nan, int width) {
@@ -154,22 +185,14 @@ void append_decimal(BoundedText& text, int64_t value, int width, Padding padding
 }
 
 void append_fixed(BoundedText& text, double value, int width, int precision, Padding padding) {
-  if (precision < 0) precision = 0;
-  if (precision > MAX_PRECISION) precision = MAX_PRECISION;
-  const uint64_t bits = std::bit_cast<uint64_t>(value);
-  const bool negative = (bits >> 63) != 0;
-  const int biased_exponent = static_cast<int>((bits >> 52) & 0x7FF);
-  const uint64_t fraction = bits & ((uint64_t{1} << 52) - 1);
-  if (biased_exponent == 0x7FF) {
-    append_non_finite(text, negative, fraction != 0, width);
+  precision = clamped_precision(precision);
+  const DoubleParts parts = parts_of(value);
+  if (!parts.finite) {
+    append_non_finite(text, parts.negative, parts.is_nan, width);
     return;
   }
-  // Subnormals have no hidden bit and the exponent of the smallest normal.
-  const uint64_t significand = biased_exponent == 0 ? fraction : fraction | (uint64_t{1} << 52);
-  const int exponent = (biased_exponent == 0 ? 1 : biased_exponent) - 1075;
-
   Digits digits;
-  scaled_digits(significand, exponent, precision, digits);
+  scaled_digits(parts.significand, parts.exponent, precision, digits);
   // At least one digit before the point: 0.05 has the digits "5" at precision 2, shown "0.05".
   const std::size_t shown = digits.count > static_cast<std::size_t>(precision)
                                 ? digits.count
@@ -182,5 +205,14 @@ void append_fixed(BoundedText& text, double value, int width, int precision, Pad
     if (i == whole_count) field[length++] = '.';
     field[length++] = i < leading_zeros ? '0' : digits.chars[i - leading_zeros];
   }
-  append_padded(text, negative, field, length, width, padding);
+  append_padded(text, parts.negative, field, length, width, padding);
+}
+
+bool fixed_point_key(double value, int precision, uint64_t& key) {
+  const DoubleParts parts = parts_of(value);
+  if (!parts.finite || parts.exponent >= 0) return false;
+  // Below 2^52 x 1000 (value < 2^52 shown to a thousandth): bit 63 is free for the sign.
+  key = rounded_scaled(parts.significand, parts.exponent, clamped_precision(precision)) |
+        (parts.negative ? uint64_t{1} << 63 : 0);
+  return true;
 }

@@ -42,3 +42,11 @@ void append_decimal(BoundedText& text, int64_t value, int width, Padding padding
 // kept even when the rounded value is zero ("-0.0"). NaN and infinity are written "nan", "inf"
 // (with "-" when the sign bit is set) and padded with blanks, whatever the padding asked.
 void append_fixed(BoundedText& text, double value, int width, int precision, Padding padding);
+
+// What decides the text append_fixed writes for `value` at `precision` (whatever the width and
+// padding): its sign bit and its magnitude rounded to `precision` decimals, exactly as
+// append_fixed rounds it, as one number. Two values with the same key are written alike, and
+// two values written alike at one width and padding have the same key. False for NaN, infinity
+// and magnitudes of 2^52 and more, which have no key (a caller writes those every time). A
+// window that shows a value to a tenth can so keep its text while the value moves within it.
+bool fixed_point_key(double value, int precision, uint64_t& key);
