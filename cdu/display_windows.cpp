@@ -87,9 +87,12 @@ struct KeptText {
 struct Window {
   const char* test_text;
   const char* blank_text;
-  Field (*field)();  // the field the window shows in the present state
+  Field field;                  // the window's one field, unless it has a table:
+  const Field* selector_table;  // a display's field in each selector position
   KeptText* kept;
 };
+
+Field field_by_selector(const Field* table);
 
 // Writes the field's text into `text`, from the kept text when the field's key is the one it
 // was composed for. Returns false when the window keeps its previous text.
@@ -128,7 +131,9 @@ double update_window(ElementHeader* element, const Window& window) {
   } else if (ins_state.lamp_test_active != 0) {
     append_text(text, window.test_text);
   } else {
-    written = compose_field(text, window.field(), *window.kept);
+    const Field field =
+        window.selector_table != nullptr ? field_by_selector(window.selector_table) : window.field;
+    written = compose_field(text, field, *window.kept);
   }
   // Each character written brings its terminator; a text with none (a buffer of one byte)
   // still ends the buffer's previous text.
@@ -436,18 +441,10 @@ bool compose_blank_display(BoundedText& text) {
 
 // A selector value outside its eight positions cannot come from the knob's end stops; should
 // one appear, the display is blanked rather than indexing past the table.
-Field field_by_selector(const Field (&table)[SELECTOR_POSITION_COUNT]) {
+Field field_by_selector(const Field* table) {
   const int position = ins_state.data_selector;
   if (position < 0 || position >= SELECTOR_POSITION_COUNT) return {compose_blank_display, nullptr};
   return table[position];
-}
-
-Field left_display_field() {
-  return field_by_selector(LEFT_DISPLAY);
-}
-
-Field right_display_field() {
-  return field_by_selector(RIGHT_DISPLAY);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -553,40 +550,32 @@ bool key_to_number(FieldKey& key) {
   return true;
 }
 
-// The lamps' one-letter texts cost less to compose than to key.
-Field n_lamp_field() {
-  return {compose_n_lamp, nullptr};
-}
-Field s_lamp_field() {
-  return {compose_s_lamp, nullptr};
-}
-Field e_lamp_field() {
-  return {compose_e_lamp, nullptr};
-}
-Field w_lamp_field() {
-  return {compose_w_lamp, nullptr};
-}
-Field from_number_field() {
-  return {compose_from_number, key_from_number};
-}
-Field to_number_field() {
-  return {compose_to_number, key_to_number};
-}
-
 enum WindowIndex { LEFT, RIGHT, N_LAMP, S_LAMP, E_LAMP, W_LAMP, FROM, TO, WINDOW_COUNT };
 KeptText kept_texts[WINDOW_COUNT];
 
-constexpr Window LEFT_DISPLAY_WINDOW = {LEFT_TEST_TEXT, DISPLAY_BLANK_TEXT, left_display_field,
+// The lamps' one-letter texts cost less to compose than to key.
+constexpr Field NO_FIELD = {nullptr, nullptr};
+constexpr Window LEFT_DISPLAY_WINDOW = {LEFT_TEST_TEXT, DISPLAY_BLANK_TEXT, NO_FIELD, LEFT_DISPLAY,
                                         &kept_texts[LEFT]};
-constexpr Window RIGHT_DISPLAY_WINDOW = {RIGHT_TEST_TEXT, DISPLAY_BLANK_TEXT, right_display_field,
-                                         &kept_texts[RIGHT]};
-constexpr Window N_LAMP_WINDOW = {"N", LAMP_BLANK_TEXT, n_lamp_field, &kept_texts[N_LAMP]};
-constexpr Window S_LAMP_WINDOW = {"S", LAMP_BLANK_TEXT, s_lamp_field, &kept_texts[S_LAMP]};
-constexpr Window E_LAMP_WINDOW = {"E", LAMP_BLANK_TEXT, e_lamp_field, &kept_texts[E_LAMP]};
-constexpr Window W_LAMP_WINDOW = {"W", LAMP_BLANK_TEXT, w_lamp_field, &kept_texts[W_LAMP]};
-constexpr Window FROM_WINDOW = {NUMBER_TEST_TEXT, NUMBER_BLANK_TEXT, from_number_field,
+constexpr Window RIGHT_DISPLAY_WINDOW = {RIGHT_TEST_TEXT, DISPLAY_BLANK_TEXT, NO_FIELD,
+                                         RIGHT_DISPLAY, &kept_texts[RIGHT]};
+constexpr Window N_LAMP_WINDOW = {
+    "N", LAMP_BLANK_TEXT, {compose_n_lamp, nullptr}, nullptr, &kept_texts[N_LAMP]};
+constexpr Window S_LAMP_WINDOW = {
+    "S", LAMP_BLANK_TEXT, {compose_s_lamp, nullptr}, nullptr, &kept_texts[S_LAMP]};
+constexpr Window E_LAMP_WINDOW = {
+    "E", LAMP_BLANK_TEXT, {compose_e_lamp, nullptr}, nullptr, &kept_texts[E_LAMP]};
+constexpr Window W_LAMP_WINDOW = {
+    "W", LAMP_BLANK_TEXT, {compose_w_lamp, nullptr}, nullptr, &kept_texts[W_LAMP]};
+constexpr Window FROM_WINDOW = {NUMBER_TEST_TEXT,
+                                NUMBER_BLANK_TEXT,
+                                {compose_from_number, key_from_number},
+                                nullptr,
                                 &kept_texts[FROM]};
-constexpr Window TO_WINDOW = {NUMBER_TEST_TEXT, NUMBER_BLANK_TEXT, to_number_field,
+constexpr Window TO_WINDOW = {NUMBER_TEST_TEXT,
+                              NUMBER_BLANK_TEXT,
+                              {compose_to_number, key_to_number},
+                              nullptr,
                               &kept_texts[TO]};
 
 }  // namespace

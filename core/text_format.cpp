@@ -1,11 +1,12 @@
 #include "core/text_format.h"
 
-#include <bit>
-
 namespace {
 
-constexpr int MAX_PRECISION = 3;
-constexpr uint64_t POWERS_OF_TEN[MAX_PRECISION + 1] = {1, 10, 100, 1000};
+using text_format_detail::clamped_precision;
+using text_format_detail::DoubleParts;
+using text_format_detail::parts_of;
+using text_format_detail::POWERS_OF_TEN;
+using text_format_detail::rounded_scaled;
 
 // The decimal digits of a fixed-point value, most significant first. The largest double is
 // about 1.8e308: its digits with three more after the point fit with room to spare.
@@ -97,19 +98,6 @@ void wide_digits(uint64_t value, unsigned shift, Digits& digits) {
   digits.count = count;
 }
 
-// round(significand x 2^exponent x 10^precision), half to even, for a negative exponent: a
-// fraction of one unit in the last place shown is rounded, ties to the even neighbour.
-uint64_t rounded_scaled(uint64_t significand, int exponent, int precision) {
-  // significand < 2^53 and 10^precision <= 1000 < 2^10: the product fits in 64 bits.
-  const uint64_t scaled = significand * POWERS_OF_TEN[precision];
-  const unsigned shift = static_cast<unsigned>(-exponent);
-  if (shift >= 64) return 0;  // scaled < 2^63 <= half of 2^shift: rounds to zero
-  const uint64_t whole = scaled >> shift;
-  const uint64_t rest = scaled & ((uint64_t{1} << shift) - 1);
-  const uint64_t half = uint64_t{1} << (shift - 1);
-  return (rest > half || (rest == half && (whole & 1) != 0)) ? whole + 1 : whole;
-}
-
 // The digits of round(magnitude x 10^precision), half to even, for a finite magnitude given by
 // its significand and binary exponent (magnitude = significand x 2^exponent).
 void scaled_digits(uint64_t significand, int exponent, int precision, Digits& digits) {
@@ -124,34 +112,6 @@ void scaled_digits(uint64_t significand, int exponent, int precision, Digits& di
   for (std::size_t i = 0; i < digits.count; ++i) digits.chars[i] = first[i];
 }
 
-// A double taken apart: its sign bit, and for a finite value its significand and binary
-// exponent (value = significand x 2^exponent); subnormals have no hidden bit and the exponent
-// of the smallest normal.
-struct DoubleParts {
-  bool negative;
-  bool finite;
-  bool is_nan;
-  uint64_t significand;
-  int exponent;
-};
-
-DoubleParts parts_of(double value) {
-  const uint64_t bits = std::bit_cast<uint64_t>(value);
-  const int biased_exponent = static_cast<int>((bits >> 52) & 0x7FF);
-  const uint64_t fraction = bits & ((uint64_t{1} << 52) - 1);
-  DoubleParts parts{};
-  parts.negative = (bits >> 63) != 0;
-  parts.finite = biased_exponent != 0x7FF;
-  parts.is_nan = !parts.finite && fraction != 0;
-  parts.significand = biased_exponent == 0 ? fraction : fraction | (uint64_t{1} << 52);
-  parts.exponent = (biased_exponent == 0 ? 1 : biased_exponent) - 1075;
-  return parts;
-}
-
-int clamped_precision(int precision) {
-  return precision < 0 ? 0 : (precision > MAX_PRECISION ? MAX_PRECISION : precision);
-}
-
 void append_non_finite(BoundedText& text, bool negative, bool is_nan, int width) {
   append_padded(text, negative, is_nan ? "nan" : "inf", 3, width, Padding::Blanks);
 }
@@ -161,12 +121,6 @@ void append_non_finite(BoundedText& text, bool negative, bool is_nan, int width)
 BoundedText bounded_text(char* chars, std::size_t capacity) {
   if (capacity > 0) chars[0] = '\0';
   return {chars, capacity, 0};
-}
-
-void append_char(BoundedText& text, char c) {
-  if (text.length + 1 >= text.capacity) return;
-  text.chars[text.length++] = c;
-  text.chars[text.length] = '\0';
 }
 
 void append_text(BoundedText& text, const char* s) {
@@ -206,13 +160,4 @@ void append_fixed(BoundedText& text, double value, int width, int precision, Pad
     field[length++] = i < leading_zeros ? '0' : digits.chars[i - leading_zeros];
   }
   append_padded(text, parts.negative, field, length, width, padding);
-}
-
-bool fixed_point_key(double value, int precision, uint64_t& key) {
-  const DoubleParts parts = parts_of(value);
-  if (!parts.finite || parts.exponent >= 0) return false;
-  // Below 2^52 x 1000 (value < 2^52 shown to a thousandth): bit 63 is free for the sign.
-  key = rounded_scaled(parts.significand, parts.exponent, clamped_precision(precision)) |
-        (parts.negative ? uint64_t{1} << 63 : 0);
-  return true;
 }
