@@ -224,6 +224,7 @@ class PackedReader {
     return true;
   }
   bool take(void* to, std::size_t size) {
+    if (size == 0) return true;  // an empty line's points: nowhere to copy to
     if (data_.size() < size) return false;
     std::memcpy(to, data_.data(), size);
     data_.remove_prefix(size);
