@@ -57,18 +57,21 @@ void store_minute_digits(int32_t hundredths, double& tens, double& units, double
 // One pressed-key image: show while the key is held, release the latch in the first frame at or
 // past its release tick, then hide. The release tick means something only while the key is
 // pressed; no tick value stands for "no release pending". `kept_shown` keeps the image up after
-// the release (SET and LAST WPT stay down while their mode is on).
-void update_pressed_image(int depth, int32_t& pressed, int32_t release_tick, bool kept_shown) {
-  ElementHeader& image = ins_element(depth);
-  if (pressed == 1) show(image);
-  if (pressed == 1 && tick_span_over(ins_state.tick, release_tick, KEY_LATCH_TICKS)) pressed = 0;
+// the release (SET and LAST WPT stay down while their mode is on). Small enough to be inlined
+// in update_lamps, which runs it for sixteen images every frame, nearly always for a key that
+// is not pressed.
+void update_pressed_image(ElementHeader& image, int32_t& pressed, int32_t release_tick,
+                          bool kept_shown) {
+  if (pressed == 1) {
+    show(image);
+    if (tick_span_over(ins_state.tick, release_tick, KEY_LATCH_TICKS)) pressed = 0;
+  }
   if (pressed == 0 && !kept_shown) hide(image);
 }
 
 // A lamp that is hidden under one condition and shown under another; when both hold, the lamp
 // shows, and when neither holds it keeps its state.
-void update_lamp(int depth, bool hide_when, bool show_when) {
-  ElementHeader& lamp = ins_element(depth);
+void update_lamp(ElementHeader& lamp, bool hide_when, bool show_when) {
   if (hide_when) hide(lamp);
   if (show_when) show(lamp);
 }
@@ -93,12 +96,18 @@ void cdu_frame_cycle() {
   InsState& s = ins_state;
   bind_sound_library(SERVICE_PRE_UPDATE);
   s.tick = read_host_tick();
+  const bool file_work =
+      s.plan_import_request == 1 || (s.waypoint_entry_mode == 1 && s.waypoint_load_request == 1);
   if (s.plan_import_request == 1) import_flight_plan();
   if (s.waypoint_entry_mode == 1 && s.waypoint_load_request == 1) load_entry_from_store();
   s.waypoint_load_request = 0;
   s.battery_power = truncate_to<uint8_t>(refresh_host_var(HV_BATTERY));
   s.main_power = truncate_to<uint8_t>(refresh_host_var(HV_MAIN_POWER));
-  s.tick = read_host_tick();
+  // The tick again after a frame's file work, which may have taken a while. In an ordinary
+  // frame only the two power reads lie between, and the host's counter does not move within
+  // one service call (the module runs on the panel thread, between the host's frames), so the
+  // first read is still the tick: the second one, a round trip into the host, is left out.
+  if (file_work) s.tick = read_host_tick();
   update_lamps();
   // The lamps were drawn lit for the frame in which the test expires; they go dark on the next.
   if (s.lamp_test_active == 1 && tick_span_over(s.tick, s.lamp_test_end_tick, LAMP_TEST_TICKS)) {
@@ -134,39 +143,44 @@ void load_entry_from_store() {
 void update_lamps() {
   InsState& s = ins_state;
   const bool test = s.lamp_test_active == 1;
+  // The chain's elements by depth, looked up once for the frame's twenty-three changes.
+  ElementHeader* const chain = ins_elements();
 
-  update_lamp(INS_DEPTH_HOLD_LIT, s.hold_active == 0, s.hold_active == 1 || test);
-  update_pressed_image(INS_DEPTH_HOLD_PRESSED, s.hold_pressed, s.hold_release_tick, false);
+  update_lamp(chain[INS_DEPTH_HOLD_LIT], s.hold_active == 0, s.hold_active == 1 || test);
+  update_pressed_image(chain[INS_DEPTH_HOLD_PRESSED], s.hold_pressed, s.hold_release_tick, false);
 
   update_lamp(
-      INS_DEPTH_SET_LIT,
+      chain[INS_DEPTH_SET_LIT],
       (s.waypoint_entry_mode == 0 || (s.waypoint_entry_mode == 1 && s.set_pressed == 1)) && !test,
       (s.set_pressed == 0 && s.waypoint_entry_mode == 1) || test);
-  update_pressed_image(INS_DEPTH_SET_PRESSED, s.set_pressed, s.set_release_tick,
+  update_pressed_image(chain[INS_DEPTH_SET_PRESSED], s.set_pressed, s.set_release_tick,
                        s.waypoint_entry_mode != 0);
-  update_pressed_image(INS_DEPTH_INSERT_PRESSED, s.insert_pressed, s.insert_release_tick, false);
+  update_pressed_image(chain[INS_DEPTH_INSERT_PRESSED], s.insert_pressed, s.insert_release_tick,
+                       false);
 
-  update_lamp(INS_DEPTH_LAST_WPT_LIT,
+  update_lamp(chain[INS_DEPTH_LAST_WPT_LIT],
               (s.last_wpt_mode == 0 || (s.last_wpt_mode == 1 && s.last_wpt_pressed == 1)) && !test,
               (s.last_wpt_pressed == 0 && s.last_wpt_mode == 1) || test);
-  update_pressed_image(INS_DEPTH_LAST_WPT_PRESSED, s.last_wpt_pressed, s.last_wpt_release_tick,
-                       s.last_wpt_mode != 0);
-  update_pressed_image(INS_DEPTH_WYPT_CHG_PRESSED, s.wypt_chg_pressed, s.wypt_chg_release_tick,
+  update_pressed_image(chain[INS_DEPTH_LAST_WPT_PRESSED], s.last_wpt_pressed,
+                       s.last_wpt_release_tick, s.last_wpt_mode != 0);
+  update_pressed_image(chain[INS_DEPTH_WYPT_CHG_PRESSED], s.wypt_chg_pressed,
+                       s.wypt_chg_release_tick, false);
+  update_pressed_image(chain[INS_DEPTH_CLEAR_PRESSED], s.clear_pressed, s.clear_release_tick,
                        false);
-  update_pressed_image(INS_DEPTH_CLEAR_PRESSED, s.clear_pressed, s.clear_release_tick, false);
   for (int digit = 0; digit < DIGIT_KEY_COUNT; ++digit) {
-    update_pressed_image(INS_DEPTH_KEY0_PRESSED + digit, s.digit_pressed[digit],
+    update_pressed_image(chain[INS_DEPTH_KEY0_PRESSED + digit], s.digit_pressed[digit],
                          s.digit_release_tick[digit], false);
   }
 
-  update_lamp(INS_DEPTH_SWITCH_AUTO, s.auto_selected != 1, s.auto_selected == 1);
-  update_lamp(INS_DEPTH_SWITCH_MAN, s.man_selected != 1, s.man_selected == 1);
+  update_lamp(chain[INS_DEPTH_SWITCH_AUTO], s.auto_selected != 1, s.auto_selected == 1);
+  update_lamp(chain[INS_DEPTH_SWITCH_MAN], s.man_selected != 1, s.man_selected == 1);
 
-  update_lamp(INS_DEPTH_BAT_LIT, (s.battery_power == 0 && s.main_power == 0) || s.main_power == 1,
+  update_lamp(chain[INS_DEPTH_BAT_LIT],
+              (s.battery_power == 0 && s.main_power == 0) || s.main_power == 1,
               (s.battery_power == 1 && s.main_power == 0) || (s.main_power == 1 && test));
   // Between the two conditions (ground speed exactly 1 knot) the lamp keeps its state.
   update_lamp(
-      INS_DEPTH_ALERT_LIT,
+      chain[INS_DEPTH_ALERT_LIT],
       s.ttg_minutes >= 2.0 || s.ttg_hours != 0 || s.ground_speed < 1.0 || s.ins_powered == 0,
       (s.ttg_minutes < 2.0 && s.ttg_hours == 0 && s.ground_speed > 1.0 && s.ins_powered == 1) ||
           test);

@@ -11,6 +11,8 @@
 // Each window's text is defined by a printf format (written beside its composer); the composers
 // write the same text field by field through core/text_format.h, which the panel can afford on
 // every frame. tests/unit/display_window_formats_test.cpp holds each composer to its format.
+// A field whose text follows from a few numbers (its key) is composed only when they change;
+// in between its last text is copied (KeptText below).
 //
 // Texts are single-byte: the degree sign is the byte 0xB0 of the display font's character set.
 // In string literals "\xB0" is always followed by a character that is not a hex digit, or
@@ -18,6 +20,8 @@
 #include "cdu/display_windows.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <optional>
 
@@ -49,11 +53,66 @@ constexpr char LAMP_BLANK_TEXT[] = " ";
 constexpr char NUMBER_TEST_TEXT[] = "88";
 constexpr char NUMBER_BLANK_TEXT[] = "  ";
 
+// What decides a field's text besides its composer: at most two numbers, taken from the INS
+// state fields the composer reads (a value shown to a tenth by its key from fixed_point_key, so
+// the key moves only when the shown tenth does). A KeyOf returns false when the field's text
+// has no such key now (a value beyond the keyed range): the field is then composed every time.
+struct FieldKey {
+  uint64_t first = 0;
+  uint64_t second = 0;
+  bool operator==(const FieldKey&) const = default;
+};
+using KeyOf = bool (*)(FieldKey& key);
+
+// A window's field: its composer and, for the fields whose text follows from a key, the key.
+struct Field {
+  Composer compose;
+  KeyOf key_of;  // null: composed on every update
+};
+
+// The text a window's field composed last, with the composer, key and capacity it was composed
+// for. The windows are drawn every frame and their values mostly move below the digit shown
+// (or not at all), so while all three stay the same the kept text is copied into the host's
+// buffer instead of being composed again: the buffer ends up byte for byte as a new composition
+// would leave it. Kept by key, never cleared: a text can only be reused for the very key it was
+// composed from.
+struct KeptText {
+  Composer composer = nullptr;  // null: nothing kept
+  FieldKey key;
+  std::size_t capacity = 0;
+  std::size_t length = 0;
+  char chars[COMPOSE_CAPACITY] = {};
+};
+
 struct Window {
   const char* test_text;
   const char* blank_text;
-  Composer compose;
+  Field field;                  // the window's one field, unless it has a table:
+  const Field* selector_table;  // a display's field in each selector position
+  KeptText* kept;
 };
+
+Field field_by_selector(const Field* table);
+
+// Writes the field's text into `text`, from the kept text when the field's key is the one it
+// was composed for. Returns false when the window keeps its previous text.
+bool compose_field(BoundedText& text, const Field& field, KeptText& kept) {
+  FieldKey key;
+  if (field.key_of == nullptr || !field.key_of(key)) return field.compose(text);
+  if (kept.composer != field.compose || !(kept.key == key) || kept.capacity != text.capacity) {
+    BoundedText own = bounded_text(kept.chars, text.capacity);
+    kept.composer = nullptr;
+    if (!field.compose(own)) return false;
+    kept.composer = field.compose;
+    kept.key = key;
+    kept.capacity = text.capacity;
+    kept.length = own.length;
+  }
+  // The text and its terminator, as composing it into the buffer would have written them.
+  std::memcpy(text.chars, kept.chars, kept.length + 1);
+  text.length = kept.length;
+  return true;
+}
 
 double update_window(ElementHeader* element, const Window& window) {
   if (element == nullptr) return 0.0;
@@ -72,7 +131,9 @@ double update_window(ElementHeader* element, const Window& window) {
   } else if (ins_state.lamp_test_active != 0) {
     append_text(text, window.test_text);
   } else {
-    written = window.compose(text);
+    const Field field =
+        window.selector_table != nullptr ? field_by_selector(window.selector_table) : window.field;
+    written = compose_field(text, field, *window.kept);
   }
   // Each character written brings its terminator; a text with none (a buffer of one byte)
   // still ends the buffer's previous text.
@@ -276,39 +337,114 @@ bool compose_align_status(BoundedText& text) {
   return true;
 }
 
+// --- The keys of the fields above: exactly the state each composer reads, as it reads it.
+
+uint64_t whole(int64_t value) {
+  return static_cast<uint64_t>(value);
+}
+
+bool key_fixed(FieldKey& key, double value, int precision) {
+  return fixed_point_key(value, precision, key.first);
+}
+
+bool key_track(FieldKey& key) {
+  return key_fixed(key, ins_state.track, 1);
+}
+bool key_ground_speed(FieldKey& key) {
+  return key_fixed(key, ins_state.ground_speed_shown, 1);
+}
+bool key_heading(FieldKey& key) {
+  key.first = ins_state.heading;
+  return true;
+}
+bool key_drift_angle(FieldKey& key) {
+  key.first = whole(ins_state.drift_angle);
+  key.second = ins_state.drift_left != 0 ? 1 : 0;
+  return true;
+}
+bool key_cross_track(FieldKey& key) {
+  key.second = ins_state.cross_track_left != 0 ? 1 : 0;
+  return key_fixed(key, ins_state.cross_track_nm, 2);
+}
+bool key_track_error(FieldKey& key) {
+  key.second = ins_state.track_error_left != 0 ? 1 : 0;
+  return key_fixed(key, ins_state.track_error, 1);
+}
+bool key_position(FieldKey& key, int32_t whole_degrees, double minutes) {
+  key.second = whole(whole_degrees);
+  return key_fixed(key, minutes, 2);
+}
+bool key_present_latitude(FieldKey& key) {
+  return key_position(key, ins_state.present_lat_abs_whole, ins_state.present_lat_abs_minutes);
+}
+bool key_present_longitude(FieldKey& key) {
+  return key_position(key, ins_state.present_lon_abs_whole, ins_state.present_lon_abs_minutes);
+}
+// The entry echo is composed every time: it is shown only while a pilot keys an entry.
+bool key_waypoint_latitude(FieldKey& key) {
+  return ins_state.waypoint_entry_mode == 0 &&
+         key_position(key, ins_state.to_lat_abs_whole, ins_state.to_lat_abs_minutes);
+}
+bool key_waypoint_longitude(FieldKey& key) {
+  return ins_state.waypoint_entry_mode == 0 &&
+         key_position(key, ins_state.to_lon_abs_whole, ins_state.to_lon_abs_minutes);
+}
+bool key_distance(FieldKey& key) {
+  return key_fixed(key, ins_state.distance_to_go, 1);
+}
+bool key_time_to_go(FieldKey& key) {
+  key.first = whole(ins_state.ttg_hours) | whole(ins_state.ttg_tenths) << 8;
+  key.second = whole(truncate_to<int>(ins_state.ttg_minutes));
+  return true;
+}
+bool key_wind_direction(FieldKey& key) {
+  key.first = ins_state.wind_dir_shown;
+  return true;
+}
+bool key_wind_speed(FieldKey& key) {
+  key.first = whole(ins_state.wind_speed_shown);
+  return true;
+}
+bool key_desired_track(FieldKey& key) {
+  return key_fixed(key, ins_state.desired_track, 1);
+}
+bool key_align_status(FieldKey& key) {
+  key.first = ins_state.align_status;
+  return true;
+}
+
 // What each display shows in each selector position: the left display the first quantity of
 // the legend, the right display the second.
-constexpr Composer LEFT_DISPLAY[] = {compose_track,
-                                     compose_heading,
-                                     compose_cross_track,
-                                     compose_present_latitude,
-                                     compose_waypoint_latitude,
-                                     compose_distance,
-                                     compose_wind_direction,
-                                     compose_desired_track};
-constexpr Composer RIGHT_DISPLAY[] = {
-    compose_ground_speed,       compose_drift_angle, compose_track_error, compose_present_longitude,
-    compose_waypoint_longitude, compose_time_to_go,  compose_wind_speed,  compose_align_status};
+constexpr Field LEFT_DISPLAY[] = {{compose_track, key_track},
+                                  {compose_heading, key_heading},
+                                  {compose_cross_track, key_cross_track},
+                                  {compose_present_latitude, key_present_latitude},
+                                  {compose_waypoint_latitude, key_waypoint_latitude},
+                                  {compose_distance, key_distance},
+                                  {compose_wind_direction, key_wind_direction},
+                                  {compose_desired_track, key_desired_track}};
+constexpr Field RIGHT_DISPLAY[] = {{compose_ground_speed, key_ground_speed},
+                                   {compose_drift_angle, key_drift_angle},
+                                   {compose_track_error, key_track_error},
+                                   {compose_present_longitude, key_present_longitude},
+                                   {compose_waypoint_longitude, key_waypoint_longitude},
+                                   {compose_time_to_go, key_time_to_go},
+                                   {compose_wind_speed, key_wind_speed},
+                                   {compose_align_status, key_align_status}};
 static_assert(std::size(LEFT_DISPLAY) == SELECTOR_POSITION_COUNT);
 static_assert(std::size(RIGHT_DISPLAY) == SELECTOR_POSITION_COUNT);
 
+bool compose_blank_display(BoundedText& text) {
+  append_text(text, DISPLAY_BLANK_TEXT);
+  return true;
+}
+
 // A selector value outside its eight positions cannot come from the knob's end stops; should
 // one appear, the display is blanked rather than indexing past the table.
-bool compose_by_selector(const Composer (&table)[SELECTOR_POSITION_COUNT], BoundedText& text) {
+Field field_by_selector(const Field* table) {
   const int position = ins_state.data_selector;
-  if (position < 0 || position >= SELECTOR_POSITION_COUNT) {
-    append_text(text, DISPLAY_BLANK_TEXT);
-    return true;
-  }
-  return table[position](text);
-}
-
-bool compose_left_display(BoundedText& text) {
-  return compose_by_selector(LEFT_DISPLAY, text);
-}
-
-bool compose_right_display(BoundedText& text) {
-  return compose_by_selector(RIGHT_DISPLAY, text);
+  if (position < 0 || position >= SELECTOR_POSITION_COUNT) return {compose_blank_display, nullptr};
+  return table[position];
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -405,15 +541,42 @@ bool compose_to_number(BoundedText& text) {
   return true;
 }
 
-constexpr Window LEFT_DISPLAY_WINDOW = {LEFT_TEST_TEXT, DISPLAY_BLANK_TEXT, compose_left_display};
-constexpr Window RIGHT_DISPLAY_WINDOW = {RIGHT_TEST_TEXT, DISPLAY_BLANK_TEXT,
-                                         compose_right_display};
-constexpr Window N_LAMP_WINDOW = {"N", LAMP_BLANK_TEXT, compose_n_lamp};
-constexpr Window S_LAMP_WINDOW = {"S", LAMP_BLANK_TEXT, compose_s_lamp};
-constexpr Window E_LAMP_WINDOW = {"E", LAMP_BLANK_TEXT, compose_e_lamp};
-constexpr Window W_LAMP_WINDOW = {"W", LAMP_BLANK_TEXT, compose_w_lamp};
-constexpr Window FROM_WINDOW = {NUMBER_TEST_TEXT, NUMBER_BLANK_TEXT, compose_from_number};
-constexpr Window TO_WINDOW = {NUMBER_TEST_TEXT, NUMBER_BLANK_TEXT, compose_to_number};
+bool key_from_number(FieldKey& key) {
+  key.first = ins_state.from_waypoint;
+  return true;
+}
+bool key_to_number(FieldKey& key) {
+  key.first = ins_state.to_waypoint;
+  return true;
+}
+
+enum WindowIndex { LEFT, RIGHT, N_LAMP, S_LAMP, E_LAMP, W_LAMP, FROM, TO, WINDOW_COUNT };
+KeptText kept_texts[WINDOW_COUNT];
+
+// The lamps' one-letter texts cost less to compose than to key.
+constexpr Field NO_FIELD = {nullptr, nullptr};
+constexpr Window LEFT_DISPLAY_WINDOW = {LEFT_TEST_TEXT, DISPLAY_BLANK_TEXT, NO_FIELD, LEFT_DISPLAY,
+                                        &kept_texts[LEFT]};
+constexpr Window RIGHT_DISPLAY_WINDOW = {RIGHT_TEST_TEXT, DISPLAY_BLANK_TEXT, NO_FIELD,
+                                         RIGHT_DISPLAY, &kept_texts[RIGHT]};
+constexpr Window N_LAMP_WINDOW = {
+    "N", LAMP_BLANK_TEXT, {compose_n_lamp, nullptr}, nullptr, &kept_texts[N_LAMP]};
+constexpr Window S_LAMP_WINDOW = {
+    "S", LAMP_BLANK_TEXT, {compose_s_lamp, nullptr}, nullptr, &kept_texts[S_LAMP]};
+constexpr Window E_LAMP_WINDOW = {
+    "E", LAMP_BLANK_TEXT, {compose_e_lamp, nullptr}, nullptr, &kept_texts[E_LAMP]};
+constexpr Window W_LAMP_WINDOW = {
+    "W", LAMP_BLANK_TEXT, {compose_w_lamp, nullptr}, nullptr, &kept_texts[W_LAMP]};
+constexpr Window FROM_WINDOW = {NUMBER_TEST_TEXT,
+                                NUMBER_BLANK_TEXT,
+                                {compose_from_number, key_from_number},
+                                nullptr,
+                                &kept_texts[FROM]};
+constexpr Window TO_WINDOW = {NUMBER_TEST_TEXT,
+                              NUMBER_BLANK_TEXT,
+                              {compose_to_number, key_to_number},
+                              nullptr,
+                              &kept_texts[TO]};
 
 }  // namespace
 

@@ -1,11 +1,12 @@
 #include "core/text_format.h"
 
-#include <bit>
-
 namespace {
 
-constexpr int MAX_PRECISION = 3;
-constexpr uint64_t POWERS_OF_TEN[MAX_PRECISION + 1] = {1, 10, 100, 1000};
+using text_format_detail::clamped_precision;
+using text_format_detail::DoubleParts;
+using text_format_detail::parts_of;
+using text_format_detail::POWERS_OF_TEN;
+using text_format_detail::rounded_scaled;
 
 // The decimal digits of a fixed-point value, most significant first. The largest double is
 // about 1.8e308: its digits with three more after the point fit with room to spare.
@@ -100,23 +101,13 @@ void wide_digits(uint64_t value, unsigned shift, Digits& digits) {
 // The digits of round(magnitude x 10^precision), half to even, for a finite magnitude given by
 // its significand and binary exponent (magnitude = significand x 2^exponent).
 void scaled_digits(uint64_t significand, int exponent, int precision, Digits& digits) {
-  // significand < 2^53 and 10^precision <= 1000 < 2^10: the product fits in 64 bits.
-  const uint64_t scaled = significand * POWERS_OF_TEN[precision];
-  uint64_t whole = 0;
   if (exponent >= 0) {
-    wide_digits(scaled, static_cast<unsigned>(exponent), digits);
+    wide_digits(significand * POWERS_OF_TEN[precision], static_cast<unsigned>(exponent), digits);
     return;
   }
-  const unsigned shift = static_cast<unsigned>(-exponent);
-  if (shift < 64) {
-    // A fraction of one unit in the last place shown: round it, ties to the even neighbour.
-    whole = scaled >> shift;
-    const uint64_t rest = scaled & ((uint64_t{1} << shift) - 1);
-    const uint64_t half = uint64_t{1} << (shift - 1);
-    if (rest > half || (rest == half && (whole & 1) != 0)) ++whole;
-  }  // else scaled < 2^63 <= half of 2^shift: rounds to zero
   char buffer[20];
-  char* first = decimal_digits(whole, buffer + sizeof buffer);
+  char* first =
+      decimal_digits(rounded_scaled(significand, exponent, precision), buffer + sizeof buffer);
   digits.count = static_cast<std::size_t>(buffer + sizeof buffer - first);
   for (std::size_t i = 0; i < digits.count; ++i) digits.chars[i] = first[i];
 }
@@ -130,12 +121,6 @@ void append_non_finite(BoundedText& text, bool negative, bool is_nan, int width)
 BoundedText bounded_text(char* chars, std::size_t capacity) {
   if (capacity > 0) chars[0] = '\0';
   return {chars, capacity, 0};
-}
-
-void append_char(BoundedText& text, char c) {
-  if (text.length + 1 >= text.capacity) return;
-  text.chars[text.length++] = c;
-  text.chars[text.length] = '\0';
 }
 
 void append_text(BoundedText& text, const char* s) {
@@ -154,22 +139,14 @@ void append_decimal(BoundedText& text, int64_t value, int width, Padding padding
 }
 
 void append_fixed(BoundedText& text, double value, int width, int precision, Padding padding) {
-  if (precision < 0) precision = 0;
-  if (precision > MAX_PRECISION) precision = MAX_PRECISION;
-  const uint64_t bits = std::bit_cast<uint64_t>(value);
-  const bool negative = (bits >> 63) != 0;
-  const int biased_exponent = static_cast<int>((bits >> 52) & 0x7FF);
-  const uint64_t fraction = bits & ((uint64_t{1} << 52) - 1);
-  if (biased_exponent == 0x7FF) {
-    append_non_finite(text, negative, fraction != 0, width);
+  precision = clamped_precision(precision);
+  const DoubleParts parts = parts_of(value);
+  if (!parts.finite) {
+    append_non_finite(text, parts.negative, parts.is_nan, width);
     return;
   }
-  // Subnormals have no hidden bit and the exponent of the smallest normal.
-  const uint64_t significand = biased_exponent == 0 ? fraction : fraction | (uint64_t{1} << 52);
-  const int exponent = (biased_exponent == 0 ? 1 : biased_exponent) - 1075;
-
   Digits digits;
-  scaled_digits(significand, exponent, precision, digits);
+  scaled_digits(parts.significand, parts.exponent, precision, digits);
   // At least one digit before the point: 0.05 has the digits "5" at precision 2, shown "0.05".
   const std::size_t shown = digits.count > static_cast<std::size_t>(precision)
                                 ? digits.count
@@ -182,5 +159,5 @@ void append_fixed(BoundedText& text, double value, int width, int precision, Pad
     if (i == whole_count) field[length++] = '.';
     field[length++] = i < leading_zeros ? '0' : digits.chars[i - leading_zeros];
   }
-  append_padded(text, negative, field, length, width, padding);
+  append_padded(text, parts.negative, field, length, width, padding);
 }

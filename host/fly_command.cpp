@@ -594,8 +594,9 @@ void write_flight_outputs(const FlightFiles& files, const flight::FlightPlan& pl
     flight::write_track_gpx(files.output / "track.gpx", track,
                             plan.title.empty() ? files.plan_copy : plan.title);
     flight::write_plan_gpx(files.output / "plan.gpx", plan);
-    // Natural Earth's coastlines, copied beside the program with the web panel's page.
-    const auto coast = flight::read_coastlines(program_folder() / "web" / "maps" / "land-50m.json");
+    // Natural Earth's coastlines, packed by the build beside the web panel's copy of them.
+    const auto coast =
+        flight::read_packed_coastlines(program_folder() / "web" / "maps" / "land-50m.coastlines");
     flight::write_map_svg(files.output / "map.svg", plan, track,
                           coast.value_or(flight::Coastlines{}));
   } catch (const std::exception& error) {

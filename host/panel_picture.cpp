@@ -144,23 +144,34 @@ class Composer {
             int32_t sx, int32_t sy, const Bitmap* mask) {
     if (box.width_px <= 0 || box.height_px <= 0) return;
     PictureImage image{placed(box), id, {}};
-    image.argb.assign(
-        static_cast<std::size_t>(box.width_px) * static_cast<std::size_t>(box.height_px), 0);
-    for (int32_t y = 0; y < box.height_px; ++y) {
-      for (int32_t x = 0; x < box.width_px; ++x) {
-        const int32_t u = sx + x, v = sy + y;
-        if (u < 0 || v < 0 || u >= source.width_px || v >= source.height_px) continue;
-        if (mask != nullptr &&
-            (x >= mask->width_px || y >= mask->height_px || mask->at(x, y) == PURE_BLACK)) {
-          continue;
-        }
-        const uint32_t rgb = source.at(u, v);
-        if (transparent(e) && rgb == PURE_BLACK) continue;
-        image.argb[static_cast<std::size_t>(y) * static_cast<std::size_t>(box.width_px) +
-                   static_cast<std::size_t>(x)] = 0xFF000000u | rgb;
+    const auto width = static_cast<std::size_t>(box.width_px);
+    image.argb.assign(width * static_cast<std::size_t>(box.height_px), 0);
+    // The box's columns x and rows y whose source pixel (sx + x, sy + y) is inside the source
+    // and, with a mask, inside the mask too.
+    int32_t x_end = std::min(box.width_px, source.width_px - sx);
+    int32_t y_end = std::min(box.height_px, source.height_px - sy);
+    if (mask != nullptr) {
+      x_end = std::min(x_end, mask->width_px);
+      y_end = std::min(y_end, mask->height_px);
+    }
+    const int32_t x_begin = std::max(0, -sx), y_begin = std::max(0, -sy);
+    const bool skip_black = transparent(e);
+    for (int32_t y = y_begin; y < y_end; ++y) {
+      const uint32_t* from = source.rgb.data() + row_start(source, sy + y);
+      const uint32_t* shown = mask != nullptr ? mask->rgb.data() + row_start(*mask, y) : nullptr;
+      uint32_t* to = image.argb.data() + static_cast<std::size_t>(y) * width;
+      for (int32_t x = x_begin; x < x_end; ++x) {
+        if (shown != nullptr && shown[x] == PURE_BLACK) continue;
+        const uint32_t rgb = from[sx + x];
+        if (skip_black && rgb == PURE_BLACK) continue;
+        to[x] = 0xFF000000u | rgb;
       }
     }
     picture_.layers.emplace_back(std::in_place_type<PictureImage>, std::move(image));
+  }
+
+  static std::size_t row_start(const Bitmap& bitmap, int32_t y) {
+    return static_cast<std::size_t>(y) * static_cast<std::size_t>(bitmap.width_px);
   }
 
   void text(const ElementHeader& e) {

@@ -4,6 +4,7 @@
 #if !defined(_WIN32)
 #include <glib.h>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -100,11 +101,14 @@ struct PngPainter {
 }  // namespace
 
 // On Linux an image layer goes into an SVG as PNG data (its words are cairo's premultiplied
-// ARGB already).
+// ARGB already): without alpha when it draws every pixel of its box (the same picture in three
+// bytes a pixel instead of four, a quarter less to pack).
 std::string image_data_uri(const PictureImage& image) {
-  const std::string png =
-      png_from_premultiplied_argb({image.argb.data(), image.box.width_px, image.box.height_px,
-                                   static_cast<std::size_t>(image.box.width_px)});
+  const PixelRows rows{image.argb.data(), image.box.width_px, image.box.height_px,
+                       static_cast<std::size_t>(image.box.width_px)};
+  const bool opaque = std::all_of(image.argb.begin(), image.argb.end(),
+                                  [](uint32_t argb) { return (argb >> 24) == 0xFFu; });
+  const std::string png = opaque ? png_from_rgb(rows) : png_from_premultiplied_argb(rows);
   std::unique_ptr<gchar, decltype(&g_free)> base64(
       g_base64_encode(reinterpret_cast<const guchar*>(png.data()), png.size()), g_free);
   return std::string("data:image/png;base64,") + base64.get();

@@ -3,8 +3,9 @@
 // Like fgets with a buffer of `size` bytes: a piece is at most size - 1 characters, and a line
 // longer than that is returned in several pieces. A line's end is kept as a single '\n', and a
 // CR directly before the LF is dropped, so files written with CRLF read exactly like files
-// written with LF. A CR anywhere else stays. Returns false at end of file with nothing read (a
-// read error ends the reading like the end of the file; the source remembers it).
+// written with LF. A CR anywhere else stays. Returns the piece's length (what strlen would give
+// but for a NUL byte inside the line), 0 at end of file with nothing read (a read error ends the
+// reading like the end of the file; the source remembers it).
 //
 // A source is anything with read_byte(source), giving the next byte or STORE_FILE_END,
 // unread_byte(source), giving back the byte just read, and take_ordinary_bytes(source, to,
@@ -18,8 +19,8 @@
 #include "store/durable_file.h"
 
 template <typename Source>
-bool read_line_piece(Source& source, char* buffer, std::size_t size) {
-  if (size == 0) return false;
+std::size_t read_line_piece(Source& source, char* buffer, std::size_t size) {
+  if (size == 0) return 0;
   std::size_t length = 0;
   while (length + 1 < size) {
     length += take_ordinary_bytes(source, buffer + length, size - 1 - length);
@@ -40,5 +41,5 @@ bool read_line_piece(Source& source, char* buffer, std::size_t size) {
     buffer[length++] = static_cast<char>(c);
   }
   buffer[length] = '\0';
-  return length > 0;
+  return length;
 }

@@ -32,17 +32,15 @@ bool line_ends_here(StoreFile& file) {
   return false;
 }
 
-// Reads the next piece. The buffer is filled with a non-zero byte first, so the terminator that
-// read_line_piece writes is the last NUL of the buffer, whatever the line holds.
+// Reads the next piece; its length is what read_line_piece counted, so a NUL byte inside the
+// line neither shortens it nor costs a search for the terminator.
 bool next_piece(StoreFile& file, LinePiece& piece) {
   piece.starts_line = piece.ends_line;
-  std::memset(piece.text, 0x7F, sizeof piece.text);
-  if (!read_line_piece(file, piece.text, sizeof piece.text)) return false;
-  std::size_t end = sizeof piece.text - 1;
-  while (piece.text[end] != '\0') --end;
-  piece.length = end;  // at least 1: read_line_piece reports an empty read as the file's end
-  const bool full = end + 1 == sizeof piece.text;
-  piece.ends_line = piece.text[end - 1] == '\n' || !full || line_ends_here(file);
+  const std::size_t length = read_line_piece(file, piece.text, sizeof piece.text);
+  if (length == 0) return false;
+  piece.length = length;
+  const bool full = length + 1 == sizeof piece.text;
+  piece.ends_line = piece.text[length - 1] == '\n' || !full || line_ends_here(file);
   return true;
 }
 
@@ -74,6 +72,64 @@ bool parse_coordinate(const LinePiece& piece, const char*& cursor, float& value,
   return true;
 }
 
+// The usual start of a line, its number's digits, nine at most (so it always fits), followed by
+// something that is no digit: the number read directly, as strtol reads it (no white space,
+// sign or locale comes into it). False for any other start. `text` holds a byte that is no
+// digit within its first ten.
+bool read_leading_digits(const char* text, const char*& end, int32_t& number) {
+  constexpr int SURE_DIGITS = 9;
+  int32_t value = 0;
+  int count = 0;
+  while (count < SURE_DIGITS && text[count] >= '0' && text[count] <= '9') {
+    value = value * 10 + (text[count] - '0');
+    ++count;
+  }
+  if (count == 0 || (text[count] >= '0' && text[count] <= '9')) return false;
+  end = text + count;
+  number = value;
+  return true;
+}
+
+// A line's leading number as strtol(text, &end, 10) reads it; false when there is none or it does
+// not fit 32 bits. The lines the module writes start with the number's digits, which are read
+// directly; any other start is left to strtol. `text` is terminated.
+bool read_leading_number(const char* text, const char*& end, int32_t& number) {
+  if (read_leading_digits(text, end, number)) return true;
+  char* parsed_end = nullptr;
+  errno = 0;
+  const long parsed = std::strtol(text, &parsed_end, 10);
+  end = parsed_end;
+  if (parsed_end == text || errno == ERANGE || parsed < INT32_MIN || parsed > INT32_MAX) {
+    return false;
+  }
+  number = static_cast<int32_t>(parsed);
+  return true;
+}
+
+// For the reader that looks for one waypoint: a line that lies whole in the file's buffer, is
+// well short of a piece (so it is one piece, line end included, whatever CR it holds) and starts
+// with the digits of a number other than `wanted` is passed over here at once, its number in
+// `found`: what reading it as a piece and parsing it would come to, without copying it. Called
+// at the start of a line only. False, with nothing consumed, for every other line, which the
+// piece reader then takes.
+bool pass_line_of_other_number(StoreFile& file, int32_t wanted, int32_t& found) {
+  constexpr std::size_t SHORT_LINE = WAYPOINT_LINE_BUFFER - 2;
+  const std::size_t available = file.length - file.position;  // none while bytes wait to be written
+  const unsigned char* from = file.buffer + file.position;
+  const void* line_end = std::memchr(from, '\n', available < SHORT_LINE ? available : SHORT_LINE);
+  if (line_end == nullptr) return false;
+  const char* digits_end = nullptr;
+  int32_t number = 0;
+  // The line end stops the digits, so the reading stays inside the line.
+  if (!read_leading_digits(reinterpret_cast<const char*>(from), digits_end, number) ||
+      number == wanted) {
+    return false;
+  }
+  found = number;
+  file.position += static_cast<std::size_t>(static_cast<const unsigned char*>(line_end) - from) + 1;
+  return true;
+}
+
 // Parses the first piece of a line like "%d %f %f": a leading integer (after optional white
 // space), then latitude and longitude. The number must fit 32 bits; NaN and infinity never
 // convert. Pieces that continue a long line are not lines and are not parsed at all: their text
@@ -87,18 +143,13 @@ constexpr int64_t EVERY_LINE = INT64_MIN;
 ParsedLine parse_piece(const LinePiece& piece, int64_t coordinates_of = EVERY_LINE) {
   ParsedLine line;
   if (!piece.starts_line) return line;
-  const char* cursor = piece.text;
-  char* end = nullptr;
-  errno = 0;
-  const long number = std::strtol(cursor, &end, 10);
-  if (end == cursor || errno == ERANGE || number < INT32_MIN || number > INT32_MAX ||
-      cut_off(piece, end)) {
-    return line;
-  }
+  const char* end = nullptr;
+  int32_t number = 0;
+  if (!read_leading_number(piece.text, end, number) || cut_off(piece, end)) return line;
   line.has_number = true;
-  line.number = static_cast<int32_t>(number);
+  line.number = number;
   if (coordinates_of != EVERY_LINE && line.number != coordinates_of) return line;
-  cursor = end;
+  const char* cursor = end;
   if (parse_coordinate(piece, cursor, line.lat, line.has_lat)) {
     parse_coordinate(piece, cursor, line.lon, line.has_lon);
   }
@@ -121,7 +172,14 @@ bool load_waypoint(int32_t number, double& lat, double& lon, int32_t& last_numbe
   int32_t last_line_number = 0;
   double found_lat = lat, found_lon = lon;
   LinePiece piece;
-  while (next_piece(file, piece)) {
+  for (;;) {
+    int32_t other_number = 0;
+    if (piece.ends_line && pass_line_of_other_number(file, number, other_number)) {
+      numbered = true;
+      last_line_number = other_number;
+      continue;
+    }
+    if (!next_piece(file, piece)) break;
     const ParsedLine line = parse_piece(piece, number);
     if (!line.has_number) continue;
     numbered = true;

@@ -1,6 +1,9 @@
 #include "coastlines.h"
 
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
@@ -199,6 +202,87 @@ std::optional<Coastlines> read_coastlines(const std::filesystem::path& topojson_
   TopologyReader reader;
   if (!json::sax_parse(text, &reader)) return std::nullopt;
   return reader.coastlines();
+}
+
+namespace {
+
+constexpr std::string_view PACKED_HEADER = "INS coastlines 1\n";
+
+void put_count(std::string& out, std::size_t count) {
+  const auto value = static_cast<uint32_t>(count);
+  out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+// Reads the packed file's numbers in turn; false once the data runs out.
+class PackedReader {
+ public:
+  explicit PackedReader(std::string_view data) : data_(data) {}
+  bool count(std::size_t& value) {
+    uint32_t raw = 0;
+    if (!take(&raw, sizeof raw)) return false;
+    value = raw;
+    return true;
+  }
+  bool take(void* to, std::size_t size) {
+    if (size == 0) return true;  // an empty line's points: nowhere to copy to
+    if (data_.size() < size) return false;
+    std::memcpy(to, data_.data(), size);
+    data_.remove_prefix(size);
+    return true;
+  }
+  std::size_t left() const { return data_.size(); }
+
+ private:
+  std::string_view data_;
+};
+
+}  // namespace
+
+bool write_packed_coastlines(const std::filesystem::path& packed_file, const Coastlines& lines) {
+  std::string out(PACKED_HEADER);
+  put_count(out, lines.size());
+  for (const std::vector<GeoPoint>& line : lines) {
+    put_count(out, line.size());
+    for (const GeoPoint& point : line) {
+      out.append(reinterpret_cast<const char*>(&point.lon_deg), sizeof point.lon_deg);
+      out.append(reinterpret_cast<const char*>(&point.lat_deg), sizeof point.lat_deg);
+    }
+  }
+  std::ofstream file(packed_file, std::ios::binary | std::ios::trunc);
+  file.write(out.data(), static_cast<std::streamsize>(out.size()));
+  file.close();
+  return static_cast<bool>(file);
+}
+
+std::optional<Coastlines> read_packed_coastlines(const std::filesystem::path& packed_file) {
+  std::ifstream in(packed_file, std::ios::binary | std::ios::ate);
+  if (!in) return std::nullopt;
+  const std::streamoff size = in.tellg();
+  if (size < 0) return std::nullopt;
+  std::string data(static_cast<std::size_t>(size), '\0');
+  in.seekg(0);
+  if (!in.read(data.data(), size)) return std::nullopt;
+  if (!std::string_view(data).starts_with(PACKED_HEADER)) return std::nullopt;
+  PackedReader reader(std::string_view(data).substr(PACKED_HEADER.size()));
+  constexpr std::size_t POINT_BYTES = 2 * sizeof(double);
+  static_assert(sizeof(GeoPoint) == POINT_BYTES && offsetof(GeoPoint, lat_deg) == sizeof(double));
+  std::size_t line_count = 0;
+  // Each line takes at least its count: a count beyond what the file holds is refused before
+  // anything is reserved for it.
+  if (!reader.count(line_count) || line_count > reader.left() / sizeof(uint32_t)) {
+    return std::nullopt;
+  }
+  Coastlines lines(line_count);
+  for (std::vector<GeoPoint>& line : lines) {
+    std::size_t point_count = 0;
+    if (!reader.count(point_count) || point_count > reader.left() / POINT_BYTES) {
+      return std::nullopt;
+    }
+    line.resize(point_count);
+    reader.take(line.data(), point_count * POINT_BYTES);  // points as they are written
+  }
+  if (reader.left() != 0) return std::nullopt;
+  return lines;
 }
 
 }  // namespace flight

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace flight {
@@ -20,5 +21,15 @@ using Coastlines = std::vector<std::vector<GeoPoint>>;
 // where land is cut at the 180-degree meridian and along the South Pole are left out: they are
 // no coast. Empty when the file is missing or is not such a topology.
 std::optional<Coastlines> read_coastlines(const std::filesystem::path& topojson_file);
+
+// The same lines packed for a flight's map: the build reads the topology once (the tool
+// `coastlines_pack`) and writes its lines as they are, every coordinate the very double the
+// reader above gives, so a flight reads them back with no parsing at all. The file: the line
+// "INS coastlines 1", then the number of lines, and for each line its number of points and the
+// points as longitude and latitude, each number in the machine's own byte order (the build and
+// the program that reads it are one machine's).
+bool write_packed_coastlines(const std::filesystem::path& packed_file, const Coastlines& lines);
+// Empty when the file is missing, not such a file, or shorter or longer than its counts say.
+std::optional<Coastlines> read_packed_coastlines(const std::filesystem::path& packed_file);
 
 }  // namespace flight

@@ -3,7 +3,6 @@
 #include <GeographicLib/GeodesicLine.hpp>
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -12,6 +11,7 @@
 #include <string>
 
 #include "flight_model.h"
+#include "flight_outputs_text.h"
 #include "module/gauge_vocabulary.h"
 
 namespace flight {
@@ -57,30 +57,6 @@ std::string xml_escaped(const std::string& text) {
     }
   }
   return out;
-}
-
-// Appends `value` with `decimals` decimals exactly as printf's "%.*f" writes it: both give the
-// correctly rounded decimal of the binary value. std::to_chars does it without the printf
-// machinery, which matters for the thousands of lines of a track.
-void append_fixed(std::string& out, double value, int decimals) {
-  char text[400];  // the longest finite double with 7 decimals fits
-  const std::to_chars_result written =
-      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-  if (written.ec == std::errc{}) {
-    out.append(text, written.ptr);
-  } else {  // infinity and NaN are not numbers to_chars writes in this form
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    out += text;
-  }
-}
-
-// A whole number with at least `digits` digits, leading zeros added ("%0*ld").
-void append_whole(std::string& out, long value, int digits = 1) {
-  char text[24];
-  const std::to_chars_result written = std::to_chars(text, text + sizeof text, value);
-  const auto length = static_cast<int>(written.ptr - text);
-  if (value >= 0 && length < digits) out.append(static_cast<std::size_t>(digits - length), '0');
-  out.append(text, written.ptr);
 }
 
 // ISO 8601 time of `seconds` after 2000-01-01T00:00:00Z (a fixed epoch: simulated time).
@@ -286,6 +262,14 @@ std::optional<Box> free_place(double x, double y, double width_px, double map_w,
   return std::nullopt;
 }
 
+// "x,y " of a point of a polyline, a tenth of a pixel each ("%.1f,%.1f ").
+void append_map_point(std::string& points, double x_px, double y_px) {
+  append_fixed(points, x_px, 1);
+  points += ',';
+  append_fixed(points, y_px, 1);
+  points += ' ';
+}
+
 // A round length for the scale bar: 1, 2 or 5 times a power of ten, at most `max_nm`.
 double round_length_nm(double max_nm) {
   const double power = std::pow(10.0, std::floor(std::log10(max_nm)));
@@ -349,7 +333,17 @@ void write_map_svg(const std::filesystem::path& path, const FlightPlan& plan,
     auto on_map = [&](double x, double y) {
       return x >= -20 && x <= width_px + 20 && y >= -20 && y <= height_px + 20;
     };
+    // A line wholly north or south of the map (the most of the world's) has no point on it:
+    // the map's y falls as the latitude rises, so its northernmost point below the map or its
+    // southernmost above it says so for all of its points.
+    auto beyond_top_or_bottom = [&](const std::vector<GeoPoint>& line) {
+      double lat_lo = 90.0, lat_hi = -90.0;
+      for (const GeoPoint& g : line)
+        lat_lo = std::min(lat_lo, g.lat_deg), lat_hi = std::max(lat_hi, g.lat_deg);
+      return sy(lat_hi) > height_px + 20 || sy(lat_lo) < -20;
+    };
     for (const std::vector<GeoPoint>& line : coastlines) {
+      if (beyond_top_or_bottom(line)) continue;
       std::string points;
       int count = 0;
       auto flush = [&] {
@@ -367,13 +361,9 @@ void write_map_svg(const std::filesystem::path& path, const FlightPlan& plan,
         if (!keep) {
           flush();
         } else if (count == 0) {
-          std::snprintf(text, sizeof text, "%.1f,%.1f ", px, py);
-          points += text, ++count;
+          append_map_point(points, px, py), ++count;
         }
-        if (keep) {
-          std::snprintf(text, sizeof text, "%.1f,%.1f ", x, y);
-          points += text, ++count;
-        }
+        if (keep) append_map_point(points, x, y), ++count;
         px = x, py = y, plon = ulon, have_previous = true;
       }
       flush();
@@ -406,16 +396,13 @@ void write_map_svg(const std::filesystem::path& path, const FlightPlan& plan,
   // Planned legs, then the flown track over them.
   out << "<polyline fill=\"none\" stroke=\"#2a62c9\" stroke-width=\"2\" stroke-dasharray=\"8 5\" "
          "points=\"";
-  for (const LatLon& p : planned) {
-    std::snprintf(text, sizeof text, "%.1f,%.1f ", sx(p.lon_deg), sy(p.lat_deg));
-    out << text;
-  }
+  std::string points;
+  for (const LatLon& p : planned) append_map_point(points, sx(p.lon_deg), sy(p.lat_deg));
+  out << points;
   out << "\"/>\n<polyline fill=\"none\" stroke=\"#d2352b\" stroke-width=\"1.5\" points=\"";
-  for (const TrackPoint& p : track) {
-    std::snprintf(text, sizeof text, "%.1f,%.1f ", sx(p.lon_east_deg), sy(p.lat_deg));
-    out << text;
-  }
-  out << "\"/>\n";
+  points.clear();
+  for (const TrackPoint& p : track) append_map_point(points, sx(p.lon_east_deg), sy(p.lat_deg));
+  out << points << "\"/>\n";
 
   // Scale bar, bottom right above the longitude labels: horizontally a degree of longitude at
   // the middle latitude is 60 x cos(latitude) NM and px_per_deg x cos(latitude) pixels.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -115,6 +117,66 @@ TEST(Coastlines, MissingOrForeignFileReadsAsNone) {
   fs::remove(odd);
 }
 
+// What the build packs for the flights' maps reads back as the very lines of the topology.
+TEST(Coastlines, PackedByTheBuildReadAsTheTopologyReads) {
+  const auto expected = flight::read_coastlines(INS_LAND_FILE);
+  const auto packed = flight::read_packed_coastlines(INS_PACKED_LAND_FILE);
+  ASSERT_TRUE(expected.has_value());
+  ASSERT_TRUE(packed.has_value());
+  ASSERT_EQ(packed->size(), expected->size());
+  for (std::size_t i = 0; i < expected->size(); ++i) {
+    const auto& want = (*expected)[i];
+    const auto& got = (*packed)[i];
+    ASSERT_EQ(got.size(), want.size()) << "line " << i;
+    for (std::size_t j = 0; j < want.size(); ++j) {
+      ASSERT_EQ(std::bit_cast<uint64_t>(got[j].lon_deg), std::bit_cast<uint64_t>(want[j].lon_deg))
+          << "line " << i << " point " << j;
+      ASSERT_EQ(std::bit_cast<uint64_t>(got[j].lat_deg), std::bit_cast<uint64_t>(want[j].lat_deg))
+          << "line " << i << " point " << j;
+    }
+  }
+}
+
+// A packed file that is cut short, runs on, is another file or claims more than it holds reads
+// as none (and a count of four billion lines reserves nothing).
+TEST(Coastlines, DamagedPackedFileReadsAsNone) {
+  const fs::path file = fs::temp_directory_path() / "ins-map-test-packed.coastlines";
+  const flight::Coastlines lines = {{{-10.5, 52.25}, {-9.75, 53.0}}, {}, {{1, 2}, {3, 4}, {5, 6}}};
+  ASSERT_TRUE(flight::write_packed_coastlines(file, lines));
+  const auto whole = flight::read_packed_coastlines(file);
+  ASSERT_TRUE(whole.has_value());
+  ASSERT_EQ(whole->size(), 3u);
+  EXPECT_EQ((*whole)[0][1].lat_deg, 53.0);
+  EXPECT_TRUE((*whole)[1].empty());
+  EXPECT_EQ((*whole)[2][2].lon_deg, 5.0);
+  const std::string good = read_all(file);
+  const std::string header = "INS coastlines 1\n";
+  ASSERT_EQ(good.substr(0, header.size()), header);
+  const std::string many_lines = std::string("\xFF\xFF\xFF\xFF", 4);
+  const std::string many_points = std::string("\x01\0\0\0\xFF\xFF\xFF\x0F", 8);
+  struct Case {
+    const char* what;
+    std::string bytes;
+  };
+  const std::vector<Case> cases = {
+      {"empty", ""},
+      {"header only", header},
+      {"another file's header", "INS coastlines 2\n" + good.substr(header.size())},
+      {"the topology itself", read_all(INS_LAND_FILE)},
+      {"cut in a point", good.substr(0, good.size() - 3)},
+      {"cut after a line's count", good.substr(0, header.size() + 8)},
+      {"a byte more", good + "x"},
+      {"four billion lines", header + many_lines},
+      {"a line of 268 million points", header + many_points},
+  };
+  for (const Case& c : cases) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << c.bytes;
+    EXPECT_FALSE(flight::read_packed_coastlines(file).has_value()) << c.what;
+  }
+  fs::remove(file);
+  EXPECT_FALSE(flight::read_packed_coastlines(file).has_value()) << "missing";
+}
+
 // Label boxes from the SVG itself (position of the text, its length at a width no glyph of the
 // 12-pixel font exceeds) must not overlap one another.
 void expect_labels_apart(const std::string& svg) {
@@ -165,6 +227,34 @@ TEST(MapSvg, ShannonToKeflavikHasCoastlinesScaleBarAndEveryLabel) {
         << plan.waypoints[i].ident;
   }
   expect_labels_apart(svg);
+}
+
+// A coastline that reaches into the map from far to the north or the south is drawn from its
+// points on the map; one that stays wholly north or south of it is not.
+TEST(MapSvg, CoastlinesReachingInFromNorthOrSouthAreDrawn) {
+  const flight::FlightPlan plan =
+      flight::read_flight_plan(fs::path(INS_SOURCE_DIR) / "examples" / "EINN-BIKF-oceanic.PLN");
+  const flight::Coastlines coast = {
+      {{-15.0, 20.0}, {-15.5, 40.0}, {-16.0, 58.0}, {-16.5, 40.0}},  // in from the south
+      {{-14.0, 89.0}, {-14.5, 75.0}, {-15.0, 60.0}, {-15.5, 89.0}},  // in from the north
+      {{-15.0, 20.0}, {-15.5, 30.0}, {-16.0, 40.0}},                 // wholly south
+      {{-15.0, 80.0}, {-15.5, 89.0}},                                // wholly north
+  };
+  const fs::path path = temporary_svg("reaching-in");
+  flight::write_map_svg(path, plan, {}, coast);
+  const std::string svg = read_all(path);
+  fs::remove(path);
+  const std::regex polyline("<polyline points=\"([^\"]*)\"");
+  std::vector<std::string> drawn;
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), polyline);
+       it != std::sregex_iterator(); ++it) {
+    drawn.push_back((*it)[1]);
+  }
+  ASSERT_EQ(drawn.size(), 2u) << svg;
+  // Each the segments into and out of its point on the map: three points.
+  for (const std::string& points : drawn) {
+    EXPECT_EQ(std::count(points.begin(), points.end(), ' '), 3) << points;
+  }
 }
 
 TEST(MapSvg, CrowdedWaypointsKeepTheirLabelsApart) {

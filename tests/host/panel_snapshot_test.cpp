@@ -2,13 +2,20 @@
 // module's element positions give: lamps brighter when lit, a pressed key changing only its own
 // box, the knob, the wheels and the windows showing what the module says. The states come from
 // tests/pictures/panel_states.scn, played by the real host with the real module.
+#include "host/panel_snapshot.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "host/panel_picture.h"
+#include "host/png_encoding.h"
+#include "host_rig.h"
 #include "panel_art_rig.h"
 
 namespace {
@@ -237,6 +244,46 @@ TEST_F(PanelPictures, TheSvgShowsWhatThePngShows) {
       EXPECT_NEAR(mean_luma(svg, b, 0), mean_luma(png, b, 0), 3.0) << b.x_px << "," << b.y_px;
     }
   }
+}
+
+// Snapshots keep the bitmaps they read for the next snapshot from the same folder (a run writes
+// its pictures in pairs); a module loaded from another folder is drawn with the bitmaps beside
+// it, and back again with the first folder's.
+TEST(PanelSnapshotBitmaps, EachModuleIsDrawnWithTheBitmapsBesideIt) {
+  std::string root = (fs::temp_directory_path() / "ins-snapshot-folders-XXXXXX").string();
+  ASSERT_NE(mkdtemp(root.data()), nullptr);
+  const uint32_t red = 0xC03020, blue = 0x2040D0;
+  const std::vector<std::pair<fs::path, uint32_t>> folders = {{fs::path(root) / "red", red},
+                                                              {fs::path(root) / "blue", blue}};
+  for (const auto& [folder, colour] : folders) {
+    fs::create_directories(folder / "bitmaps");
+    fs::copy_file(INS_FIXTURE_MODULE, folder / "fixture_gauge.so");
+    // The fixture's face: bitmap 1, 200 x 100, in one colour.
+    const std::vector<uint32_t> face(200 * 100, colour);
+    host::write_png_file(folder / "bitmaps" / "1.png",
+                         host::png_from_rgb({face.data(), 200, 100, 200}));
+  }
+  // Pixels of each colour on a picture of the panel loaded from `folder`.
+  auto colours_drawn = [&](const fs::path& folder, const std::string& name) {
+    host_test::HostRig rig(folder / "fixture_gauge.so");
+    rig.panel->place({"FIXTURE"});
+    rig.frames(1);
+    const fs::path picture = fs::path(root) / name;
+    host::write_panel_snapshot(picture, *rig.panel, 0.0);
+    const auto read = host::read_png_bitmap(picture);
+    if (!read) throw std::runtime_error("no picture " + name);
+    return std::pair{std::count(read->rgb.begin(), read->rgb.end(), red),
+                     std::count(read->rgb.begin(), read->rgb.end(), blue)};
+  };
+  const auto first = colours_drawn(folders[0].first, "red-1.png");
+  const auto second = colours_drawn(folders[1].first, "blue.png");
+  const auto third = colours_drawn(folders[0].first, "red-2.png");
+  fs::remove_all(root);
+  EXPECT_GT(first.first, 10000);
+  EXPECT_EQ(first.second, 0);
+  EXPECT_EQ(second.first, 0);
+  EXPECT_GT(second.second, 10000);
+  EXPECT_EQ(third, first);
 }
 
 }  // namespace

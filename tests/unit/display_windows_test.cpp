@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -593,6 +594,144 @@ TEST_F(DisplayWindowsTest, ASelectorValueOutsideTheKnobBlanksTheDisplaysAndLamps
     EXPECT_EQ(show(left_display_text), "         ");
     EXPECT_EQ(show(right_display_text), "         ");
     EXPECT_EQ(lamps(), "    ");
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Texts kept between frames.
+// ---------------------------------------------------------------------------------------------
+
+// A window composes a field again only when what its text follows from changes, and copies its
+// last text otherwise. Each case sets a field's inputs, changes one of them and sets them back,
+// on the same element
+// (whose buffer keeps the old text, as the host's does): the window must follow every change,
+// including a value moving by less than the digit shown across a rounding edge, a side, a
+// sign, and the entry echo taking over the waypoint window.
+struct KeptTextCase {
+  const char* name;
+  int selector;
+  ElementRoutine routine;
+  std::function<void()> set_first;
+  const char* first;
+  std::function<void()> set_second;
+  const char* second;
+};
+
+TEST_F(DisplayWindowsTest, AKeptTextFollowsEveryChangeOfWhatItShows) {
+  InsState& s = ins_state;
+  const KeptTextCase cases[] = {
+      {"track across a tenth", 0, left_display_text, [&] { s.track = 123.449; }, "123.4 DEG",
+       [&] { s.track = 123.451; }, "123.5 DEG"},
+      {"ground speed", 0, right_display_text, [&] { s.ground_speed_shown = 480.0; }, " 480.0 KT",
+       [&] { s.ground_speed_shown = 480.06; }, " 480.1 KT"},
+      {"heading", 1, left_display_text, [&] { s.heading = 90; }, "090.0 DEG",
+       [&] { s.heading = 91; }, "091.0 DEG"},
+      {"drift angle", 1, right_display_text, [&] { s.drift_angle = 5, s.drift_left = 1; },
+       "L 005 DEG", [&] { s.drift_angle = 6; }, "L 006 DEG"},
+      {"drift side", 1, right_display_text, [&] { s.drift_angle = 6, s.drift_left = 1; },
+       "L 006 DEG", [&] { s.drift_left = 0; }, "R 006 DEG"},
+      {"cross-track distance", 2, left_display_text,
+       [&] { s.cross_track_nm = 1.234, s.cross_track_left = 1; }, "L    1.23 NM",
+       [&] { s.cross_track_nm = 1.236; }, "L    1.24 NM"},
+      {"cross-track side", 2, left_display_text,
+       [&] { s.cross_track_nm = 1.236, s.cross_track_left = 1; }, "L    1.24 NM",
+       [&] { s.cross_track_left = 0; }, "R    1.24 NM"},
+      {"track error", 2, right_display_text, [&] { s.track_error = 2.0, s.track_error_left = 1; },
+       "L 2.0 DEG", [&] { s.track_error = 2.05000001; }, "L 2.1 DEG"},
+      {"track error side", 2, right_display_text,
+       [&] { s.track_error = 2.05000001, s.track_error_left = 1; }, "L 2.1 DEG",
+       [&] { s.track_error_left = 0; }, "R 2.1 DEG"},
+      {"present latitude degrees", 3, left_display_text,
+       [&] { s.present_lat_abs_whole = 52, s.present_lat_abs_minutes = 10.5; }, " 52°10.50",
+       [&] { s.present_lat_abs_whole = 53; }, " 53°10.50"},
+      {"present latitude minutes", 3, left_display_text,
+       [&] { s.present_lat_abs_whole = 53, s.present_lat_abs_minutes = 10.5; }, " 53°10.50",
+       [&] { s.present_lat_abs_minutes = 10.506; }, " 53°10.51"},
+      {"present longitude degrees", 3, right_display_text,
+       [&] { s.present_lon_abs_whole = 8, s.present_lon_abs_minutes = 55.0; }, "008°55.00",
+       [&] { s.present_lon_abs_whole = 9; }, "009°55.00"},
+      {"present longitude minutes", 3, right_display_text,
+       [&] { s.present_lon_abs_whole = 9, s.present_lon_abs_minutes = 55.0; }, "009°55.00",
+       [&] { s.present_lon_abs_minutes = 54.994; }, "009°54.99"},
+      {"waypoint latitude", 4, left_display_text,
+       [&] { s.to_lat_abs_whole = 63, s.to_lat_abs_minutes = 59.1; }, " 63°59.10",
+       [&] { s.to_lat_abs_minutes = 59.2; }, " 63°59.20"},
+      {"waypoint latitude to the entry echo", 4, left_display_text,
+       [&] {
+         s.waypoint_entry_mode = 0, s.entry_position = 2;
+         s.to_lat_abs_whole = 63, s.to_lat_abs_minutes = 59.2;
+       },
+       " 63°59.20",
+       [&] {
+         s.waypoint_entry_mode = 1, s.entry_lat_deg_tens = 6, s.entry_lat_deg_units = 3;
+         s.entry_lat_min_tens = 5, s.entry_lat_min_units = 9;
+         s.entry_lat_min_tenths = 2, s.entry_lat_min_hundredths = 0;
+       },
+       " --°--.--"},
+      {"waypoint longitude", 4, right_display_text,
+       [&] { s.waypoint_entry_mode = 0, s.to_lon_abs_whole = 22, s.to_lon_abs_minutes = 36.3; },
+       "022°36.30", [&] { s.to_lon_abs_whole = 23; }, "023°36.30"},
+      {"distance across a tenth", 5, left_display_text, [&] { s.distance_to_go = 850.04999; },
+       " 850.0 NM", [&] { s.distance_to_go = 850.05001; }, " 850.1 NM"},
+      {"distance's sign at zero", 5, left_display_text, [&] { s.distance_to_go = 0.0; },
+       "   0.0 NM", [&] { s.distance_to_go = -0.0; }, "  -0.0 NM"},
+      {"time to go hours", 5, right_display_text,
+       [&] { s.ttg_hours = 1, s.ttg_minutes = 45.0, s.ttg_tenths = 3; }, "01:45.3 ET",
+       [&] { s.ttg_hours = 2; }, "02:45.3 ET"},
+      {"time to go minutes", 5, right_display_text,
+       [&] { s.ttg_hours = 2, s.ttg_minutes = 45.0, s.ttg_tenths = 3; }, "02:45.3 ET",
+       [&] { s.ttg_minutes = 44.0; }, "02:44.3 ET"},
+      {"time to go tenths", 5, right_display_text,
+       [&] { s.ttg_hours = 2, s.ttg_minutes = 44.0, s.ttg_tenths = 3; }, "02:44.3 ET",
+       [&] { s.ttg_tenths = 2; }, "02:44.2 ET"},
+      {"wind direction", 6, left_display_text, [&] { s.wind_dir_shown = 300; }, "  300 DEG",
+       [&] { s.wind_dir_shown = 301; }, "  301 DEG"},
+      {"wind speed", 6, right_display_text, [&] { s.wind_speed_shown = 40; }, "  40 KT",
+       [&] { s.wind_speed_shown = 41; }, "  41 KT"},
+      {"desired track", 7, left_display_text, [&] { s.desired_track = 360.0; }, "360.0 DEG",
+       [&] { s.desired_track = 0.04; }, "000.0 DEG"},
+      {"alignment status", 7, right_display_text, [&] { s.align_status = 5; }, "   5",
+       [&] { s.align_status = 4; }, "   4"},
+      {"FROM number", 5, from_number_text, [&] { s.from_waypoint = 1; }, "01",
+       [&] { s.from_waypoint = 2; }, "02"},
+      {"TO number", 5, to_number_text, [&] { s.to_waypoint = 2; }, "02", [&] { s.to_waypoint = 3; },
+       "03"},
+      // The same numbers behind another field: heading 300 and wind direction 300.
+      {"another field with the same number", 1, left_display_text, [&] { s.heading = 300; },
+       "300.0 DEG", [&] { select(6); }, "  300 DEG"},
+  };
+  for (const KeptTextCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    select(c.selector);
+    TextWindow window(c.routine);
+    c.set_first();
+    window.update();
+    EXPECT_EQ(window.text(), latin1(c.first));
+    window.update();
+    EXPECT_EQ(window.text(), latin1(c.first));
+    c.set_second();
+    window.update();
+    EXPECT_EQ(window.text(), latin1(c.second));
+    select(c.selector);
+    c.set_first();
+    window.update();
+    EXPECT_EQ(window.text(), latin1(c.first));
+    EXPECT_TRUE(window.untouched_past_buffer());
+  }
+}
+
+// A kept text is composed for the buffer it was cut to: a host that lends a shorter buffer, and
+// then a longer one again, gets each time the text as composing it there would write it.
+TEST_F(DisplayWindowsTest, AKeptTextIsCutToEachBufferItIsWrittenInto) {
+  select(2);
+  ins_state.cross_track_nm = 10800.0;
+  ins_state.cross_track_left = 1;
+  for (uint32_t size : {32u, 13u, 2u, 1u, 32u}) {
+    SCOPED_TRACE(size);
+    TextWindow window(left_display_text, size);
+    window.update();
+    EXPECT_EQ(window.text(), std::string("L 10800.00 NM").substr(0, size - 1));
+    EXPECT_TRUE(window.untouched_past_buffer());
   }
 }
 

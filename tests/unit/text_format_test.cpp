@@ -157,6 +157,49 @@ TEST(TextFormat, FixedMatchesPrintfOnRandomDoublesOfEveryMagnitude) {
   expect_fixed_like_printf(values);
 }
 
+// The key a window keeps its text by: two values have the same key exactly when printf writes
+// them alike, over each rounding edge of the shown precision with its neighbours, the signs of
+// zero and of values that round to zero, and random values; NaN, infinity and values of 2^52
+// and more have none.
+TEST(TextFormat, FixedPointKeyIsTheSameExactlyWhenTheTextIsTheSame) {
+  std::vector<double> values;
+  for (int k = 0; k <= 4000; ++k) {
+    add_with_neighbours(values, (k + 0.5) / 10.0);
+    add_with_neighbours(values, (k + 0.5) / 100.0);
+    add_with_neighbours(values, k / 8.0);
+  }
+  for (double v : {0.0, 0.04, 0.05, 0.004, 0.005, 1e-300, 2251799813685247.75, 1e15 + 0.3}) {
+    add_with_neighbours(values, v);
+  }
+  std::mt19937_64 random(20261210);
+  std::uniform_real_distribution<double> window_range(-11000.0, 11000.0);
+  for (int i = 0; i < 20'000; ++i) values.push_back(window_range(random));
+  for (const FixedFormat& f : WINDOW_FORMATS) {
+    int differences = 0;
+    // Each value against the next in the list: neighbours in binary, and across the edges.
+    for (std::size_t i = 0; i + 1 < values.size(); ++i) {
+      const double a = values[i], b = values[i + 1];
+      uint64_t key_a = 0, key_b = 0;
+      ASSERT_TRUE(fixed_point_key(a, f.precision, key_a)) << a;
+      ASSERT_TRUE(fixed_point_key(b, f.precision, key_b)) << b;
+      const bool same_text = printf_fixed(a, f.width, f.precision, f.padding) ==
+                             printf_fixed(b, f.width, f.precision, f.padding);
+      if ((key_a == key_b) != same_text && ++differences <= 5) {
+        ADD_FAILURE() << "precision " << f.precision << ": " << a << " and " << b
+                      << (same_text ? " are written alike but have other keys"
+                                    : " are written differently but share a key");
+      }
+    }
+    EXPECT_EQ(differences, 0) << "precision " << f.precision;
+  }
+  uint64_t key = 0;
+  for (double none :
+       {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+        -std::numeric_limits<double>::infinity(), std::ldexp(1.0, 52), -1e300}) {
+    EXPECT_FALSE(fixed_point_key(none, 1, key)) << none;
+  }
+}
+
 TEST(TextFormat, NanAndInfinityArePaddedWithBlanksWhateverThePadding) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();

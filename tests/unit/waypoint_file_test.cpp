@@ -128,6 +128,15 @@ TEST_F(WaypointFileTest, ReadsEachKindOfLineAsDocumented) {
        7},
       {"a number beyond 32 bits is no number", "7 0.25 0.5\n99999999999 1 1\n", 7, true, 0.25, 0.5,
        7},
+      {"nine digits", "123456789 0.25 0.5\n", 123456789, true, 0.25, 0.5, 123456789},
+      {"ten digits that fit 32 bits", "2147483647 0.25 0.5\n", 2147483647, true, 0.25, 0.5,
+       2147483647},
+      {"ten digits just beyond 32 bits are no number", "7 0.25 0.5\n2147483648 1 1\n", 7, true,
+       0.25, 0.5, 7},
+      {"leading zeros", "007 0.25 0.5\n0000000000008 0 0\n", 7, true, 0.25, 0.5, 8},
+      {"signed numbers", "+7 0.25 0.5\n-3 0 0\n", 7, true, 0.25, 0.5, -3},
+      {"a number ends at the first character that is no digit", "7x 0.25 0.5\n7.5 0.25\n", 7, true,
+       0.5, 0.25, 7},
       {"a NUL inside a line does not swallow the next line",
        std::string("7 0.25 0.5\n12\0x\n8 0 0\n", 22), 7, true, 0.25, 0.5, 8},
       // Over-long lines: only the first 99 characters are the line. The rest starts with
@@ -156,6 +165,74 @@ TEST_F(WaypointFileTest, ReadsEachKindOfLineAsDocumented) {
     EXPECT_EQ(lat, c.lat == kUnset ? kUnset : f(c.lat));
     EXPECT_EQ(lon, c.lon == kUnset ? kUnset : f(c.lon));
     EXPECT_EQ(ins_state.file_waypoint_number, c.file_number);
+  }
+}
+
+// A file several times the size of the file layer's read buffer, with lines of varied lengths
+// and CR LF ends, so that lines, and a CR and its LF, fall across the buffer's refills: every
+// line is still found, whole, and the last one gives the file's number.
+TEST_F(WaypointFileTest, FindsEveryLineOfAFileLargerThanTheReadBuffer) {
+  constexpr int kLines = 400;
+  std::string content;
+  for (int n = 0; n < kLines; ++n) {
+    content += std::string(static_cast<std::size_t>(n % 37), ' ') + std::to_string(n) + " " +
+               std::to_string(n * 0.25) + " " + std::to_string(n * -0.5) + "\r\n";
+  }
+  ASSERT_GT(content.size(), 4 * 4096u);
+  write_file(content);
+  for (int n = 0; n < kLines; ++n) {
+    SCOPED_TRACE(n);
+    ins_state.file_waypoint_number = -1;
+    double lat = kUnset, lon = kUnset;
+    ASSERT_TRUE(load_waypoint(n, lat, lon, ins_state.file_waypoint_number));
+    EXPECT_EQ(lat, n * 0.25);
+    EXPECT_EQ(lon, n * -0.5);
+    EXPECT_EQ(ins_state.file_waypoint_number, kLines - 1);
+  }
+}
+
+// The reader that looks for one waypoint passes over the lines of other numbers without parsing
+// them as pieces; what it finds must be what the table reader, which parses every line, finds.
+// Random files of every kind of line (ordinary, CR LF, blanks before the number, signs, ten
+// digits, long lines starting with digits, NUL bytes, lone CRs, lines without a number), larger
+// than the read buffer: for every waypoint the same coordinates, and from every lookup the same
+// highest number.
+TEST_F(WaypointFileTest, LookingUpOneWaypointFindsWhatTheWholeTableReadFinds) {
+  std::mt19937 random(20261210);
+  auto number = [&random] { return std::to_string(random() % 100); };
+  auto coordinate = [&random] { return std::to_string(static_cast<int>(random() % 2001) - 1000); };
+  const std::vector<std::function<std::string()>> kinds = {
+      [&] { return number() + " " + coordinate() + " " + coordinate() + "\n"; },
+      [&] { return number() + " " + coordinate() + " " + coordinate() + "\r\n"; },
+      [&] { return "  " + number() + "\t" + coordinate() + " " + coordinate() + "\n"; },
+      [&] { return "+" + number() + " " + coordinate() + "\n"; },
+      [&] { return "00000000" + number() + " " + coordinate() + " " + coordinate() + "\n"; },
+      [&] { return number() + " " + coordinate() + std::string(120, ' ') + "1 2 3\n"; },
+      [&] { return number() + std::string("\0 1 2", 5) + "\n"; },
+      [&] { return number() + " " + coordinate() + "\r" + coordinate() + "\n"; },
+      [&] { return number() + "\r"; },
+      [] { return std::string("# no number\n"); },
+      [] { return std::string("\n"); },
+  };
+  for (int file = 0; file < 20; ++file) {
+    std::string content;
+    while (content.size() < 3 * 4096) content += kinds[random() % kinds.size()]();
+    write_file(content);
+    WaypointEntry table[WAYPOINT_TABLE_SIZE];
+    ASSERT_EQ(read_waypoint_table(table), TABLE_READ);
+    // No line is numbered -5: every numbered line of the file is passed over in this lookup.
+    double unused_lat = 0.0, unused_lon = 0.0;
+    int32_t first_last_number = -1;
+    EXPECT_FALSE(load_waypoint(-5, unused_lat, unused_lon, first_last_number));
+    for (int32_t n = 0; n < WAYPOINT_TABLE_SIZE; ++n) {
+      SCOPED_TRACE("file " + std::to_string(file) + ", waypoint " + std::to_string(n));
+      double lat = NAN, lon = NAN;
+      int32_t last_number = -1;
+      load_waypoint(n, lat, lon, last_number);
+      EXPECT_EQ(std::isnan(lat) ? 0.0f : static_cast<float>(lat), table[n].lat);
+      EXPECT_EQ(std::isnan(lon) ? 0.0f : static_cast<float>(lon), table[n].lon);
+      EXPECT_EQ(last_number, first_last_number);
+    }
   }
 }
 
