@@ -96,10 +96,10 @@ void cdu_frame_cycle() {
   InsState& s = ins_state;
   bind_sound_library(SERVICE_PRE_UPDATE);
   s.tick = read_host_tick();
-  const bool file_work =
-      s.plan_import_request == 1 || (s.waypoint_entry_mode == 1 && s.waypoint_load_request == 1);
-  if (s.plan_import_request == 1) import_flight_plan();
-  if (s.waypoint_entry_mode == 1 && s.waypoint_load_request == 1) load_entry_from_store();
+  const bool importing = s.plan_import_request == 1;
+  const bool loading_entry = s.waypoint_entry_mode == 1 && s.waypoint_load_request == 1;
+  if (importing) import_flight_plan();
+  if (loading_entry) load_entry_from_store();
   s.waypoint_load_request = 0;
   s.battery_power = truncate_to<uint8_t>(refresh_host_var(HV_BATTERY));
   s.main_power = truncate_to<uint8_t>(refresh_host_var(HV_MAIN_POWER));
@@ -107,7 +107,7 @@ void cdu_frame_cycle() {
   // frame only the two power reads lie between, and the host's counter does not move within
   // one service call (the module runs on the panel thread, between the host's frames), so the
   // first read is still the tick: the second one, a round trip into the host, is left out.
-  if (file_work) s.tick = read_host_tick();
+  if (importing || loading_entry) s.tick = read_host_tick();
   update_lamps();
   // The lamps were drawn lit for the frame in which the test expires; they go dark on the next.
   if (s.lamp_test_active == 1 && tick_span_over(s.tick, s.lamp_test_end_tick, LAMP_TEST_TICKS)) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <utility>
 
 #include "atmosphere.h"
 
@@ -115,24 +114,6 @@ void write_answer(HostVar& var, double value) {
   var.value_type = HOST_VALUE_TYPE_FLOAT64;
 }
 
-// The same routines, each writing the module's record itself: the module's every ask then goes
-// from the id to the one routine that answers it, with nothing to do after it returns.
-using RecordAnswer = void (*)(HostVar& var, const Aircraft& aircraft, const SimClock& clock);
-
-template <std::size_t I>
-void answer_record(HostVar& var, const Aircraft& aircraft, const SimClock& clock) {
-  write_answer(var, TOKEN_ANSWERS[I].routine(aircraft, clock));
-}
-
-template <std::size_t... I>
-constexpr std::array<RecordAnswer, LARGEST_TOKEN_ID + 1> record_answers(std::index_sequence<I...>) {
-  std::array<RecordAnswer, LARGEST_TOKEN_ID + 1> table{};
-  ((table[TOKEN_ANSWERS[I].token_id] = &answer_record<I>), ...);
-  return table;
-}
-constexpr std::array<RecordAnswer, LARGEST_TOKEN_ID + 1> RECORD_ANSWER_BY_TOKEN =
-    record_answers(std::make_index_sequence<TOKEN_ANSWERS.size()>());
-
 }  // namespace
 
 void update_air_data(Aircraft& aircraft) {
@@ -177,12 +158,10 @@ std::optional<double> HostVariables::value_of(uint32_t token_id) const {
 
 void HostVariables::answer(HostVar& var) const {
   // The module asks for a handful of ids many times a frame: the id picks the routine that
-  // answers its record from a table straight away, and only a run that pinned something looks
-  // further.
+  // answers it from a table straight away, and only a run that pinned something looks further.
   if (!pinned_.empty()) return answer_with_pins(var);
-  if (var.token_id > LARGEST_TOKEN_ID) return;
-  if (const RecordAnswer routine = RECORD_ANSWER_BY_TOKEN[var.token_id])
-    routine(var, aircraft_, clock_);
+  if (const AnswerRoutine routine = answer_routine(var.token_id))
+    write_answer(var, routine(aircraft_, clock_));
 }
 
 void HostVariables::answer_with_pins(HostVar& var) const {

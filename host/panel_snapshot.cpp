@@ -1,7 +1,5 @@
 #include "host/panel_snapshot.h"
 
-#include <memory>
-#include <mutex>
 #include <system_error>
 
 #include "host/panel_picture.h"
@@ -20,34 +18,22 @@ void write_panel_snapshot(const std::filesystem::path& path, const Panel& panel,
   }
 }
 
-#if !defined(_WIN32)
-namespace {
-
-// The bitmaps read for the last snapshot, kept for the next ones from the same folder: a run
-// writes its pictures in pairs (a flight's end: the panel as PNG and as SVG), and reading the
-// PNG files was half of what a picture cost. The art does not change under a running host.
-std::mutex snapshot_bitmaps_lock;
-std::unique_ptr<BitmapFolder> snapshot_bitmaps;
-
-BitmapFolder& bitmaps_in(const std::filesystem::path& folder) {
-  if (!snapshot_bitmaps || snapshot_bitmaps->folder() != folder) {
-    snapshot_bitmaps = std::make_unique<BitmapFolder>(folder);
+BitmapSource& PanelArt::of(const Panel& panel) {
+  const void* module_data = panel.gauges().empty() ? nullptr : panel.gauges().front().header;
+  if (bitmaps_ == nullptr || module_data != module_data_) {
+#if defined(_WIN32)
+    bitmaps_ = std::make_unique<ModuleResourceBitmaps>(module_data);  // as the simulator draws them
+#else
+    bitmaps_ = std::make_unique<BitmapFolder>(bitmap_folder_beside_module(module_data));
+#endif
+    module_data_ = module_data;
   }
-  return *snapshot_bitmaps;
+  return *bitmaps_;
 }
 
-}  // namespace
-#endif
-
 void write_panel_snapshot(const std::filesystem::path& path, const Panel& panel, double time_s) {
-  const void* module_data = panel.gauges().empty() ? nullptr : panel.gauges().front().header;
-#if defined(_WIN32)
-  ModuleResourceBitmaps bitmaps(module_data);  // as the simulator draws them
-  write_panel_snapshot(path, panel, bitmaps, time_s);
-#else
-  const std::lock_guard<std::mutex> hold(snapshot_bitmaps_lock);
-  write_panel_snapshot(path, panel, bitmaps_in(bitmap_folder_beside_module(module_data)), time_s);
-#endif
+  PanelArt art;
+  write_panel_snapshot(path, panel, art.of(panel), time_s);
 }
 
 }  // namespace host

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 
 #include "host/bitmap_source.h"
 #include "host/panel.h"
@@ -17,7 +18,20 @@ namespace host {
 void write_panel_snapshot(const std::filesystem::path& path, const Panel& panel,
                           BitmapSource& bitmaps, double time_s);
 
-// The same with the bitmaps beside the module the panel's gauges come from.
+// The bitmaps of the module a panel's gauges come from (the folder beside it; on Windows its
+// resources), read as a picture first needs them and kept for the panel's later pictures: a run
+// writes its pictures in pairs (a flight's end: the panel as PNG and as SVG), and reading the art
+// was half of what a picture cost.
+class PanelArt {
+ public:
+  BitmapSource& of(const Panel& panel);
+
+ private:
+  const void* module_data_ = nullptr;  // a gauge record of the module the bitmaps are from
+  std::unique_ptr<BitmapSource> bitmaps_;
+};
+
+// The same with the bitmaps beside the module the panel's gauges come from, read afresh.
 void write_panel_snapshot(const std::filesystem::path& path, const Panel& panel, double time_s);
 
 }  // namespace host

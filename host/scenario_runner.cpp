@@ -228,7 +228,8 @@ struct ScenarioRunner::Executor {
     const std::filesystem::path folder =
         r.options_.output_folder.empty() ? r.options_.working_folder : r.options_.output_folder;
     try {
-      write_panel_snapshot(folder / c.name, *r.panel_, r.clock_.time_s());
+      write_panel_snapshot(folder / c.name, *r.panel_, r.panel_art_.of(*r.panel_),
+                           r.clock_.time_s());
     } catch (const std::exception& error) {
       throw ScenarioError(line, error.what());
     }

@@ -19,6 +19,7 @@
 #include "host/host_variables.h"
 #include "host/module_loader.h"
 #include "host/panel.h"
+#include "host/panel_snapshot.h"
 #include "host/scenario.h"
 #include "host/sim_clock.h"
 #include "host/sound_link.h"
@@ -100,6 +101,7 @@ class ScenarioRunner {
   SimClock clock_;
   HostVariables variables_{aircraft_, clock_};
   std::unique_ptr<Panel> panel_;
+  PanelArt panel_art_;  // the bitmaps the run's snapshots are drawn with
   std::optional<TraceWriter> trace_;
   ExpectationChecker checker_;
   std::vector<std::string> gauge_names_ = {"INS", "INS_UPDATE", "ALIGN"};

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "module/gauge_vocabulary.h"
+#include "store/text_lines.h"
 
 namespace {
 
@@ -31,16 +32,6 @@ bool digit(char c) {
 // the same for the longitude. Each step takes exactly what the rule's conversion takes and gives
 // the value it gives; a step that meets anything else (a blank or a sign before the degrees, an
 // exponent, a tenth digit, a run longer than the rule's 99) leaves the line to sscanf.
-
-// %9d directly at the degrees.
-bool take_degrees(const char*& p, int& degrees) {
-  const char* start = p;
-  int value = 0;
-  while (digit(*p) && p - start < 9) value = value * 10 + (*p++ - '0');
-  if (p == start || digit(*p)) return false;
-  degrees = value;
-  return true;
-}
 
 // %*99[^0123456789] up to the digit of the next number.
 bool skip_to_number(const char*& p) {
@@ -86,7 +77,7 @@ bool take_number(const char*& p, float& value) {
 
 // One axis after its letter: degrees, minutes, seconds.
 bool take_axis(const char*& p, int& degrees, float& minutes, float& seconds) {
-  return take_degrees(p, degrees) && skip_to_number(p) && take_number(p, minutes) &&
+  return take_short_number(p, degrees) && skip_to_number(p) && take_number(p, minutes) &&
          skip_to_number(p) && take_number(p, seconds);
 }
 

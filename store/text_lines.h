@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "store/durable_file.h"
 
@@ -42,4 +43,21 @@ std::size_t read_line_piece(Source& source, char* buffer, std::size_t size) {
   }
   buffer[length] = '\0';
   return length;
+}
+
+// A run of one to nine decimal digits at `p` read as a number, as "%9d" and strtol read it when
+// what follows is no digit (nine digits always fit 32 bits), with `p` moved past it. False, and
+// `p` unmoved, for no digit or a tenth one: the caller leaves such text to the C library. The
+// usual start of the numbers the module's files hold, read without the C library's machinery.
+// `p` holds a byte that is no digit within its first ten (a terminator, a line end).
+inline bool take_short_number(const char*& p, int32_t& value) {
+  constexpr int MOST_DIGITS = 9;
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  int32_t number = 0;
+  int count = 0;
+  while (count < MOST_DIGITS && digit(p[count])) number = number * 10 + (p[count++] - '0');
+  if (count == 0 || digit(p[count])) return false;
+  p += count;
+  value = number;
+  return true;
 }

@@ -72,29 +72,12 @@ bool parse_coordinate(const LinePiece& piece, const char*& cursor, float& value,
   return true;
 }
 
-// The usual start of a line, its number's digits, nine at most (so it always fits), followed by
-// something that is no digit: the number read directly, as strtol reads it (no white space,
-// sign or locale comes into it). False for any other start. `text` holds a byte that is no
-// digit within its first ten.
-bool read_leading_digits(const char* text, const char*& end, int32_t& number) {
-  constexpr int SURE_DIGITS = 9;
-  int32_t value = 0;
-  int count = 0;
-  while (count < SURE_DIGITS && text[count] >= '0' && text[count] <= '9') {
-    value = value * 10 + (text[count] - '0');
-    ++count;
-  }
-  if (count == 0 || (text[count] >= '0' && text[count] <= '9')) return false;
-  end = text + count;
-  number = value;
-  return true;
-}
-
 // A line's leading number as strtol(text, &end, 10) reads it; false when there is none or it does
 // not fit 32 bits. The lines the module writes start with the number's digits, which are read
 // directly; any other start is left to strtol. `text` is terminated.
 bool read_leading_number(const char* text, const char*& end, int32_t& number) {
-  if (read_leading_digits(text, end, number)) return true;
+  end = text;
+  if (take_short_number(end, number)) return true;
   char* parsed_end = nullptr;
   errno = 0;
   const long parsed = std::strtol(text, &parsed_end, 10);
@@ -118,11 +101,10 @@ bool pass_line_of_other_number(StoreFile& file, int32_t wanted, int32_t& found) 
   const unsigned char* from = file.buffer + file.position;
   const void* line_end = std::memchr(from, '\n', available < SHORT_LINE ? available : SHORT_LINE);
   if (line_end == nullptr) return false;
-  const char* digits_end = nullptr;
+  const char* digits = reinterpret_cast<const char*>(from);
   int32_t number = 0;
   // The line end stops the digits, so the reading stays inside the line.
-  if (!read_leading_digits(reinterpret_cast<const char*>(from), digits_end, number) ||
-      number == wanted) {
+  if (!take_short_number(digits, number) || number == wanted) {
     return false;
   }
   found = number;

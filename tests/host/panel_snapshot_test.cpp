@@ -246,9 +246,8 @@ TEST_F(PanelPictures, TheSvgShowsWhatThePngShows) {
   }
 }
 
-// Snapshots keep the bitmaps they read for the next snapshot from the same folder (a run writes
-// its pictures in pairs); a module loaded from another folder is drawn with the bitmaps beside
-// it, and back again with the first folder's.
+// A picture is drawn with the bitmaps beside the module its panel's gauges come from: a module
+// loaded from another folder with that folder's, and back again with the first folder's.
 TEST(PanelSnapshotBitmaps, EachModuleIsDrawnWithTheBitmapsBesideIt) {
   std::string root = (fs::temp_directory_path() / "ins-snapshot-folders-XXXXXX").string();
   ASSERT_NE(mkdtemp(root.data()), nullptr);
