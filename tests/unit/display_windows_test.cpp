@@ -603,10 +603,9 @@ TEST_F(DisplayWindowsTest, ASelectorValueOutsideTheKnobBlanksTheDisplaysAndLamps
 
 // A window composes a field again only when what its text follows from changes, and copies its
 // last text otherwise. Each case sets a field's inputs, changes one of them and sets them back,
-// on the same element
-// (whose buffer keeps the old text, as the host's does): the window must follow every change,
-// including a value moving by less than the digit shown across a rounding edge, a side, a
-// sign, and the entry echo taking over the waypoint window.
+// on the same element (whose buffer keeps the old text, as the host's does): the window must
+// follow every change, including a value moving by less than the digit shown across a rounding
+// edge, a side, a sign, and the entry echo taking over the waypoint window.
 struct KeptTextCase {
   const char* name;
   int selector;
