@@ -58,8 +58,7 @@ FlownPanel::FlownPanel()
   click("INS", "HOLD");
   run(FPS);
 
-  if (text("INS", "to") != "01" || text("INS", "left") != "L    3.00 NM" ||
-      steering_events() != 1) {
+  if (text("INS", "to") != "01" || text("INS", "left") != "L    3.00" || steering_events() != 1) {
     throw std::runtime_error("the flown panel did not reach HOLD on the first leg: TO \"" +
                              text("INS", "to") + "\", left \"" + text("INS", "left") + "\"");
   }
@@ -89,7 +88,7 @@ void FlownPanel::click(std::string_view gauge_name, std::string_view control) {
   const host::PlacedGauge* gauge = panel_->find(gauge_name);
   const auto index = host::control_box_index(gauge_name, control);
   const MouseRow* row =
-      gauge != nullptr && index ? host::clickable_box(gauge->header->mouse_rows, *index) : nullptr;
+      gauge != nullptr && index ? host::clickable_box(gauge->header->mouse_list, *index) : nullptr;
   if (row == nullptr) throw std::runtime_error("no control " + std::string(control));
   panel_->click(*gauge, host::box_centre(*row));
 }

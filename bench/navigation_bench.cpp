@@ -14,7 +14,7 @@
 #include <fstream>
 #include <string>
 
-#include "module/gauge_api.h"
+#include "boundary/gauge_api.h"
 #include "module/gauge_tables.h"
 #include "nav/navigation_cycle.h"
 #include "state/host_bridge.h"
@@ -59,7 +59,7 @@ void GAUGE_CALLBACK bench_lookup_var(HostVar* var) {
 }
 
 volatile uint32_t last_steering = 0;
-uint32_t GAUGE_CALLBACK bench_trigger_key_event(uint32_t event_id, uint32_t value) {
+int32_t GAUGE_CALLBACK bench_trigger_key_event(uint32_t event_id, uint32_t value) {
   if (event_id == EVENT_HEADING_BUG_SET) last_steering = value;
   return 0;
 }
@@ -67,8 +67,8 @@ uint32_t GAUGE_CALLBACK bench_trigger_key_event(uint32_t event_id, uint32_t valu
 PanelServiceTable& bench_services() {
   static PanelServiceTable table = [] {
     PanelServiceTable t{};
-    t.slots[PANEL_SLOT_LOOKUP_VAR] = reinterpret_cast<PanelService>(&bench_lookup_var);
-    t.slots[PANEL_SLOT_TRIGGER_KEY_EVENT] =
+    t.routines[PANEL_ROUTINE_LOOKUP_VAR] = reinterpret_cast<PanelService>(&bench_lookup_var);
+    t.routines[PANEL_ROUTINE_TRIGGER_KEY_EVENT] =
         reinterpret_cast<PanelService>(&bench_trigger_key_event);
     return t;
   }();

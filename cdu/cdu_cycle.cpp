@@ -78,7 +78,7 @@ void update_lamp(ElementHeader& lamp, bool hide_when, bool show_when) {
 
 }  // namespace
 
-void GAUGE_CALLBACK ins_service(GaugeHeader*, uint32_t service_code, uint32_t) {
+void GAUGE_CALLBACK ins_service(GaugeHeader*, int32_t service_code, uint32_t) {
   switch (service_code) {
     case SERVICE_PRE_INITIALIZE:
     case SERVICE_PRE_KILL:
@@ -143,44 +143,44 @@ void load_entry_from_store() {
 void update_lamps() {
   InsState& s = ins_state;
   const bool test = s.lamp_test_active == 1;
-  // The chain's elements by depth, looked up once for the frame's twenty-three changes.
-  ElementHeader* const chain = ins_elements();
+  // The chain's elements by depth, for the frame's twenty-three changes.
+  ElementHeader* const* const chain = ins_chain;
 
-  update_lamp(chain[INS_DEPTH_HOLD_LIT], s.hold_active == 0, s.hold_active == 1 || test);
-  update_pressed_image(chain[INS_DEPTH_HOLD_PRESSED], s.hold_pressed, s.hold_release_tick, false);
+  update_lamp(*chain[INS_DEPTH_HOLD_LIT], s.hold_active == 0, s.hold_active == 1 || test);
+  update_pressed_image(*chain[INS_DEPTH_HOLD_PRESSED], s.hold_pressed, s.hold_release_tick, false);
 
   update_lamp(
-      chain[INS_DEPTH_SET_LIT],
+      *chain[INS_DEPTH_SET_LIT],
       (s.waypoint_entry_mode == 0 || (s.waypoint_entry_mode == 1 && s.set_pressed == 1)) && !test,
       (s.set_pressed == 0 && s.waypoint_entry_mode == 1) || test);
-  update_pressed_image(chain[INS_DEPTH_SET_PRESSED], s.set_pressed, s.set_release_tick,
+  update_pressed_image(*chain[INS_DEPTH_SET_PRESSED], s.set_pressed, s.set_release_tick,
                        s.waypoint_entry_mode != 0);
-  update_pressed_image(chain[INS_DEPTH_INSERT_PRESSED], s.insert_pressed, s.insert_release_tick,
+  update_pressed_image(*chain[INS_DEPTH_INSERT_PRESSED], s.insert_pressed, s.insert_release_tick,
                        false);
 
-  update_lamp(chain[INS_DEPTH_LAST_WPT_LIT],
+  update_lamp(*chain[INS_DEPTH_LAST_WPT_LIT],
               (s.last_wpt_mode == 0 || (s.last_wpt_mode == 1 && s.last_wpt_pressed == 1)) && !test,
               (s.last_wpt_pressed == 0 && s.last_wpt_mode == 1) || test);
-  update_pressed_image(chain[INS_DEPTH_LAST_WPT_PRESSED], s.last_wpt_pressed,
+  update_pressed_image(*chain[INS_DEPTH_LAST_WPT_PRESSED], s.last_wpt_pressed,
                        s.last_wpt_release_tick, s.last_wpt_mode != 0);
-  update_pressed_image(chain[INS_DEPTH_WYPT_CHG_PRESSED], s.wypt_chg_pressed,
+  update_pressed_image(*chain[INS_DEPTH_WYPT_CHG_PRESSED], s.wypt_chg_pressed,
                        s.wypt_chg_release_tick, false);
-  update_pressed_image(chain[INS_DEPTH_CLEAR_PRESSED], s.clear_pressed, s.clear_release_tick,
+  update_pressed_image(*chain[INS_DEPTH_CLEAR_PRESSED], s.clear_pressed, s.clear_release_tick,
                        false);
   for (int digit = 0; digit < DIGIT_KEY_COUNT; ++digit) {
-    update_pressed_image(chain[INS_DEPTH_KEY0_PRESSED + digit], s.digit_pressed[digit],
+    update_pressed_image(*chain[INS_DEPTH_KEY0_PRESSED + digit], s.digit_pressed[digit],
                          s.digit_release_tick[digit], false);
   }
 
-  update_lamp(chain[INS_DEPTH_SWITCH_AUTO], s.auto_selected != 1, s.auto_selected == 1);
-  update_lamp(chain[INS_DEPTH_SWITCH_MAN], s.man_selected != 1, s.man_selected == 1);
+  update_lamp(*chain[INS_DEPTH_SWITCH_AUTO], s.auto_selected != 1, s.auto_selected == 1);
+  update_lamp(*chain[INS_DEPTH_SWITCH_MAN], s.man_selected != 1, s.man_selected == 1);
 
-  update_lamp(chain[INS_DEPTH_BAT_LIT],
+  update_lamp(*chain[INS_DEPTH_BAT_LIT],
               (s.battery_power == 0 && s.main_power == 0) || s.main_power == 1,
               (s.battery_power == 1 && s.main_power == 0) || (s.main_power == 1 && test));
   // Between the two conditions (ground speed exactly 1 knot) the lamp keeps its state.
   update_lamp(
-      chain[INS_DEPTH_ALERT_LIT],
+      *chain[INS_DEPTH_ALERT_LIT],
       s.ttg_minutes >= 2.0 || s.ttg_hours != 0 || s.ground_speed < 1.0 || s.ins_powered == 0,
       (s.ttg_minutes < 2.0 && s.ttg_hours == 0 && s.ground_speed > 1.0 && s.ins_powered == 1) ||
           test);

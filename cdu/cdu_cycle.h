@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "module/gauge_api.h"
+#include "boundary/gauge_api.h"
 
-void GAUGE_CALLBACK ins_service(GaugeHeader* gauge, uint32_t service_code, uint32_t extra);
+void GAUGE_CALLBACK ins_service(GaugeHeader* gauge, int32_t service_code, uint32_t extra);
 
 // The frame cycle run on service code 6.
 void cdu_frame_cycle();

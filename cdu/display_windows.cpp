@@ -8,11 +8,14 @@
 // otherwise the data selector (and at WAY PT the waypoint entry) picks the text. A composer may
 // decline to rewrite, and the window then keeps the text of its previous update.
 //
-// Each window's text is defined by a printf format (written beside its composer); the composers
+// Each window's text is defined by a printf format (written beside its writer); the writers
 // write the same text field by field through core/text_format.h, which the panel can afford on
-// every frame. tests/unit/display_window_formats_test.cpp holds each composer to its format.
-// A field whose text follows from a few numbers (its key) is composed only when they change;
-// in between its last text is copied (KeptText below).
+// every frame. tests/unit/display_window_formats_test.cpp holds each writer to its format.
+// Most fields are described by the few numbers their text follows from (their inputs, each as
+// it is shown: a whole number, or a value to so many decimals) and a writer that sees nothing
+// but those inputs. The key a field's kept text is compared by is made from the same inputs, so
+// a kept text cannot go stale: whatever the text shows is in its key. The text is composed
+// only when the key changes; in between it is copied (KeptText below).
 //
 // Texts are single-byte: the degree sign is the byte 0xB0 of the display font's character set.
 // In string literals "\xB0" is always followed by a character that is not a hex digit, or
@@ -53,31 +56,89 @@ constexpr char LAMP_BLANK_TEXT[] = " ";
 constexpr char NUMBER_TEST_TEXT[] = "88";
 constexpr char NUMBER_BLANK_TEXT[] = "  ";
 
-// What decides a field's text besides its composer: at most two numbers, taken from the INS
-// state fields the composer reads (a value shown to a tenth by its key from fixed_point_key, so
-// the key moves only when the shown tenth does). A KeyOf returns false when the field's text
-// has no such key now (a value beyond the keyed range): the field is then composed every time.
+// A number as a field shows it: a whole number, or a value to `precision` decimals.
+constexpr int WHOLE = -1;
+struct Shown {
+  double value;
+  int precision;
+};
+
+constexpr Shown whole_number(int64_t value) {
+  return {static_cast<double>(value), WHOLE};
+}
+constexpr Shown to_decimals(double value, int precision) {
+  return {value, precision};
+}
+
+// The numbers a field's text follows from, as the field shows them.
+struct FieldInputs {
+  static constexpr int MAX = 3;
+  Shown numbers[MAX];
+  int count;
+};
+
+// A field's inputs made into one comparable value: each number as it is written (a whole number
+// itself, a decimal value by fixed_point_key: sign and rounded magnitude) and how each is shown.
 struct FieldKey {
-  uint64_t first = 0;
-  uint64_t second = 0;
+  uint64_t numbers[FieldInputs::MAX] = {};
+  int shapes[FieldInputs::MAX] = {};
+  int count = 0;
   bool operator==(const FieldKey&) const = default;
 };
-using KeyOf = bool (*)(FieldKey& key);
 
-// A window's field: its composer and, for the fields whose text follows from a key, the key.
+// False when a number has no key (NaN, infinity, a huge value): the field is then written
+// every time.
+bool key_of(const FieldInputs& inputs, FieldKey& key) {
+  key.count = inputs.count;
+  for (int i = 0; i < inputs.count; ++i) {
+    const Shown& shown = inputs.numbers[i];
+    key.shapes[i] = shown.precision;
+    if (shown.precision == WHOLE) {
+      key.numbers[i] = static_cast<uint64_t>(static_cast<int64_t>(shown.value));
+    } else if (!fixed_point_key(shown.value, shown.precision, key.numbers[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Writes a number as shown, at least `width` characters.
+void append_shown(BoundedText& text, const Shown& shown, int width, Padding padding) {
+  if (shown.precision == WHOLE) {
+    append_decimal(text, static_cast<int64_t>(shown.value), width, padding);
+  } else {
+    append_fixed(text, shown.value, width, shown.precision, padding);
+  }
+}
+
+// A field described by its inputs: `gather` reads them from the INS state, `write` writes the
+// text from them alone.
+using Gather = FieldInputs (*)();
+using Writer = void (*)(BoundedText& text, const FieldInputs& inputs);
+
+// A window's field: described by its inputs, or (a text that is cheaper to compose than to
+// key, or one shown only while a pilot keys it) composed from the state on every update.
 struct Field {
-  Composer compose;
-  KeyOf key_of;  // null: composed on every update
+  Gather gather;
+  Writer write;
+  Composer compose;  // when there is no writer
 };
 
-// The text a window's field composed last, with the composer, key and capacity it was composed
-// for. The windows are drawn every frame and their values mostly move below the digit shown
-// (or not at all), so while all three stay the same the kept text is copied into the host's
-// buffer instead of being composed again: the buffer ends up byte for byte as a new composition
-// would leave it. Kept by key, never cleared: a text can only be reused for the very key it was
-// composed from.
+constexpr Field described(Gather gather, Writer write) {
+  return {gather, write, nullptr};
+}
+constexpr Field composed(Composer compose) {
+  return {nullptr, nullptr, compose};
+}
+
+// The text a window's field wrote last, with the writer, key and capacity it was written for.
+// The windows are drawn every frame and their values mostly move below the digit shown (or not
+// at all), so while all three stay the same the kept text is copied into the host's buffer
+// instead of being written again: the buffer ends up byte for byte as a new writing would leave
+// it. Kept by key, never cleared: a text can only be reused for the very key it was written
+// from.
 struct KeptText {
-  Composer composer = nullptr;  // null: nothing kept
+  Writer writer = nullptr;  // null: nothing kept
   FieldKey key;
   std::size_t capacity = 0;
   std::size_t length = 0;
@@ -89,135 +150,173 @@ struct Window {
   const char* blank_text;
   Field field;                  // the window's one field, unless it has a table:
   const Field* selector_table;  // a display's field in each selector position
+  Field entry_field;            // a display's field at WAY PT while an entry is open
   KeptText* kept;
 };
 
-Field field_by_selector(const Field* table);
+Field field_by_selector(const Window& window);
 
 // Writes the field's text into `text`, from the kept text when the field's key is the one it
-// was composed for. Returns false when the window keeps its previous text.
+// was written for. Returns false when the window keeps its previous text.
 bool compose_field(BoundedText& text, const Field& field, KeptText& kept) {
+  if (field.write == nullptr) return field.compose(text);
+  const FieldInputs inputs = field.gather();
   FieldKey key;
-  if (field.key_of == nullptr || !field.key_of(key)) return field.compose(text);
-  if (kept.composer != field.compose || !(kept.key == key) || kept.capacity != text.capacity) {
+  if (!key_of(inputs, key)) {
+    field.write(text, inputs);
+    return true;
+  }
+  if (kept.writer != field.write || !(kept.key == key) || kept.capacity != text.capacity) {
     BoundedText own = bounded_text(kept.chars, text.capacity);
-    kept.composer = nullptr;
-    if (!field.compose(own)) return false;
-    kept.composer = field.compose;
+    field.write(own, inputs);
+    kept.writer = field.write;
     kept.key = key;
     kept.capacity = text.capacity;
     kept.length = own.length;
   }
-  // The text and its terminator, as composing it into the buffer would have written them.
+  // The text and its terminator, as writing it into the buffer would have left them.
   std::memcpy(text.chars, kept.chars, kept.length + 1);
   text.length = kept.length;
   return true;
 }
 
 double update_window(ElementHeader* element, const Window& window) {
-  if (element == nullptr) return 0.0;
-  // The host keeps the result as the element's new value, so on successive updates the value
-  // alternates 1, 0, 1, ...; it is taken from the value found on entry.
-  const double result = element->current_value == 0.0 ? 1.0 : 0.0;
-  // A host that lends no buffer, or one of size 0, gets nothing written.
-  if (element->text_buffer == nullptr || element->text_buffer_size == 0) return result;
-  BoundedText text{
-      element->text_buffer,
-      element->text_buffer_size < COMPOSE_CAPACITY ? element->text_buffer_size : COMPOSE_CAPACITY,
-      0};
+  if (element == nullptr || element->kind != ELEMENT_STRING) return 0.0;
+  TextElement& text_element = element_record<TextElement>(*element);
+  // The host keeps the result as the element's value (its first source variable's), so on
+  // successive updates the value alternates 1, 0, 1, ...; it is taken from the value on entry.
+  const double result = text_element.sources[0].value == 0.0 ? 1.0 : 0.0;
+  // Nothing is written before the host has lent a buffer. The host tells no buffer size but the
+  // window's characters, so the text is cut at the window's width: a longer text (the
+  // cross-track distance's twelve characters in the nine of the left window) would run past the
+  // host's buffer.
+  if (text_element.text_buffer == nullptr) return result;
+  const std::size_t capacity = std::size_t{text_element.char_count} + 1;
+  BoundedText text{text_element.text_buffer,
+                   capacity < COMPOSE_CAPACITY ? capacity : COMPOSE_CAPACITY, 0};
   bool written = true;
   if (ins_state.ins_powered == 0) {
     append_text(text, window.blank_text);
   } else if (ins_state.lamp_test_active != 0) {
     append_text(text, window.test_text);
   } else {
-    const Field field =
-        window.selector_table != nullptr ? field_by_selector(window.selector_table) : window.field;
+    const Field field = window.selector_table != nullptr ? field_by_selector(window) : window.field;
     written = compose_field(text, field, *window.kept);
   }
-  // Each character written brings its terminator; a text with none (a buffer of one byte)
+  // Each character written brings its terminator; a text with none (a window of no characters)
   // still ends the buffer's previous text.
   if (written && text.length == 0) text.chars[0] = '\0';
   return result;
 }
 
-const char* side_with_blank(uint8_t left) {
-  return left != 0 ? "L " : "R ";
+const char* side_with_blank(bool left) {
+  return left ? "L " : "R ";
 }
-const char* side(uint8_t left) {
-  return left != 0 ? "L" : "R";
+const char* side(bool left) {
+  return left ? "L" : "R";
+}
+
+bool is_left(const Shown& side_flag) {
+  return side_flag.value != 0.0;
+}
+
+// --- What each field shows, and how: its inputs, then the writer of its printf format.
+
+FieldInputs one_number(Shown number) {
+  return {{number, {}, {}}, 1};
 }
 
 // A value in degrees to the tenth with " DEG": "%05.1f%4s".
-bool compose_degrees(BoundedText& text, double degrees) {
-  append_fixed(text, degrees, 5, 1, Padding::Zeros);
+void write_degrees(BoundedText& text, const FieldInputs& in) {
+  append_shown(text, in.numbers[0], 5, Padding::Zeros);
   append_text(text, " DEG");
-  return true;
 }
 
-bool compose_track(BoundedText& text) {
-  return compose_degrees(text, ins_state.track);
+FieldInputs track_inputs() {
+  return one_number(to_decimals(ins_state.track, 1));
+}
+FieldInputs heading_inputs() {
+  return one_number(to_decimals(static_cast<double>(ins_state.heading), 1));
+}
+FieldInputs desired_track_inputs() {
+  return one_number(to_decimals(ins_state.desired_track, 1));
 }
 
 // "%6.1f%3s" with the ground speed and " KT".
-bool compose_ground_speed(BoundedText& text) {
-  append_fixed(text, ins_state.ground_speed_shown, 6, 1, Padding::Blanks);
-  append_text(text, " KT");
-  return true;
+FieldInputs ground_speed_inputs() {
+  return one_number(to_decimals(ins_state.ground_speed_shown, 1));
 }
-
-bool compose_heading(BoundedText& text) {
-  return compose_degrees(text, static_cast<double>(ins_state.heading));
+void write_ground_speed(BoundedText& text, const FieldInputs& in) {
+  append_shown(text, in.numbers[0], 6, Padding::Blanks);
+  append_text(text, " KT");
 }
 
 // "%2s%03d%4s" with the side, the drift angle and " DEG".
-bool compose_drift_angle(BoundedText& text) {
-  append_text(text, side_with_blank(ins_state.drift_left));
-  append_decimal(text, ins_state.drift_angle, 3, Padding::Zeros);
+FieldInputs drift_angle_inputs() {
+  return {{whole_number(ins_state.drift_left != 0), whole_number(ins_state.drift_angle), {}}, 2};
+}
+void write_drift_angle(BoundedText& text, const FieldInputs& in) {
+  append_text(text, side_with_blank(is_left(in.numbers[0])));
+  append_shown(text, in.numbers[1], 3, Padding::Zeros);
   append_text(text, " DEG");
-  return true;
 }
 
 // "%2s%7.2f%3s" with the side, the cross-track distance and " NM".
-bool compose_cross_track(BoundedText& text) {
-  append_text(text, side_with_blank(ins_state.cross_track_left));
-  append_fixed(text, ins_state.cross_track_nm, 7, 2, Padding::Blanks);
+FieldInputs cross_track_inputs() {
+  return {
+      {whole_number(ins_state.cross_track_left != 0), to_decimals(ins_state.cross_track_nm, 2), {}},
+      2};
+}
+void write_cross_track(BoundedText& text, const FieldInputs& in) {
+  append_text(text, side_with_blank(is_left(in.numbers[0])));
+  append_shown(text, in.numbers[1], 7, Padding::Blanks);
   append_text(text, " NM");
-  return true;
 }
 
 // "%1s%4.1f%4s" with the side, the track angle error and " DEG".
-bool compose_track_error(BoundedText& text) {
-  append_text(text, side(ins_state.track_error_left));
-  append_fixed(text, ins_state.track_error, 4, 1, Padding::Blanks);
+FieldInputs track_error_inputs() {
+  return {
+      {whole_number(ins_state.track_error_left != 0), to_decimals(ins_state.track_error, 1), {}},
+      2};
+}
+void write_track_error(BoundedText& text, const FieldInputs& in) {
+  append_text(text, side(is_left(in.numbers[0])));
+  append_shown(text, in.numbers[1], 4, Padding::Blanks);
   append_text(text, " DEG");
-  return true;
+}
+
+// A position's coordinate: its whole degrees and its minutes to the hundredth.
+FieldInputs coordinate(int32_t whole_degrees, double minutes) {
+  return {{whole_number(whole_degrees), to_decimals(minutes, 2), {}}, 2};
 }
 
 // A latitude: "%1s%02d\xB0%05.2f" with " ", the whole degrees and the minutes.
-bool compose_latitude(BoundedText& text, int32_t whole_degrees, double minutes) {
+void write_latitude(BoundedText& text, const FieldInputs& in) {
   append_char(text, ' ');
-  append_decimal(text, whole_degrees, 2, Padding::Zeros);
+  append_shown(text, in.numbers[0], 2, Padding::Zeros);
   append_char(text, '\xB0');
-  append_fixed(text, minutes, 5, 2, Padding::Zeros);
-  return true;
+  append_shown(text, in.numbers[1], 5, Padding::Zeros);
 }
 
 // A longitude: "%03d\xB0%05.2f" with the whole degrees and the minutes.
-bool compose_longitude(BoundedText& text, int32_t whole_degrees, double minutes) {
-  append_decimal(text, whole_degrees, 3, Padding::Zeros);
+void write_longitude(BoundedText& text, const FieldInputs& in) {
+  append_shown(text, in.numbers[0], 3, Padding::Zeros);
   append_char(text, '\xB0');
-  append_fixed(text, minutes, 5, 2, Padding::Zeros);
-  return true;
+  append_shown(text, in.numbers[1], 5, Padding::Zeros);
 }
 
-bool compose_present_latitude(BoundedText& text) {
-  return compose_latitude(text, ins_state.present_lat_abs_whole, ins_state.present_lat_abs_minutes);
+FieldInputs present_latitude_inputs() {
+  return coordinate(ins_state.present_lat_abs_whole, ins_state.present_lat_abs_minutes);
 }
-
-bool compose_present_longitude(BoundedText& text) {
-  return compose_longitude(text, ins_state.present_lon_abs_whole,
-                           ins_state.present_lon_abs_minutes);
+FieldInputs present_longitude_inputs() {
+  return coordinate(ins_state.present_lon_abs_whole, ins_state.present_lon_abs_minutes);
+}
+// WAY PT shows the TO waypoint (or, while an entry is open, the digits being keyed).
+FieldInputs waypoint_latitude_inputs() {
+  return coordinate(ins_state.to_lat_abs_whole, ins_state.to_lat_abs_minutes);
+}
+FieldInputs waypoint_longitude_inputs() {
+  return coordinate(ins_state.to_lon_abs_whole, ins_state.to_lon_abs_minutes);
 }
 
 // Waypoint entry echo. Each entry field shows its digit once keyed, a dash while still to come;
@@ -281,156 +380,77 @@ bool compose_longitude_entry(BoundedText& text) {
   return true;
 }
 
-// WAY PT shows the TO waypoint, or the digits being keyed while an entry is open.
-bool compose_waypoint_latitude(BoundedText& text) {
-  if (ins_state.waypoint_entry_mode != 0) return compose_latitude_entry(text);
-  return compose_latitude(text, ins_state.to_lat_abs_whole, ins_state.to_lat_abs_minutes);
-}
-
-bool compose_waypoint_longitude(BoundedText& text) {
-  if (ins_state.waypoint_entry_mode != 0) return compose_longitude_entry(text);
-  return compose_longitude(text, ins_state.to_lon_abs_whole, ins_state.to_lon_abs_minutes);
-}
-
 // "%6.1f%3s" with the distance to go and " NM".
-bool compose_distance(BoundedText& text) {
-  append_fixed(text, ins_state.distance_to_go, 6, 1, Padding::Blanks);
+FieldInputs distance_inputs() {
+  return one_number(to_decimals(ins_state.distance_to_go, 1));
+}
+void write_distance(BoundedText& text, const FieldInputs& in) {
+  append_shown(text, in.numbers[0], 6, Padding::Blanks);
   append_text(text, " NM");
-  return true;
 }
 
 // "%02d%1s%02d%1s%1d%3s" with the hours, ":", the whole minutes, ".", the tenths and " ET".
-bool compose_time_to_go(BoundedText& text) {
-  append_decimal(text, ins_state.ttg_hours, 2, Padding::Zeros);
+FieldInputs time_to_go_inputs() {
+  return {{whole_number(ins_state.ttg_hours), whole_number(truncate_to<int>(ins_state.ttg_minutes)),
+           whole_number(ins_state.ttg_tenths)},
+          3};
+}
+void write_time_to_go(BoundedText& text, const FieldInputs& in) {
+  append_shown(text, in.numbers[0], 2, Padding::Zeros);
   append_char(text, ':');
-  append_decimal(text, truncate_to<int>(ins_state.ttg_minutes), 2, Padding::Zeros);
+  append_shown(text, in.numbers[1], 2, Padding::Zeros);
   append_char(text, '.');
-  append_decimal(text, ins_state.ttg_tenths, 1, Padding::Blanks);
+  append_shown(text, in.numbers[2], 1, Padding::Blanks);
   append_text(text, " ET");
-  return true;
 }
 
 // "%2s%3d%4s" with two blanks, the wind direction and " DEG".
-bool compose_wind_direction(BoundedText& text) {
+FieldInputs wind_direction_inputs() {
+  return one_number(whole_number(ins_state.wind_dir_shown));
+}
+void write_wind_direction(BoundedText& text, const FieldInputs& in) {
   append_text(text, "  ");
-  append_decimal(text, ins_state.wind_dir_shown, 3, Padding::Blanks);
+  append_shown(text, in.numbers[0], 3, Padding::Blanks);
   append_text(text, " DEG");
-  return true;
 }
 
 // "%1s%3d%3s" with a blank, the wind speed and " KT".
-bool compose_wind_speed(BoundedText& text) {
-  append_char(text, ' ');
-  append_decimal(text, ins_state.wind_speed_shown, 3, Padding::Blanks);
-  append_text(text, " KT");
-  return true;
+FieldInputs wind_speed_inputs() {
+  return one_number(whole_number(ins_state.wind_speed_shown));
 }
-
-bool compose_desired_track(BoundedText& text) {
-  return compose_degrees(text, ins_state.desired_track);
+void write_wind_speed(BoundedText& text, const FieldInputs& in) {
+  append_char(text, ' ');
+  append_shown(text, in.numbers[0], 3, Padding::Blanks);
+  append_text(text, " KT");
 }
 
 // "%3s%01d" with three blanks and the status digit.
-bool compose_align_status(BoundedText& text) {
+FieldInputs align_status_inputs() {
+  return one_number(whole_number(ins_state.align_status));
+}
+void write_align_status(BoundedText& text, const FieldInputs& in) {
   append_text(text, "   ");
-  append_decimal(text, ins_state.align_status, 1, Padding::Zeros);
-  return true;
-}
-
-// --- The keys of the fields above: exactly the state each composer reads, as it reads it.
-
-uint64_t whole(int64_t value) {
-  return static_cast<uint64_t>(value);
-}
-
-bool key_fixed(FieldKey& key, double value, int precision) {
-  return fixed_point_key(value, precision, key.first);
-}
-
-bool key_track(FieldKey& key) {
-  return key_fixed(key, ins_state.track, 1);
-}
-bool key_ground_speed(FieldKey& key) {
-  return key_fixed(key, ins_state.ground_speed_shown, 1);
-}
-bool key_heading(FieldKey& key) {
-  key.first = ins_state.heading;
-  return true;
-}
-bool key_drift_angle(FieldKey& key) {
-  key.first = whole(ins_state.drift_angle);
-  key.second = ins_state.drift_left != 0 ? 1 : 0;
-  return true;
-}
-bool key_cross_track(FieldKey& key) {
-  key.second = ins_state.cross_track_left != 0 ? 1 : 0;
-  return key_fixed(key, ins_state.cross_track_nm, 2);
-}
-bool key_track_error(FieldKey& key) {
-  key.second = ins_state.track_error_left != 0 ? 1 : 0;
-  return key_fixed(key, ins_state.track_error, 1);
-}
-bool key_position(FieldKey& key, int32_t whole_degrees, double minutes) {
-  key.second = whole(whole_degrees);
-  return key_fixed(key, minutes, 2);
-}
-bool key_present_latitude(FieldKey& key) {
-  return key_position(key, ins_state.present_lat_abs_whole, ins_state.present_lat_abs_minutes);
-}
-bool key_present_longitude(FieldKey& key) {
-  return key_position(key, ins_state.present_lon_abs_whole, ins_state.present_lon_abs_minutes);
-}
-// The entry echo is composed every time: it is shown only while a pilot keys an entry.
-bool key_waypoint_latitude(FieldKey& key) {
-  return ins_state.waypoint_entry_mode == 0 &&
-         key_position(key, ins_state.to_lat_abs_whole, ins_state.to_lat_abs_minutes);
-}
-bool key_waypoint_longitude(FieldKey& key) {
-  return ins_state.waypoint_entry_mode == 0 &&
-         key_position(key, ins_state.to_lon_abs_whole, ins_state.to_lon_abs_minutes);
-}
-bool key_distance(FieldKey& key) {
-  return key_fixed(key, ins_state.distance_to_go, 1);
-}
-bool key_time_to_go(FieldKey& key) {
-  key.first = whole(ins_state.ttg_hours) | whole(ins_state.ttg_tenths) << 8;
-  key.second = whole(truncate_to<int>(ins_state.ttg_minutes));
-  return true;
-}
-bool key_wind_direction(FieldKey& key) {
-  key.first = ins_state.wind_dir_shown;
-  return true;
-}
-bool key_wind_speed(FieldKey& key) {
-  key.first = whole(ins_state.wind_speed_shown);
-  return true;
-}
-bool key_desired_track(FieldKey& key) {
-  return key_fixed(key, ins_state.desired_track, 1);
-}
-bool key_align_status(FieldKey& key) {
-  key.first = ins_state.align_status;
-  return true;
+  append_shown(text, in.numbers[0], 1, Padding::Zeros);
 }
 
 // What each display shows in each selector position: the left display the first quantity of
 // the legend, the right display the second.
-constexpr Field LEFT_DISPLAY[] = {{compose_track, key_track},
-                                  {compose_heading, key_heading},
-                                  {compose_cross_track, key_cross_track},
-                                  {compose_present_latitude, key_present_latitude},
-                                  {compose_waypoint_latitude, key_waypoint_latitude},
-                                  {compose_distance, key_distance},
-                                  {compose_wind_direction, key_wind_direction},
-                                  {compose_desired_track, key_desired_track}};
-constexpr Field RIGHT_DISPLAY[] = {{compose_ground_speed, key_ground_speed},
-                                   {compose_drift_angle, key_drift_angle},
-                                   {compose_track_error, key_track_error},
-                                   {compose_present_longitude, key_present_longitude},
-                                   {compose_waypoint_longitude, key_waypoint_longitude},
-                                   {compose_time_to_go, key_time_to_go},
-                                   {compose_wind_speed, key_wind_speed},
-                                   {compose_align_status, key_align_status}};
+constexpr Field LEFT_DISPLAY[] = {described(track_inputs, write_degrees),
+                                  described(heading_inputs, write_degrees),
+                                  described(cross_track_inputs, write_cross_track),
+                                  described(present_latitude_inputs, write_latitude),
+                                  described(waypoint_latitude_inputs, write_latitude),
+                                  described(distance_inputs, write_distance),
+                                  described(wind_direction_inputs, write_wind_direction),
+                                  described(desired_track_inputs, write_degrees)};
+constexpr Field RIGHT_DISPLAY[] = {described(ground_speed_inputs, write_ground_speed),
+                                   described(drift_angle_inputs, write_drift_angle),
+                                   described(track_error_inputs, write_track_error),
+                                   described(present_longitude_inputs, write_longitude),
+                                   described(waypoint_longitude_inputs, write_longitude),
+                                   described(time_to_go_inputs, write_time_to_go),
+                                   described(wind_speed_inputs, write_wind_speed),
+                                   described(align_status_inputs, write_align_status)};
 static_assert(std::size(LEFT_DISPLAY) == SELECTOR_POSITION_COUNT);
 static_assert(std::size(RIGHT_DISPLAY) == SELECTOR_POSITION_COUNT);
 
@@ -441,10 +461,11 @@ bool compose_blank_display(BoundedText& text) {
 
 // A selector value outside its eight positions cannot come from the knob's end stops; should
 // one appear, the display is blanked rather than indexing past the table.
-Field field_by_selector(const Field* table) {
+Field field_by_selector(const Window& window) {
   const int position = ins_state.data_selector;
-  if (position < 0 || position >= SELECTOR_POSITION_COUNT) return {compose_blank_display, nullptr};
-  return table[position];
+  if (position < 0 || position >= SELECTOR_POSITION_COUNT) return composed(compose_blank_display);
+  if (position == SELECTOR_WAY_PT && ins_state.waypoint_entry_mode != 0) return window.entry_field;
+  return window.selector_table[position];
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -531,52 +552,44 @@ bool compose_w_lamp(BoundedText& text) {
 // FROM and TO numbers: the same in every selector position.
 // ---------------------------------------------------------------------------------------------
 // "%02d" with the waypoint number.
-bool compose_from_number(BoundedText& text) {
-  append_decimal(text, ins_state.from_waypoint, 2, Padding::Zeros);
-  return true;
+FieldInputs from_number_inputs() {
+  return one_number(whole_number(ins_state.from_waypoint));
 }
-
-bool compose_to_number(BoundedText& text) {
-  append_decimal(text, ins_state.to_waypoint, 2, Padding::Zeros);
-  return true;
+FieldInputs to_number_inputs() {
+  return one_number(whole_number(ins_state.to_waypoint));
 }
-
-bool key_from_number(FieldKey& key) {
-  key.first = ins_state.from_waypoint;
-  return true;
-}
-bool key_to_number(FieldKey& key) {
-  key.first = ins_state.to_waypoint;
-  return true;
+void write_number(BoundedText& text, const FieldInputs& in) {
+  append_shown(text, in.numbers[0], 2, Padding::Zeros);
 }
 
 enum WindowIndex { LEFT, RIGHT, N_LAMP, S_LAMP, E_LAMP, W_LAMP, FROM, TO, WINDOW_COUNT };
 KeptText kept_texts[WINDOW_COUNT];
 
 // The lamps' one-letter texts cost less to compose than to key.
-constexpr Field NO_FIELD = {nullptr, nullptr};
-constexpr Window LEFT_DISPLAY_WINDOW = {LEFT_TEST_TEXT, DISPLAY_BLANK_TEXT, NO_FIELD, LEFT_DISPLAY,
-                                        &kept_texts[LEFT]};
-constexpr Window RIGHT_DISPLAY_WINDOW = {RIGHT_TEST_TEXT, DISPLAY_BLANK_TEXT, NO_FIELD,
-                                         RIGHT_DISPLAY, &kept_texts[RIGHT]};
-constexpr Window N_LAMP_WINDOW = {
-    "N", LAMP_BLANK_TEXT, {compose_n_lamp, nullptr}, nullptr, &kept_texts[N_LAMP]};
-constexpr Window S_LAMP_WINDOW = {
-    "S", LAMP_BLANK_TEXT, {compose_s_lamp, nullptr}, nullptr, &kept_texts[S_LAMP]};
-constexpr Window E_LAMP_WINDOW = {
-    "E", LAMP_BLANK_TEXT, {compose_e_lamp, nullptr}, nullptr, &kept_texts[E_LAMP]};
-constexpr Window W_LAMP_WINDOW = {
-    "W", LAMP_BLANK_TEXT, {compose_w_lamp, nullptr}, nullptr, &kept_texts[W_LAMP]};
-constexpr Window FROM_WINDOW = {NUMBER_TEST_TEXT,
-                                NUMBER_BLANK_TEXT,
-                                {compose_from_number, key_from_number},
-                                nullptr,
-                                &kept_texts[FROM]};
-constexpr Window TO_WINDOW = {NUMBER_TEST_TEXT,
-                              NUMBER_BLANK_TEXT,
-                              {compose_to_number, key_to_number},
-                              nullptr,
-                              &kept_texts[TO]};
+constexpr Field NO_FIELD = {nullptr, nullptr, nullptr};
+constexpr Window LEFT_DISPLAY_WINDOW = {
+    LEFT_TEST_TEXT,   DISPLAY_BLANK_TEXT, NO_FIELD, LEFT_DISPLAY, composed(compose_latitude_entry),
+    &kept_texts[LEFT]};
+constexpr Window RIGHT_DISPLAY_WINDOW = {RIGHT_TEST_TEXT,
+                                         DISPLAY_BLANK_TEXT,
+                                         NO_FIELD,
+                                         RIGHT_DISPLAY,
+                                         composed(compose_longitude_entry),
+                                         &kept_texts[RIGHT]};
+constexpr Window N_LAMP_WINDOW = {"N",     LAMP_BLANK_TEXT, composed(compose_n_lamp),
+                                  nullptr, NO_FIELD,        &kept_texts[N_LAMP]};
+constexpr Window S_LAMP_WINDOW = {"S",     LAMP_BLANK_TEXT, composed(compose_s_lamp),
+                                  nullptr, NO_FIELD,        &kept_texts[S_LAMP]};
+constexpr Window E_LAMP_WINDOW = {"E",     LAMP_BLANK_TEXT, composed(compose_e_lamp),
+                                  nullptr, NO_FIELD,        &kept_texts[E_LAMP]};
+constexpr Window W_LAMP_WINDOW = {"W",     LAMP_BLANK_TEXT, composed(compose_w_lamp),
+                                  nullptr, NO_FIELD,        &kept_texts[W_LAMP]};
+constexpr Window FROM_WINDOW = {
+    NUMBER_TEST_TEXT, NUMBER_BLANK_TEXT, described(from_number_inputs, write_number),
+    nullptr,          NO_FIELD,          &kept_texts[FROM]};
+constexpr Window TO_WINDOW = {
+    NUMBER_TEST_TEXT, NUMBER_BLANK_TEXT, described(to_number_inputs, write_number),
+    nullptr,          NO_FIELD,          &kept_texts[TO]};
 
 }  // namespace
 

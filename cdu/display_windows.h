@@ -3,7 +3,7 @@
 // else 0.0, so that the value the host stores back alternates 1, 0, 1, ... on each update.
 #pragma once
 
-#include "module/gauge_api.h"
+#include "boundary/gauge_api.h"
 
 double GAUGE_CALLBACK right_display_text(ElementHeader* element);
 double GAUGE_CALLBACK left_display_text(ElementHeader* element);

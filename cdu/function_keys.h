@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "module/gauge_api.h"
+#include "boundary/gauge_api.h"
 
 // How long the lamp test runs: 5 s at 18 ticks a second.
 constexpr int32_t LAMP_TEST_TICKS = 90;

@@ -2,16 +2,16 @@
 // entry field by field within the limits of a valid position, CLEAR steps back one field, and
 // INSERT stores the complete entry in the waypoint file.
 //
-// The entry walks through the positions of EntryPosition (module/gauge_vocabulary.h); each names
+// The entry walks through the positions of EntryPosition (boundary/gauge_vocabulary.h); each names
 // the field the next key fills: 0 idle, 1 latitude N/S, 2..7 latitude digits (dd mm.mm),
 // 8 longitude E/W, 9..15 longitude digits (ddd mm.mm), 16 complete, 17 key 0 pressed past
 // complete.
 #include "cdu/keyboard.h"
 
+#include "boundary/gauge_vocabulary.h"
 #include "cdu/key_latch.h"
 #include "core/convert.h"
 #include "core/geodesy.h"
-#include "module/gauge_vocabulary.h"
 #include "state/host_bridge.h"
 #include "state/ins_state.h"
 #include "store/waypoint_file.h"

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "module/gauge_api.h"
+#include "boundary/gauge_api.h"
 
 int32_t GAUGE_CALLBACK set_key(const MousePoint* point, uint32_t event_flags);
 int32_t GAUGE_CALLBACK insert_key(const MousePoint* point, uint32_t event_flags);

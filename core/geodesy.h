@@ -9,7 +9,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "module/gauge_vocabulary.h"
+#include "boundary/gauge_vocabulary.h"
 
 constexpr double ROLLOVER_NUDGE_DEG = 0.00008333;  // just under 0.005 minute
 constexpr double COURSE_GUARD = 1e-8;

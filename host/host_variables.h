@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "boundary/gauge_api.h"
+#include "boundary/gauge_vocabulary.h"
 #include "host/aircraft.h"
 #include "host/sim_clock.h"
-#include "module/gauge_api.h"
-#include "module/gauge_vocabulary.h"
 
 namespace host {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "module/gauge_api.h"
+#include "boundary/gauge_api.h"
 
 namespace host {
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <optional>
 
-#include "module/gauge_api.h"
+#include "boundary/gauge_api.h"
 
 namespace host {
 

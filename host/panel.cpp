@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "host/display_text.h"
 #include "host/mouse_list.h"
@@ -17,10 +19,6 @@ constexpr std::size_t MAX_CHAIN_ELEMENTS = 4096;
 // Repeats of a held box come every tenth of a simulated second.
 constexpr int64_t REPEATS_PER_SECOND = 10;
 
-std::size_t text_buffer_bytes(const ElementHeader& element) {
-  return std::max<std::size_t>(MIN_TEXT_BUFFER_BYTES, element.char_count + 1);
-}
-
 // Whether drawing the element asks the module anything: a text (even one without a routine gets
 // its buffer lent), an icon or a moving image with a routine.
 bool asks_the_module(const ElementHeader& element) {
@@ -28,12 +26,45 @@ bool asks_the_module(const ElementHeader& element) {
     case ELEMENT_STRING:
       return true;
     case ELEMENT_ICON:
-      return element.routine != nullptr;
-    case ELEMENT_MOVING_IMAGE:
-      return element.routine != nullptr || element.vertical_routine != nullptr;
+      return element_record<IconElement>(element).routine != nullptr;
+    case ELEMENT_MOVING_IMAGE: {
+      const auto& moving = element_record<MovingImageElement>(element);
+      return moving.x_routine != nullptr || moving.y_routine != nullptr;
+    }
     default:
       return false;
   }
+}
+
+// The image an icon's routine chose, as the host keeps it: the value truncated, or -1 (no
+// image) for a value no image number can hold.
+int32_t image_number(double value) {
+  if (!(value > -2147483649.0 && value < 2147483648.0)) return -1;
+  return static_cast<int32_t>(value);
+}
+
+// Calls `visit` on each element of the lists from `list` on, in drawing order (an element, then
+// the elements of its next list, then the list's next element), until `visit` returns false;
+// at most MAX_CHAIN_ELEMENTS, so lists that loop cannot hang the host. Returns the count seen.
+template <typename Visit>
+std::size_t walk_elements(ElementHeader* const* list, Visit&& visit) {
+  // The lists still to finish, each with the position reached in it.
+  std::vector<std::pair<ElementHeader* const*, std::size_t>> pending;
+  if (list != nullptr) pending.emplace_back(list, 0);
+  std::size_t seen = 0;
+  while (!pending.empty() && seen < MAX_CHAIN_ELEMENTS) {
+    auto& [current, position] = pending.back();
+    ElementHeader* element = current[position];
+    if (element == nullptr || position >= MAX_CHAIN_ELEMENTS) {
+      pending.pop_back();
+      continue;
+    }
+    ++position;
+    ++seen;
+    if (!visit(element)) break;
+    if (element->next_list != nullptr) pending.emplace_back(element->next_list, 0);
+  }
+  return seen;
 }
 
 }  // namespace
@@ -51,15 +82,9 @@ Panel::Panel(ModuleLoader& module, Aircraft& aircraft, SimClock& clock, HostVari
 
 Panel::~Panel() {
   remove();
-  // The module keeps pointers to our text buffers in its elements; take them back.
-  for (const PlacedGauge& gauge : gauges_) {
-    for (std::size_t i = 0; i < element_count(*gauge.header); ++i) {
-      ElementHeader* element = element_at(*gauge.header, i);
-      if (text_buffers_.contains(element)) {
-        element->text_buffer = nullptr;
-        element->text_buffer_size = 0;
-      }
-    }
+  // The module's text elements hold our buffers; take them back.
+  for (const DrawnElement& drawn : drawn_elements_) {
+    if (drawn.text != nullptr) element_record<TextElement>(*drawn.element).text_buffer = nullptr;
   }
   if (panel_service_handler() == this) set_panel_service_handler(nullptr);
 }
@@ -116,20 +141,33 @@ void Panel::deliver_due_repeats() {
 void Panel::list_drawn_elements() {
   drawn_elements_.clear();
   for (const PlacedGauge& gauge : gauges_) {
-    ElementHeader* element = gauge.header->elements;
-    for (std::size_t i = 0; element != nullptr && i < MAX_CHAIN_ELEMENTS; ++i) {
+    std::size_t index = 0;
+    walk_elements(gauge.header->element_list, [&](ElementHeader* element) {
       if (asks_the_module(*element)) {
-        DrawnElement drawn{element, nullptr, 0};
+        DrawnElement drawn{element, nullptr, 0, gauge.name.c_str(), index};
         if (element->kind == ELEMENT_STRING) {
+          // The window's characters and the terminator, then the guard.
+          drawn.chars = element_record<TextElement>(*element).char_count;
           std::vector<char>& buffer = text_buffers_[element];
-          if (buffer.size() < text_buffer_bytes(*element))
-            buffer.assign(text_buffer_bytes(*element), '\0');
+          buffer.assign(drawn.chars + 1, '\0');
+          buffer.insert(buffer.end(), TEXT_GUARD_BYTES, TEXT_GUARD_BYTE);
           drawn.text = buffer.data();
-          drawn.text_size = static_cast<uint32_t>(buffer.size());
         }
         drawn_elements_.push_back(drawn);
       }
-      element = element->next;
+      ++index;
+      return true;
+    });
+  }
+}
+
+void Panel::check_guard(const DrawnElement& drawn) {
+  const char* guard = drawn.text + drawn.chars + 1;
+  for (std::size_t i = 0; i < TEXT_GUARD_BYTES; ++i) {
+    if (guard[i] != TEXT_GUARD_BYTE) {
+      throw TextOverrun("the text routine of element " + std::to_string(drawn.index) + " of " +
+                        drawn.gauge + " wrote past its window of " + std::to_string(drawn.chars) +
+                        " characters and the terminator");
     }
   }
 }
@@ -138,21 +176,36 @@ void Panel::draw() {
   for (const DrawnElement& drawn : drawn_elements_) {
     ElementHeader& element = *drawn.element;
     if (!visible(element)) continue;
-    if (drawn.text != nullptr) {  // a text element
-      element.text_buffer = drawn.text;
-      element.text_buffer_size = drawn.text_size;
-      if (element.routine != nullptr) element.current_value = element.routine(&element);
-      drawn.text[drawn.text_size - 1] = '\0';  // whatever the routine wrote, the text ends inside
-      continue;
+    switch (element.kind) {
+      case ELEMENT_STRING: {
+        auto& text = element_record<TextElement>(element);
+        text.text_buffer = drawn.text;
+        if (text.routine != nullptr) text.sources[0].value = text.routine(&element);
+#ifndef NDEBUG
+        check_guard(drawn);
+#endif
+        drawn.text[drawn.chars] = '\0';  // whatever the routine wrote, the text ends inside
+        break;
+      }
+      case ELEMENT_ICON: {
+        auto& icon = element_record<IconElement>(element);
+        icon.current_image = image_number(icon.routine(&element));
+        break;
+      }
+      case ELEMENT_MOVING_IMAGE: {
+        auto& moving = element_record<MovingImageElement>(element);
+        if (moving.x_routine != nullptr) moving.previous_x = moving.x_routine(&element);
+        if (moving.y_routine != nullptr) moving.previous_y = moving.y_routine(&element);
+        break;
+      }
+      default:
+        break;
     }
-    if (element.routine != nullptr) element.current_value = element.routine(&element);
-    if (element.kind == ELEMENT_MOVING_IMAGE && element.vertical_routine != nullptr)
-      element.current_value_y = element.vertical_routine(&element);
   }
 }
 
 const MouseRow* Panel::click(const PlacedGauge& gauge, MousePoint point) {
-  const MouseRow* row = hit_test(gauge.header->mouse_rows, point);
+  const MouseRow* row = hit_test(gauge.header->mouse_list, point);
   if (row != nullptr) activate(*row, point);
   return row;
 }
@@ -198,19 +251,18 @@ const PlacedGauge* Panel::find(std::string_view name) const {
 }
 
 ElementHeader* Panel::element_at(const GaugeHeader& gauge, std::size_t index) {
-  ElementHeader* element = gauge.elements;
-  for (std::size_t i = 0; element != nullptr && i < index && i < MAX_CHAIN_ELEMENTS; ++i) {
-    element = element->next;
-  }
-  return index < MAX_CHAIN_ELEMENTS ? element : nullptr;
+  ElementHeader* found = nullptr;
+  std::size_t i = 0;
+  walk_elements(gauge.element_list, [&](ElementHeader* element) {
+    if (i++ != index) return true;
+    found = element;
+    return false;
+  });
+  return found;
 }
 
 std::size_t Panel::element_count(const GaugeHeader& gauge) {
-  std::size_t count = 0;
-  for (ElementHeader* e = gauge.elements; e != nullptr && count < MAX_CHAIN_ELEMENTS; e = e->next) {
-    ++count;
-  }
-  return count;
+  return walk_elements(gauge.element_list, [](ElementHeader*) { return true; });
 }
 
 std::string Panel::text_of(const ElementHeader& element) const {
@@ -225,13 +277,28 @@ std::string_view Panel::text_bytes(const ElementHeader& element) const {
     last_text_buffer_ = &found->second;
   }
   const std::vector<char>& buffer = *last_text_buffer_;
-  return std::string_view(buffer.data(), strnlen(buffer.data(), buffer.size()));
+  return std::string_view(buffer.data(), strnlen(buffer.data(), buffer.size() - TEXT_GUARD_BYTES));
 }
 
 double Panel::image_value(const ElementHeader& element) {
-  if (element.kind == ELEMENT_MOVING_IMAGE && element.y_travel_px != 0)
-    return element.current_value_y;
-  return element.current_value;
+  if (element.kind == ELEMENT_MOVING_IMAGE) {
+    const auto& moving = element_record<MovingImageElement>(element);
+    if (moving.y_maximum != moving.y_minimum) return moving.previous_y;
+  }
+  return element_value(element);
+}
+
+double Panel::element_value(const ElementHeader& element) {
+  switch (element.kind) {
+    case ELEMENT_STRING:
+      return element_record<TextElement>(element).sources[0].value;
+    case ELEMENT_ICON:
+      return element_record<IconElement>(element).current_image;
+    case ELEMENT_MOVING_IMAGE:
+      return element_record<MovingImageElement>(element).previous_x;
+    default:
+      return 0.0;
+  }
 }
 
 bool Panel::panel_window_open(int window) const {
@@ -239,7 +306,7 @@ bool Panel::panel_window_open(int window) const {
   return panel_windows_[static_cast<std::size_t>(window - 1)];
 }
 
-uint32_t Panel::trigger_key_event(uint32_t event_id, uint32_t value) {
+int32_t Panel::trigger_key_event(uint32_t event_id, uint32_t value) {
   KeyEvent event{event_id, value, false};
   log_.record_event(event);
   act_on(event);

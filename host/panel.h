@@ -41,8 +41,17 @@ struct PlacedGauge {
 // The key events the host acts on (EVENT_HEADING_BUG_SET, EVENT_PANEL_WINDOW_1 ..) are the
 // module's own, in gauge_vocabulary.h.
 
-// Text buffers lent to text routines hold at least this many bytes.
-inline constexpr std::size_t MIN_TEXT_BUFFER_BYTES = 32;
+// A text routine is lent a buffer of exactly its window's characters and the terminator, as
+// the simulator lends it; these bytes of a known pattern follow it, and a debug build checks
+// after every call that the routine left them alone.
+inline constexpr std::size_t TEXT_GUARD_BYTES = 8;
+inline constexpr char TEXT_GUARD_BYTE = '\xA5';
+
+// A text routine wrote past the buffer it was lent (found by a debug build's guard check).
+class TextOverrun : public std::logic_error {
+ public:
+  using std::logic_error::logic_error;
+};
 
 class Panel final : public PanelServiceHandler {
  public:
@@ -74,7 +83,8 @@ class Panel final : public PanelServiceHandler {
   const std::vector<PlacedGauge>& gauges() const { return gauges_; }
   const PlacedGauge* find(std::string_view name) const;
 
-  // The element at `index` of a gauge's chain (0 is the first), or null.
+  // The element at `index` of a gauge's elements in drawing order (0 is the first), or null:
+  // each list's elements in order, each followed by the elements of its next list.
   static ElementHeader* element_at(const GaugeHeader& gauge, std::size_t index);
   static std::size_t element_count(const GaugeHeader& gauge);
   // A text element's text as its routine last wrote it, as UTF-8; empty before its first draw.
@@ -86,13 +96,16 @@ class Panel final : public PanelServiceHandler {
     return (element.image_flags & IMAGE_HIDDEN) == 0;
   }
   // The value `expect image` compares: an icon's image index, or a moving image's value along
-  // the axis it travels (vertical when it has vertical travel).
+  // the axis it travels (vertical when its vertical range is not empty).
   static double image_value(const ElementHeader& element);
+  // The value the element's routine last returned, as the host keeps it: a text's (its first
+  // source variable's value), an icon's image, a moving image's horizontal value; 0 for others.
+  static double element_value(const ElementHeader& element);
 
   bool panel_window_open(int window) const;  // window 1..8
 
   // Panel services (`lookup_var` answers from the host variables).
-  uint32_t trigger_key_event(uint32_t event_id, uint32_t value) override;
+  int32_t trigger_key_event(uint32_t event_id, uint32_t value) override;
 
  private:
   // The elements a frame may draw, every placed chain in order, listed once at placement: the
@@ -102,12 +115,15 @@ class Panel final : public PanelServiceHandler {
   // (a window's character count is fixed at the module's load), so its bytes never move.
   struct DrawnElement {
     ElementHeader* element;
-    char* text;  // text elements only (null for others): the buffer, `text_size` bytes
-    uint32_t text_size;
+    char* text;         // text elements only (null for others): the buffer, `chars` + 1 bytes
+    std::size_t chars;  // and the guard after it
+    const char* gauge;  // for a message naming the element
+    std::size_t index;
   };
 
   void list_drawn_elements();
   void draw();
+  static void check_guard(const DrawnElement& drawn);
   void activate(const MouseRow& row, MousePoint point);
   void act_on(const KeyEvent& event);
   void deliver_due_repeats();

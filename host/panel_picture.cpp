@@ -14,31 +14,13 @@ namespace {
 // The cockpit around the gauges, and the space between them.
 constexpr uint32_t BACKDROP_RGB = 0x1A1B1D;
 
-// Upper bound on the elements read from one chain (a chain that loops cannot hang the host).
-constexpr std::size_t MAX_CHAIN_ELEMENTS = 4096;
+// The mark of a missing bitmap, whose size nothing else tells.
+constexpr int32_t MISSING_BITMAP_PX = 24;
 // Upper bound on a gauge's size: an element placed beyond it is a fault in the module's tables.
 constexpr int32_t MAX_GAUGE_PX = 8192;
 
 uint32_t bgr_to_rgb(uint32_t bgr) {
   return ((bgr & 0xFFu) << 16) | (bgr & 0xFF00u) | ((bgr >> 16) & 0xFFu);
-}
-
-// The size of the window a moving image shows: its mask's size when it has one, else its
-// strip less the travel along each axis.
-PictureBox moving_window(const ElementHeader& e, const Bitmap* mask) {
-  if (mask != nullptr) return {e.x, e.y, mask->width_px, mask->height_px};
-  const auto less_travel = [](int32_t size, int32_t travel) {
-    return travel > 0 && travel < size ? size - travel : size;
-  };
-  return {e.x, e.y, less_travel(e.width, e.x_travel_px), less_travel(e.height, e.y_travel_px)};
-}
-
-// The box an element takes on its gauge (a moving image: only its window).
-PictureBox element_box(const ElementHeader& e, BitmapSource& bitmaps) {
-  if (e.kind == ELEMENT_MOVING_IMAGE) {
-    return moving_window(e, e.mask_bitmap_id != 0 ? bitmaps.find(e.mask_bitmap_id) : nullptr);
-  }
-  return {e.x, e.y, e.width, e.height};
 }
 
 // How far a moving image's strip is moved: `value` within its range maps onto the travel.
@@ -48,13 +30,11 @@ int32_t travel_offset_px(double value, double range_min, double range_max, int32
   return static_cast<int32_t>(std::lround(share * travel_px));
 }
 
-// The image an icon shows: its routine's value truncated, or none when out of its images.
+// The image an icon shows: the one its routine chose, or none when out of its images.
 bool icon_image(const ElementHeader& e, uint32_t& bitmap_id) {
-  const double index = e.current_value;
-  if (!std::isfinite(index) || index < 0.0 || index >= static_cast<double>(e.image_count)) {
-    return false;
-  }
-  bitmap_id = e.bitmap_id + static_cast<uint32_t>(index);
+  const auto& icon = element_record<IconElement>(e);
+  if (icon.current_image < 0 || icon.current_image >= icon.image_count) return false;
+  bitmap_id = static_cast<uint32_t>(e.bitmap_id + icon.current_image);
   return true;
 }
 
@@ -66,9 +46,10 @@ class Composer {
   void gauge(const GaugeHeader& gauge, int32_t left_px, int32_t top_px) {
     left_px_ = left_px;
     top_px_ = top_px;
-    ElementHeader* e = gauge.elements;
-    for (std::size_t i = 0; e != nullptr && i < MAX_CHAIN_ELEMENTS; ++i, e = e->next) {
-      if (Panel::visible(*e)) element(*e);
+    const std::size_t count = Panel::element_count(gauge);
+    for (std::size_t i = 0; i < count; ++i) {
+      const ElementHeader& e = *Panel::element_at(gauge, i);
+      if (Panel::visible(e)) element(e);
     }
   }
 
@@ -88,7 +69,7 @@ class Composer {
       }
       case ELEMENT_STATIC_IMAGE:
       default:
-        still(e, e.bitmap_id);
+        still(e, static_cast<uint32_t>(e.bitmap_id));
         break;
     }
   }
@@ -113,28 +94,33 @@ class Composer {
     return box;
   }
 
-  // A static image or an icon: the whole bitmap at the element's position.
-  void still(const ElementHeader& e, uint32_t id) {
-    const Bitmap* b = bitmap(id, {e.x, e.y, e.width, e.height});
-    if (b == nullptr) return;
-    copy(e, id, *b, {e.x, e.y, b->width_px, b->height_px}, 0, 0, nullptr);
+  // Where a missing bitmap is marked: at the element's position, as large as a key.
+  static PictureBox missing_box(const ElementHeader& e) {
+    return {e.position.x, e.position.y, MISSING_BITMAP_PX, MISSING_BITMAP_PX};
   }
 
-  // A moving image: the window of its strip that its values select, through its mask.
+  // A static image or an icon: the whole bitmap at the element's position.
+  void still(const ElementHeader& e, uint32_t id) {
+    const Bitmap* b = bitmap(id, missing_box(e));
+    if (b == nullptr) return;
+    copy(e, id, *b, {e.position.x, e.position.y, b->width_px, b->height_px}, 0, 0, nullptr);
+  }
+
+  // A moving image: the window of its strip that its values select, through its mask (the
+  // bitmap after the strip).
   void moving(const ElementHeader& e) {
-    const Bitmap* mask = nullptr;
-    if (e.mask_bitmap_id != 0) {
-      mask = bitmap(e.mask_bitmap_id, moving_window(e, nullptr));
-      if (mask == nullptr) return;
-    }
-    const PictureBox window = moving_window(e, mask);
-    const Bitmap* strip = bitmap(e.bitmap_id, window);
+    const auto& m = element_record<MovingImageElement>(e);
+    const Bitmap* mask = bitmap(moving_mask_id(e), missing_box(e));
+    if (mask == nullptr) return;
+    const auto strip_id = static_cast<uint32_t>(e.bitmap_id);
+    const Bitmap* strip = bitmap(strip_id, missing_box(e));
     if (strip == nullptr) return;
+    const PictureBox window{e.position.x, e.position.y, mask->width_px, mask->height_px};
     const int32_t dx =
-        travel_offset_px(e.current_value, e.x_range_min, e.x_range_max, e.x_travel_px);
-    const int32_t dy =
-        travel_offset_px(e.current_value_y, e.y_range_min, e.y_range_max, e.y_travel_px);
-    copy(e, e.bitmap_id, *strip, window, dx, dy, mask);
+        travel_offset_px(m.previous_x, m.x_minimum, m.x_maximum, strip->width_px - mask->width_px);
+    const int32_t dy = travel_offset_px(m.previous_y, m.y_minimum, m.y_maximum,
+                                        strip->height_px - mask->height_px);
+    copy(e, strip_id, *strip, window, dx, dy, mask);
   }
 
   // The pixels of bitmap `id` (`source`) from (sx, sy) that the element draws into `box`:
@@ -175,12 +161,14 @@ class Composer {
   }
 
   void text(const ElementHeader& e) {
+    const auto& t = element_record<TextElement>(e);
     PictureText layer;
-    layer.box = placed({e.x, e.y, e.width, e.height});
+    layer.box = placed({e.position.x, e.position.y, t.box_size.x, t.box_size.y});
     layer.erase = (e.image_flags & IMAGE_USE_ERASE) != 0;
-    layer.background_rgb = bgr_to_rgb(e.background_color);
-    layer.colour_rgb = bgr_to_rgb(e.text_color);
-    layer.placement = place_display_text(panel_.text_of(e), e.char_count, e.width, e.height);
+    layer.background_rgb = bgr_to_rgb(t.background_color);
+    layer.colour_rgb = bgr_to_rgb(t.text_color);
+    layer.placement =
+        place_display_text(panel_.text_of(e), t.char_count, t.box_size.x, t.box_size.y);
     picture_.layers.emplace_back(std::in_place_type<PictureText>, std::move(layer));
   }
 
@@ -197,12 +185,13 @@ class Composer {
 PictureBox gauge_extent(const GaugeHeader& gauge, BitmapSource& bitmaps) {
   PictureBox extent;
   bool shows_anything = false;
-  ElementHeader* e = gauge.elements;
-  for (std::size_t i = 0; e != nullptr && i < MAX_CHAIN_ELEMENTS; ++i, e = e->next) {
-    const PictureBox box = element_box(*e, bitmaps);
+  const std::size_t count = Panel::element_count(gauge);
+  for (std::size_t i = 0; i < count; ++i) {
+    const ElementHeader& e = *Panel::element_at(gauge, i);
+    const PictureBox box = element_box(e, bitmaps);
     extent.width_px = std::max(extent.width_px, box.x_px + box.width_px);
     extent.height_px = std::max(extent.height_px, box.y_px + box.height_px);
-    shows_anything = shows_anything || Panel::visible(*e);
+    shows_anything = shows_anything || Panel::visible(e);
   }
   if (extent.width_px > MAX_GAUGE_PX || extent.height_px > MAX_GAUGE_PX) {
     throw std::runtime_error("gauge \"" + std::string(gauge.name != nullptr ? gauge.name : "") +
@@ -213,6 +202,30 @@ PictureBox gauge_extent(const GaugeHeader& gauge, BitmapSource& bitmaps) {
 }
 
 }  // namespace
+
+uint32_t moving_mask_id(const ElementHeader& e) {
+  return static_cast<uint32_t>(e.bitmap_id) + 1;
+}
+
+PictureBox element_box(const ElementHeader& e, BitmapSource& bitmaps) {
+  const GaugePoint at = e.position;
+  if (e.kind == ELEMENT_STRING) {
+    const GaugePoint size = element_record<TextElement>(e).box_size;
+    return {at.x, at.y, size.x, size.y};
+  }
+  const Bitmap* shown = nullptr;
+  if (e.kind == ELEMENT_MOVING_IMAGE) shown = bitmaps.find(moving_mask_id(e));
+  if (shown == nullptr) shown = bitmaps.find(static_cast<uint32_t>(e.bitmap_id));
+  if (shown == nullptr) return {at.x, at.y, 0, 0};
+  return {at.x, at.y, shown->width_px, shown->height_px};
+}
+
+MovingTravel moving_travel(const ElementHeader& e, BitmapSource& bitmaps) {
+  const Bitmap* strip = bitmaps.find(static_cast<uint32_t>(e.bitmap_id));
+  const Bitmap* mask = bitmaps.find(moving_mask_id(e));
+  if (strip == nullptr || mask == nullptr) return {};
+  return {strip->width_px - mask->width_px, strip->height_px - mask->height_px};
+}
 
 PanelPicture compose_panel_picture(const Panel& panel, BitmapSource& bitmaps, double time_s) {
   release_font_caches_at_exit();  // the display font's layouts load fonts from here on

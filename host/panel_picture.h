@@ -61,6 +61,22 @@ struct PanelPicture {
   std::vector<PictureBox> gauge_boxes;    // where each placed gauge stands, in placement order
 };
 
+// The box an element takes on its gauge, from the bitmaps as the simulator takes it: a text its
+// box; an image its bitmap's size (an icon its first image's); a moving image the window of its
+// mask, the bitmap after its strip. Empty when the bitmap is missing.
+PictureBox element_box(const ElementHeader& e, BitmapSource& bitmaps);
+
+// How far a moving image's strip travels along each axis over its value ranges: the strip's
+// size less its mask's (0 when either is missing).
+struct MovingTravel {
+  int32_t x_px = 0;
+  int32_t y_px = 0;
+};
+MovingTravel moving_travel(const ElementHeader& e, BitmapSource& bitmaps);
+
+// The id of a moving image's mask: the resource after its strip.
+uint32_t moving_mask_id(const ElementHeader& e);
+
 // The gauges stand this far from the picture's edge and from each other.
 inline constexpr int32_t PICTURE_MARGIN_PX = 8;
 inline constexpr int32_t PICTURE_GAP_PX = 8;

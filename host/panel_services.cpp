@@ -10,7 +10,7 @@ void GAUGE_CALLBACK lookup_var_service(HostVar* var) {
   if (current_handler != nullptr && var != nullptr) current_handler->lookup_var(*var);
 }
 
-uint32_t GAUGE_CALLBACK trigger_key_event_service(uint32_t event_id, uint32_t value) {
+int32_t GAUGE_CALLBACK trigger_key_event_service(uint32_t event_id, uint32_t value) {
   return current_handler != nullptr ? current_handler->trigger_key_event(event_id, value) : 0;
 }
 
@@ -18,8 +18,8 @@ PanelServiceTable make_table() {
   PanelServiceTable table{};
   LookupVarService lookup = &lookup_var_service;
   TriggerKeyEventService trigger = &trigger_key_event_service;
-  table.slots[PANEL_SLOT_LOOKUP_VAR] = reinterpret_cast<PanelService>(lookup);
-  table.slots[PANEL_SLOT_TRIGGER_KEY_EVENT] = reinterpret_cast<PanelService>(trigger);
+  table.routines[PANEL_ROUTINE_LOOKUP_VAR] = reinterpret_cast<PanelService>(lookup);
+  table.routines[PANEL_ROUTINE_TRIGGER_KEY_EVENT] = reinterpret_cast<PanelService>(trigger);
   return table;
 }
 

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
+#include "boundary/gauge_api.h"
 #include "host/host_variables.h"
-#include "module/gauge_api.h"
 
 namespace host {
 
@@ -15,7 +15,7 @@ class PanelServiceHandler {
   // Variable look-ups come many times a frame: they go straight to the host's variables rather
   // than through a virtual call.
   void lookup_var(HostVar& var) const { variables_.answer(var); }
-  virtual uint32_t trigger_key_event(uint32_t event_id, uint32_t value) = 0;
+  virtual int32_t trigger_key_event(uint32_t event_id, uint32_t value) = 0;
 
  protected:
   explicit PanelServiceHandler(const HostVariables& variables) : variables_(variables) {}
@@ -25,8 +25,10 @@ class PanelServiceHandler {
   const HostVariables& variables_;
 };
 
-// The table with `lookup_var` in slot 40 and `trigger_key_event` in slot 36, every other slot
-// empty. Calls that arrive while no handler is set do nothing (variables keep their values).
+// The table with `lookup_var` as its 35th routine and `trigger_key_event` as its 31st (bytes
+// 0xA0 and 0x90 of the table with 4-byte references, 0x130 and 0x110 with 8-byte ones), every
+// other routine empty. Calls that arrive while no handler is set do nothing (variables keep their
+// values).
 PanelServiceTable* panel_service_table();
 
 // Makes `handler` the one that answers the table's calls; null detaches.

@@ -99,7 +99,7 @@ void ScenarioRunner::press(int line, const std::string& gauge_name,
   MousePoint point{control.x, control.y};
   if (!control.is_point) {
     const auto index = control_box_index(gauge_name, control.name);
-    const MouseRow* row = index ? clickable_box(gauge->header->mouse_rows, *index) : nullptr;
+    const MouseRow* row = index ? clickable_box(gauge->header->mouse_list, *index) : nullptr;
     if (row == nullptr) {
       throw ScenarioError(
           line, "gauge " + in_quotes(gauge_name) + " has no box for " + in_quotes(control.name));

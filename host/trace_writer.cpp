@@ -38,7 +38,7 @@ Json gauge_json(const Panel& panel, const PlacedGauge& gauge) {
     const std::string name = element_name(gauge.name, i);
     if (Panel::visible(element)) visible.push_back(name);
     if (element.kind == ELEMENT_STRING) texts[name] = panel.text_of(element);
-    if (element.kind == ELEMENT_ICON && element.routine != nullptr) {
+    if (element.kind == ELEMENT_ICON && element_record<IconElement>(element).routine != nullptr) {
       images[name] = Panel::image_value(element);
     }
     if (element.kind == ELEMENT_MOVING_IMAGE) images[name] = Panel::image_value(element);

@@ -3,15 +3,17 @@
 
 #include "module/gauge_tables.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <iterator>
 
+#include "boundary/gauge_vocabulary.h"
 #include "cdu/cdu_cycle.h"
 #include "cdu/display_windows.h"
 #include "cdu/function_keys.h"
 #include "cdu/images.h"
 #include "cdu/keyboard.h"
-#include "module/gauge_vocabulary.h"
 #include "msu/mode_selector.h"
 #include "nav/navigation_cycle.h"
 #include "state/gauge_elements.h"
@@ -20,110 +22,108 @@
 namespace {
 
 // ---------------------------------------------------------------------------------------------
-// Element builders. Flags are given as at load; the cycles change only the hidden bit.
+// What each element is, as the tables below list it: the fields the module sets in the record of
+// its kind. Flags are given as at load; the cycles change only the hidden bit.
 // ---------------------------------------------------------------------------------------------
 constexpr uint32_t OPAQUE_ERASE = IMAGE_USE_TRANSPARENCY | IMAGE_USE_ERASE;               // 0x3
 constexpr uint32_t BRIGHT = IMAGE_USE_TRANSPARENCY | IMAGE_USE_ERASE | IMAGE_USE_BRIGHT;  // 0x7
 constexpr uint32_t TEXT_FLAGS = IMAGE_USE_ERASE | IMAGE_USE_BRIGHT;                       // 0x6
 
-constexpr const char* DISPLAY_FONT = "Quartz";
+constexpr char DISPLAY_FONT[] = "Quartz";
 constexpr int32_t DISPLAY_FONT_WEIGHT = 500;
-constexpr uint32_t DISPLAY_CHARSET = 1;
+constexpr uint8_t DISPLAY_CHARSET = 1;
 constexpr uint32_t DISPLAY_AMBER = 0x3CB9FA;
 constexpr uint32_t DISPLAY_DRAW_FLAGS =
     TEXT_CENTER_HORIZONTAL | TEXT_CENTER_VERTICAL | TEXT_SINGLE_LINE;
+static_assert(sizeof DISPLAY_FONT <= FONT_FACE_BYTES);
 
-constexpr ElementHeader static_image(uint32_t bitmap, int32_t x, int32_t y, int32_t w, int32_t h,
-                                     uint32_t flags) {
-  ElementHeader e{};
+struct ElementSpec {
+  ElementKind kind = ELEMENT_STATIC_IMAGE;
+  int32_t bitmap = NO_BITMAP;
+  int32_t x = 0;
+  int32_t y = 0;
+  uint32_t flags = 0;
+  int32_t images = 0;                  // icons: how many, from `bitmap` on
+  ElementRoutine routine = nullptr;    // icon, text, or a moving image's horizontal value
+  ElementRoutine y_routine = nullptr;  // moving images: the vertical value
+  uint16_t chars = 0;                  // texts: the window's characters and its box
+  int32_t box_width = 0;
+  int32_t box_height = 0;
+  double x_minimum = 0.0, x_maximum = 0.0;  // moving images: the routines' value ranges
+  double y_minimum = 0.0, y_maximum = 0.0;
+};
+
+constexpr ElementSpec static_image(int32_t bitmap, int32_t x, int32_t y, uint32_t flags) {
+  ElementSpec e;
   e.kind = ELEMENT_STATIC_IMAGE;
-  e.image_flags = flags;
+  e.bitmap = bitmap;
   e.x = x;
   e.y = y;
-  e.width = w;
-  e.height = h;
-  e.bitmap_id = bitmap;
-  e.image_count = 1;
+  e.flags = flags;
   return e;
 }
 
-constexpr ElementHeader icon(uint32_t bitmap, uint32_t images, int32_t x, int32_t y, int32_t w,
-                             int32_t h, uint32_t flags, ElementRoutine routine = nullptr) {
-  ElementHeader e = static_image(bitmap, x, y, w, h, flags);
+constexpr ElementSpec icon(int32_t bitmap, int32_t images, int32_t x, int32_t y, uint32_t flags,
+                           ElementRoutine routine = nullptr) {
+  ElementSpec e = static_image(bitmap, x, y, flags);
   e.kind = ELEMENT_ICON;
-  e.image_count = images;
+  e.images = images;
   e.routine = routine;
   return e;
 }
 
-constexpr ElementHeader text(uint32_t chars, int32_t x, int32_t y, int32_t w, int32_t h,
-                             ElementRoutine routine) {
-  ElementHeader e{};
+constexpr ElementSpec text(uint16_t chars, int32_t x, int32_t y, int32_t width, int32_t height,
+                           ElementRoutine routine) {
+  ElementSpec e = static_image(NO_BITMAP, x, y, TEXT_FLAGS);
   e.kind = ELEMENT_STRING;
-  e.image_flags = TEXT_FLAGS;
-  e.x = x;
-  e.y = y;
-  e.width = w;
-  e.height = h;
-  e.char_count = chars;
-  e.font_face = DISPLAY_FONT;
-  e.font_weight = DISPLAY_FONT_WEIGHT;
-  e.charset = DISPLAY_CHARSET;
-  e.text_color = DISPLAY_AMBER;
-  e.background_color = 0;
-  e.draw_flags = DISPLAY_DRAW_FLAGS;
+  e.chars = chars;
+  e.box_width = width;
+  e.box_height = height;
   e.routine = routine;
   return e;
 }
 
-// A thumbwheel: the 30 x 300 digit strip 4181 seen through the 30 x 30 window masked by 4182;
-// vertical values 0..9 move the strip over 270 pixels, the horizontal range has no travel.
-constexpr uint32_t DIGIT_STRIP_BITMAP = 4181;
-constexpr uint32_t DIGIT_WINDOW_MASK = 4182;
+// A thumbwheel: the 30 x 300 digit strip 4181 seen through the 30 x 30 window masked by 4182,
+// the resource after it; vertical values 0..9 move the strip over its whole travel, the
+// horizontal range has none.
+constexpr int32_t DIGIT_STRIP_BITMAP = 4181;
 
-constexpr ElementHeader thumbwheel(int32_t x, int32_t y, ElementRoutine vertical) {
-  ElementHeader e = static_image(DIGIT_STRIP_BITMAP, x, y, 30, 300, BRIGHT);
+constexpr ElementSpec thumbwheel(int32_t x, int32_t y, ElementRoutine vertical) {
+  ElementSpec e = static_image(DIGIT_STRIP_BITMAP, x, y, BRIGHT);
   e.kind = ELEMENT_MOVING_IMAGE;
-  e.mask_bitmap_id = DIGIT_WINDOW_MASK;
-  e.x_range_min = 0.0;
-  e.x_range_max = 0.0;
-  e.y_range_min = 0.0;
-  e.y_range_max = 9.0;
-  e.x_travel_px = 0;
-  e.y_travel_px = 300 - 30;
   e.routine = thumbwheel_horizontal;
-  e.vertical_routine = vertical;
+  e.y_routine = vertical;
+  e.y_maximum = 9.0;
   return e;
 }
 
 constexpr uint32_t HIDDEN = IMAGE_HIDDEN;
 
 // Pressed image of digit key d (1..9): bitmaps rise by 3 per key; three columns, three rows.
-constexpr ElementHeader digit_pressed_image(int d) {
+constexpr ElementSpec digit_pressed_image(int d) {
   const int column = (d - 1) % 3;
   const int row = (d - 1) / 3;
-  return icon(4135 + 3 * static_cast<uint32_t>(d - 1), 1, 225 + 49 * column, 125 + 47 * row, 39, 39,
-              HIDDEN | OPAQUE_ERASE);
+  return icon(4135 + 3 * (d - 1), 1, 225 + 49 * column, 125 + 47 * row, HIDDEN | OPAQUE_ERASE);
 }
 
 // ---------------------------------------------------------------------------------------------
 // The INS (CDU) chain, in drawing order.
 // ---------------------------------------------------------------------------------------------
-constexpr auto INS_CHAIN_AT_LOAD = std::to_array<ElementHeader>({
-    static_image(4096, 0, 0, 400, 308, OPAQUE_ERASE),        // 0 face
-    icon(4099, 1, 38, 72, 39, 39, HIDDEN | BRIGHT),          // 1 HOLD lit
-    icon(4102, 1, 275, 71, 38, 40, HIDDEN | BRIGHT),         // 2 BAT lit
-    icon(4105, 1, 324, 71, 38, 40, HIDDEN | BRIGHT),         // 3 ALERT lit
-    icon(4108, 1, 38, 72, 39, 39, HIDDEN | OPAQUE_ERASE),    // 4 HOLD pressed
-    icon(4111, 1, 84, 71, 38, 40, HIDDEN | OPAQUE_ERASE),    // 5 SET pressed
-    icon(4114, 1, 84, 71, 38, 40, HIDDEN | BRIGHT),          // 6 SET lit
-    icon(4117, 1, 148, 72, 55, 39, HIDDEN | OPAQUE_ERASE),   // 7 INSERT pressed
-    icon(4120, 1, 227, 71, 38, 40, HIDDEN | OPAQUE_ERASE),   // 8 LAST WPT pressed
-    icon(4123, 1, 227, 71, 38, 40, HIDDEN | BRIGHT),         // 9 LAST WPT lit
-    icon(4126, 1, 174, 175, 39, 39, HIDDEN | OPAQUE_ERASE),  // 10 WYPT CHG pressed
-    icon(4129, 1, 285, 266, 55, 39, HIDDEN | OPAQUE_ERASE),  // 11 CLEAR pressed
-    icon(4132, 1, 225, 266, 39, 39, HIDDEN | OPAQUE_ERASE),  // 12 key 0 pressed
-    digit_pressed_image(1),                                  // 13..21 keys 1..9 pressed
+constexpr auto INS_CHAIN_AT_LOAD = std::to_array<ElementSpec>({
+    static_image(4096, 0, 0, OPAQUE_ERASE),          // 0 face, 400 x 308
+    icon(4099, 1, 38, 72, HIDDEN | BRIGHT),          // 1 HOLD lit
+    icon(4102, 1, 275, 71, HIDDEN | BRIGHT),         // 2 BAT lit
+    icon(4105, 1, 324, 71, HIDDEN | BRIGHT),         // 3 ALERT lit
+    icon(4108, 1, 38, 72, HIDDEN | OPAQUE_ERASE),    // 4 HOLD pressed
+    icon(4111, 1, 84, 71, HIDDEN | OPAQUE_ERASE),    // 5 SET pressed
+    icon(4114, 1, 84, 71, HIDDEN | BRIGHT),          // 6 SET lit
+    icon(4117, 1, 148, 72, HIDDEN | OPAQUE_ERASE),   // 7 INSERT pressed
+    icon(4120, 1, 227, 71, HIDDEN | OPAQUE_ERASE),   // 8 LAST WPT pressed
+    icon(4123, 1, 227, 71, HIDDEN | BRIGHT),         // 9 LAST WPT lit
+    icon(4126, 1, 174, 175, HIDDEN | OPAQUE_ERASE),  // 10 WYPT CHG pressed
+    icon(4129, 1, 285, 266, HIDDEN | OPAQUE_ERASE),  // 11 CLEAR pressed
+    icon(4132, 1, 225, 266, HIDDEN | OPAQUE_ERASE),  // 12 key 0 pressed
+    digit_pressed_image(1),                          // 13..21 keys 1..9 pressed
     digit_pressed_image(2),
     digit_pressed_image(3),
     digit_pressed_image(4),
@@ -132,26 +132,26 @@ constexpr auto INS_CHAIN_AT_LOAD = std::to_array<ElementHeader>({
     digit_pressed_image(7),
     digit_pressed_image(8),
     digit_pressed_image(9),
-    icon(4162, 8, 35, 178, 97, 97, OPAQUE_ERASE, data_selector_knob_image),  // 22 knob
-    icon(4172, 1, 142, 255, 46, 53, HIDDEN | OPAQUE_ERASE),                  // 23 switch at AUTO
-    icon(4175, 1, 142, 255, 46, 53, HIDDEN | OPAQUE_ERASE),                  // 24 switch at MAN
-    text(10, 206, 24, 140, 36, right_display_text),                          // 25
-    text(9, 40, 24, 126, 36, left_display_text),                             // 26
-    text(1, 344, 38, 15, 20, w_letter_text),                                 // 27
-    text(1, 344, 21, 15, 20, e_letter_text),                                 // 28
-    text(1, 169, 38, 15, 20, s_letter_text),                                 // 29
-    text(1, 169, 21, 15, 20, n_letter_text),                                 // 30
-    text(2, 178, 124, 28, 38, to_number_text),                               // 31
-    text(2, 151, 124, 28, 38, from_number_text),                             // 32
-    thumbwheel(56, 120, thumbwheel_tens_vertical),                           // 33
-    thumbwheel(82, 120, thumbwheel_units_vertical),                          // 34
+    icon(4162, 8, 35, 178, OPAQUE_ERASE, data_selector_knob_image),  // 22 knob
+    icon(4172, 1, 142, 255, HIDDEN | OPAQUE_ERASE),                  // 23 switch at AUTO
+    icon(4175, 1, 142, 255, HIDDEN | OPAQUE_ERASE),                  // 24 switch at MAN
+    text(10, 206, 24, 140, 36, right_display_text),                  // 25
+    text(9, 40, 24, 126, 36, left_display_text),                     // 26
+    text(1, 344, 38, 15, 20, w_letter_text),                         // 27
+    text(1, 344, 21, 15, 20, e_letter_text),                         // 28
+    text(1, 169, 38, 15, 20, s_letter_text),                         // 29
+    text(1, 169, 21, 15, 20, n_letter_text),                         // 30
+    text(2, 178, 124, 28, 38, to_number_text),                       // 31
+    text(2, 151, 124, 28, 38, from_number_text),                     // 32
+    thumbwheel(56, 120, thumbwheel_tens_vertical),                   // 33
+    thumbwheel(82, 120, thumbwheel_units_vertical),                  // 34
 });
 
-constexpr auto ALIGN_CHAIN_AT_LOAD = std::to_array<ElementHeader>({
-    static_image(4185, 0, 0, 400, 102, OPAQUE_ERASE),              // 0 face
-    icon(4188, 1, 293, 31, 39, 39, HIDDEN | BRIGHT),               // 1 BAT lit
-    icon(4191, 1, 206, 31, 39, 39, HIDDEN | BRIGHT),               // 2 READY NAV lit
-    icon(4194, 4, 63, 12, 77, 77, OPAQUE_ERASE, mode_knob_image),  // 3 mode knob
+constexpr auto ALIGN_CHAIN_AT_LOAD = std::to_array<ElementSpec>({
+    static_image(4185, 0, 0, OPAQUE_ERASE),                // 0 face, 400 x 102
+    icon(4188, 1, 293, 31, HIDDEN | BRIGHT),               // 1 BAT lit
+    icon(4191, 1, 206, 31, HIDDEN | BRIGHT),               // 2 READY NAV lit
+    icon(4194, 4, 63, 12, OPAQUE_ERASE, mode_knob_image),  // 3 mode knob
 });
 
 // The cycles show and hide elements by their depth in the chain, so each depth the cycles name
@@ -159,8 +159,8 @@ constexpr auto ALIGN_CHAIN_AT_LOAD = std::to_array<ElementHeader>({
 static_assert(INS_CHAIN_AT_LOAD.size() == INS_ELEMENT_COUNT);
 static_assert(ALIGN_CHAIN_AT_LOAD.size() == ALIGN_ELEMENT_COUNT);
 
-constexpr bool at_depth(const ElementHeader& element, uint32_t bitmap, ElementRoutine routine) {
-  return element.bitmap_id == bitmap && element.routine == routine;
+constexpr bool at_depth(const ElementSpec& element, int32_t bitmap, ElementRoutine routine) {
+  return element.bitmap == bitmap && element.routine == routine;
 }
 
 static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_FACE], 4096, nullptr));
@@ -179,50 +179,133 @@ static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_KEY0_PRESSED], 4132, nullptr)
 static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_KEY0_PRESSED + 9], 4159, nullptr));
 static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_DATA_SELECTOR_KNOB], 4162,
                        data_selector_knob_image));
-static_assert(INS_CHAIN_AT_LOAD[INS_DEPTH_DATA_SELECTOR_KNOB].image_count ==
-              SELECTOR_POSITION_COUNT);
+static_assert(INS_CHAIN_AT_LOAD[INS_DEPTH_DATA_SELECTOR_KNOB].images == SELECTOR_POSITION_COUNT);
 static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_SWITCH_AUTO], 4172, nullptr));
 static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_SWITCH_MAN], 4175, nullptr));
-static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_RIGHT_DISPLAY], 0, right_display_text));
-static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_LEFT_DISPLAY], 0, left_display_text));
-static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_W_LETTER], 0, w_letter_text));
-static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_E_LETTER], 0, e_letter_text));
-static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_S_LETTER], 0, s_letter_text));
-static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_N_LETTER], 0, n_letter_text));
-static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_TO_NUMBER], 0, to_number_text));
-static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_FROM_NUMBER], 0, from_number_text));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_RIGHT_DISPLAY], NO_BITMAP, right_display_text));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_LEFT_DISPLAY], NO_BITMAP, left_display_text));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_W_LETTER], NO_BITMAP, w_letter_text));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_E_LETTER], NO_BITMAP, e_letter_text));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_S_LETTER], NO_BITMAP, s_letter_text));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_N_LETTER], NO_BITMAP, n_letter_text));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_TO_NUMBER], NO_BITMAP, to_number_text));
+static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_FROM_NUMBER], NO_BITMAP, from_number_text));
 static_assert(at_depth(INS_CHAIN_AT_LOAD[INS_DEPTH_THUMBWHEEL_TENS], DIGIT_STRIP_BITMAP,
                        thumbwheel_horizontal));
-static_assert(INS_CHAIN_AT_LOAD[INS_DEPTH_THUMBWHEEL_TENS].vertical_routine ==
-              thumbwheel_tens_vertical);
-static_assert(INS_CHAIN_AT_LOAD[INS_DEPTH_THUMBWHEEL_UNITS].vertical_routine ==
-              thumbwheel_units_vertical);
+static_assert(INS_CHAIN_AT_LOAD[INS_DEPTH_THUMBWHEEL_TENS].y_routine == thumbwheel_tens_vertical);
+static_assert(INS_CHAIN_AT_LOAD[INS_DEPTH_THUMBWHEEL_UNITS].y_routine == thumbwheel_units_vertical);
 static_assert(at_depth(ALIGN_CHAIN_AT_LOAD[ALIGN_DEPTH_FACE], 4185, nullptr));
 static_assert(at_depth(ALIGN_CHAIN_AT_LOAD[ALIGN_DEPTH_BAT_LIT], 4188, nullptr));
 static_assert(at_depth(ALIGN_CHAIN_AT_LOAD[ALIGN_DEPTH_READY_NAV_LIT], 4191, nullptr));
 static_assert(at_depth(ALIGN_CHAIN_AT_LOAD[ALIGN_DEPTH_MODE_KNOB], 4194, mode_knob_image));
-static_assert(ALIGN_CHAIN_AT_LOAD[ALIGN_DEPTH_MODE_KNOB].image_count == MODE_KNOB_POSITION_COUNT);
+static_assert(ALIGN_CHAIN_AT_LOAD[ALIGN_DEPTH_MODE_KNOB].images == MODE_KNOB_POSITION_COUNT);
 
-constexpr ElementHeader UPDATE_IMAGE_AT_LOAD =
-    static_image(4178, 0, 0, 10, 10, HIDDEN | OPAQUE_ERASE);
-constexpr ElementHeader LARGE_ICON_AT_LOAD = static_image(4200, 0, 0, 19, 19, BRIGHT);
-constexpr ElementHeader SMALL_ICON_AT_LOAD = static_image(4203, 0, 0, 12, 12, BRIGHT);
+constexpr auto UPDATE_CHAIN_AT_LOAD =
+    std::to_array<ElementSpec>({static_image(4178, 0, 0, HIDDEN | OPAQUE_ERASE)});  // 10 x 10
+constexpr auto LARGE_ICON_CHAIN_AT_LOAD =
+    std::to_array<ElementSpec>({static_image(4200, 0, 0, BRIGHT)});  // 19 x 19
+constexpr auto SMALL_ICON_CHAIN_AT_LOAD =
+    std::to_array<ElementSpec>({static_image(4203, 0, 0, BRIGHT)});  // 12 x 12
 
 constexpr int ICON_COUNT = PANEL_WINDOW_COUNT;
 
-// The live chains the host draws; the arrays above are their load-time values.
-std::array<ElementHeader, INS_ELEMENT_COUNT> ins_chain = INS_CHAIN_AT_LOAD;
-std::array<ElementHeader, ALIGN_ELEMENT_COUNT> align_chain = ALIGN_CHAIN_AT_LOAD;
-ElementHeader ins_update_image = UPDATE_IMAGE_AT_LOAD;
-ElementHeader ins_alt_update_image = UPDATE_IMAGE_AT_LOAD;
-std::array<ElementHeader, ICON_COUNT> large_icon_images;
-std::array<ElementHeader, ICON_COUNT> small_icon_images;
+// ---------------------------------------------------------------------------------------------
+// The live element records the host reads and writes in place. Each element sits in a slot
+// that holds a record of any kind; its kind's record starts the slot, and the host reads no
+// further than that record's size.
+// ---------------------------------------------------------------------------------------------
+union ElementRecord {
+  StaticImageElement static_image;
+  IconElement icon;
+  MovingImageElement moving_image;
+  TextElement text;
+};
+
+ElementHeader& header_of(ElementRecord& record) {
+  return *reinterpret_cast<ElementHeader*>(&record);
+}
+
+// One gauge's chain: its element records, and its lists: lists[0] is the gauge's element list,
+// lists[n] the next list of element n - 1, each holding one element and the terminator.
+template <std::size_t N>
+struct Chain {
+  std::array<ElementRecord, N> records;
+  std::array<std::array<ElementHeader*, 2>, N> lists;
+};
+
+void write_header(ElementHeader& header, const ElementSpec& spec, GaugeHeader* gauge,
+                  ElementHeader* const* next_list) {
+  header.kind = spec.kind;
+  header.bitmap_id = spec.bitmap;
+  header.position = {spec.x, spec.y};
+  header.gauge = gauge;
+  header.next_list = next_list;
+  header.image_flags = spec.flags;
+}
+
+void write_text(TextElement& element, const ElementSpec& spec) {
+  element.box_size = {spec.box_width, spec.box_height};
+  element.text_color = DISPLAY_AMBER;
+  element.background_color = 0;
+  std::copy(std::begin(DISPLAY_FONT), std::end(DISPLAY_FONT), element.font_face);
+  element.font_weight = DISPLAY_FONT_WEIGHT;
+  element.charset = DISPLAY_CHARSET;
+  element.draw_flags = DISPLAY_DRAW_FLAGS;
+  element.char_count = spec.chars;
+  element.char_height = spec.box_height;  // one line filling the box
+  element.routine = spec.routine;
+}
+
+// Writes the record of `spec`'s kind into `record`, every field the module does not set zero.
+void write_record(ElementRecord& record, const ElementSpec& spec, GaugeHeader* gauge,
+                  ElementHeader* const* next_list) {
+  record = ElementRecord{};
+  switch (spec.kind) {
+    case ELEMENT_ICON:
+      record.icon = IconElement{};
+      record.icon.image_count = spec.images;
+      record.icon.routine = spec.routine;
+      break;
+    case ELEMENT_MOVING_IMAGE:
+      record.moving_image = MovingImageElement{};
+      record.moving_image.x_minimum = spec.x_minimum;
+      record.moving_image.x_maximum = spec.x_maximum;
+      record.moving_image.y_minimum = spec.y_minimum;
+      record.moving_image.y_maximum = spec.y_maximum;
+      record.moving_image.x_routine = spec.routine;
+      record.moving_image.y_routine = spec.y_routine;
+      break;
+    case ELEMENT_STRING:
+      record.text = TextElement{};
+      write_text(record.text, spec);
+      break;
+    default:
+      record.static_image = StaticImageElement{};
+      break;
+  }
+  write_header(header_of(record), spec, gauge, next_list);
+}
 
 template <std::size_t N>
-void link_chain(std::array<ElementHeader, N>& chain) {
-  for (std::size_t i = 0; i + 1 < N; ++i) chain[i].next = &chain[i + 1];
-  chain[N - 1].next = nullptr;
+void build_chain(Chain<N>& chain, const std::array<ElementSpec, N>& specs, GaugeHeader* gauge) {
+  for (std::size_t i = 0; i < N; ++i) {
+    chain.lists[i] = {&header_of(chain.records[i]), nullptr};
+    write_record(chain.records[i], specs[i], gauge,
+                 i + 1 < N ? chain.lists[i + 1].data() : nullptr);
+  }
 }
+
+template <std::size_t N>
+void restore_flags(Chain<N>& chain, const std::array<ElementSpec, N>& specs) {
+  for (std::size_t i = 0; i < N; ++i) header_of(chain.records[i]).image_flags = specs[i].flags;
+}
+
+Chain<INS_ELEMENT_COUNT> ins_elements;
+Chain<ALIGN_ELEMENT_COUNT> align_elements;
+Chain<1> ins_update_elements;
+Chain<1> ins_alt_update_elements;
+std::array<Chain<1>, ICON_COUNT> large_icon_elements;
+std::array<Chain<1>, ICON_COUNT> small_icon_elements;
 
 // ---------------------------------------------------------------------------------------------
 // Mouse lists.
@@ -231,20 +314,20 @@ constexpr uint32_t CLICK = MOUSE_LEFT_SINGLE;
 constexpr uint32_t REPEATS = MOUSE_LEFT_SINGLE | MOUSE_LEFT_REPEAT;
 
 constexpr MouseRow group_open(int32_t x = 0, int32_t y = 0, int32_t w = 0, int32_t h = 0) {
-  return {MOUSE_GROUP_OPEN, x, y, w, h, CURSOR_NONE, 0, 0, 0, nullptr};
+  return {MOUSE_GROUP_OPEN, x, y, w, h, CURSOR_NONE, 0, 0, 0, nullptr, nullptr};
 }
 constexpr MouseRow box(int32_t x, int32_t y, int32_t w, int32_t h, int32_t cursor, uint32_t flags,
                        MouseRoutine routine) {
-  return {MOUSE_BOX, x, y, w, h, cursor, 0, flags, 0, routine};
+  return {MOUSE_BOX, x, y, w, h, cursor, 0, flags, 0, routine, nullptr};
 }
 constexpr MouseRow event_box(int32_t size, uint32_t host_event) {
-  return {MOUSE_BOX, 0, 0, size, size, CURSOR_HAND, 0, CLICK, host_event, nullptr};
+  return {MOUSE_BOX, 0, 0, size, size, CURSOR_HAND, 0, CLICK, host_event, nullptr, nullptr};
 }
 constexpr MouseRow group_close() {
-  return {MOUSE_GROUP_CLOSE, 0, 0, 0, 0, CURSOR_NONE, 0, 0, 0, nullptr};
+  return {MOUSE_GROUP_CLOSE, 0, 0, 0, 0, CURSOR_NONE, 0, 0, 0, nullptr, nullptr};
 }
 constexpr MouseRow list_end() {
-  return {MOUSE_END, 0, 0, 0, 0, CURSOR_NONE, 0, 0, 0, nullptr};
+  return {MOUSE_END, 0, 0, 0, 0, CURSOR_NONE, 0, 0, 0, nullptr, nullptr};
 }
 
 constexpr int INS_MOUSE_BOX_COUNT = 26;
@@ -347,22 +430,23 @@ std::array<IconRows, ICON_COUNT> small_icon_rows = all_icon_rows<12>();
 // Gauge records.
 // ---------------------------------------------------------------------------------------------
 void GAUGE_CALLBACK do_nothing() {}
-void GAUGE_CALLBACK icon_service(GaugeHeader*, uint32_t, uint32_t) {}
+void GAUGE_CALLBACK icon_service(GaugeHeader*, int32_t, uint32_t) {}
 
-GaugeHeader gauge_record(const char* name, ElementHeader* elements, MouseRow* mouse_rows,
+GaugeHeader gauge_record(const char* name, ElementHeader* const* element_list, MouseRow* mouse_list,
                          GaugeServiceRoutine service) {
   GaugeHeader g{};
   g.header_version = GAUGE_HEADER_VERSION;
   g.name = name;
-  g.elements = elements;
+  g.element_list = element_list;
   g.width_mm = 100;
   g.height_mm = 0;
-  g.x_adjust = 0.0;
-  g.y_adjust = 0.0;
-  g.mouse_rows = mouse_rows;
+  g.x_adjust = 0.0f;
+  g.y_adjust = 0.0f;
+  g.mouse_list = mouse_list;
   g.service = service;
   g.user_data = 0;
   g.parameters = nullptr;
+  g.usage = nullptr;
   return g;
 }
 
@@ -375,26 +459,39 @@ constexpr const char* SMALL_ICON_NAMES[ICON_COUNT] = {"INSicon_01", "INSicon_02"
 
 std::array<GaugeHeader, MODULE_GAUGE_COUNT> gauges;
 
-// Builds the records and links the chains before the host reads Linkage. Runs during the
-// module's static initialisation, which completes before dlopen returns.
+template <std::size_t N>
+void place_gauge(GaugeIndex index, const char* name, Chain<N>& chain,
+                 const std::array<ElementSpec, N>& specs, MouseRow* mouse_list,
+                 GaugeServiceRoutine service) {
+  GaugeHeader& gauge = gauges[static_cast<std::size_t>(index)];
+  gauge = gauge_record(name, chain.lists[0].data(), mouse_list, service);
+  build_chain(chain, specs, &gauge);
+}
+
+// Builds the records and their lists before the host reads Linkage. Runs during the module's
+// static initialisation, which completes before the module's loader returns.
 bool build_gauges() {
-  link_chain(ins_chain);
-  link_chain(align_chain);
-  gauges[GAUGE_INS] = gauge_record("INS", ins_chain.data(), ins_mouse_rows.data(), ins_service);
-  gauges[GAUGE_INS_UPDATE] =
-      gauge_record("INS_UPDATE", &ins_update_image, ins_update_mouse_rows, ins_update_service);
-  gauges[GAUGE_INS_ALT_UPDATE] = gauge_record("INS_ALT_UPDATE", &ins_alt_update_image,
-                                              ins_alt_update_mouse_rows, ins_alt_update_service);
-  gauges[GAUGE_ALIGN] =
-      gauge_record("ALIGN", align_chain.data(), align_mouse_rows.data(), align_service);
+  place_gauge(GAUGE_INS, "INS", ins_elements, INS_CHAIN_AT_LOAD, ins_mouse_rows.data(),
+              ins_service);
+  place_gauge(GAUGE_INS_UPDATE, "INS_UPDATE", ins_update_elements, UPDATE_CHAIN_AT_LOAD,
+              ins_update_mouse_rows, ins_update_service);
+  place_gauge(GAUGE_INS_ALT_UPDATE, "INS_ALT_UPDATE", ins_alt_update_elements, UPDATE_CHAIN_AT_LOAD,
+              ins_alt_update_mouse_rows, ins_alt_update_service);
+  place_gauge(GAUGE_ALIGN, "ALIGN", align_elements, ALIGN_CHAIN_AT_LOAD, align_mouse_rows.data(),
+              align_service);
   for (std::size_t n = 0; n < ICON_COUNT; ++n) {
-    large_icon_images[n] = LARGE_ICON_AT_LOAD;
-    small_icon_images[n] = SMALL_ICON_AT_LOAD;
-    gauges[GAUGE_FIRST_LARGE_ICON + n] = gauge_record(LARGE_ICON_NAMES[n], &large_icon_images[n],
-                                                      large_icon_rows[n].data(), icon_service);
-    gauges[GAUGE_FIRST_SMALL_ICON + n] = gauge_record(SMALL_ICON_NAMES[n], &small_icon_images[n],
-                                                      small_icon_rows[n].data(), icon_service);
+    place_gauge(static_cast<GaugeIndex>(GAUGE_FIRST_LARGE_ICON + n), LARGE_ICON_NAMES[n],
+                large_icon_elements[n], LARGE_ICON_CHAIN_AT_LOAD, large_icon_rows[n].data(),
+                icon_service);
+    place_gauge(static_cast<GaugeIndex>(GAUGE_FIRST_SMALL_ICON + n), SMALL_ICON_NAMES[n],
+                small_icon_elements[n], SMALL_ICON_CHAIN_AT_LOAD, small_icon_rows[n].data(),
+                icon_service);
   }
+  // The cycles reach the CDU's and the MSU's elements by depth.
+  for (std::size_t i = 0; i < INS_ELEMENT_COUNT; ++i)
+    ins_chain[i] = &header_of(ins_elements.records[i]);
+  for (std::size_t i = 0; i < ALIGN_ELEMENT_COUNT; ++i)
+    align_chain[i] = &header_of(align_elements.records[i]);
   return true;
 }
 
@@ -415,30 +512,15 @@ ModuleLinkage Linkage = {
                                                               &gauges[15], &gauges[16], &gauges[17],
                                                               &gauges[18], &gauges[19], nullptr}};
 
-ModuleImports ImportTable = {{PANEL_SERVICES_MODULE_ID, nullptr}, {0, nullptr}};
-
 }  // extern "C"
 
-ElementHeader* ins_elements() {
-  return ins_chain.data();
-}
-ElementHeader* align_elements() {
-  return align_chain.data();
-}
-
 void restore_load_time_element_flags() {
-  for (std::size_t i = 0; i < ins_chain.size(); ++i)
-    ins_chain[i].image_flags = INS_CHAIN_AT_LOAD[i].image_flags;
-  for (std::size_t i = 0; i < align_chain.size(); ++i)
-    align_chain[i].image_flags = ALIGN_CHAIN_AT_LOAD[i].image_flags;
-  ins_update_image.image_flags = UPDATE_IMAGE_AT_LOAD.image_flags;
-  ins_alt_update_image.image_flags = UPDATE_IMAGE_AT_LOAD.image_flags;
-  for (ElementHeader& image : large_icon_images) {
-    image.image_flags = LARGE_ICON_AT_LOAD.image_flags;
-  }
-  for (ElementHeader& image : small_icon_images) {
-    image.image_flags = SMALL_ICON_AT_LOAD.image_flags;
-  }
+  restore_flags(ins_elements, INS_CHAIN_AT_LOAD);
+  restore_flags(align_elements, ALIGN_CHAIN_AT_LOAD);
+  restore_flags(ins_update_elements, UPDATE_CHAIN_AT_LOAD);
+  restore_flags(ins_alt_update_elements, UPDATE_CHAIN_AT_LOAD);
+  for (Chain<1>& chain : large_icon_elements) restore_flags(chain, LARGE_ICON_CHAIN_AT_LOAD);
+  for (Chain<1>& chain : small_icon_elements) restore_flags(chain, SMALL_ICON_CHAIN_AT_LOAD);
 }
 
 void reset_module_for_tests() {

@@ -2,7 +2,7 @@
 // depths the cycles show and hide by are in state/gauge_elements.h).
 #pragma once
 
-#include "module/gauge_api.h"
+#include "boundary/gauge_api.h"
 
 // Gauge records, in the order of Linkage.
 enum GaugeIndex : int {

@@ -159,7 +159,7 @@ void align_frame() {
 
 }  // namespace
 
-void GAUGE_CALLBACK align_service(GaugeHeader*, uint32_t service_code, uint32_t) {
+void GAUGE_CALLBACK align_service(GaugeHeader*, int32_t service_code, uint32_t) {
   switch (service_code) {
     case SERVICE_PRE_INITIALIZE:
       bind_sound_library(SERVICE_PRE_INITIALIZE);

@@ -414,11 +414,11 @@ void compute_track() {
 
 }  // namespace navigation_steps
 
-void GAUGE_CALLBACK ins_update_service(GaugeHeader*, uint32_t service_code, uint32_t) {
+void GAUGE_CALLBACK ins_update_service(GaugeHeader*, int32_t service_code, uint32_t) {
   if (service_code == SERVICE_PRE_UPDATE) navigation_cycle(true);
 }
 
-void GAUGE_CALLBACK ins_alt_update_service(GaugeHeader*, uint32_t service_code, uint32_t) {
+void GAUGE_CALLBACK ins_alt_update_service(GaugeHeader*, int32_t service_code, uint32_t) {
   if (service_code == SERVICE_PRE_UPDATE) navigation_cycle(false);
 }
 

@@ -9,12 +9,12 @@
 
 #include <cstdint>
 
-#include "module/gauge_api.h"
+#include "boundary/gauge_api.h"
 
 // "INS_UPDATE": the full cycle, with the coupling permits that can drop HOLD.
-void GAUGE_CALLBACK ins_update_service(GaugeHeader* gauge, uint32_t service_code, uint32_t extra);
+void GAUGE_CALLBACK ins_update_service(GaugeHeader* gauge, int32_t service_code, uint32_t extra);
 // "INS_ALT_UPDATE": the same cycle without the coupling-permit step.
-void GAUGE_CALLBACK ins_alt_update_service(GaugeHeader* gauge, uint32_t service_code,
+void GAUGE_CALLBACK ins_alt_update_service(GaugeHeader* gauge, int32_t service_code,
                                            uint32_t extra);
 
 // One frame of navigation. `check_coupling_permits` selects whether host variables 103 and 106

@@ -1,9 +1,9 @@
 // The module's element chains as the subsystems change them: the depth of every element the
-// cycles show and hide, and the routines that do it. The chains themselves are built with the
+// cycles show and hide, and the routines that do it. The chains' records are built with the
 // gauge tables (module/gauge_tables.cpp), which check these depths against them.
 #pragma once
 
-#include "module/gauge_api.h"
+#include "boundary/gauge_api.h"
 
 // Element depths in the INS (CDU) chain.
 enum InsElementDepth : int {
@@ -45,19 +45,19 @@ enum AlignElementDepth : int {
   ALIGN_ELEMENT_COUNT = 4
 };
 
-// First element of the CDU's and the MSU's chains, for the cycles that show and hide images.
-ElementHeader* ins_elements();
-ElementHeader* align_elements();
+// The CDU's and the MSU's chains, each element's header by its depth. The module's tables
+// (module/gauge_tables.cpp) build the element records and fill these when the module loads;
+// the host only follows the chains' lists, never changes them, so depth n of a chain is always
+// the element listed here: the cycles that show and hide lamps every frame need not walk it.
+extern ElementHeader* ins_chain[INS_ELEMENT_COUNT];
+extern ElementHeader* align_chain[ALIGN_ELEMENT_COUNT];
 
-// The element at `depth` of the CDU's or the MSU's chain, reached at once. Each chain is one
-// array linked in order when the module loads (module/gauge_tables.cpp), and the host only
-// follows the links, never changes them, so depth n is the array's n-th element: the cycles that
-// show and hide lamps every frame need not walk the chain. `depth` is one of the depths above.
+// The element at `depth` of the CDU's or the MSU's chain; `depth` is one of the depths above.
 inline ElementHeader& ins_element(int depth) {
-  return ins_elements()[depth];
+  return *ins_chain[depth];
 }
 inline ElementHeader& align_element(int depth) {
-  return align_elements()[depth];
+  return *align_chain[depth];
 }
 
 inline void show(ElementHeader& element) {
@@ -67,7 +67,8 @@ inline void hide(ElementHeader& element) {
   element.image_flags |= IMAGE_HIDDEN;
 }
 
-// The element at `depth` in the chain that starts at `first` (depth 0 is `first`), or null,
-// found by following the links as the host does: the tests read the chains this way, so they
-// also see that the cycles' direct reach above lands where the host looks.
-ElementHeader* element_at_depth(ElementHeader* first, int depth);
+// The element at `depth` of the chain that starts with the list `first` (a gauge's element
+// list; depth 0 is its element), or null, found by following the lists as the host does: the
+// tests read the chains this way, so they also see that the cycles' direct reach above lands
+// where the host looks.
+ElementHeader* element_at_depth(ElementHeader* const* first, int depth);

@@ -2,11 +2,17 @@
 
 #include "core/convert.h"
 
+// The table a host reads at load, with the slot it fills with its panel-services table. It is
+// defined here, beside the only code that reads it, and exported with the module table.
+extern "C" {
+ModuleImports ImportTable = {{PANEL_SERVICES_MODULE_ID, nullptr}, {0, nullptr}};
+}
+
 namespace {
 
-PanelService panel_service(std::size_t slot) {
+PanelService panel_service(std::size_t routine) {
   PanelServiceTable* table = ImportTable.panel_services.table;
-  return table != nullptr ? table->slots[slot] : nullptr;
+  return table != nullptr ? table->routines[routine] : nullptr;
 }
 
 // Ticks from `from` to `to`, read across the counter's wrap-around (negative when `to` lies
@@ -19,7 +25,7 @@ int32_t ticks_from(int32_t from, int32_t to) {
 
 double refresh_host_var(HostVarIndex index) {
   HostVar& var = ins_state.host_vars[index];
-  if (PanelService service = panel_service(PANEL_SLOT_LOOKUP_VAR)) {
+  if (PanelService service = panel_service(PANEL_ROUTINE_LOOKUP_VAR)) {
     reinterpret_cast<LookupVarService>(service)(&var);
   }
   return var.value;
@@ -43,7 +49,7 @@ bool tick_span_over(int32_t tick, int32_t deadline, int32_t span_ticks) {
 }
 
 void send_key_event(uint32_t event_id, uint32_t value) {
-  if (PanelService service = panel_service(PANEL_SLOT_TRIGGER_KEY_EVENT)) {
+  if (PanelService service = panel_service(PANEL_ROUTINE_TRIGGER_KEY_EVENT)) {
     reinterpret_cast<TriggerKeyEventService>(service)(event_id, value);
   }
 }

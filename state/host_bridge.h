@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "module/gauge_api.h"
+#include "boundary/gauge_api.h"
 #include "state/ins_state.h"
 
 // Refreshes the host variable's record through lookup_var and returns its current value.

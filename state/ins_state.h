@@ -14,8 +14,8 @@
 
 #include <cstdint>
 
-#include "module/gauge_api.h"
-#include "module/gauge_vocabulary.h"
+#include "boundary/gauge_api.h"
+#include "boundary/gauge_vocabulary.h"
 #include "state/os_modules.h"
 #include "store/waypoint_file.h"
 

@@ -49,7 +49,7 @@ void release(SoundLibrary& library) {
 
 }  // namespace
 
-void bind_sound_library(uint32_t service_code) {
+void bind_sound_library(int32_t service_code) {
   SoundLibrary& library = ins_state.sound_library;
   switch (service_code) {
     case SERVICE_PRE_INITIALIZE:

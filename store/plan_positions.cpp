@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "module/gauge_vocabulary.h"
+#include "boundary/gauge_vocabulary.h"
 #include "store/text_lines.h"
 
 namespace {

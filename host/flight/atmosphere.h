@@ -8,7 +8,7 @@
 // never gets there, and a scenario that sets such an altitude still gets finite values.
 #pragma once
 
-#include "module/gauge_vocabulary.h"
+#include "boundary/gauge_vocabulary.h"
 
 namespace flight {
 

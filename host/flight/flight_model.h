@@ -25,7 +25,7 @@
 #include <limits>
 #include <vector>
 
-#include "module/gauge_vocabulary.h"
+#include "boundary/gauge_vocabulary.h"
 
 namespace flight {
 

@@ -10,9 +10,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "boundary/gauge_vocabulary.h"
 #include "flight_model.h"
 #include "flight_outputs_text.h"
-#include "module/gauge_vocabulary.h"
 
 namespace flight {
 

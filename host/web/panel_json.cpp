@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 #include "host/control_names.h"
 #include "host/mouse_list.h"
+#include "host/panel_picture.h"
 
 namespace host::web {
 
@@ -24,8 +26,9 @@ const char* kind_name(ElementKind kind) {
       return "moving";
     case ELEMENT_STRING:
       return "text";
+    default:
+      return "unknown";
   }
-  return "unknown";
 }
 
 // 0x00BBGGRR as "#rrggbb".
@@ -36,32 +39,37 @@ std::string css_colour(uint32_t bgr) {
   return text;
 }
 
-json element_layout(const PlacedGauge& gauge, std::size_t index, const ElementHeader& e) {
+json element_layout(const PlacedGauge& gauge, std::size_t index, const ElementHeader& e,
+                    BitmapSource& bitmaps) {
+  const PictureBox box = element_box(e, bitmaps);
   json out = {{"index", index},
               {"name", element_name(gauge.name, index)},
               {"kind", kind_name(e.kind)},
-              {"x", e.x},
-              {"y", e.y},
-              {"width", e.width},
-              {"height", e.height},
+              {"x", e.position.x},
+              {"y", e.position.y},
+              {"width", box.width_px},
+              {"height", box.height_px},
               {"flags", e.image_flags & ~IMAGE_HIDDEN},
               {"transparent", (e.image_flags & IMAGE_USE_TRANSPARENCY) != 0}};
   if (e.kind == ELEMENT_STRING) {
-    out["chars"] = e.char_count;
-    out["font_face"] = e.font_face != nullptr ? e.font_face : "";
-    out["text_colour"] = css_colour(e.text_color);
-    out["background_colour"] = css_colour(e.background_color);
-    out["centred"] = (e.draw_flags & TEXT_CENTER_HORIZONTAL) != 0;
+    const auto& t = element_record<TextElement>(e);
+    out["chars"] = t.char_count;
+    out["font_face"] = std::string(t.font_face, strnlen(t.font_face, sizeof t.font_face));
+    out["text_colour"] = css_colour(t.text_color);
+    out["background_colour"] = css_colour(t.background_color);
+    out["centred"] = (t.draw_flags & TEXT_CENTER_HORIZONTAL) != 0;
     return out;
   }
   out["bitmap"] = e.bitmap_id;
-  out["images"] = e.image_count;
+  out["images"] = e.kind == ELEMENT_ICON ? element_record<IconElement>(e).image_count : 1;
   if (e.kind == ELEMENT_MOVING_IMAGE) {
-    out["mask"] = e.mask_bitmap_id;
-    out["x_range"] = {e.x_range_min, e.x_range_max};
-    out["y_range"] = {e.y_range_min, e.y_range_max};
-    out["x_travel"] = e.x_travel_px;
-    out["y_travel"] = e.y_travel_px;
+    const auto& m = element_record<MovingImageElement>(e);
+    const MovingTravel travel = moving_travel(e, bitmaps);
+    out["mask"] = moving_mask_id(e);
+    out["x_range"] = {m.x_minimum, m.x_maximum};
+    out["y_range"] = {m.y_minimum, m.y_maximum};
+    out["x_travel"] = travel.x_px;
+    out["y_travel"] = travel.y_px;
   }
   return out;
 }
@@ -70,7 +78,7 @@ json mouse_layout(const PlacedGauge& gauge) {
   json boxes = json::array();
   const auto names = control_names(gauge.name);
   for (std::size_t i = 0;; ++i) {
-    const MouseRow* row = clickable_box(gauge.header->mouse_rows, i);
+    const MouseRow* row = clickable_box(gauge.header->mouse_list, i);
     if (row == nullptr) break;
     json box = {{"x", row->x},           {"y", row->y},
                 {"width", row->width},   {"height", row->height},
@@ -83,33 +91,30 @@ json mouse_layout(const PlacedGauge& gauge) {
 
 }  // namespace
 
-GaugeExtent gauge_extent(const PlacedGauge& gauge) {
+GaugeExtent gauge_extent(const PlacedGauge& gauge, BitmapSource& bitmaps) {
   GaugeExtent extent{gauge.name, 0, 0};
   for (std::size_t i = 0; i < Panel::element_count(*gauge.header); ++i) {
-    const ElementHeader* e = Panel::element_at(*gauge.header, i);
-    int32_t bottom = e->y + e->height;
-    if (e->kind == ELEMENT_MOVING_IMAGE && e->y_travel_px > 0 && e->y_travel_px < e->height) {
-      bottom -= e->y_travel_px;  // only the window over the strip shows
-    }
-    extent.width = std::max(extent.width, e->x + e->width);
-    extent.height = std::max(extent.height, bottom);
+    // A moving image takes only the window over its strip.
+    const PictureBox box = element_box(*Panel::element_at(*gauge.header, i), bitmaps);
+    extent.width = std::max(extent.width, box.x_px + box.width_px);
+    extent.height = std::max(extent.height, box.y_px + box.height_px);
   }
   return extent;
 }
 
-std::vector<GaugeExtent> gauge_extents(const Panel& panel) {
+std::vector<GaugeExtent> gauge_extents(const Panel& panel, BitmapSource& bitmaps) {
   std::vector<GaugeExtent> extents;
-  for (const PlacedGauge& gauge : panel.gauges()) extents.push_back(gauge_extent(gauge));
+  for (const PlacedGauge& gauge : panel.gauges()) extents.push_back(gauge_extent(gauge, bitmaps));
   return extents;
 }
 
-json layout_json(const Panel& panel) {
+json layout_json(const Panel& panel, BitmapSource& bitmaps) {
   json gauges = json::array();
   for (const PlacedGauge& gauge : panel.gauges()) {
-    const GaugeExtent extent = gauge_extent(gauge);
+    const GaugeExtent extent = gauge_extent(gauge, bitmaps);
     json elements = json::array();
     for (std::size_t i = 0; i < Panel::element_count(*gauge.header); ++i) {
-      elements.push_back(element_layout(gauge, i, *Panel::element_at(*gauge.header, i)));
+      elements.push_back(element_layout(gauge, i, *Panel::element_at(*gauge.header, i), bitmaps));
     }
     gauges.push_back({{"name", gauge.name},
                       {"width", extent.width},
@@ -138,13 +143,15 @@ void add_elements(const Panel& panel, json& out) {
     const bool named = has_named_controls(gauge.name);
     for (std::size_t i = 0; i < Panel::element_count(*gauge.header); ++i) {
       const ElementHeader& e = *Panel::element_at(*gauge.header, i);
-      json item = {{"shown", Panel::visible(e)}, {"value", e.current_value}};
-      if (e.kind == ELEMENT_MOVING_IMAGE) item["value_y"] = e.current_value_y;
+      json item = {{"shown", Panel::visible(e)}, {"value", Panel::element_value(e)}};
+      if (e.kind == ELEMENT_MOVING_IMAGE) {
+        item["value_y"] = element_record<MovingImageElement>(e).previous_y;
+      }
       if (e.kind == ELEMENT_STRING) item["text"] = panel.text_of(e);
       chain.push_back(std::move(item));
       const std::string name = element_name(gauge.name, i);
       if (!named || (name[0] >= '0' && name[0] <= '9')) continue;
-      if (e.kind == ELEMENT_ICON && e.image_count > 1) {
+      if (e.kind == ELEMENT_ICON && element_record<IconElement>(e).image_count > 1) {
         named_images[name] = Panel::image_value(e);
         const auto legend = knob_legend(gauge.name, name, Panel::image_value(e));
         if (legend) named_knobs[name] = *legend;

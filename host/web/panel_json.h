@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "host/bitmap_source.h"
 #include "host/web/live_session.h"
 #include "host/web/web_requests.h"
 
@@ -14,11 +15,12 @@ namespace host::web {
 // The INS text windows by their scenario names, in the order the page lists them.
 inline constexpr const char* INS_WINDOWS[] = {"left", "right", "N", "S", "E", "W", "from", "to"};
 
-// A placed gauge's width and height: the extent of its element chain (its background bitmap).
-GaugeExtent gauge_extent(const PlacedGauge& gauge);
-std::vector<GaugeExtent> gauge_extents(const Panel& panel);
+// A placed gauge's width and height: the extent of its element chain (its background bitmap),
+// the elements' sizes taken from their bitmaps.
+GaugeExtent gauge_extent(const PlacedGauge& gauge, BitmapSource& bitmaps);
+std::vector<GaugeExtent> gauge_extents(const Panel& panel, BitmapSource& bitmaps);
 
-nlohmann::json layout_json(const Panel& panel);
+nlohmann::json layout_json(const Panel& panel, BitmapSource& bitmaps);
 
 struct SimStatus {
   int rate = 1;

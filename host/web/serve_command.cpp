@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "host/panel_snapshot.h"
 #include "host/sound_link.h"
 #include "host/stop_signals.h"
 #include "host/web/live_session.h"
@@ -97,8 +98,11 @@ int serve(const ServeOptions& options) {
     session_options.gauges = served_gauges();
     session_options.fps = options.fps;
     LiveSession session(session_options);
-    const auto extents = gauge_extents(session.panel());
-    const nlohmann::json layout = layout_json(session.panel());
+    // The elements' sizes come from the module's bitmaps, as the simulator takes them.
+    PanelArt art;
+    BitmapSource& bitmaps = art.of(session.panel());
+    const auto extents = gauge_extents(session.panel(), bitmaps);
+    const nlohmann::json layout = layout_json(session.panel(), bitmaps);
 
     SimLoop loop(session);
     loop.start();

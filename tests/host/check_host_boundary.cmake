@@ -15,7 +15,7 @@ function(compile_probe name text result_var)
 endfunction()
 
 compile_probe(boundary_only
-  "#include \"host/host_variables.h\"\n#include \"module/gauge_api.h\"\n#include \"module/gauge_vocabulary.h\"\nint main() { return HOST_VAR_TICK == 1 ? 0 : 1; }\n"
+  "#include \"host/host_variables.h\"\n#include \"boundary/gauge_api.h\"\n#include \"boundary/gauge_vocabulary.h\"\nint main() { return HOST_VAR_TICK == 1 ? 0 : 1; }\n"
   status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "the host's headers and the boundary do not compile alone:\n${status_errors}")

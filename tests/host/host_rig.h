@@ -54,7 +54,7 @@ enum FixtureElement : std::size_t {
   LAMP = 2,
   COUNTS = 3,
   DEGREE = 4,
-  BUFFER_SIZE = 5,
+  LONG_TEXT = 5,
   POINT = 6,
   VARS = 7,
   WHEEL = 8,

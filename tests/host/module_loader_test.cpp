@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -24,7 +25,7 @@ std::string load_error(const std::filesystem::path& path) {
 
 TEST(ModuleLoader, ReadsTheGaugesOfLinkage) {
   host::ModuleLoader fixture(INS_FIXTURE_MODULE);
-  ASSERT_EQ(fixture.gauges().size(), 2u);
+  ASSERT_EQ(fixture.gauges().size(), 3u);
   EXPECT_NE(fixture.find_gauge("FIXTURE"), nullptr);
   EXPECT_EQ(fixture.find_gauge("INS"), nullptr);
 }
@@ -42,11 +43,20 @@ TEST(ModuleLoader, InstallsThePanelServicesTable) {
   host::ModuleLoader ins(INS_MODULE_PATH);
   ins.install_services(host::panel_service_table());
   const PanelServiceTable* table = host::panel_service_table();
-  EXPECT_NE(table->slots[40], nullptr);  // lookup_var, byte offset 0xA0
-  EXPECT_NE(table->slots[36], nullptr);  // trigger_key_event, byte offset 0x90
-  for (std::size_t slot = 0; slot < PANEL_SERVICE_SLOT_COUNT; ++slot) {
-    if (slot != 36 && slot != 40) {
-      EXPECT_EQ(table->slots[slot], nullptr) << slot;
+  // lookup_var at byte 0x130 and trigger_key_event at 0x110 of the table (8-byte references).
+  const auto* bytes = reinterpret_cast<const unsigned char*>(table);
+  const auto at = [&](std::size_t offset) {
+    PanelService routine = nullptr;
+    std::memcpy(&routine, bytes + offset, sizeof routine);
+    return routine;
+  };
+  EXPECT_EQ(at(sizeof(void*) == 4 ? 0xA0 : 0x130),
+            reinterpret_cast<PanelService>(table->routines[PANEL_ROUTINE_LOOKUP_VAR]));
+  EXPECT_NE(at(sizeof(void*) == 4 ? 0xA0 : 0x130), nullptr);
+  EXPECT_NE(at(sizeof(void*) == 4 ? 0x90 : 0x110), nullptr);
+  for (std::size_t routine = 0; routine < PANEL_SERVICE_ROUTINE_COUNT; ++routine) {
+    if (routine != PANEL_ROUTINE_TRIGGER_KEY_EVENT && routine != PANEL_ROUTINE_LOOKUP_VAR) {
+      EXPECT_EQ(table->routines[routine], nullptr) << routine;
     }
   }
 }
@@ -75,18 +85,18 @@ TEST(ModuleLoader, InsControlNamesReachTheirOwnBoxes) {
     for (const char* control : g.controls) {
       auto index = host::control_box_index(g.name, control);
       ASSERT_TRUE(index) << control;
-      const MouseRow* box = host::clickable_box(header->mouse_rows, *index);
+      const MouseRow* box = host::clickable_box(header->mouse_list, *index);
       ASSERT_NE(box, nullptr) << control;
-      EXPECT_EQ(host::hit_test(header->mouse_rows, host::box_centre(*box)), box) << control;
+      EXPECT_EQ(host::hit_test(header->mouse_list, host::box_centre(*box)), box) << control;
     }
   }
   // Spot checks against the INS list's own layout: SET is 84,72 39x39, TEST 150,271 31x21.
   const GaugeHeader* ins_gauge = ins.find_gauge("INS");
   const MouseRow* set =
-      host::clickable_box(ins_gauge->mouse_rows, *host::control_box_index("INS", "SET"));
+      host::clickable_box(ins_gauge->mouse_list, *host::control_box_index("INS", "SET"));
   EXPECT_EQ(host::box_centre(*set).x, 84 + 39 / 2);
   const MouseRow* test =
-      host::clickable_box(ins_gauge->mouse_rows, *host::control_box_index("INS", "TEST"));
+      host::clickable_box(ins_gauge->mouse_list, *host::control_box_index("INS", "TEST"));
   EXPECT_EQ(host::box_centre(*test).y, 271 + 21 / 2);
 }
 

@@ -28,16 +28,20 @@ std::vector<NamedBitmap> bitmaps_named_by(const ModuleTables& tables) {
   std::vector<NamedBitmap> named;
   for (const GaugeHeader* gauge : tables.module.gauges()) {
     std::size_t index = 0;
-    for (const ElementHeader* e = gauge->elements; e != nullptr; e = e->next, ++index) {
+    for (const ElementHeader* e : art_test::elements_of(*gauge)) {
+      const std::size_t at = index++;
       if (e->kind == ELEMENT_STRING) continue;
       const std::string owner =
-          std::string(gauge->name) + " " + host::element_name(gauge->name, index);
-      for (uint32_t k = 0; k < e->image_count; ++k) {
-        named.push_back({e->bitmap_id + k, e->width, e->height, owner});
+          std::string(gauge->name) + " " + host::element_name(gauge->name, at);
+      for (int32_t k = 0; k < art_test::image_count(*e); ++k) {
+        const auto id = static_cast<uint32_t>(e->bitmap_id + k);
+        const art_test::BitmapSize size = art_test::described_size(id);
+        named.push_back({id, size.width_px, size.height_px, owner});
       }
-      if (e->kind == ELEMENT_MOVING_IMAGE && e->mask_bitmap_id != 0) {
-        named.push_back({e->mask_bitmap_id, e->width - e->x_travel_px, e->height - e->y_travel_px,
-                         owner + " mask"});
+      if (e->kind == ELEMENT_MOVING_IMAGE) {
+        const uint32_t mask = host::moving_mask_id(*e);
+        const art_test::BitmapSize size = art_test::described_size(mask);
+        named.push_back({mask, size.width_px, size.height_px, owner + " mask"});
       }
     }
   }
@@ -104,7 +108,7 @@ std::vector<bool> drawn(const host::Bitmap& b) {
 // knobs, the AUTO/MAN switch, the panel-window icons. Every other image covers its whole box.
 bool has_surround(const GaugeHeader& gauge, std::size_t index, const ElementHeader& e) {
   const std::string name = host::element_name(gauge.name, index);
-  return e.image_count > 1 || name == "auto" || name == "man" ||
+  return art_test::image_count(e) > 1 || name == "auto" || name == "man" ||
          std::string_view(gauge.name).starts_with("INSicon");
 }
 
@@ -148,13 +152,14 @@ TEST(PanelBitmaps, ImagesThatCoverTheirBoxHaveNoPureBlackHole) {
   const ModuleTables tables;
   for (const GaugeHeader* gauge : tables.module.gauges()) {
     std::size_t index = 0;
-    for (const ElementHeader* e = gauge->elements; e != nullptr; e = e->next, ++index) {
-      if (e->kind == ELEMENT_STRING || has_surround(*gauge, index, *e)) continue;
+    for (const ElementHeader* e : art_test::elements_of(*gauge)) {
+      const std::size_t at = index++;
+      if (e->kind == ELEMENT_STRING || has_surround(*gauge, at, *e)) continue;
       ASSERT_NE(e->image_flags & IMAGE_USE_TRANSPARENCY, 0u);
-      SCOPED_TRACE(std::string(gauge->name) + " " + host::element_name(gauge->name, index));
-      EXPECT_FALSE(has_pure_black(art_test::bitmap(e->bitmap_id)));
-      if (e->mask_bitmap_id != 0) {
-        EXPECT_FALSE(has_pure_black(art_test::bitmap(e->mask_bitmap_id)));
+      SCOPED_TRACE(std::string(gauge->name) + " " + host::element_name(gauge->name, at));
+      EXPECT_FALSE(has_pure_black(art_test::bitmap(static_cast<uint32_t>(e->bitmap_id))));
+      if (e->kind == ELEMENT_MOVING_IMAGE) {
+        EXPECT_FALSE(has_pure_black(art_test::bitmap(host::moving_mask_id(*e))));
       }
     }
   }
@@ -167,17 +172,18 @@ TEST(PanelBitmaps, LitAndPressedImagesLineUpWithTheFaceBeneath) {
   int checked = 0;
   for (std::string_view name : {"INS", "ALIGN"}) {
     const GaugeHeader& gauge = tables.gauge(name);
-    const host::Bitmap face = art_test::bitmap(gauge.elements->bitmap_id);
-    std::size_t index = 1;
-    for (const ElementHeader* e = gauge.elements->next; e != nullptr; e = e->next, ++index) {
+    const auto elements = art_test::elements_of(gauge);
+    const host::Bitmap face = art_test::bitmap(static_cast<uint32_t>(elements[0]->bitmap_id));
+    for (std::size_t index = 1; index < elements.size(); ++index) {
+      const ElementHeader* e = elements[index];
       if (e->kind != ELEMENT_ICON || has_surround(gauge, index, *e)) continue;
       SCOPED_TRACE(std::string(name) + " " + host::element_name(name, index));
-      const host::Bitmap image = art_test::bitmap(e->bitmap_id);
+      const host::Bitmap image = art_test::bitmap(static_cast<uint32_t>(e->bitmap_id));
       int edge_mismatches = 0, inside_changes = 0;
       for (int32_t y = 0; y < image.height_px; ++y) {
         for (int32_t x = 0; x < image.width_px; ++x) {
           const bool edge = x == 0 || y == 0 || x == image.width_px - 1 || y == image.height_px - 1;
-          const bool same = image.at(x, y) == face.at(e->x + x, e->y + y);
+          const bool same = image.at(x, y) == face.at(e->position.x + x, e->position.y + y);
           if (edge && !same) ++edge_mismatches;
           if (!edge && !same) ++inside_changes;
         }
@@ -197,9 +203,10 @@ TEST(PanelBitmaps, EachKnobsImagesTurnOneKnobAboutTheBoxCentre) {
   const std::vector<std::vector<uint32_t>> knobs = {
       {4162, 4163, 4164, 4165, 4166, 4167, 4168, 4169},
       {4194, 4195, 4196, 4197},
-      {tables.element("INS", "auto").bitmap_id, tables.element("INS", "man").bitmap_id}};
-  EXPECT_EQ(tables.element("INS", "knob").bitmap_id, knobs[0][0]);
-  EXPECT_EQ(tables.element("ALIGN", "knob").bitmap_id, knobs[1][0]);
+      {static_cast<uint32_t>(tables.element("INS", "auto").bitmap_id),
+       static_cast<uint32_t>(tables.element("INS", "man").bitmap_id)}};
+  EXPECT_EQ(static_cast<uint32_t>(tables.element("INS", "knob").bitmap_id), knobs[0][0]);
+  EXPECT_EQ(static_cast<uint32_t>(tables.element("ALIGN", "knob").bitmap_id), knobs[1][0]);
   for (const auto& ids : knobs) {
     const host::Bitmap first = art_test::bitmap(ids[0]);
     const std::vector<bool> outline = drawn(first);
@@ -226,8 +233,8 @@ TEST(PanelBitmaps, EachKnobsImagesTurnOneKnobAboutTheBoxCentre) {
 TEST(PanelBitmaps, DigitStripHasTenDistinctCellsAndTheMaskShowsTheWholeWindow) {
   const ModuleTables tables;
   const ElementHeader& wheel = tables.element("INS", "units");
-  const host::Bitmap strip = art_test::bitmap(wheel.bitmap_id);
-  const host::Bitmap mask = art_test::bitmap(wheel.mask_bitmap_id);
+  const host::Bitmap strip = art_test::bitmap(static_cast<uint32_t>(wheel.bitmap_id));
+  const host::Bitmap mask = art_test::bitmap(host::moving_mask_id(wheel));
   const int32_t cell = strip.height_px / 10;
   ASSERT_EQ(cell, mask.height_px);
   for (uint32_t rgb : mask.rgb) ASSERT_NE(rgb, host::PURE_BLACK);

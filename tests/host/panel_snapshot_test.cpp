@@ -47,10 +47,11 @@ class PanelPictures : public ::testing::Test {
 
   // An element's box on the picture: the CDU stands first, the mode selector below it.
   host::PictureBox box(std::string_view gauge, std::string_view element) const {
-    const ElementHeader& e = tables_.element(gauge, element);
+    const host::PictureBox on_gauge = art_test::described_box(tables_.element(gauge, element));
     int32_t top = host::PICTURE_MARGIN_PX;
-    if (gauge == "ALIGN") top += tables_.gauge("INS").elements->height + host::PICTURE_GAP_PX;
-    return {host::PICTURE_MARGIN_PX + e.x, top + e.y, e.width, e.height};
+    if (gauge == "ALIGN") top += art_test::described_size(4096).height_px + host::PICTURE_GAP_PX;
+    return {host::PICTURE_MARGIN_PX + on_gauge.x_px, top + on_gauge.y_px, on_gauge.width_px,
+            on_gauge.height_px};
   }
 
   // Every pixel of `b` (less `inset` at each side) passed to `each`.
@@ -173,16 +174,18 @@ TEST_F(PanelPictures, KnobWheelsAndWindowsShowAWaypointEntry) {
   // drawn after the tens wheel and covers its right-hand columns.
   const ElementHeader& tens = tables_.element("INS", "tens");
   const ElementHeader& units = tables_.element("INS", "units");
-  const int32_t cell = tens.height - tens.y_travel_px;
+  const int32_t cell = art_test::described_size(host::moving_mask_id(tens)).height_px;
   host::PictureBox tens_window = box("INS", "tens"), units_window = box("INS", "units");
   tens_window.height_px = units_window.height_px = cell;
   EXPECT_EQ(mismatches(entry, units_window, units.bitmap_id, 7 * cell), 0);
-  EXPECT_EQ(mismatches(entry, tens_window, tens.bitmap_id, 0, units.x - tens.x), 0);
+  EXPECT_EQ(mismatches(entry, tens_window, tens.bitmap_id, 0, units.position.x - tens.position.x),
+            0);
   EXPECT_GT(mismatches(entry, units_window, units.bitmap_id, 8 * cell), 20);
 
   // Transparency: around the knob (pure black in its image) and below the wheels' windows
   // (where the strip goes on) the face shows, as the bitmap of element 0 has it.
-  const host::Bitmap face = art_test::bitmap(tables_.gauge("INS").elements->bitmap_id);
+  const host::Bitmap face = art_test::bitmap(
+      static_cast<uint32_t>(art_test::elements_of(tables_.gauge("INS"))[0]->bitmap_id));
   const host::Bitmap knob_image = art_test::bitmap(knob.bitmap_id + 4);
   const host::PictureBox knob_box = box("INS", "knob");
   int surround = 0, surround_not_face = 0;
@@ -190,7 +193,8 @@ TEST_F(PanelPictures, KnobWheelsAndWindowsShowAWaypointEntry) {
     for (int32_t x = 0; x < knob_image.width_px; ++x) {
       if (knob_image.at(x, y) != host::PURE_BLACK) continue;
       ++surround;
-      if (entry.at(knob_box.x_px + x, knob_box.y_px + y) != face.at(knob.x + x, knob.y + y)) {
+      if (entry.at(knob_box.x_px + x, knob_box.y_px + y) !=
+          face.at(knob.position.x + x, knob.position.y + y)) {
         ++surround_not_face;
       }
     }
@@ -200,7 +204,7 @@ TEST_F(PanelPictures, KnobWheelsAndWindowsShowAWaypointEntry) {
   for (int32_t y = cell; y < cell + 10; ++y) {
     for (int32_t x = 0; x < units_window.width_px; ++x) {
       ASSERT_EQ(entry.at(units_window.x_px + x, units_window.y_px + y),
-                face.at(units.x + x, units.y + y))
+                face.at(units.position.x + x, units.position.y + y))
           << "the strip shows below its window at " << x << "," << y;
     }
   }

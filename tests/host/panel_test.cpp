@@ -19,21 +19,44 @@ TEST(PanelDrawing, EveryElementKindIsAskedForItsValue) {
   EXPECT_EQ(rig.text(COUNTS), "A0 B0 R0");
   // The display's degree byte 0xB0 reads as the UTF-8 degree sign; the result is kept.
   EXPECT_EQ(rig.text(DEGREE), "N12\u00B0");
-  EXPECT_EQ(rig.element(DEGREE).current_value, 42.5);
-  EXPECT_EQ(rig.element(DIAL).current_value, 0.0);
-  EXPECT_EQ(rig.element(WHEEL).current_value, 0.25);
-  EXPECT_EQ(rig.element(WHEEL).current_value_y, 0.0);
+  // The results are kept where the simulator keeps them: a text's as its first source
+  // variable's value, an icon's as its current image, a moving image's as its previous values.
+  EXPECT_EQ(element_record<TextElement>(rig.element(DEGREE)).sources[0].value, 42.5);
+  EXPECT_EQ(element_record<IconElement>(rig.element(DIAL)).current_image, 0);
+  EXPECT_EQ(element_record<MovingImageElement>(rig.element(WHEEL)).previous_x, 0.25);
+  EXPECT_EQ(element_record<MovingImageElement>(rig.element(WHEEL)).previous_y, 0.0);
+  EXPECT_EQ(Panel::image_value(rig.element(WHEEL)), 0.0);  // the wheel travels vertically
 }
 
-TEST(PanelDrawing, TextBuffersHoldAtLeast32Bytes) {
+TEST(PanelDrawing, ATextRoutineIsLentExactlyItsWindowAndTheTerminatorWithAGuardBehind) {
   HostRig rig;
   rig.panel->place({"FIXTURE"});
+  // Before the first draw no buffer is lent: a routine then has nowhere to write.
+  EXPECT_EQ(element_record<TextElement>(rig.element(LONG_TEXT)).text_buffer, nullptr);
   rig.frames(1);
-  // A 3-character window still gets 32 bytes; a 40-character one gets room for all of it.
-  EXPECT_EQ(rig.text(BUFFER_SIZE), "32");
-  EXPECT_GE(rig.element(BUFFER_SIZE).text_buffer_size, 32u);
-  EXPECT_GE(rig.element(SERVICE_CALLS).text_buffer_size, 41u);
+  // "ABCDEFGH" cut at the 3-character window, by the routine itself.
+  EXPECT_EQ(rig.text(LONG_TEXT), "ABC");
+  const char* lent = element_record<TextElement>(rig.element(LONG_TEXT)).text_buffer;
+  ASSERT_NE(lent, nullptr);
+  EXPECT_EQ(lent[3], '\0');
+  for (std::size_t i = 0; i < host::TEXT_GUARD_BYTES; ++i)
+    EXPECT_EQ(lent[4 + i], host::TEXT_GUARD_BYTE);
 }
+
+#ifndef NDEBUG
+TEST(PanelDrawing, ARoutineThatWritesPastItsWindowIsCaughtByTheGuard) {
+  HostRig rig;
+  rig.panel->place({"FIXTURE_OVERRUN"});
+  try {
+    rig.frames(1);
+    FAIL() << "the overrun went unseen";
+  } catch (const host::TextOverrun& overrun) {
+    EXPECT_STREQ(overrun.what(),
+                 "the text routine of element 0 of FIXTURE_OVERRUN wrote past its window of 2 "
+                 "characters and the terminator");
+  }
+}
+#endif
 
 TEST(PanelDrawing, HiddenElementsAreNotDrawnAndShowWhenTheModuleClearsTheBit) {
   HostRig rig;
@@ -74,15 +97,16 @@ TEST(PanelDrawing, EachTextKeepsItsOwnBufferWhileOthersAreHiddenAndShown) {
   HostRig rig;
   rig.panel->place({"FIXTURE"});
   rig.frames(1);
-  const std::vector<std::size_t> texts = {COUNTS, DEGREE, BUFFER_SIZE, SERVICES};
+  const std::vector<std::size_t> texts = {COUNTS, DEGREE, LONG_TEXT, SERVICES};
   auto expect_own_buffers = [&](const std::string& when) {
     for (std::size_t index : texts) {
       const ElementHeader& e = rig.element(index);
       if (!Panel::visible(e)) continue;
-      EXPECT_EQ(e.text_buffer, rig.panel->text_bytes(e).data()) << when << ", element " << index;
+      EXPECT_EQ(element_record<TextElement>(e).text_buffer, rig.panel->text_bytes(e).data())
+          << when << ", element " << index;
     }
     EXPECT_EQ(rig.text(DEGREE), "N12\u00B0") << when;
-    EXPECT_EQ(rig.text(BUFFER_SIZE), "32") << when;
+    EXPECT_EQ(rig.text(LONG_TEXT), "ABC") << when;
   };
   expect_own_buffers("all shown");
   for (std::size_t hidden : {COUNTS, DEGREE, SERVICES}) {
@@ -120,7 +144,7 @@ TEST(PanelServices, UnknownGaugeNamePlacesNothing) {
 TEST(PanelMouse, FirstBoxThatHoldsThePointWinsAndGroupsFence) {
   HostRig rig;
   rig.panel->place({"FIXTURE"});
-  const MouseRow* rows = rig.gauge().header->mouse_rows;
+  const MouseRow* rows = rig.gauge().header->mouse_list;
   struct Case {
     MousePoint point;
     int row;  // index into the fixture's mouse list
@@ -154,7 +178,7 @@ TEST(PanelMouse, RoutineGetsThePointAndTheRowsFlags) {
   rig.frames(1);
   EXPECT_EQ(rig.text(POINT), "70,80,20000000");
   EXPECT_EQ(rig.text(COUNTS), "A1 B1 R0");
-  EXPECT_EQ(rig.element(DIAL).current_value, 1.0);
+  EXPECT_EQ(Panel::image_value(rig.element(DIAL)), 1.0);
 }
 
 // A hold gives one call at the press and one per started tenth of a second after it, whatever

@@ -24,7 +24,8 @@ class CduCycleTest : public test_support::ModuleTest {
     cdu_frame_cycle();
   }
   static bool hidden(int depth) {
-    return (element_at_depth(ins_elements(), depth)->image_flags & IMAGE_HIDDEN) != 0;
+    return (element_at_depth(Linkage.gauges[GAUGE_INS]->element_list, depth)->image_flags &
+            IMAGE_HIDDEN) != 0;
   }
   static void set_hidden(int depth, bool hide) {
     if (hide) {

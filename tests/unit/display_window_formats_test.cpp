@@ -39,11 +39,11 @@ constexpr std::size_t COMPOSED = 64;
 std::string window_text(ElementRoutine routine, const char* before = "") {
   char buffer[COMPOSED] = {};
   std::snprintf(buffer, sizeof buffer, "%s", before);
-  ElementHeader element{};
-  element.kind = ELEMENT_STRING;
+  TextElement element{};
+  element.header.kind = ELEMENT_STRING;
   element.text_buffer = buffer;
-  element.text_buffer_size = COMPOSED;
-  routine(&element);
+  element.char_count = COMPOSED - 1;
+  routine(&element.header);
   return std::string(buffer, strnlen(buffer, sizeof buffer));
 }
 

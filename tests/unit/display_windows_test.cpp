@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "state/gauge_elements.h"
 #include "tests/unit/test_support.h"
 
 namespace {
@@ -36,26 +37,28 @@ std::string latin1(const std::string& utf8) {
 constexpr char SENTINEL = 'Z';  // no window text ever holds this letter
 constexpr std::size_t STORAGE = 64;
 
-// One text element with its host buffer of `size` bytes, followed by sentinel bytes up to the
-// end of the storage. The buffer keeps its text from one update to the next, as the host's does.
+// One text element of `size` - 1 characters with its host buffer of `size` bytes (the
+// characters and the terminator, as the host lends it), followed by sentinel bytes up to the end
+// of the storage. The buffer keeps its text from one update to the next, as the host's does.
 struct TextWindow {
   ElementRoutine routine;
   uint32_t size;
   std::array<char, STORAGE> storage{};
-  ElementHeader element{};
+  TextElement element{};
 
   explicit TextWindow(ElementRoutine r, uint32_t buffer_size = 32) : routine(r), size(buffer_size) {
     storage.fill(SENTINEL);
-    if (size > 0) storage[0] = '\0';
-    element.kind = ELEMENT_STRING;
+    storage[0] = '\0';
+    element.header.kind = ELEMENT_STRING;
     element.text_buffer = storage.data();
-    element.text_buffer_size = size;
+    element.char_count = static_cast<uint16_t>(size - 1);
   }
 
-  // One host update: the routine runs and the host stores the result back as the value.
+  // One host update: the routine runs and the host stores the result back as the value (the
+  // first source variable's).
   double update() {
-    const double result = routine(&element);
-    element.current_value = result;
+    const double result = routine(&element.header);
+    element.sources[0].value = result;
     return result;
   }
 
@@ -332,7 +335,7 @@ TEST_F(DisplayWindowsTest, ResultAlternatesOnSuccessiveUpdatesInEveryState) {
       std::vector<double> results;
       for (int i = 0; i < 4; ++i) results.push_back(window.update());
       EXPECT_EQ(results, (std::vector<double>{1.0, 0.0, 1.0, 0.0})) << w.name << ", " << state;
-      window.element.current_value = 0.25;  // anything but 0.0 gives 0.0
+      window.element.sources[0].value = 0.25;  // anything but 0.0 gives 0.0
       EXPECT_EQ(window.update(), 0.0) << w.name << ", " << state;
     }
   };
@@ -567,9 +570,9 @@ TEST_F(DisplayWindowsTest, OutOfRangeValuesAreFormattedUnchanged) {
   EXPECT_EQ(show(left_display_text), latin1(" 12-3°00.00"));
 }
 
-TEST_F(DisplayWindowsTest, LongTextsAreCutAtTheHostBuffer) {
-  // The cross-track text reaches 13 characters from 1000 nautical miles on; a host buffer of
-  // 13 bytes holds 12 of them and the terminator.
+TEST_F(DisplayWindowsTest, LongTextsAreCutAtTheWindow) {
+  // The cross-track text reaches 13 characters from 1000 nautical miles on; a window of 12
+  // characters (a buffer of 13 bytes) holds 12 of them and the terminator.
   select(2);
   ins_state.cross_track_nm = 10800.0;
   ins_state.cross_track_left = 1;
@@ -787,19 +790,47 @@ TEST_F(DisplayWindowsTest, NoWriteGoesPastTheBufferAndEveryTextIsTerminated) {
   }
 }
 
-TEST_F(DisplayWindowsTest, NoBufferOrAnEmptyOneIsLeftAlone) {
+TEST_F(DisplayWindowsTest, NothingIsWrittenBeforeTheHostLendsABuffer) {
   for (const BoundsState& state : BOUNDS_STATES) {
     apply(state);
     for (const NamedRoutine& w : ALL_WINDOWS) {
-      TextWindow empty(w.routine, 0);
-      EXPECT_EQ(empty.update(), 1.0);
-      EXPECT_TRUE(empty.untouched_past_buffer()) << w.name << ", " << state.name;
-
       TextWindow absent(w.routine, 16);
       absent.element.text_buffer = nullptr;
       EXPECT_EQ(absent.update(), 1.0);
       EXPECT_EQ(absent.update(), 0.0);
     }
+  }
+}
+
+// The module's own windows, as the host lends them buffers: each routine is told its width by
+// its element alone, and a text longer than the window (the cross-track distance in the left
+// display, a distance of 10 800 miles) is cut there instead of running past the buffer.
+TEST_F(DisplayWindowsTest, TheModulesWindowsCutTheirTextsAtTheirOwnWidth) {
+  const struct {
+    int selector;
+    double cross_track_nm, distance_nm;
+    const char* left;
+  } cases[] = {
+      {2, 1.23, 0.0, "L    1.23"},     // "L    1.23 NM" in nine characters
+      {2, 10800.0, 0.0, "L 10800.0"},  // "L 10800.00 NM"
+      {5, 0.0, 10800.0, "10800.0 N"},  // "10800.0 NM"
+      {5, 0.0, 312.4, " 312.4 NM"},    // fits
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.left);
+    select(c.selector);
+    ins_state.cross_track_nm = c.cross_track_nm;
+    ins_state.cross_track_left = 1;
+    ins_state.distance_to_go = c.distance_nm;
+    auto& left = element_record<TextElement>(ins_element(INS_DEPTH_LEFT_DISPLAY));
+    ASSERT_EQ(left.char_count, 9);
+    std::array<char, 10 + 8> lent;
+    lent.fill(SENTINEL);
+    left.text_buffer = lent.data();
+    left.routine(&left.header);
+    left.text_buffer = nullptr;
+    EXPECT_EQ(std::string(lent.data()), c.left);
+    for (std::size_t i = 10; i < lent.size(); ++i) EXPECT_EQ(lent[i], SENTINEL) << i;
   }
 }
 

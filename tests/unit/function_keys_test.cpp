@@ -10,7 +10,7 @@
 #include <string>
 #include <tuple>
 
-#include "module/gauge_vocabulary.h"
+#include "boundary/gauge_vocabulary.h"
 #include "tests/unit/test_support.h"
 
 namespace {

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "boundary/gauge_vocabulary.h"
 #include "cdu/cdu_cycle.h"
 #include "cdu/display_windows.h"
 #include "cdu/function_keys.h"
 #include "cdu/images.h"
 #include "cdu/keyboard.h"
-#include "module/gauge_vocabulary.h"
 #include "msu/mode_selector.h"
 #include "nav/navigation_cycle.h"
 #include "state/gauge_elements.h"
@@ -26,41 +26,71 @@ constexpr uint32_t H = 0x40000000;  // hidden at load
 constexpr uint32_t CLICK = 0x20000000;
 constexpr uint32_t REPEAT = 0x20200000;
 
-std::vector<ElementHeader*> chain(ElementHeader* first) {
+// A chain as the host follows it: each list holds one element (and the terminator), and each
+// element refers to the list of the next.
+std::vector<ElementHeader*> chain(ElementHeader* const* list) {
   std::vector<ElementHeader*> elements;
-  for (ElementHeader* e = first; e != nullptr && elements.size() < 100; e = e->next) {
-    elements.push_back(e);
+  while (list != nullptr && list[0] != nullptr && elements.size() < 100) {
+    EXPECT_EQ(list[1], nullptr) << "a list of more than one element at " << elements.size();
+    elements.push_back(list[0]);
+    list = list[0]->next_list;
   }
   return elements;
+}
+
+// The CDU's or the MSU's chain as the cycles reach it, by depth.
+std::vector<ElementHeader*> by_depth(ElementHeader* const* table, int count) {
+  return {table, table + count};
 }
 
 GaugeHeader* gauge(int index) {
   return Linkage.gauges[index];
 }
 
-// An image element: kind, first bitmap, number of images, position, size, flags at load.
+// An image element: kind, first bitmap, number of images, position, flags at load. (The
+// simulator takes an image's size from its bitmap; the art's tests hold the bitmaps to it.)
 struct ImageRow {
   ElementKind kind;
-  uint32_t bitmap;
-  uint32_t images;
-  int32_t x, y, w, h;
+  int32_t bitmap;
+  int32_t images;
+  int32_t x, y;
   uint32_t flags;
 };
+
+// The fields every element's header holds, as the module sets them: what the host owns is zero.
+void expect_header(const ElementHeader* e, const GaugeHeader* owner) {
+  EXPECT_EQ(e->gauge, owner);
+  EXPECT_EQ(e->previous_position.x, 0);
+  EXPECT_EQ(e->previous_position.y, 0);
+  EXPECT_EQ(e->pivot.x, 0);
+  EXPECT_EQ(e->pivot.y, 0);
+  EXPECT_EQ(e->previous, nullptr);
+  EXPECT_EQ(e->failure, nullptr);
+  EXPECT_EQ(e->special_flags, 0u);
+  EXPECT_EQ(e->reserved, 0u);
+}
 
 void expect_image(const ElementHeader* e, const ImageRow& row) {
   EXPECT_EQ(e->kind, row.kind);
   EXPECT_EQ(e->bitmap_id, row.bitmap);
-  EXPECT_EQ(e->image_count, row.images);
-  EXPECT_EQ(e->x, row.x);
-  EXPECT_EQ(e->y, row.y);
-  EXPECT_EQ(e->width, row.w);
-  EXPECT_EQ(e->height, row.h);
+  EXPECT_EQ(e->position.x, row.x);
+  EXPECT_EQ(e->position.y, row.y);
   EXPECT_EQ(e->image_flags, row.flags);
+  if (e->kind == ELEMENT_ICON) {
+    const auto& icon = element_record<IconElement>(*e);
+    EXPECT_EQ(icon.image_count, row.images);
+    EXPECT_EQ(icon.source.token_id, 0u);
+    EXPECT_EQ(icon.switch_type, 0);
+    EXPECT_EQ(icon.current_image, 0);
+    EXPECT_EQ(icon.image_data, nullptr);
+  } else {
+    EXPECT_EQ(row.images, 1);
+  }
 }
 
 // A text window: characters, position, text box, and its routine.
 struct TextRow {
-  uint32_t chars;
+  uint16_t chars;
   int32_t x, y, w, h;
   ElementRoutine routine;
 };
@@ -92,6 +122,7 @@ void expect_mouse_list(const MouseRow* rows, const std::vector<BoxRow>& expected
     EXPECT_EQ(r.help_id, 0u);
     EXPECT_EQ(r.host_event_id, x.host_event);
     EXPECT_EQ(r.routine, x.routine);
+    EXPECT_EQ(r.host_data, nullptr);
     if (r.kind == MOUSE_END) break;
   }
   EXPECT_EQ(rows[expected.size() - 1].kind, MOUSE_END);
@@ -115,7 +146,7 @@ BoxRow click(int32_t x, int32_t y, int32_t w, int32_t h, int32_t cursor, uint32_
 std::vector<ElementHeader*> all_elements() {
   std::vector<ElementHeader*> all;
   for (std::size_t g = 0; g < MODULE_GAUGE_COUNT; ++g) {
-    for (ElementHeader* e : chain(Linkage.gauges[g]->elements)) all.push_back(e);
+    for (ElementHeader* e : chain(Linkage.gauges[g]->element_list)) all.push_back(e);
   }
   return all;
 }
@@ -164,14 +195,15 @@ TEST(ModuleTable, LinkageListsTheTwentyGaugesInOrder) {
     for (GaugePhaseRoutine phase : g->phase_routines) EXPECT_EQ(phase, nullptr);
     EXPECT_EQ(g->width_mm, 100u);
     EXPECT_EQ(g->height_mm, 0u);
-    EXPECT_EQ(g->x_adjust, 0.0);
-    EXPECT_EQ(g->y_adjust, 0.0);
-    EXPECT_EQ(g->x, 0);
-    EXPECT_EQ(g->y, 0);
+    EXPECT_EQ(g->x_adjust, 0.0f);
+    EXPECT_EQ(g->y_adjust, 0.0f);
+    EXPECT_EQ(g->position.x, 0);
+    EXPECT_EQ(g->position.y, 0);
     EXPECT_EQ(g->user_data, 0u);
     EXPECT_EQ(g->parameters, nullptr);
-    EXPECT_NE(g->elements, nullptr);
-    EXPECT_NE(g->mouse_rows, nullptr);
+    EXPECT_EQ(g->usage, nullptr);
+    EXPECT_NE(g->element_list, nullptr);
+    EXPECT_NE(g->mouse_list, nullptr);
     EXPECT_NE(g->service, nullptr);
   }
   EXPECT_EQ(Linkage.gauges[20], nullptr);
@@ -205,31 +237,31 @@ TEST_F(ModuleTest, ImportTableHoldsThePanelServicesSlotThenATerminator) {
 
 TEST_F(ModuleTest, InsChainHasEveryImageInDrawingOrder) {
   const ImageRow images[] = {
-      {ELEMENT_STATIC_IMAGE, 4096, 1, 0, 0, 400, 308, 0x3},  // 0 face
-      {ELEMENT_ICON, 4099, 1, 38, 72, 39, 39, H | 0x7},      // 1 HOLD lit
-      {ELEMENT_ICON, 4102, 1, 275, 71, 38, 40, H | 0x7},     // 2 BAT lit
-      {ELEMENT_ICON, 4105, 1, 324, 71, 38, 40, H | 0x7},     // 3 ALERT lit
-      {ELEMENT_ICON, 4108, 1, 38, 72, 39, 39, H | 0x3},      // 4 HOLD pressed
-      {ELEMENT_ICON, 4111, 1, 84, 71, 38, 40, H | 0x3},      // 5 SET pressed
-      {ELEMENT_ICON, 4114, 1, 84, 71, 38, 40, H | 0x7},      // 6 SET lit
-      {ELEMENT_ICON, 4117, 1, 148, 72, 55, 39, H | 0x3},     // 7 INSERT pressed
-      {ELEMENT_ICON, 4120, 1, 227, 71, 38, 40, H | 0x3},     // 8 LAST WPT pressed
-      {ELEMENT_ICON, 4123, 1, 227, 71, 38, 40, H | 0x7},     // 9 LAST WPT lit
-      {ELEMENT_ICON, 4126, 1, 174, 175, 39, 39, H | 0x3},    // 10 WYPT CHG pressed
-      {ELEMENT_ICON, 4129, 1, 285, 266, 55, 39, H | 0x3},    // 11 CLEAR pressed
-      {ELEMENT_ICON, 4132, 1, 225, 266, 39, 39, H | 0x3},    // 12 key 0 pressed
-      {ELEMENT_ICON, 4135, 1, 225, 125, 39, 39, H | 0x3},    // 13 key 1
-      {ELEMENT_ICON, 4138, 1, 274, 125, 39, 39, H | 0x3},    // 14 key 2
-      {ELEMENT_ICON, 4141, 1, 323, 125, 39, 39, H | 0x3},    // 15 key 3
-      {ELEMENT_ICON, 4144, 1, 225, 172, 39, 39, H | 0x3},    // 16 key 4
-      {ELEMENT_ICON, 4147, 1, 274, 172, 39, 39, H | 0x3},    // 17 key 5
-      {ELEMENT_ICON, 4150, 1, 323, 172, 39, 39, H | 0x3},    // 18 key 6
-      {ELEMENT_ICON, 4153, 1, 225, 219, 39, 39, H | 0x3},    // 19 key 7
-      {ELEMENT_ICON, 4156, 1, 274, 219, 39, 39, H | 0x3},    // 20 key 8
-      {ELEMENT_ICON, 4159, 1, 323, 219, 39, 39, H | 0x3},    // 21 key 9
-      {ELEMENT_ICON, 4162, 8, 35, 178, 97, 97, 0x3},         // 22 data-selector knob
-      {ELEMENT_ICON, 4172, 1, 142, 255, 46, 53, H | 0x3},    // 23 switch at AUTO
-      {ELEMENT_ICON, 4175, 1, 142, 255, 46, 53, H | 0x3},    // 24 switch at MAN
+      {ELEMENT_STATIC_IMAGE, 4096, 1, 0, 0, 0x3},  // 0 face
+      {ELEMENT_ICON, 4099, 1, 38, 72, H | 0x7},    // 1 HOLD lit
+      {ELEMENT_ICON, 4102, 1, 275, 71, H | 0x7},   // 2 BAT lit
+      {ELEMENT_ICON, 4105, 1, 324, 71, H | 0x7},   // 3 ALERT lit
+      {ELEMENT_ICON, 4108, 1, 38, 72, H | 0x3},    // 4 HOLD pressed
+      {ELEMENT_ICON, 4111, 1, 84, 71, H | 0x3},    // 5 SET pressed
+      {ELEMENT_ICON, 4114, 1, 84, 71, H | 0x7},    // 6 SET lit
+      {ELEMENT_ICON, 4117, 1, 148, 72, H | 0x3},   // 7 INSERT pressed
+      {ELEMENT_ICON, 4120, 1, 227, 71, H | 0x3},   // 8 LAST WPT pressed
+      {ELEMENT_ICON, 4123, 1, 227, 71, H | 0x7},   // 9 LAST WPT lit
+      {ELEMENT_ICON, 4126, 1, 174, 175, H | 0x3},  // 10 WYPT CHG pressed
+      {ELEMENT_ICON, 4129, 1, 285, 266, H | 0x3},  // 11 CLEAR pressed
+      {ELEMENT_ICON, 4132, 1, 225, 266, H | 0x3},  // 12 key 0 pressed
+      {ELEMENT_ICON, 4135, 1, 225, 125, H | 0x3},  // 13 key 1
+      {ELEMENT_ICON, 4138, 1, 274, 125, H | 0x3},  // 14 key 2
+      {ELEMENT_ICON, 4141, 1, 323, 125, H | 0x3},  // 15 key 3
+      {ELEMENT_ICON, 4144, 1, 225, 172, H | 0x3},  // 16 key 4
+      {ELEMENT_ICON, 4147, 1, 274, 172, H | 0x3},  // 17 key 5
+      {ELEMENT_ICON, 4150, 1, 323, 172, H | 0x3},  // 18 key 6
+      {ELEMENT_ICON, 4153, 1, 225, 219, H | 0x3},  // 19 key 7
+      {ELEMENT_ICON, 4156, 1, 274, 219, H | 0x3},  // 20 key 8
+      {ELEMENT_ICON, 4159, 1, 323, 219, H | 0x3},  // 21 key 9
+      {ELEMENT_ICON, 4162, 8, 35, 178, 0x3},       // 22 data-selector knob
+      {ELEMENT_ICON, 4172, 1, 142, 255, H | 0x3},  // 23 switch at AUTO
+      {ELEMENT_ICON, 4175, 1, 142, 255, H | 0x3},  // 24 switch at MAN
   };
   const TextRow texts[] = {
       {10, 206, 24, 140, 36, right_display_text},  // 25
@@ -241,34 +273,45 @@ TEST_F(ModuleTest, InsChainHasEveryImageInDrawingOrder) {
       {2, 178, 124, 28, 38, to_number_text},       // 31
       {2, 151, 124, 28, 38, from_number_text},     // 32
   };
-  const std::vector<ElementHeader*> ins = chain(gauge(0)->elements);
+  const std::vector<ElementHeader*> ins = chain(gauge(0)->element_list);
   ASSERT_EQ(ins.size(), 35u);
-  EXPECT_EQ(ins_elements(), gauge(0)->elements);
+  EXPECT_EQ(by_depth(ins_chain, INS_ELEMENT_COUNT), ins);
+  for (const ElementHeader* e : ins) expect_header(e, gauge(0));
 
   for (std::size_t depth = 0; depth < 25; ++depth) {
     SCOPED_TRACE("INS depth " + std::to_string(depth));
     expect_image(ins[depth], images[depth]);
     // Only the knob asks a routine for its image; the others are shown and hidden.
-    EXPECT_EQ(ins[depth]->routine, depth == 22 ? &data_selector_knob_image : nullptr);
+    if (depth > 0) {
+      EXPECT_EQ(element_record<IconElement>(*ins[depth]).routine,
+                depth == 22 ? &data_selector_knob_image : nullptr);
+    }
   }
   for (std::size_t i = 0; i < 8; ++i) {
     SCOPED_TRACE("INS depth " + std::to_string(25 + i));
     const ElementHeader* e = ins[25 + i];
     const TextRow& t = texts[i];
     EXPECT_EQ(e->kind, ELEMENT_STRING);
-    EXPECT_EQ(e->char_count, t.chars);
-    EXPECT_EQ(e->x, t.x);
-    EXPECT_EQ(e->y, t.y);
-    EXPECT_EQ(e->width, t.w);
-    EXPECT_EQ(e->height, t.h);
+    EXPECT_EQ(e->bitmap_id, -1);
+    EXPECT_EQ(e->position.x, t.x);
+    EXPECT_EQ(e->position.y, t.y);
     EXPECT_EQ(e->image_flags, 0x6u);
-    EXPECT_STREQ(e->font_face, "Quartz");
-    EXPECT_EQ(e->font_weight, 500);
-    EXPECT_EQ(e->charset, 1u);
-    EXPECT_EQ(e->text_color, 0x3CB9FAu);  // red FA, green B9, blue 3C: amber
-    EXPECT_EQ(e->background_color, 0u);
-    EXPECT_EQ(e->draw_flags, 0x25u);  // centred both ways, single line
-    EXPECT_EQ(e->routine, t.routine);
+    const auto& text = element_record<TextElement>(*e);
+    EXPECT_EQ(text.char_count, t.chars);
+    EXPECT_EQ(text.box_size.x, t.w);
+    EXPECT_EQ(text.box_size.y, t.h);
+    EXPECT_STREQ(text.font_face, "Quartz");  // inline, zero-terminated
+    EXPECT_EQ(text.font_weight, 500);
+    EXPECT_EQ(text.charset, 1u);
+    EXPECT_EQ(text.text_color, 0x3CB9FAu);  // red FA, green B9, blue 3C: amber
+    EXPECT_EQ(text.background_color, 0u);
+    EXPECT_EQ(text.draw_flags, 0x25u);  // centred both ways, single line
+    EXPECT_EQ(text.routine, t.routine);
+    EXPECT_EQ(text.char_height, t.h);
+    // What the host owns is empty at load: no buffer lent yet, no handles.
+    EXPECT_EQ(text.text_buffer, nullptr);
+    for (void* handle : text.handles) EXPECT_EQ(handle, nullptr);
+    for (const HostVar& source : text.sources) EXPECT_EQ(source.token_id, 0u);
   }
   const struct {
     int32_t x;
@@ -277,64 +320,72 @@ TEST_F(ModuleTest, InsChainHasEveryImageInDrawingOrder) {
   for (std::size_t i = 0; i < 2; ++i) {
     SCOPED_TRACE("INS depth " + std::to_string(33 + i));
     const ElementHeader* e = ins[33 + i];
-    expect_image(e, {ELEMENT_MOVING_IMAGE, 4181, 1, wheels[i].x, 120, 30, 300, 0x7});
-    EXPECT_EQ(e->mask_bitmap_id, 4182u);
-    EXPECT_EQ(e->x_range_min, 0.0);
-    EXPECT_EQ(e->x_range_max, 0.0);
-    EXPECT_EQ(e->x_travel_px, 0);
-    EXPECT_EQ(e->y_range_min, 0.0);
-    EXPECT_EQ(e->y_range_max, 9.0);
-    EXPECT_EQ(e->y_travel_px, 270);  // a value v shows digit v: 30 pixels per digit
-    EXPECT_EQ(e->routine, &thumbwheel_horizontal);
-    EXPECT_EQ(e->vertical_routine, wheels[i].vertical);
+    // The strip 4181; its mask, the window, is the resource after it (4182).
+    expect_image(e, {ELEMENT_MOVING_IMAGE, 4181, 1, wheels[i].x, 120, 0x7});
+    const auto& wheel = element_record<MovingImageElement>(*e);
+    EXPECT_EQ(wheel.x_minimum, 0.0);
+    EXPECT_EQ(wheel.x_maximum, 0.0);
+    EXPECT_EQ(wheel.y_minimum, 0.0);
+    EXPECT_EQ(wheel.y_maximum, 9.0);  // a value v shows digit v
+    EXPECT_EQ(wheel.x_routine, &thumbwheel_horizontal);
+    EXPECT_EQ(wheel.y_routine, wheels[i].vertical);
+    EXPECT_EQ(wheel.x_source.token_id, 0u);
+    EXPECT_EQ(wheel.y_source.token_id, 0u);
   }
 }
 
 TEST_F(ModuleTest, ElementDepthNamesMatchTheChain) {
-  const std::vector<ElementHeader*> ins = chain(ins_elements());
+  const std::vector<ElementHeader*> ins = chain(gauge(0)->element_list);
   ASSERT_EQ(ins.size(), static_cast<std::size_t>(INS_ELEMENT_COUNT));
-  EXPECT_EQ(ins[INS_DEPTH_HOLD_LIT]->bitmap_id, 4099u);
-  EXPECT_EQ(ins[INS_DEPTH_ALERT_LIT]->bitmap_id, 4105u);
-  EXPECT_EQ(ins[INS_DEPTH_SET_LIT]->bitmap_id, 4114u);
-  EXPECT_EQ(ins[INS_DEPTH_LAST_WPT_LIT]->bitmap_id, 4123u);
-  EXPECT_EQ(ins[INS_DEPTH_KEY0_PRESSED + 9]->bitmap_id, 4159u);
-  EXPECT_EQ(ins[INS_DEPTH_SWITCH_MAN]->bitmap_id, 4175u);
-  EXPECT_EQ(ins[INS_DEPTH_FROM_NUMBER]->routine, &from_number_text);
-  EXPECT_EQ(ins[INS_DEPTH_THUMBWHEEL_UNITS]->vertical_routine, &thumbwheel_units_vertical);
-  const std::vector<ElementHeader*> align = chain(align_elements());
+  EXPECT_EQ(ins[INS_DEPTH_HOLD_LIT]->bitmap_id, 4099);
+  EXPECT_EQ(ins[INS_DEPTH_ALERT_LIT]->bitmap_id, 4105);
+  EXPECT_EQ(ins[INS_DEPTH_SET_LIT]->bitmap_id, 4114);
+  EXPECT_EQ(ins[INS_DEPTH_LAST_WPT_LIT]->bitmap_id, 4123);
+  EXPECT_EQ(ins[INS_DEPTH_KEY0_PRESSED + 9]->bitmap_id, 4159);
+  EXPECT_EQ(ins[INS_DEPTH_SWITCH_MAN]->bitmap_id, 4175);
+  EXPECT_EQ(element_record<TextElement>(*ins[INS_DEPTH_FROM_NUMBER]).routine, &from_number_text);
+  EXPECT_EQ(element_record<MovingImageElement>(*ins[INS_DEPTH_THUMBWHEEL_UNITS]).y_routine,
+            &thumbwheel_units_vertical);
+  for (int depth = 0; depth < INS_ELEMENT_COUNT; ++depth) {
+    EXPECT_EQ(&ins_element(depth), ins[static_cast<std::size_t>(depth)]) << depth;
+  }
+  const std::vector<ElementHeader*> align = chain(gauge(3)->element_list);
   ASSERT_EQ(align.size(), static_cast<std::size_t>(ALIGN_ELEMENT_COUNT));
-  EXPECT_EQ(align[ALIGN_DEPTH_READY_NAV_LIT]->bitmap_id, 4191u);
-  EXPECT_EQ(align[ALIGN_DEPTH_MODE_KNOB]->routine, &mode_knob_image);
+  EXPECT_EQ(align[ALIGN_DEPTH_READY_NAV_LIT]->bitmap_id, 4191);
+  EXPECT_EQ(element_record<IconElement>(*align[ALIGN_DEPTH_MODE_KNOB]).routine, &mode_knob_image);
+  for (int depth = 0; depth < ALIGN_ELEMENT_COUNT; ++depth) {
+    EXPECT_EQ(&align_element(depth), align[static_cast<std::size_t>(depth)]) << depth;
+  }
 }
 
 TEST_F(ModuleTest, AlignUpdateAndIconChains) {
-  const std::vector<ElementHeader*> align = chain(gauge(3)->elements);
+  const std::vector<ElementHeader*> align = chain(gauge(3)->element_list);
   ASSERT_EQ(align.size(), 4u);
-  EXPECT_EQ(align_elements(), gauge(3)->elements);
-  expect_image(align[0], {ELEMENT_STATIC_IMAGE, 4185, 1, 0, 0, 400, 102, 0x3});
-  expect_image(align[1], {ELEMENT_ICON, 4188, 1, 293, 31, 39, 39, H | 0x7});  // BAT lit
-  expect_image(align[2], {ELEMENT_ICON, 4191, 1, 206, 31, 39, 39, H | 0x7});  // READY NAV lit
-  expect_image(align[3], {ELEMENT_ICON, 4194, 4, 63, 12, 77, 77, 0x3});       // mode knob
-  EXPECT_EQ(align[3]->routine, &mode_knob_image);
+  for (const ElementHeader* e : align) expect_header(e, gauge(3));
+  expect_image(align[0], {ELEMENT_STATIC_IMAGE, 4185, 1, 0, 0, 0x3});
+  expect_image(align[1], {ELEMENT_ICON, 4188, 1, 293, 31, H | 0x7});  // BAT lit
+  expect_image(align[2], {ELEMENT_ICON, 4191, 1, 206, 31, H | 0x7});  // READY NAV lit
+  expect_image(align[3], {ELEMENT_ICON, 4194, 4, 63, 12, 0x3});       // mode knob
+  EXPECT_EQ(element_record<IconElement>(*align[3]).routine, &mode_knob_image);
+  EXPECT_EQ(align[3]->next_list, nullptr);  // the chain ends there
 
   for (int g : {1, 2}) {
     SCOPED_TRACE(gauge(g)->name);
-    const std::vector<ElementHeader*> update = chain(gauge(g)->elements);
+    const std::vector<ElementHeader*> update = chain(gauge(g)->element_list);
     ASSERT_EQ(update.size(), 1u);
-    EXPECT_EQ(update[0]->bitmap_id, 4178u);
-    EXPECT_EQ(update[0]->width, 10);
-    EXPECT_EQ(update[0]->height, 10);
-    EXPECT_TRUE(update[0]->image_flags & H);
+    expect_header(update[0], gauge(g));
+    expect_image(update[0], {ELEMENT_STATIC_IMAGE, 4178, 1, 0, 0, H | 0x3});
   }
-  EXPECT_NE(gauge(1)->elements, gauge(2)->elements);  // each placement hides its own
+  // Each placement hides its own.
+  EXPECT_NE(chain(gauge(1)->element_list)[0], chain(gauge(2)->element_list)[0]);
 
   for (int i = 4; i < 20; ++i) {
     SCOPED_TRACE(gauge(i)->name);
-    const std::vector<ElementHeader*> icon = chain(gauge(i)->elements);
+    const std::vector<ElementHeader*> icon = chain(gauge(i)->element_list);
     ASSERT_EQ(icon.size(), 1u);
+    expect_header(icon[0], gauge(i));
     const bool large = i < 12;
-    expect_image(icon[0], {ELEMENT_STATIC_IMAGE, large ? 4200u : 4203u, 1, 0, 0, large ? 19 : 12,
-                           large ? 19 : 12, 0x7});
+    expect_image(icon[0], {ELEMENT_STATIC_IMAGE, large ? 4200 : 4203, 1, 0, 0, 0x7});
   }
 }
 
@@ -375,31 +426,31 @@ TEST(MouseLists, InsBoxesReachTheirRoutines) {
       end_row(),
   };
   ASSERT_EQ(rows.size(), 26u + 3u);
-  expect_mouse_list(gauge(0)->mouse_rows, rows);
+  expect_mouse_list(gauge(0)->mouse_list, rows);
 }
 
 TEST(MouseLists, EveryDigitKeyBoxCoversItsPressedImage) {
-  const std::vector<ElementHeader*> ins = chain(ins_elements());
-  const MouseRow* rows = gauge(0)->mouse_rows;
-  // Boxes of keys 0..9 are rows 11..20 of the list; pressed images are depths 12..21.
+  const MouseRow* rows = gauge(0)->mouse_list;
+  // Boxes of keys 0..9 are rows 11..20 of the list; pressed images are depths 12..21, each
+  // 39 x 39 (the art's tests hold the bitmaps to that size).
   for (int d = 0; d <= 9; ++d) {
     SCOPED_TRACE(d);
     const MouseRow& box = rows[11 + d];
-    const ElementHeader* image = ins[static_cast<std::size_t>(INS_DEPTH_KEY0_PRESSED + d)];
-    EXPECT_EQ(box.x, image->x);
-    EXPECT_EQ(box.y, image->y);
-    EXPECT_EQ(box.width, image->width);
-    EXPECT_EQ(box.height, image->height);
+    const ElementHeader& image = ins_element(INS_DEPTH_KEY0_PRESSED + d);
+    EXPECT_EQ(box.x, image.position.x);
+    EXPECT_EQ(box.y, image.position.y);
+    EXPECT_EQ(box.width, 39);
+    EXPECT_EQ(box.height, 39);
   }
 }
 
 TEST(MouseLists, AlignAndUpdateGauges) {
-  expect_mouse_list(gauge(3)->mouse_rows,
+  expect_mouse_list(gauge(3)->mouse_list,
                     {open_whole(), click(101, 1, 55, 101, 4, CLICK, mode_knob_cw),
                      click(44, 1, 55, 101, 3, CLICK, mode_knob_ccw), close_row(), end_row()});
   for (int g : {1, 2}) {
     SCOPED_TRACE(g);
-    expect_mouse_list(gauge(g)->mouse_rows, {open_whole(), close_row(), end_row()});
+    expect_mouse_list(gauge(g)->mouse_list, {open_whole(), close_row(), end_row()});
   }
 }
 
@@ -409,7 +460,7 @@ TEST(MouseLists, IconsOfBothSizesSendTheSameHostEvents) {
     for (int32_t size : {19, 12}) {
       const int index = (size == 19 ? 4 : 12) + n - 1;
       SCOPED_TRACE(gauge(index)->name);
-      expect_mouse_list(gauge(index)->mouse_rows,
+      expect_mouse_list(gauge(index)->mouse_list,
                         {open_whole(),
                          {MOUSE_GROUP_OPEN, 0, 0, size, size, 0, 0, 0, nullptr},
                          {MOUSE_BOX, 0, 0, size, size, 5, CLICK, event, nullptr},
@@ -418,7 +469,7 @@ TEST(MouseLists, IconsOfBothSizesSendTheSameHostEvents) {
                          end_row()});
     }
   }
-  EXPECT_EQ(gauge(11)->mouse_rows[2].host_event_id, 0x1017Au);  // icon 8: the last event
+  EXPECT_EQ(gauge(11)->mouse_list[2].host_event_id, 0x1017Au);  // icon 8: the last event
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -454,9 +505,9 @@ TEST_F(ModuleTest, ServiceCodesOtherThanFourSixAndTwelveChangeNothing) {
   std::vector<uint32_t> flags_before;
   for (ElementHeader* e : elements) flags_before.push_back(e->image_flags);
 
-  const uint32_t codes[] = {0, 1, 2, 3, 5, 7, 8, 9, 10, 11, 13, 14, 100, 0xFFFFFFFFu};
+  const int32_t codes[] = {0, 1, 2, 3, 5, 7, 8, 9, 10, 11, 13, 14, 15, 16, 17, 100, -1};
   for (std::size_t g = 0; g < MODULE_GAUGE_COUNT; ++g) {
-    for (uint32_t code : codes) {
+    for (int32_t code : codes) {
       SCOPED_TRACE(std::string(gauge(static_cast<int>(g))->name) + " code " + std::to_string(code));
       Linkage.gauges[g]->service(Linkage.gauges[g], code, 0);
       EXPECT_EQ(std::memcmp(before.data(), &ins_state, sizeof(InsState)), 0);
@@ -474,7 +525,7 @@ TEST_F(ModuleTest, IconGaugesDoNothingOnAnyCode) {
   std::vector<unsigned char> before(sizeof(InsState));
   std::memcpy(before.data(), &ins_state, sizeof(InsState));
   for (int i = 4; i < 20; ++i) {
-    for (uint32_t code : {4u, 6u, 12u}) gauge(i)->service(gauge(i), code, 0);
+    for (int32_t code : {4, 6, 12}) gauge(i)->service(gauge(i), code, 0);
   }
   EXPECT_EQ(std::memcmp(before.data(), &ins_state, sizeof(InsState)), 0);
   EXPECT_EQ(test_support::test_host().lookups, 0);
@@ -497,5 +548,5 @@ TEST_F(ModuleTest, ResetRestoresEveryHiddenBitAndTheState) {
   EXPECT_EQ(ins_state.data_selector, 3);
   EXPECT_EQ(ins_state.to_waypoint, 0);
   // The chains stay linked.
-  EXPECT_EQ(chain(ins_elements()).size(), 35u);
+  EXPECT_EQ(chain(gauge(0)->element_list).size(), 35u);
 }

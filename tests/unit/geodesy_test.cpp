@@ -9,7 +9,7 @@
 #include <limits>
 #include <random>
 
-#include "module/gauge_vocabulary.h"
+#include "boundary/gauge_vocabulary.h"
 #include "nav/present_position.h"
 #include "tests/unit/test_support.h"
 

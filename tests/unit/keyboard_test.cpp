@@ -93,7 +93,9 @@ class KeyboardTest : public test_support::ModuleTest {
     return lines;
   }
   static bool set_lamp_lit() {
-    return (element_at_depth(ins_elements(), INS_DEPTH_SET_LIT)->image_flags & IMAGE_HIDDEN) == 0;
+    return (element_at_depth(Linkage.gauges[GAUGE_INS]->element_list, INS_DEPTH_SET_LIT)
+                ->image_flags &
+            IMAGE_HIDDEN) == 0;
   }
 
   int tick_ = 0;

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "boundary/gauge_vocabulary.h"
 #include "module/gauge_tables.h"
-#include "module/gauge_vocabulary.h"
 #include "state/gauge_elements.h"
 #include "state/host_bridge.h"
 #include "state/os_modules.h"
@@ -117,7 +117,8 @@ class ModeSelectorTest : public ModuleTest {
   }
 
   static bool lit(int depth) {
-    return (element_at_depth(align_elements(), depth)->image_flags & IMAGE_HIDDEN) == 0;
+    return (element_at_depth(Linkage.gauges[GAUGE_ALIGN]->element_list, depth)->image_flags &
+            IMAGE_HIDDEN) == 0;
   }
   static bool bat_lit() { return lit(ALIGN_DEPTH_BAT_LIT); }
   static bool ready_nav_lit() { return lit(ALIGN_DEPTH_READY_NAV_LIT); }
@@ -152,8 +153,9 @@ TEST_F(ModeSelectorTest, KnobStepsOncePerClickAndIsSilentAgainstItsEndStops) {
       EXPECT_EQ(cues_heard().back(), "sound\\tavren\\ins_tog.wav");
     }
     // The knob image routine in the gauge's chain shows the position (bitmap 4194 + it).
-    ElementHeader* knob = element_at_depth(align_elements(), ALIGN_DEPTH_MODE_KNOB);
-    EXPECT_EQ(knob->routine(knob), double(step.after));
+    ElementHeader* knob =
+        element_at_depth(Linkage.gauges[GAUGE_ALIGN]->element_list, ALIGN_DEPTH_MODE_KNOB);
+    EXPECT_EQ(element_record<IconElement>(*knob).routine(knob), double(step.after));
     EXPECT_EQ(mode_knob_image(knob), double(step.after));
   }
 }

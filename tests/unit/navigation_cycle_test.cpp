@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "boundary/gauge_api.h"
+#include "boundary/gauge_vocabulary.h"
 #include "core/geodesy.h"
-#include "module/gauge_api.h"
-#include "module/gauge_vocabulary.h"
 #include "state/ins_state.h"
 #include "tests/unit/test_support.h"
 

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "boundary/gauge_vocabulary.h"
 #include "cdu/flight_plan_import.h"
-#include "module/gauge_vocabulary.h"
 #include "state/ins_state.h"
 #include "store/plan_import.h"
 #include "test_support.h"

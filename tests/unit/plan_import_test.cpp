@@ -22,8 +22,8 @@
 #include <utility>
 #include <vector>
 
+#include "boundary/gauge_vocabulary.h"
 #include "cdu/flight_plan_import.h"
-#include "module/gauge_vocabulary.h"
 #include "state/ins_state.h"
 #include "store/plan_positions.h"
 #include "test_support.h"

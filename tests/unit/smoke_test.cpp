@@ -1,4 +1,4 @@
-#include "module/gauge_vocabulary.h"
+#include "boundary/gauge_vocabulary.h"
 #include "state/host_bridge.h"
 #include "tests/unit/test_support.h"
 

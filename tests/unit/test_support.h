@@ -25,7 +25,7 @@
 #include <utility>
 #include <vector>
 
-#include "module/gauge_api.h"
+#include "boundary/gauge_api.h"
 #include "module/gauge_tables.h"
 #include "state/ins_state.h"
 
@@ -49,7 +49,7 @@ inline void GAUGE_CALLBACK test_lookup_var(HostVar* var) {
   if (found != test_host().vars.end()) var->value = found->second;
 }
 
-inline uint32_t GAUGE_CALLBACK test_trigger_key_event(uint32_t event_id, uint32_t value) {
+inline int32_t GAUGE_CALLBACK test_trigger_key_event(uint32_t event_id, uint32_t value) {
   test_host().events.emplace_back(event_id, value);
   return 0;
 }
@@ -57,8 +57,9 @@ inline uint32_t GAUGE_CALLBACK test_trigger_key_event(uint32_t event_id, uint32_
 inline PanelServiceTable& test_panel_services() {
   static PanelServiceTable table = [] {
     PanelServiceTable t{};
-    t.slots[PANEL_SLOT_LOOKUP_VAR] = reinterpret_cast<PanelService>(&test_lookup_var);
-    t.slots[PANEL_SLOT_TRIGGER_KEY_EVENT] = reinterpret_cast<PanelService>(&test_trigger_key_event);
+    t.routines[PANEL_ROUTINE_LOOKUP_VAR] = reinterpret_cast<PanelService>(&test_lookup_var);
+    t.routines[PANEL_ROUTINE_TRIGGER_KEY_EVENT] =
+        reinterpret_cast<PanelService>(&test_trigger_key_event);
     return t;
   }();
   return table;
