@@ -2003,8 +2003,9 @@ static int enter_work_folder(void) {
            (unsigned long)GetTickCount());
   return CreateDirectoryA(g_work, NULL) && SetCurrentDirectoryA(g_work);
 }
-static int leave_work_folder(void) {
-  remove("WAYPOINTS.DAT");
+/* After a failure the waypoint file stays for a look; an empty folder goes in any case. */
+static int leave_work_folder(int keep_files) {
+  if (!keep_files) remove("WAYPOINTS.DAT");
   return SetCurrentDirectoryA(g_home) && RemoveDirectoryA(g_work);
 }
 #else
@@ -2056,8 +2057,9 @@ static int enter_work_folder(void) {
   snprintf(g_work, sizeof g_work, "%s/ins-loader-XXXXXX", tmp && *tmp ? tmp : "/tmp");
   return mkdtemp(g_work) && chdir(g_work) == 0;
 }
-static int leave_work_folder(void) {
-  remove("WAYPOINTS.DAT");
+/* After a failure the waypoint file stays for a look; an empty folder goes in any case. */
+static int leave_work_folder(int keep_files) {
+  if (!keep_files) remove("WAYPOINTS.DAT");
   return chdir(g_home) == 0 && rmdir(g_work) == 0;
 }
 #endif
@@ -2074,22 +2076,22 @@ int main(int argc, char** argv) {
   catch_crashes();
   uintptr_t linkage, import;
   printf("independent loader: %s, %d-bit references\n", argv[1], g_w64 ? 64 : 32);
-  if (!enter_work_folder()) {
-    printf("cannot make a working folder\n");
-    return 1;
-  }
-  printf("working folder: %s\n", g_work);
   if (!load_module(argv[1], &linkage, &import)) {
     printf("independent loader: FAIL\n");
     return 1;
   }
+  if (!enter_work_folder()) {
+    printf("cannot make a working folder\nindependent loader: FAIL\n");
+    return 1;
+  }
+  printf("working folder: %s\n", g_work);
   snprintf(g_activity, sizeof g_activity, "reading the records");
   int failures = check_records(linkage, import);
   if (failures)
     printf("session: not run: the records do not follow the simulator's panel interface\n");
   else
     failures += run_session(import);
-  if (!failures && !leave_work_folder()) printf("note: the working folder was not removed\n");
+  if (!leave_work_folder(failures != 0)) printf("the working folder stays: %s\n", g_work);
   printf("independent loader: %s (%d checks, %d failed)\n", failures ? "FAIL" : "PASS", g_checks,
          failures);
   return failures ? 1 : 0;
