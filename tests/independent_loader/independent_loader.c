@@ -1453,7 +1453,7 @@ static void frames(int n) {
 }
 
 /* A click as a pilot makes it: the routine of the mouse row whose box holds the point. */
-static int click(int gi, int x, int y) {
+static int click(int gi, int x, int y, const char* what) {
   for (int i = 0; i < g_nrows[gi]; i++) {
     uintptr_t row = g_row[gi][i];
     if (live_u32(row, 0) != 2) continue;
@@ -1462,8 +1462,8 @@ static int click(int gi, int x, int y) {
     if (x < b[0] || y < b[1] || x >= b[0] + b[2] || y >= b[1] + b[3]) continue;
     uintptr_t routine = live_ref(row, &kRow[MR_ROUTINE]);
     int32_t point[2] = {x, y};
-    snprintf(g_activity, sizeof g_activity, "clicking %s of gauge %s", g_exp[gi].rows[i].control,
-             g_exp[gi].name);
+    snprintf(g_activity, sizeof g_activity, "clicking %s of gauge %s at (%d, %d)", what,
+             g_exp[gi].name, x, y);
     if (!routine) return 0;
     as_mouse(routine)(point, live_u32(row, fo(&kRow[MR_FLAGS])));
     return 1;
@@ -1528,7 +1528,7 @@ static void expect_image(int gi, int depth, int moving, double want) {
 /* The centre of a key of the keyboard. */
 static void press(int gi, int x, int y, const char* what) {
   g_checks++;
-  if (!click(gi, x, y)) {
+  if (!click(gi, x, y, what)) {
     char at[96];
     snprintf(at, sizeof at, "a mouse box with a routine at (%d, %d) for %s", x, y, what);
     session_fail(at, "one", "none");
