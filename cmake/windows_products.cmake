@@ -48,6 +48,9 @@ if(BUILD_TESTING)
   add_test(NAME windows_unit_tests COMMAND unit_tests)
   set_tests_properties(windows_unit_tests PROPERTIES LABELS unit)
 
+  # INS.gau read at the simulator's own offsets and driven as a host would, under Wine.
+  include(${CMAKE_SOURCE_DIR}/tests/independent_loader/CMakeLists.txt)
+
   # INS.gau seen from outside, as the simulator's loader sees it.
   add_test(NAME gau_from_outside
     COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/check_gau.sh ${CMAKE_OBJDUMP} $<TARGET_FILE:INS>
