@@ -60,17 +60,34 @@ endif()
 
 # --- What a panel builder installs: `cmake --install` into the simulator's folder, and the zip
 # INS-win32.zip (INS-win64.zip from the 64-bit build) laid out the same way.
+# Each package says, in INS\README.txt, which simulators its INS.gau is for.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(INS_PACKAGE_NAME INS-win32)
+  set(INS_PACKAGE_FOR "This INS.gau is the 32-bit gauge module (4-byte references, stdcall routines).
+It is for the 32-bit simulator versions that load gauge modules of gauge header version 800
+and later: the version the INS was written for, and the later 32-bit versions that load the
+same gauges. A 64-bit simulator cannot load it: take INS-win64.zip there.")
 else()
   set(INS_PACKAGE_NAME INS-win64)
+  set(INS_PACKAGE_FOR "This INS.gau is the 64-bit gauge module: the same records as the 32-bit one,
+with 8-byte references, still packed to 4 bytes. It is for the 64-bit successors of those
+simulators that load the same kind of gauge module (gauge header version 800). A 32-bit
+simulator cannot load it: take INS-win32.zip there.")
 endif()
+set(INS_PACKAGE_README ${CMAKE_BINARY_DIR}/package-readme/README.txt)
+file(CONFIGURE OUTPUT ${INS_PACKAGE_README} CONTENT "${INS_PACKAGE_NAME}: the INS gauges for the simulator's panel
+
+${INS_PACKAGE_FOR}
+
+Unzip into the simulator's main folder; INS\\install-windows.md says the rest (the panel.cfg
+lines are the same for both packages).
+" NEWLINE_STYLE CRLF)
 install(TARGETS INS LIBRARY DESTINATION gauges COMPONENT gauge)
 install(FILES ${CMAKE_BINARY_DIR}/assets/sound/tavren/ins_tog.wav
               ${CMAKE_BINARY_DIR}/assets/sound/tavren/ins_click.wav
         DESTINATION sound/tavren COMPONENT gauge)
 install(FILES ${CMAKE_SOURCE_DIR}/examples/panel.cfg.example
-              ${CMAKE_SOURCE_DIR}/docs/install-windows.md
+              ${CMAKE_SOURCE_DIR}/docs/install-windows.md ${INS_PACKAGE_README}
         DESTINATION INS COMPONENT gauge)
 # Our GaugeSound.dll only where the simulator has none: a simulator's own library is never
 # replaced (other gauges use it too).
@@ -91,7 +108,7 @@ add_custom_command(OUTPUT ${INS_PACKAGE_ZIP}
   COMMAND ${CMAKE_COMMAND} -E chdir ${INS_PACKAGE_STAGE}
           ${CMAKE_COMMAND} -E tar cf ${INS_PACKAGE_ZIP} --format=zip gauges sound INS
   DEPENDS INS gauge_sounds ${CMAKE_SOURCE_DIR}/examples/panel.cfg.example
-          ${CMAKE_SOURCE_DIR}/docs/install-windows.md
+          ${CMAKE_SOURCE_DIR}/docs/install-windows.md ${INS_PACKAGE_README}
   COMMENT "Packing ${INS_PACKAGE_NAME}.zip"
   VERBATIM)
 add_custom_target(package_zip ALL DEPENDS ${INS_PACKAGE_ZIP})
@@ -99,6 +116,7 @@ add_custom_target(package_zip ALL DEPENDS ${INS_PACKAGE_ZIP})
 if(BUILD_TESTING)
   add_test(NAME package_contents
     COMMAND ${CMAKE_COMMAND} -DZIP=${INS_PACKAGE_ZIP} -DBUILD=${CMAKE_BINARY_DIR}
+            -DPACKAGE=${INS_PACKAGE_NAME}
             -DOUT=${CMAKE_BINARY_DIR}/package-check
             -P ${CMAKE_SOURCE_DIR}/tests/windows/check_package.cmake)
   set_tests_properties(package_contents PROPERTIES LABELS unit)

@@ -1,7 +1,9 @@
 # The package as a panel builder gets it: the zip holds the module, the two sounds in their
 # sound\tavren\ folder, the panel example and the install guide, and no GaugeSound.dll; and
 # `cmake --install` into a simulator folder that has a GaugeSound.dll leaves that file alone,
-# while one without gets ours. Called with -DZIP -DBUILD -DOUT.
+# while one without gets ours. INS\README.txt says which simulators the package is for: a
+# 32-bit package names the 32-bit simulators and sends 64-bit ones to the other package, and
+# the other way round. Called with -DZIP -DBUILD -DOUT -DPACKAGE (INS-win32 or INS-win64).
 file(REMOVE_RECURSE ${OUT})
 file(MAKE_DIRECTORY ${OUT}/unzipped ${OUT}/with-library ${OUT}/without-library)
 
@@ -12,8 +14,8 @@ if(unzip_failed)
 endif()
 file(GLOB_RECURSE entries RELATIVE ${OUT}/unzipped ${OUT}/unzipped/*)
 list(SORT entries)
-set(expected INS/install-windows.md INS/panel.cfg.example gauges/INS.gau sound/tavren/ins_click.wav
-             sound/tavren/ins_tog.wav)
+set(expected INS/README.txt INS/install-windows.md INS/panel.cfg.example gauges/INS.gau
+             sound/tavren/ins_click.wav sound/tavren/ins_tog.wav)
 if(NOT entries STREQUAL expected)
   message(FATAL_ERROR "the zip holds [${entries}], expected [${expected}]")
 endif()
@@ -23,6 +25,20 @@ foreach(entry ${entries})
     message(FATAL_ERROR "${entry} is empty in the zip")
   endif()
 endforeach()
+
+file(READ ${OUT}/unzipped/INS/README.txt readme)
+if(PACKAGE STREQUAL "INS-win32")
+  set(for_this "32-bit simulator versions that load gauge modules of gauge header version 800")
+  set(for_other "take INS-win64.zip there")
+else()
+  set(for_this "64-bit successors of those\r\nsimulators that load the same kind of gauge module")
+  set(for_other "take INS-win32.zip there")
+endif()
+string(FIND "${readme}" "${for_this}" found_this)
+string(FIND "${readme}" "${for_other}" found_other)
+if(found_this EQUAL -1 OR found_other EQUAL -1)
+  message(FATAL_ERROR "INS/README.txt of ${PACKAGE} does not say which simulators it is for:\n${readme}")
+endif()
 
 file(WRITE ${OUT}/with-library/GaugeSound.dll "the simulator's own")
 foreach(folder with-library without-library)
