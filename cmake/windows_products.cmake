@@ -70,9 +70,9 @@ same gauges. A 64-bit simulator cannot load it: take INS-win64.zip there.")
 else()
   set(INS_PACKAGE_NAME INS-win64)
   set(INS_PACKAGE_FOR "This INS.gau is the 64-bit gauge module: the same records as the 32-bit one,
-with 8-byte references, still packed to 4 bytes. It is for the 64-bit successors of those
-simulators that load the same kind of gauge module (gauge header version 800). A 32-bit
-simulator cannot load it: take INS-win32.zip there.")
+with 8-byte references, still packed to 4 bytes. It is for the 64-bit successors
+of the simulators the INS was written for that load the same kind of gauge module
+(gauge header version 800). A 32-bit simulator cannot load it: take INS-win32.zip there.")
 endif()
 set(INS_PACKAGE_README ${CMAKE_BINARY_DIR}/package-readme/README.txt)
 file(CONFIGURE OUTPUT ${INS_PACKAGE_README} CONTENT "${INS_PACKAGE_NAME}: the INS gauges for the simulator's panel
