@@ -62,7 +62,10 @@ std::size_t walk_elements(ElementHeader* const* list, Visit&& visit) {
     ++position;
     ++seen;
     if (!visit(element)) break;
-    if (element->next_list != nullptr) pending.emplace_back(element->next_list, 0);
+    // (Copied out first: the record is packed to 4 bytes, so its 8-byte fields may sit where no
+    // reference to them may point.)
+    ElementHeader* const* next_list = element->next_list;
+    if (next_list != nullptr) pending.emplace_back(next_list, 0);
   }
   return seen;
 }

@@ -66,8 +66,10 @@ json element_layout(const PlacedGauge& gauge, std::size_t index, const ElementHe
     const auto& m = element_record<MovingImageElement>(e);
     const MovingTravel travel = moving_travel(e, bitmaps);
     out["mask"] = moving_mask_id(e);
-    out["x_range"] = {m.x_minimum, m.x_maximum};
-    out["y_range"] = {m.y_minimum, m.y_maximum};
+    // Copies (+): the record is packed to 4 bytes, and the JSON values would bind references to
+    // its 8-byte fields.
+    out["x_range"] = {+m.x_minimum, +m.x_maximum};
+    out["y_range"] = {+m.y_minimum, +m.y_maximum};
     out["x_travel"] = travel.x_px;
     out["y_travel"] = travel.y_px;
   }
@@ -145,7 +147,7 @@ void add_elements(const Panel& panel, json& out) {
       const ElementHeader& e = *Panel::element_at(*gauge.header, i);
       json item = {{"shown", Panel::visible(e)}, {"value", Panel::element_value(e)}};
       if (e.kind == ELEMENT_MOVING_IMAGE) {
-        item["value_y"] = element_record<MovingImageElement>(e).previous_y;
+        item["value_y"] = +element_record<MovingImageElement>(e).previous_y;
       }
       if (e.kind == ELEMENT_STRING) item["text"] = panel.text_of(e);
       chain.push_back(std::move(item));

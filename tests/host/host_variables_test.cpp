@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+// (HostVar is packed to 4 bytes as the simulator lays it out: its 8-byte fields are read as
+// copies, with a unary plus, where EXPECT_EQ would take a reference to them.)
+
 namespace {
 
 struct Rig {
@@ -61,10 +64,10 @@ TEST(HostVariables, UnknownIdsLeaveTheRecordAsItIs) {
     HostVar var{token, &somewhere, 77, 1.5, 2.5};
     rig.variables.answer(var);
     EXPECT_EQ(var.token_id, token);
-    EXPECT_EQ(var.value_ref, &somewhere) << token;
+    EXPECT_EQ(+var.value_ref, &somewhere) << token;
     EXPECT_EQ(var.value_type, 77u) << token;
-    EXPECT_EQ(var.value, 1.5) << token;
-    EXPECT_EQ(var.previous_value, 2.5) << token;
+    EXPECT_EQ(+var.value, 1.5) << token;
+    EXPECT_EQ(+var.previous_value, 2.5) << token;
     EXPECT_FALSE(rig.variables.value_of(token).has_value()) << token;
   }
 }
@@ -74,8 +77,8 @@ TEST(HostVariables, KnownIdsKeepThePreviousValue) {
   HostVar var{81, nullptr, 0, 10.0, 0.0};
   rig.variables.set_condition("heading", 20.0);
   rig.variables.answer(var);
-  EXPECT_EQ(var.previous_value, 10.0);
-  EXPECT_EQ(var.value, 20.0);
+  EXPECT_EQ(+var.previous_value, 10.0);
+  EXPECT_EQ(+var.value, 20.0);
 }
 
 TEST(HostVariables, EachAskAnswersTheAircraftAsItIsThen) {
@@ -110,10 +113,10 @@ TEST(HostVariables, EachAskAnswersTheAircraftAsItIsThen) {
     const double first = var.value;
     c.move(rig.aircraft, rig.clock);
     rig.variables.answer(var);
-    EXPECT_NE(var.value, first) << c.token;
-    EXPECT_EQ(var.previous_value, first) << c.token;
-    EXPECT_EQ(var.value, *rig.variables.value_of(c.token)) << c.token;
-    EXPECT_EQ(var.value_ref, &var.value) << c.token;
+    EXPECT_NE(+var.value, first) << c.token;
+    EXPECT_EQ(+var.previous_value, first) << c.token;
+    EXPECT_EQ(+var.value, *rig.variables.value_of(c.token)) << c.token;
+    EXPECT_EQ(+var.value_ref, &var.value) << c.token;
   }
 }
 

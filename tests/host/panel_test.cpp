@@ -12,6 +12,8 @@ namespace {
 
 using host::Panel;
 
+// (The records are packed to 4 bytes: their 8-byte fields are read as copies, with a unary plus,
+// where EXPECT_EQ would take a reference to them.)
 TEST(PanelDrawing, EveryElementKindIsAskedForItsValue) {
   HostRig rig;
   rig.panel->place({"FIXTURE"});
@@ -21,10 +23,10 @@ TEST(PanelDrawing, EveryElementKindIsAskedForItsValue) {
   EXPECT_EQ(rig.text(DEGREE), "N12\u00B0");
   // The results are kept where the simulator keeps them: a text's as its first source
   // variable's value, an icon's as its current image, a moving image's as its previous values.
-  EXPECT_EQ(element_record<TextElement>(rig.element(DEGREE)).sources[0].value, 42.5);
+  EXPECT_EQ(+element_record<TextElement>(rig.element(DEGREE)).sources[0].value, 42.5);
   EXPECT_EQ(element_record<IconElement>(rig.element(DIAL)).current_image, 0);
-  EXPECT_EQ(element_record<MovingImageElement>(rig.element(WHEEL)).previous_x, 0.25);
-  EXPECT_EQ(element_record<MovingImageElement>(rig.element(WHEEL)).previous_y, 0.0);
+  EXPECT_EQ(+element_record<MovingImageElement>(rig.element(WHEEL)).previous_x, 0.25);
+  EXPECT_EQ(+element_record<MovingImageElement>(rig.element(WHEEL)).previous_y, 0.0);
   EXPECT_EQ(Panel::image_value(rig.element(WHEEL)), 0.0);  // the wheel travels vertically
 }
 
@@ -102,7 +104,7 @@ TEST(PanelDrawing, EachTextKeepsItsOwnBufferWhileOthersAreHiddenAndShown) {
     for (std::size_t index : texts) {
       const ElementHeader& e = rig.element(index);
       if (!Panel::visible(e)) continue;
-      EXPECT_EQ(element_record<TextElement>(e).text_buffer, rig.panel->text_bytes(e).data())
+      EXPECT_EQ(+element_record<TextElement>(e).text_buffer, rig.panel->text_bytes(e).data())
           << when << ", element " << index;
     }
     EXPECT_EQ(rig.text(DEGREE), "N12\u00B0") << when;

@@ -22,6 +22,10 @@ using test_support::ModuleTest;
 
 namespace {
 
+// The records are packed to 4 bytes as the simulator reads them, so an 8-byte field (a
+// reference, a double) may sit where no reference to it may point: the checks read such fields
+// as a copy, with a unary plus, since EXPECT_EQ takes its arguments by reference.
+
 constexpr uint32_t H = 0x40000000;  // hidden at load
 constexpr uint32_t CLICK = 0x20000000;
 constexpr uint32_t REPEAT = 0x20200000;
@@ -59,13 +63,13 @@ struct ImageRow {
 
 // The fields every element's header holds, as the module sets them: what the host owns is zero.
 void expect_header(const ElementHeader* e, const GaugeHeader* owner) {
-  EXPECT_EQ(e->gauge, owner);
+  EXPECT_EQ(+e->gauge, owner);
   EXPECT_EQ(e->previous_position.x, 0);
   EXPECT_EQ(e->previous_position.y, 0);
   EXPECT_EQ(e->pivot.x, 0);
   EXPECT_EQ(e->pivot.y, 0);
-  EXPECT_EQ(e->previous, nullptr);
-  EXPECT_EQ(e->failure, nullptr);
+  EXPECT_EQ(+e->previous, nullptr);
+  EXPECT_EQ(+e->failure, nullptr);
   EXPECT_EQ(e->special_flags, 0u);
   EXPECT_EQ(e->reserved, 0u);
 }
@@ -82,7 +86,7 @@ void expect_image(const ElementHeader* e, const ImageRow& row) {
     EXPECT_EQ(icon.source.token_id, 0u);
     EXPECT_EQ(icon.switch_type, 0);
     EXPECT_EQ(icon.current_image, 0);
-    EXPECT_EQ(icon.image_data, nullptr);
+    EXPECT_EQ(+icon.image_data, nullptr);
   } else {
     EXPECT_EQ(row.images, 1);
   }
@@ -121,8 +125,8 @@ void expect_mouse_list(const MouseRow* rows, const std::vector<BoxRow>& expected
     }
     EXPECT_EQ(r.help_id, 0u);
     EXPECT_EQ(r.host_event_id, x.host_event);
-    EXPECT_EQ(r.routine, x.routine);
-    EXPECT_EQ(r.host_data, nullptr);
+    EXPECT_EQ(+r.routine, x.routine);
+    EXPECT_EQ(+r.host_data, nullptr);
     if (r.kind == MOUSE_END) break;
   }
   EXPECT_EQ(rows[expected.size() - 1].kind, MOUSE_END);
@@ -162,8 +166,8 @@ TEST(ModuleTable, LinkageListsTheTwentyGaugesInOrder) {
   EXPECT_EQ(Linkage.flags, 0u);
   EXPECT_EQ(Linkage.priority, 0u);
   EXPECT_EQ(Linkage.version, 0x800u);
-  ASSERT_NE(Linkage.module_init, nullptr);
-  ASSERT_NE(Linkage.module_deinit, nullptr);
+  ASSERT_NE(+Linkage.module_init, nullptr);
+  ASSERT_NE(+Linkage.module_deinit, nullptr);
 
   const char* names[] = {"INS",
                          "INS_UPDATE",
@@ -190,45 +194,46 @@ TEST(ModuleTable, LinkageListsTheTwentyGaugesInOrder) {
     SCOPED_TRACE(names[i]);
     const GaugeHeader* g = Linkage.gauges[i];
     ASSERT_NE(g, nullptr);
-    EXPECT_STREQ(g->name, names[i]);
+    EXPECT_STREQ(+g->name, names[i]);
     EXPECT_EQ(g->header_version, 800u);
-    for (GaugePhaseRoutine phase : g->phase_routines) EXPECT_EQ(phase, nullptr);
+    for (std::size_t k = 0; k < GAUGE_PHASE_ROUTINES; ++k)
+      EXPECT_EQ(+g->phase_routines[k], nullptr);
     EXPECT_EQ(g->width_mm, 100u);
     EXPECT_EQ(g->height_mm, 0u);
     EXPECT_EQ(g->x_adjust, 0.0f);
     EXPECT_EQ(g->y_adjust, 0.0f);
     EXPECT_EQ(g->position.x, 0);
     EXPECT_EQ(g->position.y, 0);
-    EXPECT_EQ(g->user_data, 0u);
-    EXPECT_EQ(g->parameters, nullptr);
-    EXPECT_EQ(g->usage, nullptr);
-    EXPECT_NE(g->element_list, nullptr);
-    EXPECT_NE(g->mouse_list, nullptr);
-    EXPECT_NE(g->service, nullptr);
+    EXPECT_EQ(+g->user_data, 0u);
+    EXPECT_EQ(+g->parameters, nullptr);
+    EXPECT_EQ(+g->usage, nullptr);
+    EXPECT_NE(+g->element_list, nullptr);
+    EXPECT_NE(+g->mouse_list, nullptr);
+    EXPECT_NE(+g->service, nullptr);
   }
   EXPECT_EQ(Linkage.gauges[20], nullptr);
 }
 
 TEST(ModuleTable, EachGaugeIsServedByItsOwnRoutine) {
-  EXPECT_EQ(gauge(0)->service, &ins_service);
-  EXPECT_EQ(gauge(1)->service, &ins_update_service);
-  EXPECT_EQ(gauge(2)->service, &ins_alt_update_service);
-  EXPECT_EQ(gauge(3)->service, &align_service);
+  EXPECT_EQ(+gauge(0)->service, &ins_service);
+  EXPECT_EQ(+gauge(1)->service, &ins_update_service);
+  EXPECT_EQ(+gauge(2)->service, &ins_alt_update_service);
+  EXPECT_EQ(+gauge(3)->service, &align_service);
   // The sixteen icons share one routine that is none of the four above.
   const GaugeServiceRoutine icon_service = gauge(4)->service;
   for (GaugeServiceRoutine named :
        {&ins_service, &ins_update_service, &ins_alt_update_service, &align_service}) {
     EXPECT_NE(icon_service, named);
   }
-  for (int i = 4; i < 20; ++i) EXPECT_EQ(gauge(i)->service, icon_service) << i;
+  for (int i = 4; i < 20; ++i) EXPECT_EQ(+gauge(i)->service, icon_service) << i;
 }
 
 TEST_F(ModuleTest, ImportTableHoldsThePanelServicesSlotThenATerminator) {
   EXPECT_EQ(ImportTable.panel_services.module_id, 0x0Fu);
   EXPECT_EQ(ImportTable.terminator.module_id, 0u);
-  EXPECT_EQ(ImportTable.terminator.table, nullptr);
+  EXPECT_EQ(+ImportTable.terminator.table, nullptr);
   // The host writes its table into the slot; every call of the module goes through it.
-  EXPECT_EQ(ImportTable.panel_services.table, &test_support::test_panel_services());
+  EXPECT_EQ(+ImportTable.panel_services.table, &test_support::test_panel_services());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -283,7 +288,7 @@ TEST_F(ModuleTest, InsChainHasEveryImageInDrawingOrder) {
     expect_image(ins[depth], images[depth]);
     // Only the knob asks a routine for its image; the others are shown and hidden.
     if (depth > 0) {
-      EXPECT_EQ(element_record<IconElement>(*ins[depth]).routine,
+      EXPECT_EQ(+element_record<IconElement>(*ins[depth]).routine,
                 depth == 22 ? &data_selector_knob_image : nullptr);
     }
   }
@@ -306,11 +311,12 @@ TEST_F(ModuleTest, InsChainHasEveryImageInDrawingOrder) {
     EXPECT_EQ(text.text_color, 0x3CB9FAu);  // red FA, green B9, blue 3C: amber
     EXPECT_EQ(text.background_color, 0u);
     EXPECT_EQ(text.draw_flags, 0x25u);  // centred both ways, single line
-    EXPECT_EQ(text.routine, t.routine);
+    EXPECT_EQ(+text.routine, t.routine);
     EXPECT_EQ(text.char_height, t.h);
     // What the host owns is empty at load: no buffer lent yet, no handles.
-    EXPECT_EQ(text.text_buffer, nullptr);
-    for (void* handle : text.handles) EXPECT_EQ(handle, nullptr);
+    EXPECT_EQ(+text.text_buffer, nullptr);
+    for (std::size_t k = 0; k < sizeof text.handles / sizeof text.handles[0]; ++k)
+      EXPECT_EQ(+text.handles[k], nullptr);
     for (const HostVar& source : text.sources) EXPECT_EQ(source.token_id, 0u);
   }
   const struct {
@@ -323,12 +329,12 @@ TEST_F(ModuleTest, InsChainHasEveryImageInDrawingOrder) {
     // The strip 4181; its mask, the window, is the resource after it (4182).
     expect_image(e, {ELEMENT_MOVING_IMAGE, 4181, 1, wheels[i].x, 120, 0x7});
     const auto& wheel = element_record<MovingImageElement>(*e);
-    EXPECT_EQ(wheel.x_minimum, 0.0);
-    EXPECT_EQ(wheel.x_maximum, 0.0);
-    EXPECT_EQ(wheel.y_minimum, 0.0);
-    EXPECT_EQ(wheel.y_maximum, 9.0);  // a value v shows digit v
-    EXPECT_EQ(wheel.x_routine, &thumbwheel_horizontal);
-    EXPECT_EQ(wheel.y_routine, wheels[i].vertical);
+    EXPECT_EQ(+wheel.x_minimum, 0.0);
+    EXPECT_EQ(+wheel.x_maximum, 0.0);
+    EXPECT_EQ(+wheel.y_minimum, 0.0);
+    EXPECT_EQ(+wheel.y_maximum, 9.0);  // a value v shows digit v
+    EXPECT_EQ(+wheel.x_routine, &thumbwheel_horizontal);
+    EXPECT_EQ(+wheel.y_routine, wheels[i].vertical);
     EXPECT_EQ(wheel.x_source.token_id, 0u);
     EXPECT_EQ(wheel.y_source.token_id, 0u);
   }
@@ -343,8 +349,8 @@ TEST_F(ModuleTest, ElementDepthNamesMatchTheChain) {
   EXPECT_EQ(ins[INS_DEPTH_LAST_WPT_LIT]->bitmap_id, 4123);
   EXPECT_EQ(ins[INS_DEPTH_KEY0_PRESSED + 9]->bitmap_id, 4159);
   EXPECT_EQ(ins[INS_DEPTH_SWITCH_MAN]->bitmap_id, 4175);
-  EXPECT_EQ(element_record<TextElement>(*ins[INS_DEPTH_FROM_NUMBER]).routine, &from_number_text);
-  EXPECT_EQ(element_record<MovingImageElement>(*ins[INS_DEPTH_THUMBWHEEL_UNITS]).y_routine,
+  EXPECT_EQ(+element_record<TextElement>(*ins[INS_DEPTH_FROM_NUMBER]).routine, &from_number_text);
+  EXPECT_EQ(+element_record<MovingImageElement>(*ins[INS_DEPTH_THUMBWHEEL_UNITS]).y_routine,
             &thumbwheel_units_vertical);
   for (int depth = 0; depth < INS_ELEMENT_COUNT; ++depth) {
     EXPECT_EQ(&ins_element(depth), ins[static_cast<std::size_t>(depth)]) << depth;
@@ -352,7 +358,7 @@ TEST_F(ModuleTest, ElementDepthNamesMatchTheChain) {
   const std::vector<ElementHeader*> align = chain(gauge(3)->element_list);
   ASSERT_EQ(align.size(), static_cast<std::size_t>(ALIGN_ELEMENT_COUNT));
   EXPECT_EQ(align[ALIGN_DEPTH_READY_NAV_LIT]->bitmap_id, 4191);
-  EXPECT_EQ(element_record<IconElement>(*align[ALIGN_DEPTH_MODE_KNOB]).routine, &mode_knob_image);
+  EXPECT_EQ(+element_record<IconElement>(*align[ALIGN_DEPTH_MODE_KNOB]).routine, &mode_knob_image);
   for (int depth = 0; depth < ALIGN_ELEMENT_COUNT; ++depth) {
     EXPECT_EQ(&align_element(depth), align[static_cast<std::size_t>(depth)]) << depth;
   }
@@ -366,8 +372,8 @@ TEST_F(ModuleTest, AlignUpdateAndIconChains) {
   expect_image(align[1], {ELEMENT_ICON, 4188, 1, 293, 31, H | 0x7});  // BAT lit
   expect_image(align[2], {ELEMENT_ICON, 4191, 1, 206, 31, H | 0x7});  // READY NAV lit
   expect_image(align[3], {ELEMENT_ICON, 4194, 4, 63, 12, 0x3});       // mode knob
-  EXPECT_EQ(element_record<IconElement>(*align[3]).routine, &mode_knob_image);
-  EXPECT_EQ(align[3]->next_list, nullptr);  // the chain ends there
+  EXPECT_EQ(+element_record<IconElement>(*align[3]).routine, &mode_knob_image);
+  EXPECT_EQ(+align[3]->next_list, nullptr);  // the chain ends there
 
   for (int g : {1, 2}) {
     SCOPED_TRACE(gauge(g)->name);
