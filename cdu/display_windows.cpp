@@ -71,34 +71,22 @@ constexpr Shown to_decimals(double value, int precision) {
 }
 
 // The numbers a field's text follows from, as the field shows them.
-struct FieldInputs {
-  static constexpr int MAX = 3;
-  Shown numbers[MAX];
-  int count;
+template <int N>
+struct Inputs {
+  static constexpr int COUNT = N;
+  Shown numbers[N];
 };
+using One = Inputs<1>;
+using Two = Inputs<2>;
+using Three = Inputs<3>;
+constexpr int MAX_INPUTS = 3;
 
-// A field's inputs made into one comparable value: each number as it is written (a whole number
-// itself, a decimal value by fixed_point_key: sign and rounded magnitude) and how each is shown.
-struct FieldKey {
-  uint64_t numbers[FieldInputs::MAX] = {};
-  int shapes[FieldInputs::MAX] = {};
-  int count = 0;
-  bool operator==(const FieldKey&) const = default;
-};
-
-// False when a number has no key (NaN, infinity, a huge value): the field is then written
-// every time.
-bool key_of(const FieldInputs& inputs, FieldKey& key) {
-  key.count = inputs.count;
-  for (int i = 0; i < inputs.count; ++i) {
-    const Shown& shown = inputs.numbers[i];
-    key.shapes[i] = shown.precision;
-    if (shown.precision == WHOLE) {
-      key.numbers[i] = static_cast<uint64_t>(static_cast<int64_t>(shown.value));
-    } else if (!fixed_point_key(shown.value, shown.precision, key.numbers[i])) {
-      return false;
-    }
-  }
+// A number's key: what decides how it is written, a whole number itself, a decimal value its
+// sign and rounded magnitude (fixed_point_key). False when it has none (NaN, infinity, a huge
+// value): its field is then written every time.
+bool number_key(const Shown& shown, uint64_t& key) {
+  if (shown.precision != WHOLE) return fixed_point_key(shown.value, shown.precision, key);
+  key = static_cast<uint64_t>(static_cast<int64_t>(shown.value));
   return true;
 }
 
@@ -111,39 +99,66 @@ void append_shown(BoundedText& text, const Shown& shown, int width, Padding padd
   }
 }
 
-// A field described by its inputs: `gather` reads them from the INS state, `write` writes the
-// text from them alone.
-using Gather = FieldInputs (*)();
-using Writer = void (*)(BoundedText& text, const FieldInputs& inputs);
-
-// A window's field: described by its inputs, or (a text that is cheaper to compose than to
-// key, or one shown only while a pilot keys it) composed from the state on every update.
-struct Field {
-  Gather gather;
-  Writer write;
-  Composer compose;  // when there is no writer
-};
-
-constexpr Field described(Gather gather, Writer write) {
-  return {gather, write, nullptr};
-}
-constexpr Field composed(Composer compose) {
-  return {nullptr, nullptr, compose};
-}
-
-// The text a window's field wrote last, with the writer, key and capacity it was written for.
-// The windows are drawn every frame and their values mostly move below the digit shown (or not
-// at all), so while all three stay the same the kept text is copied into the host's buffer
-// instead of being written again: the buffer ends up byte for byte as a new writing would leave
-// it. Kept by key, never cleared: a text can only be reused for the very key it was written
-// from.
+// The text a window's field wrote last, with the field, the keys of its inputs and the capacity
+// it was written for. The windows are drawn every frame and their values mostly move below the
+// digit shown (or not at all), so while all three stay the same the kept text is copied into
+// the host's buffer instead of being written again: the buffer ends up byte for byte as a new
+// writing would leave it. Kept by key, never cleared: a text can only be reused for the very
+// inputs it was written from.
 struct KeptText {
-  Writer writer = nullptr;  // null: nothing kept
-  FieldKey key;
+  const void* field = nullptr;  // the field's own mark; null: nothing kept
+  uint64_t keys[MAX_INPUTS] = {};
   std::size_t capacity = 0;
   std::size_t length = 0;
   char chars[COMPOSE_CAPACITY] = {};
 };
+
+// A window's field: writes the window's text and returns true, or returns false when the window
+// keeps its previous text.
+using Field = bool (*)(BoundedText& text, KeptText& kept);
+
+// A field described by its inputs: `gather` reads them from the INS state, and `write` writes
+// the text from them alone, so a text kept for the same inputs is the text `write` would write.
+template <auto gather, auto write>
+bool described_field(BoundedText& text, KeptText& kept) {
+  static const char mark = 0;  // this field's own, for telling its kept text from another's
+  const auto inputs = gather();
+  constexpr int count = decltype(inputs)::COUNT;
+  static_assert(count <= MAX_INPUTS);
+  uint64_t keys[count];
+  for (int i = 0; i < count; ++i) {
+    if (!number_key(inputs.numbers[i], keys[i])) {
+      write(text, inputs);
+      return true;
+    }
+  }
+  bool same = kept.field == &mark && kept.capacity == text.capacity;
+  for (int i = 0; same && i < count; ++i) same = kept.keys[i] == keys[i];
+  if (!same) {
+    BoundedText own = bounded_text(kept.chars, text.capacity);
+    write(own, inputs);
+    kept.field = &mark;
+    std::memcpy(kept.keys, keys, sizeof keys);
+    kept.capacity = text.capacity;
+    kept.length = own.length;
+  }
+  // The text and its terminator, as writing it into the buffer would have left them.
+  std::memcpy(text.chars, kept.chars, kept.length + 1);
+  text.length = kept.length;
+  return true;
+}
+
+// A field composed from the state on every update: a text that is cheaper to compose than to
+// key, or one shown only while a pilot keys it.
+template <Composer compose>
+bool composed_field(BoundedText& text, KeptText&) {
+  return compose(text);
+}
+
+template <auto gather, auto write>
+constexpr Field described = &described_field<gather, write>;
+template <Composer compose>
+constexpr Field composed = &composed_field<compose>;
 
 struct Window {
   const char* test_text;
@@ -155,30 +170,6 @@ struct Window {
 };
 
 Field field_by_selector(const Window& window);
-
-// Writes the field's text into `text`, from the kept text when the field's key is the one it
-// was written for. Returns false when the window keeps its previous text.
-bool compose_field(BoundedText& text, const Field& field, KeptText& kept) {
-  if (field.write == nullptr) return field.compose(text);
-  const FieldInputs inputs = field.gather();
-  FieldKey key;
-  if (!key_of(inputs, key)) {
-    field.write(text, inputs);
-    return true;
-  }
-  if (kept.writer != field.write || !(kept.key == key) || kept.capacity != text.capacity) {
-    BoundedText own = bounded_text(kept.chars, text.capacity);
-    field.write(own, inputs);
-    kept.writer = field.write;
-    kept.key = key;
-    kept.capacity = text.capacity;
-    kept.length = own.length;
-  }
-  // The text and its terminator, as writing it into the buffer would have left them.
-  std::memcpy(text.chars, kept.chars, kept.length + 1);
-  text.length = kept.length;
-  return true;
-}
 
 double update_window(ElementHeader* element, const Window& window) {
   if (element == nullptr || element->kind != ELEMENT_STRING) return 0.0;
@@ -201,7 +192,7 @@ double update_window(ElementHeader* element, const Window& window) {
     append_text(text, window.test_text);
   } else {
     const Field field = window.selector_table != nullptr ? field_by_selector(window) : window.field;
-    written = compose_field(text, field, *window.kept);
+    written = field(text, *window.kept);
   }
   // Each character written brings its terminator; a text with none (a window of no characters)
   // still ends the buffer's previous text.
@@ -222,76 +213,78 @@ bool is_left(const Shown& side_flag) {
 
 // --- What each field shows, and how: its inputs, then the writer of its printf format.
 
-FieldInputs one_number(Shown number) {
-  return {{number, {}, {}}, 1};
+One one_number(Shown number) {
+  return {{number}};
+}
+
+Two two_numbers(Shown first, Shown second) {
+  return {{first, second}};
 }
 
 // A value in degrees to the tenth with " DEG": "%05.1f%4s".
-void write_degrees(BoundedText& text, const FieldInputs& in) {
+void write_degrees(BoundedText& text, const One& in) {
   append_shown(text, in.numbers[0], 5, Padding::Zeros);
   append_text(text, " DEG");
 }
 
-FieldInputs track_inputs() {
+One track_inputs() {
   return one_number(to_decimals(ins_state.track, 1));
 }
-FieldInputs heading_inputs() {
+One heading_inputs() {
   return one_number(to_decimals(static_cast<double>(ins_state.heading), 1));
 }
-FieldInputs desired_track_inputs() {
+One desired_track_inputs() {
   return one_number(to_decimals(ins_state.desired_track, 1));
 }
 
 // "%6.1f%3s" with the ground speed and " KT".
-FieldInputs ground_speed_inputs() {
+One ground_speed_inputs() {
   return one_number(to_decimals(ins_state.ground_speed_shown, 1));
 }
-void write_ground_speed(BoundedText& text, const FieldInputs& in) {
+void write_ground_speed(BoundedText& text, const One& in) {
   append_shown(text, in.numbers[0], 6, Padding::Blanks);
   append_text(text, " KT");
 }
 
 // "%2s%03d%4s" with the side, the drift angle and " DEG".
-FieldInputs drift_angle_inputs() {
-  return {{whole_number(ins_state.drift_left != 0), whole_number(ins_state.drift_angle), {}}, 2};
+Two drift_angle_inputs() {
+  return two_numbers(whole_number(ins_state.drift_left != 0), whole_number(ins_state.drift_angle));
 }
-void write_drift_angle(BoundedText& text, const FieldInputs& in) {
+void write_drift_angle(BoundedText& text, const Two& in) {
   append_text(text, side_with_blank(is_left(in.numbers[0])));
   append_shown(text, in.numbers[1], 3, Padding::Zeros);
   append_text(text, " DEG");
 }
 
 // "%2s%7.2f%3s" with the side, the cross-track distance and " NM".
-FieldInputs cross_track_inputs() {
-  return {
-      {whole_number(ins_state.cross_track_left != 0), to_decimals(ins_state.cross_track_nm, 2), {}},
-      2};
+Two cross_track_inputs() {
+  return two_numbers(whole_number(ins_state.cross_track_left != 0),
+                     to_decimals(ins_state.cross_track_nm, 2));
 }
-void write_cross_track(BoundedText& text, const FieldInputs& in) {
+void write_cross_track(BoundedText& text, const Two& in) {
   append_text(text, side_with_blank(is_left(in.numbers[0])));
   append_shown(text, in.numbers[1], 7, Padding::Blanks);
   append_text(text, " NM");
 }
 
 // "%1s%4.1f%4s" with the side, the track angle error and " DEG".
-FieldInputs track_error_inputs() {
-  return {
-      {whole_number(ins_state.track_error_left != 0), to_decimals(ins_state.track_error, 1), {}},
-      2};
+Two track_error_inputs() {
+  return two_numbers(whole_number(ins_state.track_error_left != 0),
+                     to_decimals(ins_state.track_error, 1));
 }
-void write_track_error(BoundedText& text, const FieldInputs& in) {
+void write_track_error(BoundedText& text, const Two& in) {
   append_text(text, side(is_left(in.numbers[0])));
   append_shown(text, in.numbers[1], 4, Padding::Blanks);
   append_text(text, " DEG");
 }
 
 // A position's coordinate: its whole degrees and its minutes to the hundredth.
-FieldInputs coordinate(int32_t whole_degrees, double minutes) {
-  return {{whole_number(whole_degrees), to_decimals(minutes, 2), {}}, 2};
+Two coordinate(int32_t whole_degrees, double minutes) {
+  return two_numbers(whole_number(whole_degrees), to_decimals(minutes, 2));
 }
 
 // A latitude: "%1s%02d\xB0%05.2f" with " ", the whole degrees and the minutes.
-void write_latitude(BoundedText& text, const FieldInputs& in) {
+void write_latitude(BoundedText& text, const Two& in) {
   append_char(text, ' ');
   append_shown(text, in.numbers[0], 2, Padding::Zeros);
   append_char(text, '\xB0');
@@ -299,23 +292,23 @@ void write_latitude(BoundedText& text, const FieldInputs& in) {
 }
 
 // A longitude: "%03d\xB0%05.2f" with the whole degrees and the minutes.
-void write_longitude(BoundedText& text, const FieldInputs& in) {
+void write_longitude(BoundedText& text, const Two& in) {
   append_shown(text, in.numbers[0], 3, Padding::Zeros);
   append_char(text, '\xB0');
   append_shown(text, in.numbers[1], 5, Padding::Zeros);
 }
 
-FieldInputs present_latitude_inputs() {
+Two present_latitude_inputs() {
   return coordinate(ins_state.present_lat_abs_whole, ins_state.present_lat_abs_minutes);
 }
-FieldInputs present_longitude_inputs() {
+Two present_longitude_inputs() {
   return coordinate(ins_state.present_lon_abs_whole, ins_state.present_lon_abs_minutes);
 }
 // WAY PT shows the TO waypoint (or, while an entry is open, the digits being keyed).
-FieldInputs waypoint_latitude_inputs() {
+Two waypoint_latitude_inputs() {
   return coordinate(ins_state.to_lat_abs_whole, ins_state.to_lat_abs_minutes);
 }
-FieldInputs waypoint_longitude_inputs() {
+Two waypoint_longitude_inputs() {
   return coordinate(ins_state.to_lon_abs_whole, ins_state.to_lon_abs_minutes);
 }
 
@@ -381,21 +374,20 @@ bool compose_longitude_entry(BoundedText& text) {
 }
 
 // "%6.1f%3s" with the distance to go and " NM".
-FieldInputs distance_inputs() {
+One distance_inputs() {
   return one_number(to_decimals(ins_state.distance_to_go, 1));
 }
-void write_distance(BoundedText& text, const FieldInputs& in) {
+void write_distance(BoundedText& text, const One& in) {
   append_shown(text, in.numbers[0], 6, Padding::Blanks);
   append_text(text, " NM");
 }
 
 // "%02d%1s%02d%1s%1d%3s" with the hours, ":", the whole minutes, ".", the tenths and " ET".
-FieldInputs time_to_go_inputs() {
+Three time_to_go_inputs() {
   return {{whole_number(ins_state.ttg_hours), whole_number(truncate_to<int>(ins_state.ttg_minutes)),
-           whole_number(ins_state.ttg_tenths)},
-          3};
+           whole_number(ins_state.ttg_tenths)}};
 }
-void write_time_to_go(BoundedText& text, const FieldInputs& in) {
+void write_time_to_go(BoundedText& text, const Three& in) {
   append_shown(text, in.numbers[0], 2, Padding::Zeros);
   append_char(text, ':');
   append_shown(text, in.numbers[1], 2, Padding::Zeros);
@@ -405,52 +397,52 @@ void write_time_to_go(BoundedText& text, const FieldInputs& in) {
 }
 
 // "%2s%3d%4s" with two blanks, the wind direction and " DEG".
-FieldInputs wind_direction_inputs() {
+One wind_direction_inputs() {
   return one_number(whole_number(ins_state.wind_dir_shown));
 }
-void write_wind_direction(BoundedText& text, const FieldInputs& in) {
+void write_wind_direction(BoundedText& text, const One& in) {
   append_text(text, "  ");
   append_shown(text, in.numbers[0], 3, Padding::Blanks);
   append_text(text, " DEG");
 }
 
 // "%1s%3d%3s" with a blank, the wind speed and " KT".
-FieldInputs wind_speed_inputs() {
+One wind_speed_inputs() {
   return one_number(whole_number(ins_state.wind_speed_shown));
 }
-void write_wind_speed(BoundedText& text, const FieldInputs& in) {
+void write_wind_speed(BoundedText& text, const One& in) {
   append_char(text, ' ');
   append_shown(text, in.numbers[0], 3, Padding::Blanks);
   append_text(text, " KT");
 }
 
 // "%3s%01d" with three blanks and the status digit.
-FieldInputs align_status_inputs() {
+One align_status_inputs() {
   return one_number(whole_number(ins_state.align_status));
 }
-void write_align_status(BoundedText& text, const FieldInputs& in) {
+void write_align_status(BoundedText& text, const One& in) {
   append_text(text, "   ");
   append_shown(text, in.numbers[0], 1, Padding::Zeros);
 }
 
 // What each display shows in each selector position: the left display the first quantity of
 // the legend, the right display the second.
-constexpr Field LEFT_DISPLAY[] = {described(track_inputs, write_degrees),
-                                  described(heading_inputs, write_degrees),
-                                  described(cross_track_inputs, write_cross_track),
-                                  described(present_latitude_inputs, write_latitude),
-                                  described(waypoint_latitude_inputs, write_latitude),
-                                  described(distance_inputs, write_distance),
-                                  described(wind_direction_inputs, write_wind_direction),
-                                  described(desired_track_inputs, write_degrees)};
-constexpr Field RIGHT_DISPLAY[] = {described(ground_speed_inputs, write_ground_speed),
-                                   described(drift_angle_inputs, write_drift_angle),
-                                   described(track_error_inputs, write_track_error),
-                                   described(present_longitude_inputs, write_longitude),
-                                   described(waypoint_longitude_inputs, write_longitude),
-                                   described(time_to_go_inputs, write_time_to_go),
-                                   described(wind_speed_inputs, write_wind_speed),
-                                   described(align_status_inputs, write_align_status)};
+constexpr Field LEFT_DISPLAY[] = {described<track_inputs, write_degrees>,
+                                  described<heading_inputs, write_degrees>,
+                                  described<cross_track_inputs, write_cross_track>,
+                                  described<present_latitude_inputs, write_latitude>,
+                                  described<waypoint_latitude_inputs, write_latitude>,
+                                  described<distance_inputs, write_distance>,
+                                  described<wind_direction_inputs, write_wind_direction>,
+                                  described<desired_track_inputs, write_degrees>};
+constexpr Field RIGHT_DISPLAY[] = {described<ground_speed_inputs, write_ground_speed>,
+                                   described<drift_angle_inputs, write_drift_angle>,
+                                   described<track_error_inputs, write_track_error>,
+                                   described<present_longitude_inputs, write_longitude>,
+                                   described<waypoint_longitude_inputs, write_longitude>,
+                                   described<time_to_go_inputs, write_time_to_go>,
+                                   described<wind_speed_inputs, write_wind_speed>,
+                                   described<align_status_inputs, write_align_status>};
 static_assert(std::size(LEFT_DISPLAY) == SELECTOR_POSITION_COUNT);
 static_assert(std::size(RIGHT_DISPLAY) == SELECTOR_POSITION_COUNT);
 
@@ -463,7 +455,7 @@ bool compose_blank_display(BoundedText& text) {
 // one appear, the display is blanked rather than indexing past the table.
 Field field_by_selector(const Window& window) {
   const int position = ins_state.data_selector;
-  if (position < 0 || position >= SELECTOR_POSITION_COUNT) return composed(compose_blank_display);
+  if (position < 0 || position >= SELECTOR_POSITION_COUNT) return composed<compose_blank_display>;
   if (position == SELECTOR_WAY_PT && ins_state.waypoint_entry_mode != 0) return window.entry_field;
   return window.selector_table[position];
 }
@@ -552,13 +544,13 @@ bool compose_w_lamp(BoundedText& text) {
 // FROM and TO numbers: the same in every selector position.
 // ---------------------------------------------------------------------------------------------
 // "%02d" with the waypoint number.
-FieldInputs from_number_inputs() {
+One from_number_inputs() {
   return one_number(whole_number(ins_state.from_waypoint));
 }
-FieldInputs to_number_inputs() {
+One to_number_inputs() {
   return one_number(whole_number(ins_state.to_waypoint));
 }
-void write_number(BoundedText& text, const FieldInputs& in) {
+void write_number(BoundedText& text, const One& in) {
   append_shown(text, in.numbers[0], 2, Padding::Zeros);
 }
 
@@ -566,29 +558,29 @@ enum WindowIndex { LEFT, RIGHT, N_LAMP, S_LAMP, E_LAMP, W_LAMP, FROM, TO, WINDOW
 KeptText kept_texts[WINDOW_COUNT];
 
 // The lamps' one-letter texts cost less to compose than to key.
-constexpr Field NO_FIELD = {nullptr, nullptr, nullptr};
+constexpr Field NO_FIELD = nullptr;
 constexpr Window LEFT_DISPLAY_WINDOW = {
-    LEFT_TEST_TEXT,   DISPLAY_BLANK_TEXT, NO_FIELD, LEFT_DISPLAY, composed(compose_latitude_entry),
+    LEFT_TEST_TEXT,   DISPLAY_BLANK_TEXT, NO_FIELD, LEFT_DISPLAY, composed<compose_latitude_entry>,
     &kept_texts[LEFT]};
 constexpr Window RIGHT_DISPLAY_WINDOW = {RIGHT_TEST_TEXT,
                                          DISPLAY_BLANK_TEXT,
                                          NO_FIELD,
                                          RIGHT_DISPLAY,
-                                         composed(compose_longitude_entry),
+                                         composed<compose_longitude_entry>,
                                          &kept_texts[RIGHT]};
-constexpr Window N_LAMP_WINDOW = {"N",     LAMP_BLANK_TEXT, composed(compose_n_lamp),
+constexpr Window N_LAMP_WINDOW = {"N",     LAMP_BLANK_TEXT, composed<compose_n_lamp>,
                                   nullptr, NO_FIELD,        &kept_texts[N_LAMP]};
-constexpr Window S_LAMP_WINDOW = {"S",     LAMP_BLANK_TEXT, composed(compose_s_lamp),
+constexpr Window S_LAMP_WINDOW = {"S",     LAMP_BLANK_TEXT, composed<compose_s_lamp>,
                                   nullptr, NO_FIELD,        &kept_texts[S_LAMP]};
-constexpr Window E_LAMP_WINDOW = {"E",     LAMP_BLANK_TEXT, composed(compose_e_lamp),
+constexpr Window E_LAMP_WINDOW = {"E",     LAMP_BLANK_TEXT, composed<compose_e_lamp>,
                                   nullptr, NO_FIELD,        &kept_texts[E_LAMP]};
-constexpr Window W_LAMP_WINDOW = {"W",     LAMP_BLANK_TEXT, composed(compose_w_lamp),
+constexpr Window W_LAMP_WINDOW = {"W",     LAMP_BLANK_TEXT, composed<compose_w_lamp>,
                                   nullptr, NO_FIELD,        &kept_texts[W_LAMP]};
 constexpr Window FROM_WINDOW = {
-    NUMBER_TEST_TEXT, NUMBER_BLANK_TEXT, described(from_number_inputs, write_number),
+    NUMBER_TEST_TEXT, NUMBER_BLANK_TEXT, described<from_number_inputs, write_number>,
     nullptr,          NO_FIELD,          &kept_texts[FROM]};
 constexpr Window TO_WINDOW = {
-    NUMBER_TEST_TEXT, NUMBER_BLANK_TEXT, described(to_number_inputs, write_number),
+    NUMBER_TEST_TEXT, NUMBER_BLANK_TEXT, described<to_number_inputs, write_number>,
     nullptr,          NO_FIELD,          &kept_texts[TO]};
 
 }  // namespace
