@@ -6,9 +6,18 @@
 # so the sound library's plays fail silently after its listener has heard them. The prefix is
 # WINEPREFIX when set (the test command makes one per run and shares it between the two Windows
 # builds); otherwise a prefix of the build's own, beside the program, made on first use.
+#
+# The 32-bit loader (wine) needs a machine that runs 32-bit programs; where the kernel runs none
+# (scripts/runs-32bit.sh), the run is refused at once with that reason and status 126, the status
+# of a program that cannot be executed, instead of Wine's own "Exec format error".
 set -euo pipefail
 loader=$1
 shift
+if [ "$loader" = wine ] && ! "$(dirname "$0")/runs-32bit.sh"; then
+  echo "wine-run.sh: cannot run $1: this machine runs no 32-bit programs" \
+    "(scripts/runs-32bit.sh), so the 32-bit Wine loader cannot start" >&2
+  exit 126
+fi
 # Debian puts the 64-bit loader beside the 32-bit one rather than on PATH.
 if ! command -v "$loader" >/dev/null && [ -x "/usr/lib/wine/$loader" ]; then
   loader=/usr/lib/wine/$loader

@@ -21,7 +21,7 @@ foreach(scenario ${INS_SCENARIOS})
             -DSCENARIO=${scenario} -DFIXTURE=$<TARGET_FILE:fixture_gauge>
             -DLINUX_BUILD=${INS_LINUX_BUILD} -DOUT=${CMAKE_BINARY_DIR}/cross-check/${prefix}.${name}
             -P ${CMAKE_SOURCE_DIR}/tests/windows/run_and_compare.cmake)
-  set_tests_properties(${prefix}.${name} PROPERTIES LABELS scenario
+  set_tests_properties(${prefix}.${name} PROPERTIES LABELS "scenario;wine"
     SKIP_REGULAR_EXPRESSION "skipped on Windows: ")
 endforeach()
 
@@ -35,4 +35,4 @@ add_test(NAME windows_snapshot_from_resources
           -DOUT=${CMAKE_BINARY_DIR}/cross-check/snapshot_from_resources
           -DPYTHON=${INS_PYTHON3_PROGRAM}
           -P ${CMAKE_SOURCE_DIR}/tests/windows/compare_snapshots.cmake)
-set_tests_properties(windows_snapshot_from_resources PROPERTIES LABELS scenario)
+set_tests_properties(windows_snapshot_from_resources PROPERTIES LABELS "scenario;wine")
