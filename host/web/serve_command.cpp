@@ -5,9 +5,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <thread>
 
 #include "host/sound_link.h"
@@ -17,6 +15,7 @@
 #include "host/web/sim_loop.h"
 #include "host/web/web_server.h"
 #include "host/working_folder.h"
+#include "plain_text.h"
 
 namespace host::web {
 
@@ -40,28 +39,26 @@ bool is_loopback(const std::string& address) {
 
 // Loads the plan named on the command line, as the page's own plan loading does.
 bool load_start_plan(SimLoop& loop, const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::cerr << path.string() << ":0: cannot read the plan\n";
-    return false;
-  }
-  std::stringstream text;
-  text << in.rdbuf();
+  std::string text;
   flight::FlightPlan plan;
   try {
-    plan = flight::read_flight_plan(path);
+    text = flight::read_plan_file(path);
+    plan = flight::parse_flight_plan(text, path.string());
   } catch (const flight::PlanError& error) {
-    std::cerr << "plan refused: " << error.what() << "\n";
+    std::cerr << "plan refused: " << flight::printable(error.what()) << "\n";
     return false;
   }
   const std::string name = path.filename().string();
-  const std::string content = text.str();
+  if (auto refused = check_plan_name(name)) {
+    std::cerr << "plan refused: " << flight::printable(refused->message) << "\n";
+    return false;
+  }
   const std::string error = loop.submit([&](LiveSession& session, SimStatus&) {
-    session.install_plan(name, plan, content);
+    session.install_plan(name, plan, text);
     return std::string();
   });
   if (!error.empty()) {
-    std::cerr << path.string() << ":0: " << error << "\n";
+    std::cerr << flight::printable(path.string()) << ":0: " << error << "\n";
     return false;
   }
   return true;
