@@ -1,15 +1,19 @@
 #include "host/web/limited_server.h"
 
+#include <malloc.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <string_view>
 
 namespace host::web {
@@ -191,9 +195,44 @@ class DeadlineStream final : public httplib::Stream {
   bool closing_ = false;
 };
 
+// Hands back to the system the pages of this thread's stack below the caller's frame, which no
+// one uses once a connection is done. The library reads a Range header with a regular expression
+// whose matching recurses once for each character: a long header takes megabytes of a thread's
+// stack, and those pages would stay with the thread (32 threads, each once given such a header,
+// would keep over a hundred megabytes).
+void release_unused_stack() {
+  pthread_attr_t attributes;
+  if (pthread_getattr_np(pthread_self(), &attributes) != 0) return;
+  void* lowest = nullptr;
+  std::size_t size = 0;
+  const bool known = pthread_attr_getstack(&attributes, &lowest, &size) == 0;
+  pthread_attr_destroy(&attributes);
+  if (!known) return;
+  // Well clear of this frame and of whatever madvise itself puts on the stack.
+  constexpr std::uintptr_t MARGIN = 64 * 1024;
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const char here = 0;
+  const auto low = (reinterpret_cast<std::uintptr_t>(lowest) + page - 1) & ~(page - 1);
+  const auto high = (reinterpret_cast<std::uintptr_t>(&here) - MARGIN) & ~(page - 1);
+  if (high > low) madvise(reinterpret_cast<void*>(low), high - low, MADV_DONTNEED);
+}
+
 }  // namespace
 
-LimitedServer::LimitedServer(const ConnectionLimits& limits) : limits_(limits) {
+void TrimmingThreadPool::enqueue(std::function<void()> fn) {
+  served_since_trim_ = true;
+  httplib::ThreadPool::enqueue(std::move(fn));
+}
+
+void TrimmingThreadPool::on_idle() {
+  if (served_since_trim_.exchange(false)) malloc_trim(0);
+}
+
+LimitedServer::LimitedServer(const ConnectionLimits& limits, std::size_t threads)
+    : limits_(limits) {
+  new_task_queue = [threads] { return new TrimmingThreadPool(threads); };
+  // The accepting thread tells the pool when no connection came for this long.
+  set_idle_interval(limits.idle_to_trim);
   // What the replies' Keep-Alive header tells clients.
   set_keep_alive_timeout(std::chrono::duration_cast<std::chrono::seconds>(limits.idle).count());
   set_keep_alive_max_count(limits.requests_per_connection);
@@ -217,6 +256,7 @@ bool LimitedServer::process_and_close_socket(socket_t sock) {
   }
   ::shutdown(sock, SHUT_RDWR);
   ::close(sock);
+  release_unused_stack();
   return answered;
 }
 

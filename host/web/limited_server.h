@@ -14,8 +14,10 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <functional>
 
 namespace host::web {
 
@@ -25,12 +27,27 @@ struct ConnectionLimits {
   std::chrono::milliseconds whole{10000};
   std::size_t head_bytes = 64 * 1024;
   std::size_t requests_per_connection = 100;
-  std::chrono::milliseconds write_stall{5000};  // an answer the client takes nothing of
+  std::chrono::milliseconds idle_to_trim{1000};  // no new connection for this long: memory back
+  std::chrono::milliseconds write_stall{5000};   // an answer the client takes nothing of
+};
+
+// The pool of threads that serve the connections. Each thread's allocations come from its own
+// arena, which keeps what a burst of requests freed; once the server has been idle for a
+// moment, the pool hands that memory back to the system, so a burst leaves no lasting growth.
+class TrimmingThreadPool : public httplib::ThreadPool {
+ public:
+  explicit TrimmingThreadPool(std::size_t threads) : httplib::ThreadPool(threads) {}
+  void enqueue(std::function<void()> fn) override;
+  void on_idle() override;
+
+ private:
+  std::atomic<bool> served_since_trim_{false};
 };
 
 class LimitedServer : public httplib::Server {
  public:
-  explicit LimitedServer(const ConnectionLimits& limits);
+  // Serves with a TrimmingThreadPool of `threads`.
+  LimitedServer(const ConnectionLimits& limits, std::size_t threads);
 
   // After a bind: lets `connections` wait to be accepted. The library listens with room for 5,
   // and a connection that finds no room waits a second or more to try again: a burst of a few

@@ -143,11 +143,10 @@ WebServer::WebServer(SimLoop& loop, const std::vector<GaugeExtent>& gauges, json
       gauges_(gauges),
       layout_text_(layout.dump()),
       folders_(folders),
-      server_(std::make_unique<LimitedServer>(ConnectionLimits{})) {
-  // Each open event stream holds a thread of the pool; the rest is room for ordinary requests,
-  // and for connections whose requests are still arriving (each holds a thread for at most its
-  // deadlines).
-  server_->new_task_queue = [] { return new httplib::ThreadPool(MAX_STREAMS + REQUEST_THREADS); };
+      // Each open event stream holds a thread of the pool; the rest is room for ordinary
+      // requests, and for connections whose requests are still arriving (each holds a thread
+      // for at most its deadlines).
+      server_(std::make_unique<LimitedServer>(ConnectionLimits{}, MAX_STREAMS + REQUEST_THREADS)) {
   server_->set_payload_max_length(MAX_PLAN_BYTES);
   // No page of another origin may frame the panel (twelve frames would each open a stream), nor
   // read a reply of this server as an image or a script.
