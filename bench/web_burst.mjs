@@ -11,6 +11,7 @@ import http from 'node:http';
 import net from 'node:net';
 import {readFileSync, readdirSync} from 'node:fs';
 import {startServer, launchBrowser, getJson, postJson, until} from '../tests/web/harness.mjs';
+import {clickLatencies, clickFigures} from './page_clicks.mjs';
 
 const total = Number(process.argv[3] || 20000);
 const inFlight = Number(process.argv[4] || 64);
@@ -62,36 +63,6 @@ function send(text) {
   });
 }
 
-async function clickLatencies(page, layout, count) {
-  const box = (control) => {
-    const b = layout.gauges.find((g) => g.name === 'INS').mouse.find((m) => m.control === control);
-    return {x: b.x + b.width / 2, y: b.y + b.height / 2};
-  };
-  const latencies = [];
-  for (let i = 0; i < count; ++i) {
-    const p = box(i % 2 === 0 ? 'SEL_CW' : 'SEL_CCW');
-    latencies.push(await page.evaluate(({x, y}) => new Promise((resolve) => {
-      const gauge = document.getElementById('gauge-INS');
-      const target = document.querySelector('[data-window="left"]');
-      const rect = gauge.getBoundingClientRect();
-      const before = target.textContent;
-      const t0 = performance.now();
-      setTimeout(() => resolve(NaN), 5000);
-      const observer = new MutationObserver(() => {
-        if (target.textContent !== before) { observer.disconnect(); resolve(performance.now() - t0); }
-      });
-      observer.observe(target, {childList: true, characterData: true, subtree: true});
-      const at = {clientX: rect.left + x, clientY: rect.top + y, bubbles: true, button: 0};
-      gauge.dispatchEvent(new MouseEvent('mousedown', at));
-      window.dispatchEvent(new MouseEvent('mouseup', at));
-    }), p));
-    await page.waitForTimeout(150);
-  }
-  latencies.sort((a, b) => a - b);
-  const at = (q) => latencies[Math.min(latencies.length - 1, Math.floor(q * latencies.length))];
-  return {median: at(0.5), p90: at(0.9), max: latencies[latencies.length - 1]};
-}
-
 // Round trips of small requests one after the other on one kept-alive connection: each waits
 // 40 ms for the delayed acknowledgement when the server's answers are held back by Nagle's rule.
 async function keptAliveRoundTrips(count) {
@@ -116,9 +87,8 @@ async function keptAliveRoundTrips(count) {
   return {median: times[Math.floor(count / 2)], p90: times[Math.floor(count * 0.9)], connections: sockets.size};
 }
 
-const ms = (x) => (Number.isNaN(x) ? 'none' : `${x.toFixed(1)} ms`);
-const show = (what, c) => console.log(`${what}: click to window text median ${ms(c.median)}, ` +
-                                      `90th percentile ${ms(c.p90)}, max ${ms(c.max)} (20 clicks at 1x)`);
+const ms = (x) => `${x.toFixed(1)} ms`;
+const show = (what, c) => console.log(`${what}: click to window text ${clickFigures(c, 20)}`);
 const showServer = (what, s) => console.log(`${what}: server RSS ${(s.rss_kb / 1024).toFixed(1)} MB ` +
                                             `(${(s.anon_kb / 1024).toFixed(1)} MB its own data, the rest ` +
                                             'mapped files), ' +

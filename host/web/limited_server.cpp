@@ -45,16 +45,22 @@ Wait wait_until(int fd, short events, Clock::time_point deadline) {
   }
 }
 
-std::string numeric_address(const sockaddr_storage& address, socklen_t size, int& port) {
+// One end of a connection as numbers ("127.0.0.1", 8080): `which` is getpeername for the
+// client's end, getsockname for the server's.
+void numeric_address(int fd, int (*which)(int, sockaddr*, socklen_t*), std::string& ip, int& port) {
+  sockaddr_storage address{};
+  socklen_t size = sizeof address;
   char host[NI_MAXHOST] = {};
   char service[NI_MAXSERV] = {};
-  if (getnameinfo(reinterpret_cast<const sockaddr*>(&address), size, host, sizeof host, service,
+  ip.clear();
+  port = -1;
+  if (which(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0 ||
+      getnameinfo(reinterpret_cast<const sockaddr*>(&address), size, host, sizeof host, service,
                   sizeof service, NI_NUMERICHOST | NI_NUMERICSERV) != 0) {
-    port = -1;
-    return "";
+    return;
   }
+  ip = host;
   port = std::atoi(service);
-  return host;
 }
 
 // One connection's bytes, read against the request's deadlines (see limited_server.h). The
@@ -128,19 +134,11 @@ class DeadlineStream final : public httplib::Stream {
   }
 
   void get_remote_ip_and_port(std::string& ip, int& port) const override {
-    sockaddr_storage address{};
-    socklen_t size = sizeof address;
-    ip = ::getpeername(fd_, reinterpret_cast<sockaddr*>(&address), &size) == 0
-             ? numeric_address(address, size, port)
-             : "";
+    numeric_address(fd_, ::getpeername, ip, port);
   }
 
   void get_local_ip_and_port(std::string& ip, int& port) const override {
-    sockaddr_storage address{};
-    socklen_t size = sizeof address;
-    ip = ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) == 0
-             ? numeric_address(address, size, port)
-             : "";
+    numeric_address(fd_, ::getsockname, ip, port);
   }
 
   socket_t socket() const override { return fd_; }
