@@ -209,9 +209,13 @@ void release_unused_stack() {
   // Well clear of this frame and of whatever madvise itself puts on the stack.
   constexpr std::uintptr_t MARGIN = 64 * 1024;
   const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-  const char here = 0;
-  const auto low = (reinterpret_cast<std::uintptr_t>(lowest) + page - 1) & ~(page - 1);
-  const auto high = (reinterpret_cast<std::uintptr_t>(&here) - MARGIN) & ~(page - 1);
+  // This frame on the thread's own stack (a local's address could lie on a sanitizer's stack
+  // kept elsewhere).
+  const auto frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+  const auto bottom = reinterpret_cast<std::uintptr_t>(lowest);
+  if (frame < bottom + MARGIN || frame > bottom + size) return;
+  const auto low = (bottom + page - 1) & ~(page - 1);
+  const auto high = (frame - MARGIN) & ~(page - 1);
   if (high > low) madvise(reinterpret_cast<void*>(low), high - low, MADV_DONTNEED);
 }
 
