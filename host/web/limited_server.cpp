@@ -206,8 +206,9 @@ void release_unused_stack() {
   const bool known = pthread_attr_getstack(&attributes, &lowest, &size) == 0;
   pthread_attr_destroy(&attributes);
   if (!known) return;
-  // Well clear of this frame and of whatever madvise itself puts on the stack.
-  constexpr std::uintptr_t MARGIN = 64 * 1024;
+  // Clear of this frame and of what madvise itself puts on the stack (the frames that called
+  // this one lie above it and are not touched).
+  constexpr std::uintptr_t MARGIN = 16 * 1024;
   const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
   // This frame on the thread's own stack (a local's address could lie on a sanitizer's stack
   // kept elsewhere).
