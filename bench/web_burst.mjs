@@ -36,11 +36,11 @@ const KINDS = [
   ['path not UTF-8', head(['GET /%FF%FE HTTP/1.1', `Host: ${host}`])],
   ['rebound Host', head(['GET /api/panel HTTP/1.1', `Host: evil.example:${port}`])],
   ['cross-site simple POST', head(['POST /api/set HTTP/1.1', `Host: ${host}`, 'Origin: http://evil.example',
-                                   'Content-Type: text/plain', 'Content-Length: 31']) + '{"name":"battery","value":1}   '],
+                                   'Content-Type: text/plain', 'Content-Length: 31']) + '{"name":"main_power","value":1}'],
   ['cross-site form POST', head(['POST /api/sim HTTP/1.1', `Host: ${host}`, 'Origin: http://evil.example',
-                                 'Content-Type: application/x-www-form-urlencoded', 'Content-Length: 17']) + '{"paused":false}='],
+                                 'Content-Type: application/x-www-form-urlencoded', 'Content-Length: 16']) + '{"paused":true}='],
   ['POST without the header', head(['POST /api/sim HTTP/1.1', `Host: ${host}`, 'Content-Type: application/json',
-                                    'Content-Length: 16']) + '{"paused":false}'],
+                                    'Content-Length: 15']) + '{"paused":true}'],
   ['plan named in bytes not UTF-8', head(['POST /api/plan?name=%FF.PLN HTTP/1.1', `Host: ${host}`, 'X-INS-Panel: 1',
                                           'Content-Length: 100000']) + 'x'.repeat(100000)],
   ['200 ranges', head(['GET /app.js HTTP/1.1', `Host: ${host}`, `Range: bytes=${Array(200).fill('0-').join(',')}`])],
@@ -170,7 +170,8 @@ try {
   show('after', await clickLatencies(page, layout, 20));
   const panel = (await getJson(server.url, '/api/panel')).body;
   console.log(`panel after: battery ${panel.aircraft.battery}, main power ${panel.aircraft.main_power}, ` +
-              `paused ${panel.paused} (the burst changed ${panel.aircraft.main_power ? 'something' : 'nothing'})`);
+              `paused ${panel.paused} (the burst asked for main power and a pause: it changed ` +
+              `${panel.aircraft.main_power || panel.paused ? 'something' : 'nothing'})`);
 } finally {
   await browser.close();
   await server.stop();
