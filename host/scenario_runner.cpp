@@ -139,9 +139,9 @@ struct ScenarioRunner::Executor {
     for (const std::string& text : c.lines) out << text << (c.crlf ? "\r\n" : "\n");
     if (!out) throw ScenarioError(line, "cannot write " + in_quotes(c.name));
   }
-  // Where `file` writes `name`: in the working folder even with every link followed. A folder on
-  // the way that is a link out of it is refused; a link standing in the file's own place is
-  // removed, never written through (as the store treats the files it writes).
+  // Where `file` and `copy` write `name`: in the working folder even with every link followed. A
+  // folder on the way that is a link out of it is refused; a link standing in the file's own place
+  // is removed, never written through (as the store treats the files it writes).
   std::filesystem::path writable_target(const std::string& name) const {
     namespace fs = std::filesystem;
     const fs::path path = in_workdir(name);
@@ -156,7 +156,7 @@ struct ScenarioRunner::Executor {
   }
   void operator()(const scenario::CopyFile& c) {
     const std::filesystem::path source = readable_source(c.source);
-    const std::filesystem::path target = in_workdir(c.name);
+    const std::filesystem::path target = writable_target(c.name);
     std::error_code error;
     // A file already there is replaced. The Windows build's standard library (GCC 12) refuses to
     // copy over an existing file even when told to overwrite it, so a plain file goes first.

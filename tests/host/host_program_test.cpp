@@ -97,9 +97,9 @@ TEST(HostProgram, CopyReadsOnlyBesideTheScenarioOrInTheWorkingFolder) {
   EXPECT_FALSE(fs::exists(folder / "work/S.TXT"));
 }
 
-// Links planted in the working folder: `file` never writes through one to a file elsewhere (a
-// link in the file's own place is replaced, a folder on the way that leads out is refused), and
-// `expect file` reads nothing out of the folder.
+// Links planted in the working folder: `file` and `copy` never write through one to a file
+// elsewhere (a link in the file's own place is replaced, a folder on the way that leads out is
+// refused), and `expect file` reads nothing out of the folder.
 TEST(HostProgram, FileCommandsStayInTheWorkingFolderThroughLinks) {
   struct Case {
     std::string scenario;
@@ -111,6 +111,9 @@ TEST(HostProgram, FileCommandsStayInTheWorkingFolderThroughLinks) {
        "t.scn:1: cannot write \"OUT/X.TXT\": a link on the way leads out of the working folder"},
       {"file VICTIM.TXT\nwritten\nend\nexpect file VICTIM.TXT line 0 \"written\"\n", 0, ""},
       {"file DANGLING.TXT\nwritten\nend\nexpect file DANGLING.TXT line 0 \"written\"\n", 0, ""},
+      {"copy A.TXT DANGLING.TXT\nexpect file DANGLING.TXT line 0 \"beside\"\n", 0, ""},
+      {"copy A.TXT OUT/A.TXT\n", 2,
+       "t.scn:1: cannot write \"OUT/A.TXT\": a link on the way leads out of the working folder"},
       {"expect file VICTIM.TXT line 0 \"secret\"\n", 2,
        "t.scn:1: expect file \"VICTIM.TXT\": a link leads out of the working folder"},
       {"expect file OUT/SECRET.TXT lines 1\n", 2,
@@ -121,6 +124,7 @@ TEST(HostProgram, FileCommandsStayInTheWorkingFolderThroughLinks) {
     const fs::path work = folder / "work";
     const fs::path elsewhere = folder / "elsewhere";
     write_text(elsewhere / "SECRET.TXT", "secret\n");
+    write_text(folder / "A.TXT", "beside\n");
     fs::create_directories(work);
     fs::create_directory_symlink(elsewhere, work / "OUT");
     fs::create_symlink(elsewhere / "SECRET.TXT", work / "VICTIM.TXT");
@@ -134,6 +138,7 @@ TEST(HostProgram, FileCommandsStayInTheWorkingFolderThroughLinks) {
     }
     EXPECT_EQ(read_text(elsewhere / "SECRET.TXT"), "secret\n") << c.scenario;
     EXPECT_FALSE(fs::exists(elsewhere / "X.TXT")) << c.scenario;
+    EXPECT_FALSE(fs::exists(elsewhere / "A.TXT")) << c.scenario;
     EXPECT_FALSE(fs::exists(elsewhere / "NEW.TXT")) << c.scenario;
   }
 }
