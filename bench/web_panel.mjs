@@ -4,6 +4,7 @@
 //   node bench/web_panel.mjs <build>/ins-host [SIMULATED_HOURS]
 import {startServer, launchBrowser, getJson, postJson, until} from '../tests/web/harness.mjs';
 import {readFileSync} from 'node:fs';
+import {clickLatencies, clickFigures} from './page_clicks.mjs';
 
 const hours = Number(process.argv[3] || 10);
 const server = await startServer();
@@ -48,37 +49,7 @@ try {
   await postJson(server.url, '/api/set', {name: 'battery', value: 1});
   await page.click('#gauge-ALIGN', {position: centre('ALIGN', 'CW')});
   await until(async () => (await getJson(server.url, '/api/panel')).body.images.ALIGN.knob === 1, 5000, 'STBY');
-  const latencies = [];
-  for (let i = 0; i < 20; ++i) {
-    const control = i % 2 === 0 ? 'SEL_CW' : 'SEL_CCW';
-    const p = centre('INS', control);
-    const ms = await page.evaluate(({x, y}) => new Promise((resolve) => {
-      const gauge = document.getElementById('gauge-INS');
-      const target = document.querySelector('[data-window="left"]');
-      const rect = gauge.getBoundingClientRect();
-      const before = target.textContent;
-      const t0 = performance.now();
-      setTimeout(() => resolve(NaN), 3000);
-      const observer = new MutationObserver(() => {
-        if (target.textContent !== before) {
-          observer.disconnect();
-          resolve(performance.now() - t0);
-        }
-      });
-      observer.observe(target, {childList: true, characterData: true, subtree: true});
-      const at = {clientX: rect.left + x, clientY: rect.top + y, bubbles: true, button: 0};
-      gauge.dispatchEvent(new MouseEvent('mousedown', at));
-      window.dispatchEvent(new MouseEvent('mouseup', at));
-    }), p);
-    if (Number.isNaN(ms)) throw new Error(`no change of the left window after ${control}`);
-    latencies.push(ms);
-    if (process.env.BENCH_VERBOSE) console.log(control, ms);
-    await page.waitForTimeout(150);
-  }
-  latencies.sort((a, b) => a - b);
-  const pct = (q) => latencies[Math.min(latencies.length - 1, Math.floor(q * latencies.length))].toFixed(1);
-  console.log(`click to window text: median ${pct(0.5)} ms, 90th percentile ${pct(0.9)} ms, ` +
-              `max ${latencies[latencies.length - 1].toFixed(1)} ms (20 clicks at 1x)`);
+  console.log(`click to window text: ${clickFigures(await clickLatencies(page, layout, 20), 20)}`);
 
   // --- A flight at 64x for the given simulated hours, sampled every simulated hour.
   await postJson(server.url, '/api/sim', {motion: true});

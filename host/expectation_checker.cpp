@@ -7,6 +7,7 @@
 #include "host/control_names.h"
 #include "host/display_text.h"
 #include "host/scenario_errors.h"
+#include "host/working_folder.h"
 #if INS_HOST_FLIGHT_MODEL
 #include "flight_log.h"
 #endif
@@ -45,9 +46,27 @@ std::string list_of(const std::vector<std::string>& items) {
   return text;
 }
 
+// The file an `expect file` reads: `name` in the working folder, with its links followed. One
+// that leads out of the folder is the scenario's mistake (it reads only what it wrote or the
+// module did), not an expectation that failed.
+std::filesystem::path expected_file(const std::filesystem::path& folder, const std::string& name,
+                                    int line) {
+  std::error_code error;
+  const std::filesystem::path resolved = std::filesystem::canonical(folder / name, error);
+  if (error) return folder / name;  // not there: the expectation says so
+  if (!lies_within(resolved, folder)) {
+    throw ScenarioError(
+        line, "expect file " + in_quotes(name) + ": a link leads out of the working folder");
+  }
+  return resolved;
+}
+
 }  // namespace
 
 std::optional<std::vector<std::string>> read_text_lines(const std::filesystem::path& path) {
+  // Only a plain file: a FIFO would wait for a writer for ever, a device never end.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   std::vector<std::string> lines;
@@ -185,8 +204,8 @@ std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectS
 }
 
 std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectFileLine& e,
-                                                         int) const {
-  const auto lines = read_text_lines(working_folder_ / e.name);
+                                                         int line) const {
+  const auto lines = read_text_lines(expected_file(working_folder_, e.name, line));
   const std::string what =
       "expected " + e.name + " line " + std::to_string(e.line) + " " + in_quotes(e.text) + " got ";
   if (!lines) return what + "no file";
@@ -202,8 +221,8 @@ std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectF
 }
 
 std::optional<std::string> ExpectationChecker::check_one(const scenario::ExpectFileLines& e,
-                                                         int) const {
-  const auto lines = read_text_lines(working_folder_ / e.name);
+                                                         int line) const {
+  const auto lines = read_text_lines(expected_file(working_folder_, e.name, line));
   const std::string what = "expected " + e.name + " lines " + std::to_string(e.count) + " got ";
   if (!lines) return what + "no file";
   if (static_cast<int64_t>(lines->size()) == e.count) return std::nullopt;

@@ -67,7 +67,7 @@ class ExpectationChecker {
 };
 
 // Whole lines of a text file (a CR before the LF ends the line like the LF alone); empty when
-// the file cannot be read.
+// the file is not a plain file or cannot be read.
 std::optional<std::vector<std::string>> read_text_lines(const std::filesystem::path& path);
 
 }  // namespace host

@@ -1,5 +1,6 @@
 #include "host/fly_command.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "host/scenario_runner.h"
 #include "host/sound_link.h"
 #include "host/working_folder.h"
+#include "plain_text.h"
 
 namespace host {
 
@@ -69,14 +71,7 @@ std::string number(double value) {
 // Text from a plan as it may stand in a comment or a message: control characters (a line end
 // in an ident would start a new scenario line, an escape sequence would drive the terminal)
 // shown as '?'.
-std::string printable(const std::string& text) {
-  std::string shown = text;
-  for (char& c : shown) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = '?';
-  }
-  return shown;
-}
+using flight::printable;
 
 // A scenario text in double quotes: quotes and backslashes escaped, so any file name reads back
 // as itself (one with a line end in it is refused before this).
@@ -109,7 +104,10 @@ std::string replay_command(const fs::path& scenario) {
 }
 
 bool has_control_character(const std::string& text) {
-  return printable(text) != text;
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+  });
 }
 
 // "52.701917 -8.924639": a position as `expect near` and the messages write it.
@@ -437,6 +435,13 @@ flight::FlightPlan plan_to_fly(const FlyOptions& o) {
     throw EarlyEnd{2, "plan refused, nothing flown: the file name " + quoted(printable(plan_copy)) +
                           " holds a control character (a line end, a tab); rename the file"};
   }
+  // The outputs' folder is named after the plan: a name of dots ("...PLN" has the stem "..")
+  // would put them over the folder above it.
+  const std::string stem = o.plan.stem().string();
+  if (o.output.empty() && (stem.empty() || stem == "." || stem == "..")) {
+    throw EarlyEnd{2, "plan refused, nothing flown: the file name " + quoted(printable(plan_copy)) +
+                          " gives the output folder no name; rename the file or give --output"};
+  }
   return plan;
 }
 
@@ -508,12 +513,13 @@ FlightFiles prepare_output_folder(const FlyOptions& o, const flight::FlightPlan&
 }
 
 void print_flight_start(const FlyOptions& o, const flight::FlightPlan& plan, double cruise_alt_ft) {
-  std::cout << "flying " << o.plan.string() << " (" << plan.waypoints.size() << " waypoints, "
-            << (plan.syntax == flight::PlanSyntax::Xml ? "XML" : "key=value") << " form), FL"
-            << fixed(cruise_alt_ft / 100.0, 0) << " at " << fixed(o.cruise_tas_kt, 0)
-            << " kt TAS, wind " << fixed(o.wind.from_true_deg, 0) << "/"
-            << fixed(o.wind.speed_kt, 0) << " kt" << (o.wind_layers.empty() ? "" : " with layers")
-            << ", " << o.fps << " frames a second\n";
+  std::cout << "flying " << printable(o.plan.string()) << " (" << plan.waypoints.size()
+            << " waypoints, " << (plan.syntax == flight::PlanSyntax::Xml ? "XML" : "key=value")
+            << " form), FL" << fixed(cruise_alt_ft / 100.0, 0) << " at "
+            << fixed(o.cruise_tas_kt, 0) << " kt TAS, wind " << fixed(o.wind.from_true_deg, 0)
+            << "/" << fixed(o.wind.speed_kt, 0) << " kt"
+            << (o.wind_layers.empty() ? "" : " with layers") << ", " << o.fps
+            << " frames a second\n";
   if (!o.quiet) {
     std::cout << "plan imported: waypoints 01 to " << two_digits(plan.waypoints.size())
               << " hold the plan's positions\n";
@@ -600,7 +606,7 @@ void write_flight_outputs(const FlightFiles& files, const flight::FlightPlan& pl
     flight::write_map_svg(files.output / "map.svg", plan, track,
                           coast.value_or(flight::Coastlines{}));
   } catch (const std::exception& error) {
-    std::cerr << error.what() << "\n";
+    std::cerr << printable(error.what()) << "\n";
     result.fail(1, "the outputs could not be written");
   }
 }
@@ -610,7 +616,7 @@ void print_flight_end(const FlightFiles& files, const flight::FlightPlan& plan,
   const std::vector<flight::TrackPoint>& track = result.log.track();
   const double flown_s = track.empty() ? 0.0 : track.back().time_s;
   std::cout << "\nsimulated time " << fixed(flown_s / 3600.0, 2) << " h; outputs in "
-            << files.output.string() << ":\n"
+            << printable(files.output.string()) << ":\n"
             << "  track.csv, track.gpx (flown track), plan.gpx (plan waypoints), map.svg (map),\n"
             << "  panel-at-end.png and .svg (the panel), " << files.scenario_name << "\n"
             << "replay with: " << replay_command(files.output / files.scenario_name) << "\n";
@@ -618,7 +624,7 @@ void print_flight_end(const FlightFiles& files, const flight::FlightPlan& plan,
     std::cout << "reached the last waypoint, " << printable(plan.waypoints.back().ident) << ", at "
               << fixed(last_waypoint_nm(plan, result), 2) << " NM; HOLD released there in MAN\n";
   } else {
-    std::cerr << "flight failed: " << result.reason << "\n";
+    std::cerr << "flight failed: " << printable(result.reason) << "\n";
   }
 }
 
@@ -674,7 +680,7 @@ int fly(const FlyOptions& o) {
     print_flight_end(files, plan, result);
     return result.status;
   } catch (const EarlyEnd& end) {
-    std::cerr << end.message << "\n";
+    std::cerr << printable(end.message) << "\n";
     return end.status;
   }
 }

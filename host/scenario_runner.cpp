@@ -11,6 +11,7 @@
 #include "host/panel_snapshot.h"
 #include "host/scenario_errors.h"
 #include "host/stop_signals.h"
+#include "host/working_folder.h"
 
 namespace host {
 
@@ -131,16 +132,31 @@ struct ScenarioRunner::Executor {
   }
   void operator()(const scenario::Fps& c) { r.clock_.set_fps(c.fps); }
   void operator()(const scenario::WriteFile& c) {
-    const std::filesystem::path path = in_workdir(c.name);
+    const std::filesystem::path path = writable_target(c.name);
     std::error_code ignored;
     std::filesystem::create_directories(path.parent_path(), ignored);
     std::ofstream out(path, std::ios::binary);
     for (const std::string& text : c.lines) out << text << (c.crlf ? "\r\n" : "\n");
     if (!out) throw ScenarioError(line, "cannot write " + in_quotes(c.name));
   }
+  // Where `file` and `copy` write `name`: in the working folder even with every link followed. A
+  // folder on the way that is a link out of it is refused; a link standing in the file's own place
+  // is removed, never written through (as the store treats the files it writes).
+  std::filesystem::path writable_target(const std::string& name) const {
+    namespace fs = std::filesystem;
+    const fs::path path = in_workdir(name);
+    std::error_code error;
+    const fs::path folder = fs::weakly_canonical(path.parent_path(), error);
+    if (error || !lies_within(folder / path.filename(), r.options_.working_folder)) {
+      throw ScenarioError(line, "cannot write " + in_quotes(name) +
+                                    ": a link on the way leads out of the working folder");
+    }
+    if (fs::is_symlink(fs::symlink_status(path, error))) fs::remove(path, error);
+    return path;
+  }
   void operator()(const scenario::CopyFile& c) {
     const std::filesystem::path source = readable_source(c.source);
-    const std::filesystem::path target = in_workdir(c.name);
+    const std::filesystem::path target = writable_target(c.name);
     std::error_code error;
     // A file already there is replaced. The Windows build's standard library (GCC 12) refuses to
     // copy over an existing file even when told to overwrite it, so a plain file goes first.
@@ -158,8 +174,8 @@ struct ScenarioRunner::Executor {
     std::error_code error;
     const fs::path source = fs::canonical(r.options_.scenario_folder / name, error);
     if (error) throw ScenarioError(line, "cannot copy " + in_quotes(name) + ": " + error.message());
-    if (!is_within(source, r.options_.scenario_folder) &&
-        !is_within(source, r.options_.working_folder)) {
+    if (!lies_within(source, r.options_.scenario_folder) &&
+        !lies_within(source, r.options_.working_folder)) {
       throw ScenarioError(line,
                           "copy reads only files beside the scenario (its folder and below) "
                           "or in the working folder, not " +
@@ -168,14 +184,6 @@ struct ScenarioRunner::Executor {
     if (!fs::is_regular_file(source, error))
       throw ScenarioError(line, "cannot copy " + in_quotes(name) + ": not a plain file");
     return source;
-  }
-  static bool is_within(const std::filesystem::path& file, const std::filesystem::path& folder) {
-    std::error_code error;
-    const std::filesystem::path real_folder = std::filesystem::canonical(folder, error);
-    if (error || real_folder.empty()) return false;
-    auto [folder_end, file_at] =
-        std::mismatch(real_folder.begin(), real_folder.end(), file.begin(), file.end());
-    return folder_end == real_folder.end() && file_at != file.end();
   }
   void operator()(const scenario::RemoveFile& c) {
     std::error_code error;

@@ -1,5 +1,6 @@
 #include "host/working_folder.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "host/platform.h"
@@ -22,6 +23,15 @@ WorkingFolder::~WorkingFolder() {
   std::error_code ignored;
   std::filesystem::current_path(previous_, ignored);
   if (remove_) std::filesystem::remove_all(path_, ignored);
+}
+
+bool lies_within(const std::filesystem::path& resolved, const std::filesystem::path& folder) {
+  std::error_code error;
+  const std::filesystem::path real_folder = std::filesystem::canonical(folder, error);
+  if (error || real_folder.empty()) return false;
+  auto [folder_end, file_at] =
+      std::mismatch(real_folder.begin(), real_folder.end(), resolved.begin(), resolved.end());
+  return folder_end == real_folder.end() && file_at != resolved.end();
 }
 
 }  // namespace host

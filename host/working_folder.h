@@ -26,4 +26,8 @@ class WorkingFolder {
   bool remove_ = false;
 };
 
+// True when `resolved` (a path with its links and ".." already resolved) lies inside `folder`,
+// below it rather than the folder itself; `folder`'s own links are resolved here.
+bool lies_within(const std::filesystem::path& resolved, const std::filesystem::path& folder);
+
 }  // namespace host

@@ -8,7 +8,8 @@
 #   state/           the INS state and the host bridge the subsystems share
 #   nav/ cdu/ msu/   the subsystems' steps; none includes another subsystem
 #   module/          the gauge tables and entry routines on top
-#   host/            the substitute host: its own folder and the boundary, nothing else
+#   host/            the substitute host: its own folder and the boundary, nothing else (the
+#                    web server also the store's durable file layer, store/durable_file.h)
 #   tests/fixture_module/   a stand-in module: the boundary only
 #
 # Usage: check_layers.sh SOURCE_ROOT
@@ -58,6 +59,11 @@ check_folder() {
         for layer in $below; do
           [[ $target == "$layer"/* ]] && ok=1
         done
+      fi
+      # The web server writes and reads the working folder's files through the store's durable
+      # file layer (file work only, no module state), by the same rules as the waypoint file.
+      if [[ $file == host/web/* && $target == store/durable_file.h ]]; then
+        ok=1
       fi
       # The boundary headers themselves include nothing of the module but each other.
       if [[ $file =~ ^($boundary)$ && ! $target =~ ^($boundary)$ ]]; then

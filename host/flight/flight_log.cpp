@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "flight_model.h"
+#include "plain_text.h"
 
 namespace flight {
 
@@ -233,13 +234,16 @@ std::string FlightLog::table_header() {
 }
 
 std::string FlightLog::table_row(const LegRecord& leg) {
-  char text[160];
+  // The idents come from the plan file: eight characters of each, none that a terminal acts on.
+  constexpr std::size_t IDENT_COLUMN = 8;
+  char legs[16];
+  std::snprintf(legs, sizeof legs, " %02d-%02d  ", leg.from_number, leg.to_number);
+  char figures[128];
   const long seconds = std::lround(leg.time_s);
-  std::snprintf(
-      text, sizeof text, " %02d-%02d  %-8.8s  %-8.8s %7.1f  %2ld:%02ld:%02ld  %9.2f  %10.2f",
-      leg.from_number, leg.to_number, leg.from_ident.c_str(), leg.to_ident.c_str(), leg.leg_nm,
-      seconds / 3600, seconds / 60 % 60, seconds % 60, leg.closest_nm, leg.max_xtk_nm);
-  return text;
+  std::snprintf(figures, sizeof figures, " %7.1f  %2ld:%02ld:%02ld  %9.2f  %10.2f", leg.leg_nm,
+                seconds / 3600, seconds / 60 % 60, seconds % 60, leg.closest_nm, leg.max_xtk_nm);
+  return legs + printable_column(leg.from_ident, IDENT_COLUMN) + "  " +
+         printable_column(leg.to_ident, IDENT_COLUMN) + figures;
 }
 
 }  // namespace flight

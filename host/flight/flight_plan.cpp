@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string_view>
 
+#include "plain_text.h"
+
 namespace flight {
 
 namespace {
@@ -207,28 +209,78 @@ FlightPlan parse_key_value(const std::string& text, const std::string& label) {
   return plan;
 }
 
-// UTF-16 text with its byte order mark (as FSX-family tools save mission plans) as UTF-8, the
-// mark dropped; a plan that does not decode is refused at the line where decoding stopped.
-std::string utf8_from_utf16(const std::string& raw, const std::string& label) {
-  const iconv_t converter = iconv_open("UTF-8", "UTF-16");
+// `raw` converted from `charset` to UTF-8 by iconv: the whole text, or `whole` false with what
+// converted before the first byte that did not (and `known` false when iconv has no such
+// character set).
+struct Converted {
+  std::string text;
+  bool known = true;
+  bool whole = true;
+};
+
+Converted convert_to_utf8(const std::string& raw, const std::string& charset) {
+  Converted result;
+  const iconv_t converter = iconv_open("UTF-8", charset.c_str());
   if (converter == reinterpret_cast<iconv_t>(-1)) {
-    throw PlanError(where(label, 1) + "the plan is UTF-16 text, which this system cannot decode");
+    result.known = result.whole = false;
+    return result;
   }
-  std::string text(raw.size() * 2 + 16, '\0');  // at most 3 bytes for every 2, and room
+  result.text.assign(raw.size() * 3 + 16, '\0');  // at most 3 bytes for every 1, and room
   std::string input = raw;
   char* in = input.data();
   std::size_t in_left = input.size();
-  char* out = text.data();
-  std::size_t out_left = text.size();
-  const std::size_t result = iconv(converter, &in, &in_left, &out, &out_left);
+  char* out = result.text.data();
+  std::size_t out_left = result.text.size();
+  const std::size_t status = iconv(converter, &in, &in_left, &out, &out_left);
   iconv_close(converter);
-  text.resize(text.size() - out_left);
-  if (result == static_cast<std::size_t>(-1) || in_left != 0) {
+  result.text.resize(result.text.size() - out_left);
+  result.whole = status != static_cast<std::size_t>(-1) && in_left == 0;
+  return result;
+}
+
+// UTF-16 text with its byte order mark (as FSX-family tools save mission plans) as UTF-8, the
+// mark dropped; a plan that does not decode is refused at the line where decoding stopped.
+std::string utf8_from_utf16(const std::string& raw, const std::string& label) {
+  Converted converted = convert_to_utf8(raw, "UTF-16");
+  if (!converted.known) {
+    throw PlanError(where(label, 1) + "the plan is UTF-16 text, which this system cannot decode");
+  }
+  std::string& text = converted.text;
+  if (!converted.whole) {
     const int line = 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n'));
     throw PlanError(where(label, line) + "the plan's UTF-16 text does not decode here");
   }
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);  // the mark, if iconv kept it
   return text;
+}
+
+// The character set an XML declaration names (`<?xml ... encoding="windows-1250"?>`), or empty.
+std::string declared_encoding(const std::string& text) {
+  if (text.rfind("<?xml", 0) != 0) return "";
+  const std::size_t end = text.find("?>");
+  const std::size_t key = text.find("encoding=", 0);
+  if (end == std::string::npos || key == std::string::npos || key > end || key + 10 > end)
+    return "";
+  const char quote = text[key + 9];
+  const std::size_t close = text.find(quote, key + 10);
+  if ((quote != '"' && quote != '\'') || close == std::string::npos || close > end) return "";
+  return text.substr(key + 10, close - key - 10);
+}
+
+// Text that is not UTF-8 comes from an older planner, which writes its titles and idents in the
+// 8-bit code page of the machine it ran on: the one the XML declaration names when it names one
+// that is not UTF-8, else Windows' Western code page (Latin-1 with letters in 0x80 to 0x9F),
+// else Latin-1 itself, which takes every byte. Positions are ASCII in all of them, and a line
+// stays the line it was, so what the INS imports from the same bytes is read alike.
+std::string utf8_from_code_page(const std::string& raw) {
+  std::string declared = lower(declared_encoding(raw));
+  if (declared == "utf-8" || declared == "utf8") declared.clear();  // the declaration is wrong
+  for (const std::string& charset : {declared, std::string("WINDOWS-1252")}) {
+    if (charset.empty()) continue;
+    Converted converted = convert_to_utf8(raw, charset);
+    if (converted.whole) return std::move(converted.text);
+  }
+  return convert_to_utf8(raw, "ISO-8859-1").text;
 }
 
 }  // namespace
@@ -279,6 +331,7 @@ FlightPlan parse_flight_plan(const std::string& raw, const std::string& label) {
                                          (raw[0] == '\xFE' && raw[1] == '\xFF'));
   std::string text = utf16 ? utf8_from_utf16(raw, label) : raw;
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  if (!is_utf8(text)) text = utf8_from_code_page(text);
   FlightPlan plan;
   if (text.find("<ATCWaypoint") != std::string::npos ||
       text.find("<FlightPlan.FlightPlan") != std::string::npos) {
@@ -297,12 +350,32 @@ FlightPlan parse_flight_plan(const std::string& raw, const std::string& label) {
   return plan;
 }
 
-FlightPlan read_flight_plan(const std::filesystem::path& path) {
+std::string read_plan_file(const std::filesystem::path& path) {
+  const std::string label = path.string();
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (error) throw PlanError(label + ":0: cannot read the plan file: " + error.message());
+  // A device (/dev/zero never ends) or a FIFO (whose open waits for a writer) is not a plan.
+  if (!std::filesystem::is_regular_file(status)) {
+    throw PlanError(label + ":0: not a plain file; a plan is a file of at most " +
+                    std::to_string(MAX_PLAN_FILE_BYTES / 1024) + " KiB");
+  }
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw PlanError(path.string() + ":0: cannot read the plan file");
-  std::stringstream text;
-  text << in.rdbuf();
-  return parse_flight_plan(text.str(), path.string());
+  if (!in) throw PlanError(label + ":0: cannot read the plan file");
+  // One byte more than a plan may hold tells a file that is too large (or still growing).
+  std::string text(MAX_PLAN_FILE_BYTES + 1, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (in.bad()) throw PlanError(label + ":0: cannot read the plan file");
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  if (text.size() > MAX_PLAN_FILE_BYTES) {
+    throw PlanError(label + ":0: the plan file is larger than " +
+                    std::to_string(MAX_PLAN_FILE_BYTES / 1024) + " KiB, more than any plan");
+  }
+  return text;
+}
+
+FlightPlan read_flight_plan(const std::filesystem::path& path) {
+  return parse_flight_plan(read_plan_file(path), path.string());
 }
 
 }  // namespace flight

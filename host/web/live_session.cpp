@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <stdexcept>
+
+#include "store/durable_file.h"
 
 namespace host::web {
 
@@ -22,25 +23,20 @@ double initial_course_true_deg(const flight::PlanWaypoint& a, const flight::Plan
   return flight::wrap_360_deg(std::atan2(y, x) / RAD_PER_DEG);
 }
 
-// Writes `text` to `path` through a temporary file renamed over it, so the module never reads
-// half a plan and a failed write leaves the old file.
-void write_whole(const std::filesystem::path& path, const std::string& text) {
-  const std::filesystem::path temporary = path.string() + ".new";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      throw std::runtime_error("cannot write " + path.filename().string());
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  if (error) {
-    std::filesystem::remove(temporary, error);
-    throw std::runtime_error("cannot write " + path.filename().string());
+// Writes `text` as the file `name` of the current folder (the working folder) the way the store
+// replaces the waypoint file: a temporary created exclusively (a file or link planted under its
+// name is removed, never written through), flushed to the disk, then renamed over `name` (which
+// replaces a link there rather than the file it points to). The module never reads half a plan,
+// and a failed write leaves the old file.
+void write_whole(const char* name, const std::string& text) {
+  const std::string temporary = std::string(name) + ".new";
+  StoreFile file;
+  bool written = create_exclusively(file, temporary.c_str());
+  written = written && write_bytes(file, text.data(), text.size()) && flush_to_disk(file);
+  written = close_file(file) && written;
+  if (!written || !replace_file(temporary.c_str(), name)) {
+    remove_file(temporary.c_str());
+    throw std::runtime_error(std::string("cannot write ") + name);
   }
 }
 
@@ -118,7 +114,7 @@ void LiveSession::take_off(double cruise_alt_ft, double cruise_tas_kt) {
 
 void LiveSession::install_plan(const std::string& name, const flight::FlightPlan& plan,
                                const std::string& text) {
-  write_whole(options_.working_folder / "PLAN.PLN", text);
+  write_whole("PLAN.PLN", text);
   plan_ = LoadedPlan{name, plan};
   const flight::PlanWaypoint& departure = plan.waypoints.front();
   set_motion(false);

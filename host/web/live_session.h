@@ -74,8 +74,9 @@ class LiveSession {
   void set_motion(bool on);
   void take_off(double cruise_alt_ft, double cruise_tas_kt);
 
-  // Writes the plan's text as the simulator's PLAN.PLN (whole or not at all) and stands the
-  // aircraft still at its departure, facing the first leg. Throws std::runtime_error when the
+  // Writes the plan's text as the simulator's PLAN.PLN in the working folder (the current
+  // folder, as for the module), whole or not at all, and stands the aircraft still at its
+  // departure, facing the first leg. Throws std::runtime_error when the
   // file cannot be written; the aircraft and the old PLAN.PLN are then as they were.
   void install_plan(const std::string& name, const flight::FlightPlan& plan,
                     const std::string& text);

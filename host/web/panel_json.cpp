@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <sstream>
 
 #include "host/control_names.h"
 #include "host/mouse_list.h"
@@ -251,10 +251,10 @@ json state_json(const LiveSession& session, const SimStatus& status) {
   return out;
 }
 
-json waypoints_json(const std::filesystem::path& waypoint_file) {
+json waypoints_json(const std::string& waypoint_file_text) {
   constexpr double DEG_PER_RAD = 180.0 / 3.141592653589793;
   json list = json::array();
-  std::ifstream in(waypoint_file, std::ios::binary);
+  std::istringstream in(waypoint_file_text);
   std::string line;
   while (std::getline(in, line)) {
     int number = -1;

@@ -12,6 +12,12 @@
 
 namespace host::web {
 
+// A JSON value as the server sends it. Bytes that are not UTF-8 (a path or a message repeating
+// what a client sent) are replaced rather than thrown over, so a reply or a state is always made.
+inline std::string json_text(const nlohmann::json& value) {
+  return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 // The INS text windows by their scenario names, in the order the page lists them.
 inline constexpr const char* INS_WINDOWS[] = {"left", "right", "N", "S", "E", "W", "from", "to"};
 
@@ -29,8 +35,9 @@ struct SimStatus {
 
 nlohmann::json state_json(const LiveSession& session, const SimStatus& status);
 
-// Waypoints as the INS holds them in WAYPOINTS.DAT: number, latitude (north) and longitude
-// (east) in degrees, for the map. Lines that do not read as "N LAT LON" are passed over.
-nlohmann::json waypoints_json(const std::filesystem::path& waypoint_file);
+// Waypoints as the INS holds them in WAYPOINTS.DAT (the file's text): number, latitude (north)
+// and longitude (east) in degrees, for the map. Lines that do not read as "N LAT LON" are passed
+// over.
+nlohmann::json waypoints_json(const std::string& waypoint_file_text);
 
 }  // namespace host::web

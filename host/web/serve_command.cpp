@@ -1,13 +1,12 @@
 #include "host/web/serve_command.h"
 
+#include <malloc.h>
 #include <pthread.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <thread>
 
 #include "host/panel_snapshot.h"
@@ -18,6 +17,7 @@
 #include "host/web/sim_loop.h"
 #include "host/web/web_server.h"
 #include "host/working_folder.h"
+#include "plain_text.h"
 
 namespace host::web {
 
@@ -41,28 +41,26 @@ bool is_loopback(const std::string& address) {
 
 // Loads the plan named on the command line, as the page's own plan loading does.
 bool load_start_plan(SimLoop& loop, const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::cerr << path.string() << ":0: cannot read the plan\n";
-    return false;
-  }
-  std::stringstream text;
-  text << in.rdbuf();
+  std::string text;
   flight::FlightPlan plan;
   try {
-    plan = flight::read_flight_plan(path);
+    text = flight::read_plan_file(path);
+    plan = flight::parse_flight_plan(text, path.string());
   } catch (const flight::PlanError& error) {
-    std::cerr << "plan refused: " << error.what() << "\n";
+    std::cerr << "plan refused: " << flight::printable(error.what()) << "\n";
     return false;
   }
   const std::string name = path.filename().string();
-  const std::string content = text.str();
+  if (auto refused = check_plan_name(name)) {
+    std::cerr << "plan refused: " << flight::printable(refused->message) << "\n";
+    return false;
+  }
   const std::string error = loop.submit([&](LiveSession& session, SimStatus&) {
-    session.install_plan(name, plan, content);
+    session.install_plan(name, plan, text);
     return std::string();
   });
   if (!error.empty()) {
-    std::cerr << path.string() << ":0: " << error << "\n";
+    std::cerr << flight::printable(path.string()) << ":0: " << error << "\n";
     return false;
   }
   return true;
@@ -75,6 +73,10 @@ int serve(const ServeOptions& options) {
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   // Ctrl+C and SIGTERM are this program's to take (below), not the audio library's.
   setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
+  // The server's 32 threads mostly wait. With an allocation arena each (the C library's
+  // default), each would keep its own high-water mark of what a burst of requests took; two
+  // arenas shared by all are plenty for a few requests at a time.
+  mallopt(M_ARENA_MAX, 2);
   // SIGINT and SIGTERM are taken by this thread alone (sigwait below), so every thread the
   // server starts inherits the block.
   sigset_t signals;
@@ -109,7 +111,7 @@ int serve(const ServeOptions& options) {
     if (!options.plan.empty() && !load_start_plan(loop, options.plan)) return EXIT_CANNOT_SERVE;
 
     ServerFolders folders{program / "web", program / "bitmaps", program / "assets",
-                          program / "web" / "examples", folder.path()};
+                          program / "web" / "examples"};
     WebServer server(loop, extents, layout, folders);
     const int port = server.bind(options.address, options.port);
     if (port < 0) {

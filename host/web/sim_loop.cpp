@@ -117,7 +117,9 @@ bool SimLoop::apply_commands() {
 }
 
 void SimLoop::publish() {
-  auto text = std::make_shared<const std::string>(state_json(session_, status_).dump());
+  // The state's texts are UTF-8 by the time they get here (the module's 8-bit texts converted,
+  // a plan's name checked); should one not be, it is replaced rather than end this thread.
+  auto text = std::make_shared<const std::string>(json_text(state_json(session_, status_)));
   {
     std::lock_guard lock(mutex_);
     published_.json = std::move(text);

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/host_variables.h"
+#include "plain_text.h"
 
 namespace host::web {
 
@@ -154,6 +155,8 @@ Parsed<TakeoffRequest> parse_takeoff_request(const std::string& body) {
 
 std::optional<RequestError> check_plan_name(const std::string& name) {
   if (name.empty() || name.size() > 100) return bad("a plan needs a file name of 1 to 100 bytes");
+  // The name is shown in the page and kept in the panel's state, both JSON.
+  if (!flight::is_utf8(name)) return bad("the plan's file name (\"name\") is not UTF-8 text");
   for (char c : name) {
     if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) {
       return bad("the plan's file name \"" + name + "\" may not hold folders or control bytes");

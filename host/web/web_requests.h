@@ -10,6 +10,8 @@
 #include <variant>
 #include <vector>
 
+#include "flight_plan.h"
+
 namespace host::web {
 
 struct RequestError {
@@ -22,7 +24,7 @@ using Parsed = std::variant<T, RequestError>;
 
 // Largest JSON body an API request may carry, and the largest plan file.
 inline constexpr std::size_t MAX_JSON_BODY_BYTES = 16 * 1024;
-inline constexpr std::size_t MAX_PLAN_BYTES = 512 * 1024;
+inline constexpr std::size_t MAX_PLAN_BYTES = flight::MAX_PLAN_FILE_BYTES;
 
 // The clickable extent of a placed gauge, in its own pixels.
 struct GaugeExtent {
@@ -65,7 +67,8 @@ struct TakeoffRequest {
 };
 Parsed<TakeoffRequest> parse_takeoff_request(const std::string& body);
 
-// A plan's file name as the user gave it: a plain name of at most 100 bytes without folders.
+// A plan's file name as the user gave it: a plain name of at most 100 bytes of UTF-8 text without
+// folders or control bytes.
 std::optional<RequestError> check_plan_name(const std::string& name);
 
 }  // namespace host::web

@@ -2,8 +2,11 @@
 
 #include <httplib.h>
 
-#include <fstream>
-#include <sstream>
+#include "flight_plan.h"
+#include "host/web/limited_server.h"
+#include "host/web/request_guard.h"
+#include "plain_text.h"
+#include "store/durable_file.h"
 
 namespace host::web {
 
@@ -13,14 +16,36 @@ using nlohmann::json;
 
 constexpr const char* JSON_TYPE = "application/json";
 
+// Connections that may wait to be accepted at once.
+constexpr int LISTEN_BACKLOG = 256;
+
+// The largest WAYPOINTS.DAT read for the map: 100 lines of at most 99 characters, with room.
+constexpr std::size_t MAX_WAYPOINT_FILE_BYTES = 64 * 1024;
+
 void reply_error(httplib::Response& res, int status, const std::string& message) {
   res.status = status;
-  res.set_content(json{{"error", message}}.dump(), JSON_TYPE);
+  res.set_content(json_text(json{{"error", message}}), JSON_TYPE);
 }
 
-void reply_ok(httplib::Response& res, json body = json{{"ok", true}}) {
+void reply_ok(httplib::Response& res, const json& body = json{{"ok", true}}) {
   res.status = 200;
-  res.set_content(body.dump(), JSON_TYPE);
+  res.set_content(json_text(body), JSON_TYPE);
+}
+
+// What a refusal of the library's own (a request it could not read or route) says.
+std::string library_refusal(int status, const httplib::Request& req) {
+  switch (status) {
+    case 404:
+      return "no such path " + req.path;
+    case 413:
+      return "the body is larger than " + std::to_string(MAX_PLAN_BYTES / 1024) + " KiB";
+    case 416:
+      return "the range cannot be served";
+    case 400:
+      return "the request could not be read (malformed, a head over its limit, or too slow)";
+    default:
+      return "refused (" + std::to_string(status) + ")";
+  }
 }
 
 // Runs a checked request on the simulation thread and answers with its outcome.
@@ -33,12 +58,28 @@ void run_command(SimLoop& loop, httplib::Response& res, SessionCommand command) 
   }
 }
 
-std::optional<std::string> read_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+// A file of the working folder (the server's current folder) as the store reads it: a regular
+// file only, so a FIFO put in its place cannot hold a thread, and no more of it than `max_bytes`,
+// so a huge (or sparse) file is not read whole. Empty when there is no such file.
+Parsed<std::string> read_working_file(const char* name, std::size_t max_bytes) {
+  StoreFile file;
+  const OpenResult opened = open_for_reading(file, name);
+  if (opened == FILE_ABSENT) return std::string();
+  if (opened == FILE_REFUSED) {
+    return RequestError{409, std::string(name) + " in the working folder is not a plain file"};
+  }
+  std::string text;
+  for (int byte = read_byte(file); byte != STORE_FILE_END && text.size() <= max_bytes;
+       byte = read_byte(file)) {
+    text.push_back(static_cast<char>(byte));
+  }
+  const bool read_whole = close_file(file);
+  if (text.size() > max_bytes) {
+    return RequestError{409, std::string(name) + " in the working folder is larger than " +
+                                 std::to_string(max_bytes / 1024) + " KiB"};
+  }
+  if (!read_whole) return RequestError{500, std::string("cannot read ") + name};
+  return text;
 }
 
 // The plans in the examples folder, by file name.
@@ -53,6 +94,33 @@ std::vector<std::string> example_names(const std::filesystem::path& folder) {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+struct PlanUpload {
+  std::string name;
+  std::string text;
+};
+
+// The plan a request brings: one of the bundled examples by name, or the body under the file name
+// the user gave, checked before it is read.
+Parsed<PlanUpload> plan_upload(const httplib::Request& req,
+                               const std::filesystem::path& examples_folder) {
+  if (!req.has_param("example")) {
+    const std::string name = req.has_param("name") ? req.get_param_value("name") : "";
+    if (auto error = check_plan_name(name)) return *error;
+    return PlanUpload{name, req.body};
+  }
+  const std::string name = req.get_param_value("example");
+  if (!flight::is_utf8(name)) return RequestError{400, "\"example\" is not UTF-8 text"};
+  const auto examples = example_names(examples_folder);
+  if (std::find(examples.begin(), examples.end(), name) == examples.end()) {
+    return RequestError{404, "no example plan named \"" + name + "\""};
+  }
+  try {
+    return PlanUpload{name, flight::read_plan_file(examples_folder / name)};
+  } catch (const flight::PlanError&) {
+    return RequestError{404, "cannot read the example plan \"" + name + "\""};
+  }
 }
 
 json plan_json(const LoadedPlan& loaded) {
@@ -75,13 +143,34 @@ WebServer::WebServer(SimLoop& loop, const std::vector<GaugeExtent>& gauges, json
       gauges_(gauges),
       layout_text_(layout.dump()),
       folders_(folders),
-      server_(std::make_unique<httplib::Server>()) {
-  // Each open event stream holds a thread of the pool; leave room for ordinary requests.
-  server_->new_task_queue = [] { return new httplib::ThreadPool(MAX_STREAMS + 8); };
+      // Each open event stream holds a thread of the pool; the rest is room for ordinary
+      // requests, and for connections whose requests are still arriving (each holds a thread
+      // for at most its deadlines).
+      server_(std::make_unique<LimitedServer>(ConnectionLimits{}, MAX_STREAMS + REQUEST_THREADS)) {
   server_->set_payload_max_length(MAX_PLAN_BYTES);
+  // No page of another origin may frame the panel (twelve frames would each open a stream), nor
+  // read a reply of this server as an image or a script.
+  server_->set_default_headers({{"X-Frame-Options", "DENY"},
+                                {"Content-Security-Policy", "frame-ancestors 'none'"},
+                                {"Cross-Origin-Resource-Policy", "same-origin"},
+                                {"X-Content-Type-Options", "nosniff"}});
   server_->set_file_extension_and_mimetype_mapping("ttf", "font/ttf");
   server_->set_file_extension_and_mimetype_mapping("wav", "audio/wav");
   server_->set_file_extension_and_mimetype_mapping("mjs", "text/javascript");
+  server_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    // The library has read the Range header into the request before any handler runs, and cuts
+    // every reply to it: an API reply and a refusal go out whole. (The request is the library's
+    // own, not const; this hook is the only place before the cut.)
+    auto& ranges = const_cast<httplib::Request&>(req).ranges;
+    if (req.path.starts_with("/api/")) ranges.clear();
+    const std::optional<Refusal> refusal = guard_->check(req);
+    if (!refusal) return httplib::Server::HandlerResponse::Unhandled;
+    ranges.clear();
+    reply_error(res, refusal->status, refusal->message);
+    // A refused request's body is not read: the connection ends with the reply.
+    res.set_header("Connection", "close");
+    return httplib::Server::HandlerResponse::Handled;
+  });
   add_routes();
   add_static_files();
 }
@@ -91,12 +180,16 @@ WebServer::~WebServer() {
 }
 
 int WebServer::bind(const std::string& address, int port) {
-  if (port == 0) return server_->bind_to_any_port(address);
-  return server_->bind_to_port(address, port) ? port : -1;
+  const int bound = port == 0 ? server_->bind_to_any_port(address)
+                              : (server_->bind_to_port(address, port) ? port : -1);
+  if (bound < 0) return bound;
+  server_->widen_backlog(LISTEN_BACKLOG);
+  guard_ = std::make_unique<RequestGuard>(address, bound);
+  return bound;
 }
 
 bool WebServer::listen() {
-  return server_->listen_after_bind();
+  return guard_ != nullptr && server_->listen_after_bind();
 }
 
 bool WebServer::listening() const {
@@ -112,19 +205,22 @@ void WebServer::add_static_files() {
   server_->set_mount_point("/bitmaps", folders_.bitmaps_folder.string());
   server_->set_mount_point("/assets", folders_.assets_folder.string());
   server_->set_mount_point("/", folders_.static_folder.string());
-  // Anything not found gets a plain message rather than an empty page.
+  // The library's own refusals (no such path, a request it cannot read) say what they are.
   server_->set_error_handler([](const httplib::Request& req, httplib::Response& res) {
     if (res.body.empty()) {
-      res.set_content(json{{"error", "no such path " + req.path}}.dump(), JSON_TYPE);
+      res.set_content(json_text(json{{"error", library_refusal(res.status, req)}}), JSON_TYPE);
     }
   });
+  // A handler that throws has changed nothing: every change is the simulation thread's, made by
+  // a command that either completes or reports its failure.
   server_->set_exception_handler(
       [](const httplib::Request&, httplib::Response& res, std::exception_ptr error) {
         std::string message = "internal error";
         try {
           if (error) std::rethrow_exception(error);
         } catch (const std::exception& e) {
-          message = e.what();
+          message = std::string("internal error, nothing changed: ") + e.what();
+        } catch (...) {
         }
         reply_error(res, 500, message);
       });
@@ -226,39 +322,28 @@ void WebServer::add_routes() {
   });
 
   // A plan: the file's bytes as the body with ?name=FILE.PLN, or ?example=NAME for one of the
-  // bundled plans. The host reads it as `ins-host fly` does; a plan it refuses changes nothing.
+  // bundled plans. The host reads it as `ins-host fly` does, and the reply is made, before
+  // anything changes: a plan it refuses, or one it cannot answer for, changes nothing.
   server_->Post("/api/plan", [this](const httplib::Request& req, httplib::Response& res) {
-    std::string name, text;
-    if (req.has_param("example")) {
-      name = req.get_param_value("example");
-      const auto examples = example_names(folders_.examples_folder);
-      if (std::find(examples.begin(), examples.end(), name) == examples.end()) {
-        return reply_error(res, 404, "no example plan named \"" + name + "\"");
-      }
-      auto file = read_file(folders_.examples_folder / name);
-      if (!file) return reply_error(res, 404, "cannot read the example plan \"" + name + "\"");
-      text = std::move(*file);
-    } else {
-      name = req.has_param("name") ? req.get_param_value("name") : "";
-      if (auto error = check_plan_name(name))
-        return reply_error(res, error->status, error->message);
-      text = req.body;
+    Parsed<PlanUpload> upload = plan_upload(req, folders_.examples_folder);
+    if (auto* error = std::get_if<RequestError>(&upload)) {
+      return reply_error(res, error->status, error->message);
     }
+    auto [name, text] = std::move(std::get<PlanUpload>(upload));
     flight::FlightPlan plan;
     try {
       plan = flight::parse_flight_plan(text, name);
     } catch (const flight::PlanError& error) {
       return reply_error(res, 422, std::string("plan refused, nothing changed: ") + error.what());
     }
-    auto result = std::make_shared<json>();
+    const std::string reply = json_text(plan_json(LoadedPlan{name, plan}));
     const std::string error =
-        loop_.submit([name, plan, text, result](LiveSession& session, SimStatus&) -> std::string {
+        loop_.submit([&name, &plan, &text](LiveSession& session, SimStatus&) -> std::string {
           session.install_plan(name, plan, text);
-          *result = plan_json(*session.plan());
           return "";
         });
-    if (!error.empty()) return reply_error(res, 500, error);
-    reply_ok(res, *result);
+    if (!error.empty()) return reply_error(res, 500, "plan not loaded, nothing changed: " + error);
+    res.set_content(reply, JSON_TYPE);
   });
 
   server_->Get("/api/plan", [this](const httplib::Request&, httplib::Response& res) {
@@ -272,8 +357,12 @@ void WebServer::add_routes() {
   });
 
   // The waypoint file is replaced whole by a rename, so a read here never sees half of it.
-  server_->Get("/api/waypoints", [this](const httplib::Request&, httplib::Response& res) {
-    reply_ok(res, json{{"waypoints", waypoints_json(folders_.working_folder / "WAYPOINTS.DAT")}});
+  server_->Get("/api/waypoints", [](const httplib::Request&, httplib::Response& res) {
+    Parsed<std::string> file = read_working_file("WAYPOINTS.DAT", MAX_WAYPOINT_FILE_BYTES);
+    if (auto* error = std::get_if<RequestError>(&file)) {
+      return reply_error(res, error->status, error->message);
+    }
+    reply_ok(res, json{{"waypoints", waypoints_json(std::get<std::string>(file))}});
   });
 }
 

@@ -1,7 +1,9 @@
 // The HTTP side of `ins-host serve`: the page and its files from the static folder, the bitmaps
 // and sounds from beside the program, and the API (docs/web-api.md). Handlers check every
 // request completely before they hand it to the simulation thread, so a bad request gets a 4xx
-// with a clear message and changes nothing.
+// with a clear message and changes nothing; a request from anyone but the panel's own page is
+// refused before it reaches them (request_guard.h), and no client can hold the server's threads
+// (limited_server.h).
 #pragma once
 
 #include <atomic>
@@ -11,18 +13,18 @@
 
 #include "host/web/sim_loop.h"
 
-namespace httplib {
-class Server;
-}
-
 namespace host::web {
 
+class LimitedServer;
+class RequestGuard;
+
+// The folders the server reads from. The module's working folder (WAYPOINTS.DAT, PLAN.PLN) is
+// the current folder: the server reads and writes its files there by name, as the store does.
 struct ServerFolders {
   std::filesystem::path static_folder;    // index.html, app.js, the font, the map data
   std::filesystem::path bitmaps_folder;   // <id>.png, rendered beside the module
   std::filesystem::path assets_folder;    // the bundled sounds
   std::filesystem::path examples_folder;  // plans a user can load by name
-  std::filesystem::path working_folder;   // the module's folder, with WAYPOINTS.DAT
 };
 
 class WebServer {
@@ -33,9 +35,10 @@ class WebServer {
   WebServer(const WebServer&) = delete;
   WebServer& operator=(const WebServer&) = delete;
 
-  // Binds the address and port (0: any free port); returns the port, or -1 when it cannot.
+  // Binds the address and port (0: any free port); returns the port, or -1 when it cannot. The
+  // requests answered are those that name this address and port (request_guard.h).
   int bind(const std::string& address, int port);
-  // Serves until `stop`; returns false when the server could not listen.
+  // Serves until `stop`; returns false when the server could not listen (or was never bound).
   bool listen();
   // True once `listen` accepts connections (a `stop` before then would not reach it).
   bool listening() const;
@@ -43,6 +46,9 @@ class WebServer {
 
   // Event streams open at once; more are refused (each holds one of the server's threads).
   static constexpr int MAX_STREAMS = 8;
+  // The server's other threads: for ordinary requests, and for connections whose requests are
+  // still arriving.
+  static constexpr int REQUEST_THREADS = 24;
 
  private:
   void add_routes();
@@ -52,7 +58,8 @@ class WebServer {
   std::vector<GaugeExtent> gauges_;
   std::string layout_text_;
   ServerFolders folders_;
-  std::unique_ptr<httplib::Server> server_;
+  std::unique_ptr<LimitedServer> server_;
+  std::unique_ptr<RequestGuard> guard_;  // made when the port is known
   std::atomic<int> open_streams_{0};
   std::atomic<bool> stopping_{false};
 };

@@ -1,7 +1,9 @@
 // `ins-host fly` as a user runs it, the real module flying: options and plans it cannot fly are
 // refused before anything is printed or made, with what is wrong; nothing from a plan becomes a
-// command of the scenario it writes; any plan file name works or is refused clearly.
+// command of the scenario it writes, nor a control character on the terminal; any plan file name
+// works or is refused clearly.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -115,6 +117,75 @@ TEST(FlyCommand, NothingFromAPlanBecomesACommand) {
   HostProgram replay({"run", scenario.string()}, folder.path());
   replay.finish(600.0);
   EXPECT_EQ(replay.exit_code, 0) << replay.err();
+}
+
+// Only a plain file of a plan's size is read: /dev/zero would be read until memory ran out, a FIFO
+// would wait for a writer for ever.
+TEST(FlyCommand, OnlyAPlainFileOfAPlansSizeIsRead) {
+  struct Case {
+    std::string plan;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"/dev/zero", "plan refused, nothing flown: /dev/zero:0: not a plain file"},
+      {"FIFO.PLN", "plan refused, nothing flown: FIFO.PLN:0: not a plain file"},
+      {"HUGE.PLN", "plan refused, nothing flown: HUGE.PLN:0: the plan file is larger than 512 KiB"},
+  };
+  for (const Case& c : cases) {
+    TempFolder folder;
+    ASSERT_EQ(mkfifo((folder / "FIFO.PLN").c_str(), 0600), 0);
+    write_text(folder / "HUGE.PLN", read_text(EXAMPLE_PLAN) + std::string(600 * 1024, ' '));
+    HostProgram host({"fly", c.plan, "--output", "out"}, folder.path());
+    host.finish(60.0);
+    EXPECT_EQ(host.exit_code, 2) << c.plan;
+    EXPECT_EQ(host.err().rfind(c.message, 0), 0u) << host.err();
+    expect_nothing_made(host, folder / "out", c.plan);
+  }
+}
+
+// "...PLN" has the stem "..": its outputs' folder would be fly-output/.., the current folder.
+TEST(FlyCommand, APlanNameThatGivesNoFolderNeedsAnOutputFolder) {
+  for (const std::string name : {"...PLN", "..PLN"}) {
+    TempFolder folder;
+    fs::copy_file(EXAMPLE_PLAN, folder / name);
+    HostProgram host({"fly", name}, folder.path());
+    host.finish(120.0);
+    EXPECT_EQ(host.exit_code, 2) << name;
+    EXPECT_NE(host.err().find("\"" + name + "\" gives the output folder no name"),
+              std::string::npos)
+        << host.err();
+    expect_nothing_made(host, folder / "fly-output", name);
+    EXPECT_FALSE(fs::exists(folder / "track.csv")) << name;
+  }
+}
+
+// A plan from an old planner: idents in Latin-1, one of them with a terminal's escape sequences
+// (set the window title, ring the bell). The leg table shows the letters as text and no control
+// character reaches the terminal.
+TEST(FlyCommand, TheLegTableShowsIdentsAsTextAndNoControlCharacters) {
+  TempFolder folder;
+  write_text(folder / "OLD.PLN",
+             "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<SimBase.Document>\n"
+             "<FlightPlan.FlightPlan>\n<CruisingAlt>5000</CruisingAlt>\n"
+             "<ATCWaypoint id=\"\x1B]0;owned\x07\x1B[2J\">\n"
+             "    <WorldPosition>N52\xB0 42' 6.90\",W8\xB0 55' 28.70\",+000046.00"
+             "</WorldPosition>\n</ATCWaypoint>\n"
+             "<ATCWaypoint id=\"\xC9"
+             "CHO\">\n"
+             "    <WorldPosition>N52\xB0 42' 0.00\",W8\xB0 25' 0.00\",+005000.00"
+             "</WorldPosition>\n</ATCWaypoint>\n</FlightPlan.FlightPlan>\n</SimBase.Document>\n");
+  HostProgram fly({"fly", "OLD.PLN", "--output", "out", "--quiet"}, folder.path());
+  fly.finish(600.0);
+  ASSERT_EQ(fly.exit_code, 0) << fly.out() << fly.err();
+  const std::string shown = fly.out() + fly.err();
+  EXPECT_NE(shown.find(" 01-02  ?]0;owne  \xC3\x89"
+                       "CHO    "),
+            std::string::npos)
+      << shown;
+  for (const char c : shown) {
+    const auto byte = static_cast<unsigned char>(c);
+    EXPECT_TRUE(byte >= 0x20 || c == '\n') << "byte " << int{byte} << " printed";
+  }
 }
 
 }  // namespace

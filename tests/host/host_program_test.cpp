@@ -1,6 +1,6 @@
 // ins-host as a user runs it, a child process on real files: it stops at once on Ctrl-C and
 // SIGTERM after the sound library started, its memory stays flat over a long wait, and a
-// scenario reads only the files that travel with it.
+// scenario reads only the files that travel with it and writes only in its working folder.
 #include "host_program.h"
 
 #include <gtest/gtest.h>
@@ -95,6 +95,52 @@ TEST(HostProgram, CopyReadsOnlyBesideTheScenarioOrInTheWorkingFolder) {
             std::string::npos)
       << link.err();
   EXPECT_FALSE(fs::exists(folder / "work/S.TXT"));
+}
+
+// Links planted in the working folder: `file` and `copy` never write through one to a file
+// elsewhere (a link in the file's own place is replaced, a folder on the way that leads out is
+// refused), and `expect file` reads nothing out of the folder.
+TEST(HostProgram, FileCommandsStayInTheWorkingFolderThroughLinks) {
+  struct Case {
+    std::string scenario;
+    int exit_code;
+    std::string message;  // in the error stream; empty when the run passes
+  };
+  const Case cases[] = {
+      {"file OUT/X.TXT\nwritten\nend\n", 2,
+       "t.scn:1: cannot write \"OUT/X.TXT\": a link on the way leads out of the working folder"},
+      {"file VICTIM.TXT\nwritten\nend\nexpect file VICTIM.TXT line 0 \"written\"\n", 0, ""},
+      {"file DANGLING.TXT\nwritten\nend\nexpect file DANGLING.TXT line 0 \"written\"\n", 0, ""},
+      {"copy A.TXT DANGLING.TXT\nexpect file DANGLING.TXT line 0 \"beside\"\n", 0, ""},
+      {"copy A.TXT OUT/A.TXT\n", 2,
+       "t.scn:1: cannot write \"OUT/A.TXT\": a link on the way leads out of the working folder"},
+      {"expect file VICTIM.TXT line 0 \"secret\"\n", 2,
+       "t.scn:1: expect file \"VICTIM.TXT\": a link leads out of the working folder"},
+      {"expect file OUT/SECRET.TXT lines 1\n", 2,
+       "t.scn:1: expect file \"OUT/SECRET.TXT\": a link leads out of the working folder"},
+  };
+  for (const Case& c : cases) {
+    TempFolder folder;
+    const fs::path work = folder / "work";
+    const fs::path elsewhere = folder / "elsewhere";
+    write_text(elsewhere / "SECRET.TXT", "secret\n");
+    write_text(folder / "A.TXT", "beside\n");
+    fs::create_directories(work);
+    fs::create_directory_symlink(elsewhere, work / "OUT");
+    fs::create_symlink(elsewhere / "SECRET.TXT", work / "VICTIM.TXT");
+    fs::create_symlink(elsewhere / "NEW.TXT", work / "DANGLING.TXT");
+    write_text(folder / "t.scn", c.scenario);
+    HostProgram host({"run", "t.scn", "--workdir", work.string()}, folder.path());
+    host.finish(60.0);
+    EXPECT_EQ(host.exit_code, c.exit_code) << c.scenario << host.err();
+    if (!c.message.empty()) {
+      EXPECT_NE(host.err().find(c.message), std::string::npos) << host.err();
+    }
+    EXPECT_EQ(read_text(elsewhere / "SECRET.TXT"), "secret\n") << c.scenario;
+    EXPECT_FALSE(fs::exists(elsewhere / "X.TXT")) << c.scenario;
+    EXPECT_FALSE(fs::exists(elsewhere / "A.TXT")) << c.scenario;
+    EXPECT_FALSE(fs::exists(elsewhere / "NEW.TXT")) << c.scenario;
+  }
 }
 
 }  // namespace

@@ -49,7 +49,12 @@ test('the panel, its layout and its files come from the one server', async () =>
   assert.deepEqual(ins.mouse.find((b) => b.control === '9'),
                    {x: 323, y: 219, width: 39, height: 39, cursor: 1, repeats: false, control: '9'});
   assert.equal(layout.body.gauges.find((g) => g.name === 'ALIGN').mouse.length, 2);
-  const panel = await getJson(server.url, '/api/panel');
+  // The panel once the module has drawn its first frame (the state published before it holds
+  // the elements' values from before the module set them).
+  const panel = await until(async () => {
+    const p = await getJson(server.url, '/api/panel');
+    return p.body.frame >= 1 ? p : null;
+  }, 5000, 'the first frame');
   assert.deepEqual(Object.keys(panel.body.windows).sort(),
                    ['E', 'N', 'S', 'W', 'from', 'left', 'right', 'to']);
   assert.equal(panel.body.visible.INS.hold_lit, false);

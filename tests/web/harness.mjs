@@ -66,9 +66,14 @@ export async function getJson(base, path) {
   return {status: response.status, body: await response.json()};
 }
 
-export async function postJson(base, path, body, {raw = false, contentType = 'application/json'} = {}) {
+// A POST as the panel's page sends it: with the header X-INS-Panel, which the host requires of
+// every request that changes something (`headers` adds to or, with a null, takes from them).
+export async function postJson(base, path, body,
+                               {raw = false, contentType = 'application/json', headers = {}} = {}) {
+  const sent = {'Content-Type': contentType, 'X-INS-Panel': '1', ...headers};
+  for (const name of Object.keys(sent)) if (sent[name] === null) delete sent[name];
   const response = await fetch(new URL(path, base), {
-    method: 'POST', headers: {'Content-Type': contentType}, body: raw ? body : JSON.stringify(body),
+    method: 'POST', headers: sent, body: raw ? body : JSON.stringify(body),
   });
   let parsed = null;
   try { parsed = await response.json(); } catch (e) { parsed = null; }

@@ -17,13 +17,15 @@ const insPanel = {
 window.insPanel = insPanel;
 
 // ---------------------------------------------------------------------------------------------
-// Talking to the host. Requests go one after the other, in the order the pilot made them.
+// Talking to the host. Requests go one after the other, in the order the pilot made them. Every
+// request that changes something carries the header X-INS-Panel: the host refuses those without
+// it, since a page of another site can send a plain form or text POST but not this header.
 
 let requestChain = Promise.resolve();
 
 function api(method, path, body, contentType = 'application/json') {
   const run = async () => {
-    const init = {method, headers: {}};
+    const init = {method, headers: method === 'GET' ? {} : {'X-INS-Panel': '1'}};
     if (body !== undefined) {
       init.body = typeof body === 'string' || body instanceof ArrayBuffer ? body : JSON.stringify(body);
       init.headers['Content-Type'] = contentType;
@@ -591,12 +593,28 @@ function showState(state) {
   insMap.update(state);
 }
 
-function connect() {
+// The live state. The browser reconnects a dropped stream by itself, but gives up on a refusal
+// (all the host's streams taken: 503); the page then tries again after a pause that doubles up to
+// 16 s, so that many pages at once do not keep the host busy.
+const STREAM_RETRY_FIRST_MS = 1000;
+const STREAM_RETRY_MAX_MS = 16000;
+
+function connect(retryMs = STREAM_RETRY_FIRST_MS) {
   const status = document.getElementById('connection');
   const stream = new EventSource('/api/stream');
-  stream.onopen = () => { status.textContent = 'live'; status.className = 'connection live'; };
+  stream.onopen = () => {
+    retryMs = STREAM_RETRY_FIRST_MS;
+    status.textContent = 'live';
+    status.className = 'connection live';
+  };
   stream.onmessage = (event) => showState(JSON.parse(event.data));
-  stream.onerror = () => { status.textContent = 'connection lost, retrying'; status.className = 'connection lost'; };
+  stream.onerror = () => {
+    status.textContent = 'connection lost, retrying';
+    status.className = 'connection lost';
+    if (stream.readyState === EventSource.CLOSED) {
+      setTimeout(() => connect(Math.min(retryMs * 2, STREAM_RETRY_MAX_MS)), retryMs);
+    }
+  };
 }
 
 async function start() {
