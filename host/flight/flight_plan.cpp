@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string_view>
@@ -354,21 +356,22 @@ std::string read_plan_file(const std::filesystem::path& path) {
   const std::string label = path.string();
   std::error_code error;
   const auto status = std::filesystem::status(path, error);
-  if (error) throw PlanError(label + ":0: cannot read the plan file: " + error.message());
+  if (error) throw PlanError(label + ": cannot read the plan file: " + error.message());
   // A device (/dev/zero never ends) or a FIFO (whose open waits for a writer) is not a plan.
   if (!std::filesystem::is_regular_file(status)) {
-    throw PlanError(label + ":0: not a plain file; a plan is a file of at most " +
+    throw PlanError(label + ": not a plain file; a plan is a file of at most " +
                     std::to_string(MAX_PLAN_FILE_BYTES / 1024) + " KiB");
   }
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw PlanError(label + ":0: cannot read the plan file");
+  // (The stream's open sets errno to the system's reason.)
+  if (!in) throw PlanError(label + ": cannot read the plan file: " + std::strerror(errno));
   // One byte more than a plan may hold tells a file that is too large (or still growing).
   std::string text(MAX_PLAN_FILE_BYTES + 1, '\0');
   in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (in.bad()) throw PlanError(label + ":0: cannot read the plan file");
+  if (in.bad()) throw PlanError(label + ": cannot read the plan file: " + std::strerror(errno));
   text.resize(static_cast<std::size_t>(in.gcount()));
   if (text.size() > MAX_PLAN_FILE_BYTES) {
-    throw PlanError(label + ":0: the plan file is larger than " +
+    throw PlanError(label + ": the plan file is larger than " +
                     std::to_string(MAX_PLAN_FILE_BYTES / 1024) + " KiB, more than any plan");
   }
   return text;

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <thread>
 
 #include "host/panel_snapshot.h"
@@ -39,34 +40,57 @@ bool is_loopback(const std::string& address) {
          address.rfind("127.", 0) == 0;
 }
 
-// Loads the plan named on the command line, as the page's own plan loading does.
-bool load_start_plan(SimLoop& loop, const fs::path& path) {
+// The plan named on the command line, read and checked as the page's own plan loading checks
+// it, before anything is made: a plan that cannot be used leaves no working folder behind.
+struct StartPlan {
+  fs::path path;
+  std::string name;
   std::string text;
   flight::FlightPlan plan;
+};
+
+std::optional<StartPlan> read_start_plan(const fs::path& path) {
+  StartPlan start{path, path.filename().string(), {}, {}};
   try {
-    text = flight::read_plan_file(path);
-    plan = flight::parse_flight_plan(text, path.string());
+    start.text = flight::read_plan_file(path);
+    start.plan = flight::parse_flight_plan(start.text, path.string());
   } catch (const flight::PlanError& error) {
     std::cerr << "plan refused: " << flight::printable(error.what()) << "\n";
-    return false;
+    return std::nullopt;
   }
-  const std::string name = path.filename().string();
-  if (auto refused = check_plan_name(name)) {
+  if (auto refused = check_plan_name(start.name)) {
     std::cerr << "plan refused: " << flight::printable(refused->message) << "\n";
-    return false;
+    return std::nullopt;
   }
+  return start;
+}
+
+// Installs the plan as the page's own plan loading does.
+bool install_start_plan(SimLoop& loop, const StartPlan& start) {
   const std::string error = loop.submit([&](LiveSession& session, SimStatus&) {
-    session.install_plan(name, plan, text);
+    session.install_plan(start.name, start.plan, start.text);
     return std::string();
   });
   if (!error.empty()) {
-    std::cerr << flight::printable(path.string()) << ":0: " << error << "\n";
+    std::cerr << flight::printable(start.path.string()) << ": " << error << "\n";
     return false;
   }
   return true;
 }
 
 }  // namespace
+
+std::optional<std::string> check_serve_options(const ServeOptions& options) {
+  if (options.port < 0 || options.port > 65535) {
+    return "--port " + std::to_string(options.port) +
+           ": a TCP port is 0 to 65535 (0: any free one)";
+  }
+  if (options.fps < MIN_SERVE_FPS || options.fps > MAX_SERVE_FPS) {
+    return "--fps " + std::to_string(options.fps) + ": " + std::to_string(MIN_SERVE_FPS) + " to " +
+           std::to_string(MAX_SERVE_FPS) + " frames a second";
+  }
+  return std::nullopt;
+}
 
 int serve(const ServeOptions& options) {
   // The page plays the sounds; the sound library stays quiet here unless told otherwise.
@@ -87,13 +111,20 @@ int serve(const ServeOptions& options) {
   if (stop_signal() != 0) return 0;  // asked to stop before the block: the caller ends by it
 
   const fs::path program = program_folder();
+  // Every path given is the starting folder's, read before the working folder is entered.
+  std::optional<StartPlan> start_plan;
+  if (!options.plan.empty()) {
+    start_plan = read_start_plan(fs::absolute(options.plan));
+    if (!start_plan) return EXIT_CANNOT_SERVE;
+  }
+  const fs::path module =
+      options.module.empty() ? program / "INS.so" : fs::absolute(options.module);
   try {
     std::optional<fs::path> chosen;
     if (!options.workdir.empty()) chosen = options.workdir;
     WorkingFolder folder(chosen, false);
     SessionOptions session_options;
-    session_options.module_path =
-        options.module.empty() ? program / "INS.so" : fs::absolute(options.module);
+    session_options.module_path = module;
     session_options.sound_library = program / "GaugeSound.so";
     session_options.assets_folder = program / "assets";
     session_options.working_folder = folder.path();
@@ -108,7 +139,7 @@ int serve(const ServeOptions& options) {
 
     SimLoop loop(session);
     loop.start();
-    if (!options.plan.empty() && !load_start_plan(loop, options.plan)) return EXIT_CANNOT_SERVE;
+    if (start_plan && !install_start_plan(loop, *start_plan)) return EXIT_CANNOT_SERVE;
 
     ServerFolders folders{program / "web", program / "bitmaps", program / "assets",
                           program / "web" / "examples"};

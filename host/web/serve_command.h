@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace host::web {
@@ -17,6 +18,13 @@ struct ServeOptions {
   std::filesystem::path module;   // default: INS.so beside ins-host
   int fps = 30;
 };
+
+inline constexpr int MIN_SERVE_FPS = 18;
+inline constexpr int MAX_SERVE_FPS = 120;
+
+// What is wrong with the options, in the words of the host's other option errors
+// ("--port 99999: a TCP port is 0 to 65535"), or nothing.
+std::optional<std::string> check_serve_options(const ServeOptions& options);
 
 // Serves until SIGINT or SIGTERM; 0 then, 2 when the server cannot start.
 int serve(const ServeOptions& options);

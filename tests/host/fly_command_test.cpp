@@ -127,9 +127,9 @@ TEST(FlyCommand, OnlyAPlainFileOfAPlansSizeIsRead) {
     std::string message;
   };
   const Case cases[] = {
-      {"/dev/zero", "plan refused, nothing flown: /dev/zero:0: not a plain file"},
-      {"FIFO.PLN", "plan refused, nothing flown: FIFO.PLN:0: not a plain file"},
-      {"HUGE.PLN", "plan refused, nothing flown: HUGE.PLN:0: the plan file is larger than 512 KiB"},
+      {"/dev/zero", "plan refused, nothing flown: /dev/zero: not a plain file"},
+      {"FIFO.PLN", "plan refused, nothing flown: FIFO.PLN: not a plain file"},
+      {"HUGE.PLN", "plan refused, nothing flown: HUGE.PLN: the plan file is larger than 512 KiB"},
   };
   for (const Case& c : cases) {
     TempFolder folder;
