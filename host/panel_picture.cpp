@@ -203,6 +203,21 @@ PictureBox gauge_extent(const GaugeHeader& gauge, BitmapSource& bitmaps) {
 
 }  // namespace
 
+std::optional<PictureBox> gauge_size(const GaugeHeader& gauge, BitmapSource& bitmaps) {
+  PictureBox size;
+  const std::size_t count = Panel::element_count(gauge);
+  for (std::size_t i = 0; i < count; ++i) {
+    const ElementHeader& e = *Panel::element_at(gauge, i);
+    if (e.kind != ELEMENT_STRING && bitmaps.find(static_cast<uint32_t>(e.bitmap_id)) == nullptr) {
+      return std::nullopt;
+    }
+    const PictureBox box = element_box(e, bitmaps);
+    size.width_px = std::max(size.width_px, box.x_px + box.width_px);
+    size.height_px = std::max(size.height_px, box.y_px + box.height_px);
+  }
+  return size;
+}
+
 uint32_t moving_mask_id(const ElementHeader& e) {
   return static_cast<uint32_t>(e.bitmap_id) + 1;
 }

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -73,6 +74,10 @@ struct MovingTravel {
   int32_t y_px = 0;
 };
 MovingTravel moving_travel(const ElementHeader& e, BitmapSource& bitmaps);
+
+// The size of a gauge: the extent of all its elements, shown or not (its face, for the INS's
+// gauges). Empty when a bitmap it names is missing, so that its size cannot be told.
+std::optional<PictureBox> gauge_size(const GaugeHeader& gauge, BitmapSource& bitmaps);
 
 // The id of a moving image's mask: the resource after its strip.
 uint32_t moving_mask_id(const ElementHeader& e);

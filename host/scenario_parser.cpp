@@ -37,6 +37,9 @@ std::string unknown(std::string_view kind, std::string_view word,
   return "unknown " + std::string(kind) + " " + std::string(word) + did_you_mean(word, names);
 }
 
+// The gauges whose controls and elements have names.
+const std::vector<std::string_view> NAMED_GAUGES = {"INS", "ALIGN"};
+
 const std::vector<std::string_view> EXPECTATION_WORDS = {"text",  "visible", "image", "event",
                                                          "sound", "file",    "no",    "near"};
 
@@ -224,6 +227,9 @@ class Args {
     }
     if (!control_box_index(gauge, word)) {
       if (!has_named_controls(gauge)) {
+        // A misspelt INS gauge, rather than a gauge of another module reached by points.
+        const std::string near = did_you_mean(gauge, NAMED_GAUGES);
+        if (!near.empty()) throw SyntaxError{"unknown gauge " + gauge + near};
         throw SyntaxError{"unknown control " + word + " of gauge " + gauge +
                           " (this gauge takes points X,Y)"};
       }
@@ -235,6 +241,10 @@ class Args {
 
   std::string element(const std::string& gauge, std::size_t i) const {
     if (!element_index(gauge, text(i))) {
+      const std::string near = did_you_mean(gauge, NAMED_GAUGES);
+      if (!has_named_controls(gauge) && !near.empty()) {
+        throw SyntaxError{"unknown gauge " + gauge + near};
+      }
       throw SyntaxError{"unknown element " + text(i) + " of gauge " + gauge +
                         did_you_mean(text(i), element_names(gauge))};
     }

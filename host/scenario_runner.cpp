@@ -8,6 +8,7 @@
 #include "host/control_names.h"
 #include "host/mouse_list.h"
 #include "host/nearest_name.h"
+#include "host/panel_picture.h"
 #include "host/panel_snapshot.h"
 #include "host/scenario_errors.h"
 #include "host/stop_signals.h"
@@ -82,6 +83,8 @@ void ScenarioRunner::ensure_placed(int line) {
 void ScenarioRunner::run_frame() {
   if (const int signal_number = stop_signal()) throw StopRequested(signal_number);
   panel_->run_frame();
+  click_without_frame_line_ = 0;
+  set_without_frame_line_ = 0;
   if (trace_) trace_->write_frame(*panel_, clock_, log_.since_frame());
   log_.frame_written();
   if (frame_observer_) frame_observer_();
@@ -91,6 +94,19 @@ void ScenarioRunner::run_frames(int64_t count) {
   for (int64_t i = 0; i < count; ++i) run_frame();
 }
 
+void ScenarioRunner::check_key_after_set(int line, const std::string& gauge_name,
+                                         const scenario::Control& control) {
+  if (gauge_name != "INS" || control.is_point) return;
+  const bool digit = control.name.size() == 1 && control.name[0] >= '0' && control.name[0] <= '9';
+  if (digit && set_without_frame_line_ != 0) {
+    throw ScenarioError(line, "key " + control.name + " pressed in the frame of SET (line " +
+                                  std::to_string(set_without_frame_line_) +
+                                  "): the INS loads the waypoint's digits into the entry on the "
+                                  "next frame, over this key; let a frame run first (wait 0.5s)");
+  }
+  if (control.name == "SET") set_without_frame_line_ = line;
+}
+
 void ScenarioRunner::press(int line, const std::string& gauge_name,
                            const scenario::Control& control, bool hold) {
   ensure_placed(line);
@@ -98,7 +114,17 @@ void ScenarioRunner::press(int line, const std::string& gauge_name,
   if (gauge == nullptr)
     throw ScenarioError(line, "gauge " + in_quotes(gauge_name) + " is not placed");
   MousePoint point{control.x, control.y};
-  if (!control.is_point) {
+  if (control.is_point) {
+    // A point beyond the gauge would silently hit nothing.
+    const auto size = gauge_size(*gauge->header, panel_art_.of(*panel_));
+    if (size &&
+        (point.x < 0 || point.y < 0 || point.x >= size->width_px || point.y >= size->height_px)) {
+      throw ScenarioError(line, "point " + std::to_string(point.x) + "," + std::to_string(point.y) +
+                                    " is outside gauge " + gauge_name + " (" +
+                                    std::to_string(size->width_px) + " x " +
+                                    std::to_string(size->height_px) + " pixels)");
+    }
+  } else {
     const auto index = control_box_index(gauge_name, control.name);
     const MouseRow* row = index ? clickable_box(gauge->header->mouse_list, *index) : nullptr;
     if (row == nullptr) {
@@ -107,6 +133,8 @@ void ScenarioRunner::press(int line, const std::string& gauge_name,
     }
     point = box_centre(*row);
   }
+  check_key_after_set(line, gauge_name, control);
+  click_without_frame_line_ = line;
   if (hold) {
     panel_->press(*gauge, point);
   } else {
@@ -279,7 +307,16 @@ struct ScenarioRunner::Executor {
                              std::holds_alternative<scenario::ExpectVisible>(c) ||
                              std::holds_alternative<scenario::ExpectImage>(c);
     if (needs_panel) r.ensure_placed(line);
-    if (auto failure = r.checker_.check(c, line)) throw ExpectationFailed(line, *failure);
+    if (auto failure = r.checker_.check(c, line)) {
+      // The trap of a check right after a click: the module has seen the click, but the panel
+      // shows what it did only once a frame has run.
+      if (needs_panel && r.click_without_frame_line_ != 0) {
+        *failure += "; no frame has run since the click on line " +
+                    std::to_string(r.click_without_frame_line_) +
+                    ", and the panel shows a click's effect from the next frame on (frames 1)";
+      }
+      throw ExpectationFailed(line, *failure);
+    }
     ++r.expectations_held_;
   }
 };

@@ -86,6 +86,10 @@ class ScenarioRunner {
 
   void ensure_placed(int line);
   void finish();
+  // Refuses a digit key of the INS pressed before a frame has followed SET: the next frame loads
+  // the waypoint's digits into the entry, over that key.
+  void check_key_after_set(int line, const std::string& gauge_name,
+                           const scenario::Control& control);
   void run_frames(int64_t count);
   void run_frame();
   void press(int line, const std::string& gauge, const scenario::Control& control, bool hold);
@@ -101,7 +105,9 @@ class ScenarioRunner {
   SimClock clock_;
   HostVariables variables_{aircraft_, clock_};
   std::unique_ptr<Panel> panel_;
-  PanelArt panel_art_;  // the bitmaps the run's snapshots are drawn with
+  PanelArt panel_art_;                // the bitmaps the run's snapshots are drawn with
+  int click_without_frame_line_ = 0;  // the line of a click no frame has followed yet, or 0
+  int set_without_frame_line_ = 0;    // the same for a click on the INS's SET key
   std::optional<TraceWriter> trace_;
   ExpectationChecker checker_;
   std::vector<std::string> gauge_names_ = {"INS", "INS_UPDATE", "ALIGN"};

@@ -240,6 +240,11 @@ TEST(ScenarioParser, UnknownNamesSuggestTheNearestValidOne) {
       {"expect image ALIGN knob nav\n",
        "\"nav\" is not a number nor a legend of ALIGN knob; did you mean NAV?"},
       {"expect image INS tens POS\n", "\"POS\" is not a number"},
+      // A misspelt INS gauge is named as such, not taken for another module's gauge.
+      {"click INSS HOLD\n", "unknown gauge INSS; did you mean INS?"},
+      {"expect text ALIGNN left \"x\"\n", "unknown gauge ALIGNN; did you mean ALIGN?"},
+      {"click FIXTURE HOLD\n",
+       "unknown control HOLD of gauge FIXTURE (this gauge takes points X,Y)"},
   };
   for (const Case& c : cases) {
     const ParseResult result = parse_scenario(c.text);
