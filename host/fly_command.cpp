@@ -1,10 +1,12 @@
 #include "host/fly_command.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
@@ -157,6 +159,12 @@ std::string flight_scenario(const FlyOptions& o, const flight::FlightPlan& plan,
   const double slowest_kt = std::max(60.0, o.cruise_tas_kt - worst_wind_kt);
   const double max_h =
       std::min(std::ceil(2.0 * route_nm / slowest_kt + 1.0), scenario::MAX_WAIT_S / 3600.0);
+  // And for the final leg alone, however long it is.
+  const flight::PlanWaypoint& before_last = plan.waypoints[plan.waypoints.size() - 2];
+  const double final_leg_nm = flight::distance_nm(before_last.lat_deg, before_last.lon_east_deg,
+                                                  last.lat_deg, last.lon_east_deg);
+  const double final_leg_max_h =
+      std::min(std::ceil(2.0 * final_leg_nm / slowest_kt + 1.0), scenario::MAX_WAIT_S / 3600.0);
   const std::string last_number = two_digits(plan.waypoints.size());
 
   std::ostringstream s;
@@ -200,7 +208,7 @@ std::string flight_scenario(const FlyOptions& o, const flight::FlightPlan& plan,
     << "\n# On through every leg; on the final leg, MAN, so HOLD releases at the last waypoint.\n"
     << "wait until text INS to \"" << last_number << "\" max " << fixed(max_h, 0) << "h\n"
     << "click INS MAN\n"
-    << "wait until visible INS hold_lit no max 2h\n"
+    << "wait until visible INS hold_lit no max " << fixed(final_leg_max_h, 0) << "h\n"
     << "expect near " << fixed(last.lat_deg, 9) << " " << fixed(last.lon_east_deg, 9) << " "
     << fixed(LAST_WAYPOINT_NM, 1) << "\n"
     << "snapshot panel-at-end.png\n"
@@ -485,7 +493,66 @@ struct FlightFiles {
   std::string plan_copy;      // the plan's file name in the output folder
   std::string scenario_name;  // the scenario's file name there
   std::vector<scenario::Command> commands;
+  std::vector<std::string> scenario_lines;  // its text, line by line, for saying what failed
 };
+
+// What a failed step of the flight's scenario means, in a pilot's words: the steps a flight can
+// fail at, by the start of their line.
+std::optional<std::string> pilot_reason(const std::string& step, int final_to,
+                                        std::size_t waypoint_count) {
+  const auto starts = [&](std::string_view head) { return step.rfind(head, 0) == 0; };
+  if (starts("expect file WAYPOINTS.DAT")) return "the plan import wrote no waypoint file";
+  if (starts("wait until visible ALIGN ready_nav")) {
+    return "the INS did not align: READY NAV did not light";
+  }
+  if (starts("expect text INS to")) return "the first leg did not start after WYPT CHG";
+  if (starts("expect visible INS hold_lit yes")) return "HOLD did not engage after take-off";
+  if (starts("wait until text INS to")) {
+    return "the INS did not reach the final leg (TO " + two_digits(waypoint_count) +
+           ") in the time the whole route allows; it was on the leg to waypoint " +
+           two_digits(static_cast<std::size_t>(std::max(final_to, 0)));
+  }
+  if (starts("wait until visible INS hold_lit no")) {
+    return "HOLD did not release on the final leg in MAN: the aircraft did not reach the last "
+           "waypoint in the time the leg allows";
+  }
+  if (starts("expect near")) return "the aircraft did not pass near the last waypoint";
+  return std::nullopt;
+}
+
+// Whether a file of a folder is one a flight writes there: its outputs, its scenario and its
+// copy of the plan.
+bool written_by_a_flight(const fs::path& file) {
+  static const std::set<std::string> OUTPUTS = {
+      "track.csv", "track.gpx", "plan.gpx", "map.svg", "panel-at-end.png", "panel-at-end.svg"};
+  std::string extension = file.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return OUTPUTS.contains(file.filename().string()) || extension == ".scn" || extension == ".pln";
+}
+
+// A flight writes into a folder that is new, empty, or an earlier flight's (whose outputs it
+// replaces, and says so); a folder that holds anything else is refused, so no file of the
+// user's is written over.
+void check_output_folder(const fs::path& folder, bool quiet) {
+  std::error_code error;
+  if (!fs::exists(folder, error)) return;
+  if (!fs::is_directory(folder, error)) {
+    throw EarlyEnd{2, "--output " + printable(folder.string()) + ": not a folder"};
+  }
+  bool earlier_flight = false;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+    if (!entry.is_regular_file(error) || !written_by_a_flight(entry.path())) {
+      throw EarlyEnd{2, "--output " + printable(folder.string()) + ": the folder holds " +
+                            printable(entry.path().filename().string()) +
+                            ", which no flight wrote; name a new folder, or an earlier flight's"};
+    }
+    earlier_flight = true;
+  }
+  if (earlier_flight && !quiet) {
+    std::cout << "replacing the earlier flight's outputs in " << printable(folder.string()) << "\n";
+  }
+}
 
 FlightFiles prepare_output_folder(const FlyOptions& o, const flight::FlightPlan& plan,
                                   double cruise_alt_ft) {
@@ -493,11 +560,14 @@ FlightFiles prepare_output_folder(const FlyOptions& o, const flight::FlightPlan&
   files.output = fs::absolute(o.output.empty() ? fs::path("fly-output") / o.plan.stem() : o.output);
   files.plan_copy = o.plan.filename().string();
   files.scenario_name = o.plan.stem().string() + ".scn";
+  check_output_folder(files.output, o.quiet);
   std::string scenario_text;
   try {
     fs::create_directories(files.output);
     fs::copy_file(o.plan, files.output / files.plan_copy, fs::copy_options::overwrite_existing);
     scenario_text = flight_scenario(o, plan, files.plan_copy, cruise_alt_ft);
+    std::istringstream lines(scenario_text);
+    for (std::string line; std::getline(lines, line);) files.scenario_lines.push_back(line);
     std::ofstream(files.output / files.scenario_name, std::ios::binary) << scenario_text;
   } catch (const std::exception& error) {
     throw EarlyEnd{
@@ -566,9 +636,15 @@ FlightResult fly_scenario(const FlyOptions& o, const flight::FlightPlan& plan,
     watch.log().finish(watch.last());
     FlightResult result{stopped_status, stopped_reason, std::move(watch.log())};
     if (outcome.status != RunStatus::passed) {
+      const std::string where = (files.output / files.scenario_name).string() + ":" +
+                                std::to_string(outcome.line) + ": " + outcome.message;
+      const std::size_t index = static_cast<std::size_t>(std::max(outcome.line, 1) - 1);
+      const auto reason =
+          index < files.scenario_lines.size()
+              ? pilot_reason(files.scenario_lines[index], watch.final_to(), plan.waypoints.size())
+              : std::nullopt;
       result.fail(outcome.status == RunStatus::scenario_error ? 2 : 1,
-                  (files.output / files.scenario_name).string() + ":" +
-                      std::to_string(outcome.line) + ": " + outcome.message);
+                  reason ? *reason + " (" + where + ")" : where);
     }
     if (watch.final_to() != static_cast<int>(plan.waypoints.size()))
       result.fail(1, "the INS never made the last waypoint the TO waypoint");
