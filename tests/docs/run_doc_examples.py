@@ -7,7 +7,12 @@ Usage: run_doc_examples.py SOURCE_DIR BUILD_DIR
 A fence is an example by its info word:
   ``` or ```scn   a scenario: saved at the top of the checkout and played with `ins-host run`;
                   it must exit 0.
-  ```sh           commands, one a line, each run by bash; each must exit 0.
+  ```sh           commands, one a line, each run by bash; each must exit 0. Each is also run
+                  from a folder below the top (`elsewhere/`), its paths into the checkout
+                  written from there (`../examples/...`), as a reader in another folder would:
+                  a command's relative paths are the folder it starts in. A line that starts
+                  a server (`ins-host serve`) is run until it answers a real request for the
+                  panel (and for the plan it was given), then stopped.
   ```text         not an example (a listing, a layout).
 An HTML comment `<!-- not run: REASON -->` on the line before a fence skips that example and
 must say why.
@@ -17,15 +22,23 @@ write there, and `copy` reads only files beside the scenario), everything else l
 build/dev and build/release both the build under test. Placeholders the docs use stand for
 real files: FILE.scn for the README's own scenario, MY.PLN for a bundled plan.
 """
+import json
 import os
 import re
+import select
 import shlex
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
+import time
+import urllib.request
 
 FENCE = re.compile(r"^```(\S*)\s*$")
+# The checkout's top folders a command names by relative path.
+TOP_FOLDERS = ("build/", "examples/", "docs/", "tests/", "scripts/")
+SERVER_READY_S = 60
 NOT_RUN = re.compile(r"^<!--\s*not run:\s*(\S.*?)\s*-->\s*$")
 TIMEOUT_S = 900
 
@@ -89,11 +102,86 @@ def run_scenario(text, root, where, name):
     return run(["build/release/ins-host", "run", name, "--output", "example-output"], root, where)
 
 
+def from_elsewhere(line):
+    """The command as typed in elsewhere/, one folder below the top: its paths into the
+    checkout start with ../ (MY.PLN and FILE.scn, at the top, too)."""
+    words = shlex.split(line, comments=True)
+    moved = []
+    for word in words:
+        if word.startswith(TOP_FOLDERS) or word in ("MY.PLN", "FILE.scn"):
+            word = "../" + word
+        moved.append(shlex.quote(word))
+    return " ".join(moved)
+
+
+def get_json(url):
+    with urllib.request.urlopen(url, timeout=10) as reply:
+        return reply.status, json.loads(reply.read().decode("utf-8"))
+
+
+def run_server(line, cwd, root, where):
+    """Starts the server the line names on a free port, asks it for the panel (and for the
+    plan, when it was given one), then stops it: it must have answered and ended cleanly."""
+    # On a free port: the one the line names (or 8080) may be taken.
+    words = shlex.split(line, comments=True)
+    if "--port" in words:
+        del words[words.index("--port"):words.index("--port") + 2]
+    command = words + ["--port", "0"]
+    env = dict(os.environ, SDL_AUDIODRIVER="dummy", HOME=root, TMPDIR=root)
+    server = subprocess.Popen(command, cwd=cwd, env=env, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, text=True)
+    url = None
+    deadline = time.monotonic() + SERVER_READY_S
+    while url is None and server.poll() is None:
+        left = deadline - time.monotonic()
+        if left <= 0 or not select.select([server.stdout], [], [], left)[0]:
+            break
+        found = re.search(r"(http://\S+/)", server.stdout.readline())
+        url = found.group(1) if found else None
+    problem = None
+    if url is None:
+        problem = "no URL printed"
+    else:
+        status, panel = get_json(url + "api/panel")
+        if status != 200 or "windows" not in panel:
+            problem = f"/api/panel answered {status}"
+        elif "--plan" in line:
+            status, plan = get_json(url + "api/plan")
+            if status != 200 or not plan.get("plan"):
+                problem = "the plan given with --plan is not loaded"
+    if server.poll() is None:
+        server.send_signal(signal.SIGTERM)
+    try:
+        out, err = server.communicate(timeout=30)
+    except subprocess.TimeoutExpired:
+        server.kill()
+        out, err = server.communicate()
+        problem = problem or "did not stop on SIGTERM"
+    if problem is None and server.returncode != 0:
+        problem = f"exit {server.returncode}"
+    if problem is not None:
+        print(f"{where}: FAILED ({problem}): {line}\n{out[-2000:]}{err[-2000:]}")
+        return False
+    print(f"{where}: served and answered: {line} (in {os.path.relpath(cwd, root)})")
+    return True
+
+
 def run_commands(text, root, where):
     ok = True
+    elsewhere = os.path.join(root, "elsewhere")
+    os.makedirs(elsewhere, exist_ok=True)
     for number, line in enumerate(text.split("\n")):
-        if shlex.split(line, comments=True):  # a command, not a comment or a blank line
-            ok = run(["bash", "-c", line], root, f"{where}+{number}") and ok
+        if not shlex.split(line, comments=True):  # a comment or a blank line
+            continue
+        at = f"{where}+{number}"
+        if re.search(r"ins-host serve\b", line):
+            ok = run_server(line, root, root, at) and ok
+            ok = run_server(from_elsewhere(line), elsewhere, root, at + " elsewhere") and ok
+            continue
+        ok = run(["bash", "-c", line], root, at) and ok
+        if line.lstrip().startswith("build/release/ins-host "):
+            ok = run(["bash", "-c", "cd elsewhere && " + from_elsewhere(line)], root,
+                     at + " elsewhere") and ok
     return ok
 
 
