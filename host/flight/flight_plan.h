@@ -53,8 +53,8 @@ constexpr std::size_t MAX_PLAN_FILE_BYTES = 512 * 1024;
 // the text's length).
 FlightPlan parse_flight_plan(const std::string& text, const std::string& label);
 // The bytes of a plan file: a regular file of at most MAX_PLAN_FILE_BYTES (a link to one is
-// followed). Throws PlanError ("FILE: ...", with the system's reason where it gives one) for anything else, before reading from a device or
-// a FIFO.
+// followed). Throws PlanError ("FILE: ...", with the system's reason where it gives one) for
+// anything else, before reading from a device or a FIFO.
 std::string read_plan_file(const std::filesystem::path& path);
 FlightPlan read_flight_plan(const std::filesystem::path& path);
 
