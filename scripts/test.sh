@@ -92,27 +92,22 @@ build_and_test() {
     summary
     exit 1
   fi
-  local log status=0
-  log=$(mktemp)
-  ctest --preset "$preset" -j "$jobs" "$@" 2>&1 | tee "$log" || status=$?
-  # "NN% tests passed, F tests failed out of T"
-  local result skips=0 total=0 fails=0
-  result=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1 || true)
-  # ctest counts a skipped test among those out of T; it lists each as "(Skipped)".
-  skips=$(grep -cE '^[[:space:]]*[0-9]+ - .*\(Skipped\)$' "$log" || true)
-  rm -f "$log"
-  if [ -n "$result" ]; then
-    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$result")
-    fails=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$result")
+  local junit status=0
+  junit="$(pwd)/build/$preset/test-results.xml"
+  rm -f "$junit"
+  ctest --preset "$preset" -j "$jobs" --output-junit "$junit" "$@" || status=$?
+  # The counts come from ctest's own record of each test (JUnit), never from its printed text.
+  local results passes=0 fails=0 skips=0
+  if results=$(python3 scripts/ctest-results.py "$junit"); then
+    read -r passes fails skips <<<"$(head -1 <<<"$results")"
+    # A test skipped on purpose says why in its output; ctest shows only that it was skipped.
+    tail -n +2 <<<"$results" | sed 's/^/  /'
   elif [ "$status" -ne 0 ]; then
     fails=1  # ctest itself failed before running anything
   fi
-  counts+=("$preset $((total - fails - skips)) passed")
+  counts+=("$preset $passes passed")
   failed=$((failed + fails))
   skipped=$((skipped + skips))
-  # A test skipped on purpose says why in its output; ctest shows only that it was skipped.
-  grep -h "^skipped on Windows: " "build/$preset/Testing/Temporary/LastTest.log" 2>/dev/null |
-    sort -u | sed 's/^/  /' || true
   end_stage "build and test: $preset"
   if [ "$status" -ne 0 ]; then
     summary
@@ -127,7 +122,8 @@ if [ "$runs_32bit" = yes ]; then
   build_and_test windows-x86
 else
   build_and_test windows-x86 -LE wine
-  not_run=$(ctest --preset windows-x86 -N -L wine | sed -n 's/^Total Tests: //p')
+  not_run=$(ctest --preset windows-x86 -N -L wine --show-only=json-v1 |
+    python3 -c 'import json, sys; print(len(json.load(sys.stdin)["tests"]))')
   not_run_why="windows-x86 built and checked, not run: this machine runs no 32-bit programs"
   echo "  $not_run tests of windows-x86 not run: they start Windows programs"
 fi
