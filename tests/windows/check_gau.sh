@@ -3,13 +3,16 @@
 #   - exactly two exports, Linkage and ImportTable, by their plain C names;
 #   - imports only from Windows' own system libraries (the runtime is linked in, and the sound
 #     library is bound by name at run time, never at load);
+#   - a version resource whose fixed file and product versions are VERSION (X.Y.Z as X,Y,Z,0),
+#     and whose FileVersion and ProductVersion texts are VERSION, as Windows shows them;
 #   - when art ids are given (ID:WIDTHxHEIGHT ...), every bitmap present as a BITMAP resource
 #     with that id and the size of a 24-bit bitmap of those pixels.
-# Usage: check_gau.sh OBJDUMP INS.gau [ID:WxH ...]
+# Usage: check_gau.sh OBJDUMP INS.gau VERSION [ID:WxH ...]
 set -euo pipefail
 objdump=$1
 gau=$2
-shift 2
+version=$3
+shift 3
 dump=$("$objdump" -p "$gau")
 fail=0
 
@@ -46,6 +49,39 @@ bitmap_size() {  # the data size of BITMAP resource $1, in bytes, or nothing
   done <<<"$resources"
 }
 
+# The version resource (type 16): its bytes from the resource section's dump, as one hex text.
+if ! awk '$1 == 16 {found=1} END {exit !found}' <<<"$resources"; then
+  echo "resources: no version resource"
+  fail=1
+else
+  rsrc=$("$objdump" -s -j .rsrc "$gau" |
+    sed -nE 's/^ [0-9a-f]+ (([0-9a-f]{2,8} ){0,3}[0-9a-f]{2,8}).*/\1/p' | tr -d ' \n')
+  hex_le32() {  # $1 as four little-endian bytes in hex
+    printf '%02x%02x%02x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24))
+  }
+  IFS=. read -r major minor patch <<<"$version"
+  # VS_FIXEDFILEINFO: signature, structure version, file version (most and least significant
+  # halves), product version (the same).
+  numbers=$(hex_le32 $((major << 16 | minor)))$(hex_le32 $((patch << 16)))
+  if ! grep -q "bd04effe00000100$numbers$numbers" <<<"$rsrc"; then
+    fixed=$(grep -o "bd04effe.\{40\}" <<<"$rsrc" | head -1 || true)
+    echo "version: the fixed file and product versions are not $major,$minor,$patch,0 (${fixed:-no fixed information})"
+    fail=1
+  fi
+  utf16() {  # $1 as UTF-16LE hex, without terminator
+    local text=$1 out="" i
+    for ((i = 0; i < ${#text}; ++i)); do out+=$(printf '%02x00' "'${text:i:1}"); done
+    echo "$out"
+  }
+  # A string's value follows its key's terminator and the padding to a 4-byte boundary.
+  for key in FileVersion ProductVersion; do
+    if ! grep -qE "$(utf16 "$key")0000(0000)?$(utf16 "$version")0000" <<<"$rsrc"; then
+      echo "version: no $key text \"$version\" in the version resource"
+      fail=1
+    fi
+  done
+fi
+
 for art in "$@"; do
   id=${art%%:*}
   size=${art#*:}
@@ -65,4 +101,4 @@ done
 
 if [ "$fail" -ne 0 ]; then exit 1; fi
 echo "INS.gau: exports ImportTable and Linkage only; imports: $(tr '\n' ' ' <<<"$imports");" \
-  "$# bitmap resource(s) checked"
+  "version $version; $# bitmap resource(s) checked"
