@@ -142,9 +142,15 @@ def run_server(line, cwd, root, where):
     if url is None:
         problem = "no URL printed"
     else:
+        # The panel is published from its first frame on; until then the answer is empty.
         status, panel = get_json(url + "api/panel")
+        for _ in range(100):
+            if status != 200 or "windows" in panel:
+                break
+            time.sleep(0.1)
+            status, panel = get_json(url + "api/panel")
         if status != 200 or "windows" not in panel:
-            problem = f"/api/panel answered {status}"
+            problem = f"/api/panel answered {status} without the panel's windows"
         elif "--plan" in line:
             status, plan = get_json(url + "api/plan")
             if status != 200 or not plan.get("plan"):
