@@ -35,8 +35,9 @@ class WebServer {
   WebServer(const WebServer&) = delete;
   WebServer& operator=(const WebServer&) = delete;
 
-  // Binds the address and port (0: any free port); returns the port, or -1 when it cannot. The
-  // requests answered are those that name this address and port (request_guard.h).
+  // Binds the address and port (0: any free port); returns the port, or -1 when it cannot (with
+  // errno saying why: EADDRINUSE when another server listens on it). The requests answered are
+  // those that name this address and port (request_guard.h).
   int bind(const std::string& address, int port);
   // Serves until `stop`; returns false when the server could not listen (or was never bound).
   bool listen();

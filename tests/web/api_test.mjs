@@ -6,7 +6,8 @@ import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {readFileSync, existsSync} from 'node:fs';
 import http from 'node:http';
-import {startServer, getJson, postJson, until} from './harness.mjs';
+import {spawnSync} from 'node:child_process';
+import {startServer, getJson, postJson, until, hostProgram} from './harness.mjs';
 
 let server;
 before(async () => { server = await startServer(); });
@@ -258,6 +259,15 @@ test('a held press belongs to its client, and ends with it', async (t) => {
     const badId = await getJson(server.url, '/api/stream?id=no%20spaces');
     assert.deepEqual([badId.status, badId.body.error], [400, '"id" must be 1 to 64 letters, digits, \'-\' or \'_\'']);
   });
+});
+
+test('a second server on a busy port refuses, naming the port', async () => {
+  const port = new URL(server.url).port;
+  const second = spawnSync(hostProgram(), ['serve', '--port', port],
+                           {encoding: 'utf8', timeout: 15000, env: {...process.env, SDL_AUDIODRIVER: 'dummy'}});
+  assert.equal(second.status, 2, second.stderr);
+  assert.match(second.stderr, new RegExp(`cannot listen on 127.0.0.1 port ${port}: the port is in use`));
+  assert.equal((await getJson(server.url, '/api/panel')).status, 200);  // the first still serves
 });
 
 test('an icon sends its panel-window event: the host toggles that window', async () => {
