@@ -111,8 +111,8 @@ int serve(const ServeOptions& options) {
     loop.start();
     if (!options.plan.empty() && !load_start_plan(loop, options.plan)) return EXIT_CANNOT_SERVE;
 
-    ServerFolders folders{program / "web", program / "bitmaps", program / "assets",
-                          program / "web" / "examples"};
+    ServerFolders folders{program / "web", program / "bitmaps", program / "bitmaps-2x",
+                          program / "assets", program / "web" / "examples"};
     WebServer server(loop, extents, layout, folders);
     const int port = server.bind(options.address, options.port);
     if (port < 0) {

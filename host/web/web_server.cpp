@@ -202,6 +202,7 @@ void WebServer::stop() {
 }
 
 void WebServer::add_static_files() {
+  server_->set_mount_point("/bitmaps-2x", folders_.bitmaps_2x_folder.string());
   server_->set_mount_point("/bitmaps", folders_.bitmaps_folder.string());
   server_->set_mount_point("/assets", folders_.assets_folder.string());
   server_->set_mount_point("/", folders_.static_folder.string());

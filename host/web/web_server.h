@@ -21,10 +21,11 @@ class RequestGuard;
 // The folders the server reads from. The module's working folder (WAYPOINTS.DAT, PLAN.PLN) is
 // the current folder: the server reads and writes its files there by name, as the store does.
 struct ServerFolders {
-  std::filesystem::path static_folder;    // index.html, app.js, the font, the map data
-  std::filesystem::path bitmaps_folder;   // <id>.png, rendered beside the module
-  std::filesystem::path assets_folder;    // the bundled sounds
-  std::filesystem::path examples_folder;  // plans a user can load by name
+  std::filesystem::path static_folder;      // index.html, app.js, the font, the map data
+  std::filesystem::path bitmaps_folder;     // <id>.png, rendered beside the module
+  std::filesystem::path bitmaps_2x_folder;  // the same at twice the size, for sharp screens
+  std::filesystem::path assets_folder;      // the bundled sounds
+  std::filesystem::path examples_folder;    // plans a user can load by name
 };
 
 class WebServer {
