@@ -63,7 +63,8 @@ test('the panel, its layout and its files come from the one server', async () =>
   assert.equal(panel.body.images.ALIGN.knob, 0);  // OFF at load
   assert.deepEqual(panel.body.knobs, {INS: {knob: 'POS'}, ALIGN: {knob: 'OFF'}});
   for (const path of ['/', '/app.js', '/map.js', '/style.css', '/fonts/DSEG14Classic-Regular.ttf',
-                      '/vendor/d3-geo.min.js', '/maps/land-50m.json', '/assets/sound/tavren/ins_tog.wav']) {
+                      '/vendor/d3-geo.min.js', '/maps/land-50m.json', '/assets/sound/tavren/ins_tog.wav',
+                      '/state-stream.js', '/state-worker.js']) {
     assert.equal((await fetch(new URL(path, server.url))).status, 200, path);
   }
 });
