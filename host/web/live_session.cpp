@@ -94,14 +94,10 @@ void LiveSession::mouse_down(const PlacedGauge& gauge, MousePoint point, const P
 }
 
 void LiveSession::mouse_up(const std::string& client, Clock::time_point now) {
-  if (!held_) {
-    panel_->release();  // a box that does not repeat is not held: nothing to do but be sure
-  } else if (client.empty() || client == held_->owner.client) {
-    // Repeats that fell due while the button was down count, even if no frame ran since.
-    run_held_press(now);
-    release_held();
-  }
-  collect_activity();
+  if (!held_ || (!client.empty() && client != held_->owner.client)) return;
+  // Repeats that fell due while the button was down count, even if no frame ran since.
+  run_held_press(now);
+  release_held();
 }
 
 void LiveSession::still_holding(const std::string& client, Clock::time_point now) {

@@ -191,6 +191,11 @@ test('a held thumbwheel box repeats until the button comes up; a key acts once',
   await postJson(server.url, '/api/mouse', {gauge: 'INS', x: 100, y: 125, action: 'down'});
   await until(async () => (await units()) >= (start + 3) % 10, 5000, 'three steps while held');
   await postJson(server.url, '/api/mouse', {gauge: 'INS', x: 0, y: 0, action: 'up'});
+  // A repeat that fell due just before the release is delivered with it; the wheel's image
+  // shows it once a frame has drawn it.
+  const frameAtRelease = (await getJson(server.url, '/api/panel')).body.frame;
+  await until(async () => (await getJson(server.url, '/api/panel')).body.frame > frameAtRelease + 1,
+              3000, 'a frame after the release');
   const released = await units();
   await new Promise((r) => setTimeout(r, 500));  // five repeat periods
   assert.equal(await units(), released);
