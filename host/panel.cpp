@@ -131,7 +131,7 @@ void Panel::run_frame() {
 }
 
 void Panel::deliver_due_repeats() {
-  if (held_row_ == nullptr) return;
+  if (held_row_ == nullptr || held_repeats_ != RepeatClock::SIMULATED) return;
   // Repeat k is due once k tenths of a second have passed since the press; it is delivered at
   // the first frame boundary at or after that time. Counted in frames so that no rounding of
   // times can add or drop a repeat.
@@ -213,12 +213,13 @@ const MouseRow* Panel::click(const PlacedGauge& gauge, MousePoint point) {
   return row;
 }
 
-const MouseRow* Panel::press(const PlacedGauge& gauge, MousePoint point) {
+const MouseRow* Panel::press(const PlacedGauge& gauge, MousePoint point, RepeatClock repeats) {
   release();
   const MouseRow* row = click(gauge, point);
   if (row != nullptr && (row->event_flags & MOUSE_LEFT_REPEAT) != 0) {
     held_row_ = row;
     held_point_ = point;
+    held_repeats_ = repeats;
     held_frames_ = 0;
     next_repeat_ = 1;
   }
@@ -229,11 +230,22 @@ void Panel::release() {
   if (held_row_ == nullptr) return;
   // Repeats that fell due after the last frame boundary but before the release still count:
   // the button was down at their time. One due exactly at the release does not.
-  while (held_frames_ * REPEATS_PER_SECOND > next_repeat_ * clock_.fps()) {
+  while (held_repeats_ == RepeatClock::SIMULATED &&
+         held_frames_ * REPEATS_PER_SECOND > next_repeat_ * clock_.fps()) {
     activate(*held_row_, held_point_);
     ++next_repeat_;
   }
   held_row_ = nullptr;
+}
+
+void Panel::repeat_held() {
+  if (held_row_ != nullptr) activate(*held_row_, held_point_);
+}
+
+int WallClockRepeats::take_due(Clock::time_point now) {
+  int due = 0;
+  for (; next_due_ <= now; next_due_ += INTERVAL) ++due;
+  return due;
 }
 
 void Panel::activate(const MouseRow& row, MousePoint point) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
@@ -53,6 +54,28 @@ class TextOverrun : public std::logic_error {
   using std::logic_error::logic_error;
 };
 
+// What a held box's repeats follow: the frames run (a scenario's `hold`: one repeat every 0.1 s
+// of simulated time), or the pilot's wall clock, on which the holder delivers them
+// (`repeat_held`, timed by WallClockRepeats) whatever rate the simulation runs at.
+enum class RepeatClock { SIMULATED, WALL };
+
+// The repeats of a box held in the live panel, on the pilot's wall clock: the first FIRST_DELAY
+// after the press, so that a quick click or key press acts once, then one every INTERVAL.
+class WallClockRepeats {
+ public:
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::chrono::milliseconds FIRST_DELAY{500};
+  static constexpr std::chrono::milliseconds INTERVAL{100};
+
+  explicit WallClockRepeats(Clock::time_point pressed) : next_due_(pressed + FIRST_DELAY) {}
+  // How many repeats fell due by `now` since the last call (each is counted once).
+  int take_due(Clock::time_point now);
+  Clock::time_point next_due() const { return next_due_; }
+
+ private:
+  Clock::time_point next_due_;
+};
+
 class Panel final : public PanelServiceHandler {
  public:
   Panel(ModuleLoader& module, Aircraft& aircraft, SimClock& clock, HostVariables& variables,
@@ -75,10 +98,15 @@ class Panel final : public PanelServiceHandler {
   // called with the point and the row's flags, or the row's host event is sent. Returns the
   // row, or null when the point is on no box.
   const MouseRow* click(const PlacedGauge& gauge, MousePoint point);
-  // Press and hold: the click, then, for rows that repeat, one more call every 0.1 s of
-  // simulated time (delivered between frames) until `release`.
-  const MouseRow* press(const PlacedGauge& gauge, MousePoint point);
+  // Press and hold: the click, then, for rows that repeat, until `release`: with
+  // RepeatClock::SIMULATED one more call every 0.1 s of simulated time (delivered between
+  // frames), with RepeatClock::WALL one more call at each `repeat_held`.
+  const MouseRow* press(const PlacedGauge& gauge, MousePoint point,
+                        RepeatClock repeats = RepeatClock::SIMULATED);
   void release();
+  // One more call of the held box's routine (a hold on the wall clock); nothing when none is held.
+  void repeat_held();
+  bool holding() const { return held_row_ != nullptr; }
 
   const std::vector<PlacedGauge>& gauges() const { return gauges_; }
   const PlacedGauge* find(std::string_view name) const;
@@ -148,6 +176,7 @@ class Panel final : public PanelServiceHandler {
   // The held box, if any: its row, point, the frames run since the press, the next repeat.
   const MouseRow* held_row_ = nullptr;
   MousePoint held_point_{};
+  RepeatClock held_repeats_ = RepeatClock::SIMULATED;
   int64_t held_frames_ = 0;
   int64_t next_repeat_ = 1;
 };

@@ -1,7 +1,9 @@
 #!/bin/sh
-# Renders one bitmap from its SVG source at 1:1 into the two forms the hosts use:
+# Renders one bitmap from its SVG source at WIDTH x HEIGHT pixels (1:1 for the bitmap itself,
+# or a multiple of its size for a screen that shows it larger) into the two forms the hosts use:
 #   PNG_OUT  RGBA: the pixels of the bitmap, alpha 0 exactly where they are pure black
-#   BMP_OUT  24-bit BMP (BMP3, no alpha): the pixels as the simulator's resources hold them
+#   BMP_OUT  24-bit BMP (BMP3, no alpha): the pixels as the simulator's resources hold them;
+#            "-" for none
 # With a COVER drawing, only the pixels it covers are drawn; every other pixel becomes pure
 # black, which the simulator leaves undrawn on elements with the transparency flag. Without one,
 # the bitmap is opaque and any pure black in the drawing is lifted to (8, 8, 8).
@@ -31,13 +33,17 @@ fi
 
 # Colour: flattened on near-black, pure black lifted. Coverage: any alpha at all counts, so the
 # antialiased rim of a knob keeps its blend with the face beneath. Uncovered pixels: pure black.
+if [ "$bmp_out" = "-" ]; then
+  set --
+else
+  set -- -define bmp:format=bmp3 -type TrueColor -write "BMP3:$bmp_out"
+fi
 "$convert" "$work/colour.png" -background '#080808' -alpha remove -alpha off \
   -fill '#080808' -opaque '#000000' \
   \( "$coverage" -alpha extract -threshold 0 \) \
   -compose CopyOpacity -composite \
   -background '#000000' -compose Over -alpha remove -alpha off \
-  -define bmp:format=bmp3 -type TrueColor -write "BMP3:$bmp_out" \
-  -transparent '#000000' "PNG32:$png_out"
+  "$@" -transparent '#000000' "PNG32:$png_out"
 
 # Both files must be there at the exact size.
 size=$("$convert" "$png_out" -format '%w %h' info:)

@@ -239,6 +239,13 @@ LimitedServer::LimitedServer(const ConnectionLimits& limits, std::size_t threads
   // What the replies' Keep-Alive header tells clients.
   set_keep_alive_timeout(std::chrono::duration_cast<std::chrono::seconds>(limits.idle).count());
   set_keep_alive_max_count(limits.requests_per_connection);
+  // The library's own options let a second server bind a port one listens on already
+  // (SO_REUSEPORT), and the two share its connections. SO_REUSEADDR alone lets a server that
+  // was just stopped start again on its port, and lets no other server on it while it listens.
+  set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+  });
 }
 
 void LimitedServer::widen_backlog(int connections) {

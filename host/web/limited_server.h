@@ -8,8 +8,9 @@
 //   most `head_bytes` long;
 // - its head and body must arrive within `whole` of its first byte.
 // A request that overruns a limit is answered 400 where it can still be, and its connection
-// closed. Answers go out at once (TCP_NODELAY): a kept-alive connection's next request would
-// otherwise wait for the delayed acknowledgement of the last answer's end.
+// closed. No other server may listen on its port while it does. Answers go out at once
+// (TCP_NODELAY): a kept-alive connection's next request would otherwise wait for the delayed
+// acknowledgement of the last answer's end.
 #pragma once
 
 #include <httplib.h>

@@ -65,6 +65,7 @@ LiveSession::LiveSession(const SessionOptions& options)
 }
 
 LiveSession::~LiveSession() {
+  held_.reset();
   panel_->remove();
   panel_.reset();
   module_.reset();  // the module goes before the sound library it may hold
@@ -84,12 +85,48 @@ void LiveSession::run_frame() {
   collect_activity();
 }
 
-void LiveSession::mouse_down(const PlacedGauge& gauge, MousePoint point) {
-  panel_->press(gauge, point);
+void LiveSession::mouse_down(const PlacedGauge& gauge, MousePoint point, const PressOwner& owner,
+                             Clock::time_point now) {
+  held_.reset();
+  panel_->press(gauge, point, RepeatClock::WALL);
+  if (panel_->holding()) held_ = HeldPress{gauge.name, owner, now, WallClockRepeats(now)};
   collect_activity();
 }
 
-void LiveSession::mouse_up() {
+void LiveSession::mouse_up(const std::string& client, Clock::time_point now) {
+  if (!held_ || (!client.empty() && client != held_->owner.client)) return;
+  // Repeats that fell due while the button was down count, even if no frame ran since.
+  run_held_press(now);
+  release_held();
+}
+
+void LiveSession::still_holding(const std::string& client, Clock::time_point now) {
+  if (held_ && held_->owner.client == client) held_->last_heard = now;
+}
+
+void LiveSession::stream_ended(const std::string& stream) {
+  if (held_ && !stream.empty() && held_->owner.stream == stream) release_held();
+}
+
+bool LiveSession::run_held_press(Clock::time_point now) {
+  if (!held_) return false;
+  if (now - held_->last_heard > HOLD_SILENCE) {
+    release_held();
+    return true;
+  }
+  const int due = held_->repeats.take_due(now);
+  for (int i = 0; i < due; ++i) panel_->repeat_held();
+  if (due > 0) collect_activity();
+  return due > 0;
+}
+
+std::optional<Clock::time_point> LiveSession::next_hold_deadline() const {
+  if (!held_) return std::nullopt;
+  return std::min(held_->repeats.next_due(), held_->last_heard + HOLD_SILENCE);
+}
+
+void LiveSession::release_held() {
+  held_.reset();
   panel_->release();
   collect_activity();
 }

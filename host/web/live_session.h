@@ -5,6 +5,7 @@
 // caller at a time); the web server reaches it through SimLoop's command queue.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
@@ -51,6 +52,23 @@ struct LoadedPlan {
   flight::FlightPlan plan;
 };
 
+// Who holds a press: the client (the page's tab) and the event stream it is served by; either
+// may be empty (a program that named none).
+struct PressOwner {
+  std::string client;
+  std::string stream;
+};
+
+using Clock = std::chrono::steady_clock;
+
+// A repeating box held down in the live panel.
+struct HeldPress {
+  std::string gauge;
+  PressOwner owner;
+  Clock::time_point last_heard;
+  WallClockRepeats repeats;
+};
+
 class LiveSession {
  public:
   // Loads the sound library and the module and places the gauges; throws ModuleLoadError,
@@ -64,10 +82,23 @@ class LiveSession {
   // log is emptied, so a session that runs for days holds no more than one frame's activity.
   void run_frame();
 
-  // The mouse button pressed at a gauge pixel (hit-tested against the gauge's mouse list, held
-  // for repeating boxes) and released.
-  void mouse_down(const PlacedGauge& gauge, MousePoint point);
-  void mouse_up();
+  // The mouse button pressed at a gauge pixel by a client of the page (hit-tested against the
+  // gauge's mouse list; a repeating box is held, its repeats on the pilot's wall clock), and
+  // released. A press belongs to its client: only that client's `up` releases it (an `up` that
+  // names no client releases any), and it is released when its client has said nothing for
+  // HOLD_SILENCE (`still_holding` renews it) or the event stream it named ends. A press replaces
+  // the one held before it, whoever held that.
+  void mouse_down(const PlacedGauge& gauge, MousePoint point, const PressOwner& owner,
+                  Clock::time_point now);
+  void mouse_up(const std::string& client, Clock::time_point now);
+  void still_holding(const std::string& client, Clock::time_point now);
+  void stream_ended(const std::string& stream);
+  // Delivers the held box's repeats due by `now`, or releases it when its client fell silent;
+  // true when it did either. The next time this has work: `next_hold_deadline`.
+  bool run_held_press(Clock::time_point now);
+  std::optional<Clock::time_point> next_hold_deadline() const;
+  // The gauge and client of the press held now, if any.
+  const std::optional<HeldPress>& held_press() const { return held_; }
 
   // A condition by its scenario name and unit (`set NAME VALUE`); false for an unknown name.
   bool set_condition(const std::string& name, double value);
@@ -92,9 +123,13 @@ class LiveSession {
 
   // How many of the latest sound requests are kept for the page to pick up.
   static constexpr std::size_t KEPT_SOUNDS = 16;
+  // A held press whose client says nothing for this long is released (a page that was closed
+  // or reloaded while a button was down; the page renews its press every quarter second).
+  static constexpr std::chrono::milliseconds HOLD_SILENCE{1500};
 
  private:
   void collect_activity();
+  void release_held();
 
   SessionOptions options_;
   ActivityLog log_;
@@ -108,6 +143,7 @@ class LiveSession {
   std::deque<SoundRequest> sounds_;
   uint64_t next_sound_seq_ = 1;
   std::optional<LoadedPlan> plan_;
+  std::optional<HeldPress> held_;
 };
 
 }  // namespace host::web

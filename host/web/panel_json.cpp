@@ -248,6 +248,8 @@ json state_json(const LiveSession& session, const SimStatus& status) {
   out["sounds"] = std::move(sounds);
   out["waypoints_stamp"] = file_stamp(session.working_folder() / "WAYPOINTS.DAT");
   out["plan"] = session.plan() ? json(session.plan()->name) : json(nullptr);
+  const auto& held = session.held_press();
+  out["held"] = held ? json{{"gauge", held->gauge}, {"client", held->owner.client}} : json(nullptr);
   return out;
 }
 

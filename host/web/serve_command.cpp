@@ -3,6 +3,7 @@
 #include <malloc.h>
 #include <pthread.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -141,13 +142,16 @@ int serve(const ServeOptions& options) {
     loop.start();
     if (start_plan && !install_start_plan(loop, *start_plan)) return EXIT_CANNOT_SERVE;
 
-    ServerFolders folders{program / "web", program / "bitmaps", program / "assets",
-                          program / "web" / "examples"};
+    ServerFolders folders{program / "web", program / "bitmaps", program / "bitmaps-2x",
+                          program / "assets", program / "web" / "examples"};
     WebServer server(loop, extents, layout, folders);
     const int port = server.bind(options.address, options.port);
     if (port < 0) {
+      const bool in_use = errno == EADDRINUSE;
       std::cerr << "cannot listen on " << options.address << " port " << options.port
-                << " (in use, or not an address of this machine)\n";
+                << (in_use ? ": the port is in use (another ins-host serve, or another program); "
+                             "stop it or choose another with --port\n"
+                           : " (in use, or not an address of this machine)\n");
       return EXIT_CANNOT_SERVE;
     }
     if (!is_loopback(options.address)) {

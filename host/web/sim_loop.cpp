@@ -8,8 +8,6 @@ namespace host::web {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // A loop that falls behind (a slow machine at 64x) runs at most this much simulated time in one
 // go, then starts counting afresh: the simulation slows down rather than stalling the commands.
 constexpr std::chrono::milliseconds MAX_CATCH_UP{250};
@@ -146,6 +144,8 @@ void SimLoop::run() {
       if (stopping_) break;
     }
     if (apply_commands()) dirty = acted = true;
+    // A held box repeats on the pilot's wall clock, paused or not, whatever the rate.
+    if (session_.run_held_press(Clock::now())) dirty = acted = true;
     if (status_.rate != rate || status_.paused != paused) {
       rate = status_.rate;
       paused = status_.paused;
@@ -187,6 +187,7 @@ void SimLoop::run() {
       wake = std::min(wake, next_frame);
     }
     if (dirty) wake = std::min(wake, last_publish + PUBLISH_INTERVAL);
+    if (auto hold_deadline = session_.next_hold_deadline()) wake = std::min(wake, *hold_deadline);
     std::unique_lock lock(mutex_);
     changed_.wait_until(lock, wake, [&] { return stopping_ || !queue_.empty(); });
   }

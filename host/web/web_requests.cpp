@@ -1,5 +1,7 @@
 #include "host/web/web_requests.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
@@ -60,7 +62,7 @@ Parsed<MouseRequest> parse_mouse_request(const std::string& body,
   Parsed<json> parsed = object_of(body);
   if (auto* error = std::get_if<RequestError>(&parsed)) return *error;
   const json& o = std::get<json>(parsed);
-  if (auto error = only_keys(o, {"gauge", "x", "y", "action"})) return *error;
+  if (auto error = only_keys(o, {"gauge", "x", "y", "action", "client", "stream"})) return *error;
   auto gauge = o.find("gauge");
   if (gauge == o.end() || !gauge->is_string()) return bad("\"gauge\" must be a gauge's name");
   const GaugeExtent* extent = nullptr;
@@ -68,7 +70,7 @@ Parsed<MouseRequest> parse_mouse_request(const std::string& body,
     if (g.name == gauge->get<std::string>()) extent = &g;
   }
   if (extent == nullptr) return bad("no gauge " + gauge->dump() + " on the panel");
-  MouseRequest request{extent->name, 0, 0, true};
+  MouseRequest request{extent->name, 0, 0, MouseAction::DOWN, "", ""};
   for (auto [key, limit, out] :
        {std::tuple{"x", extent->width, &request.x}, std::tuple{"y", extent->height, &request.y}}) {
     auto it = o.find(key);
@@ -83,11 +85,32 @@ Parsed<MouseRequest> parse_mouse_request(const std::string& body,
     *out = static_cast<int32_t>(value);
   }
   auto action = o.find("action");
-  if (action == o.end() || !action->is_string() || (*action != "down" && *action != "up")) {
-    return bad("\"action\" must be \"down\" or \"up\"");
+  if (action == o.end() || !action->is_string() ||
+      (*action != "down" && *action != "up" && *action != "hold")) {
+    return bad("\"action\" must be \"down\", \"up\" or \"hold\"");
   }
-  request.down = *action == "down";
+  request.action = *action == "down" ? MouseAction::DOWN
+                   : *action == "up" ? MouseAction::UP
+                                     : MouseAction::HOLD;
+  for (auto [key, out] :
+       {std::pair{"client", &request.client}, std::pair{"stream", &request.stream}}) {
+    auto it = o.find(key);
+    if (it == o.end()) continue;
+    if (!it->is_string()) return bad(std::string("\"") + key + "\" must be text");
+    if (auto error = check_client_id(key, it->get<std::string>())) return *error;
+    *out = it->get<std::string>();
+  }
   return request;
+}
+
+std::optional<RequestError> check_client_id(const std::string& what, const std::string& id) {
+  const bool fits = !id.empty() && id.size() <= MAX_CLIENT_ID_BYTES &&
+                    std::all_of(id.begin(), id.end(), [](char c) {
+                      return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
+                    });
+  if (fits) return std::nullopt;
+  return bad("\"" + what + "\" must be 1 to " + std::to_string(MAX_CLIENT_ID_BYTES) +
+             " letters, digits, '-' or '_'");
 }
 
 Parsed<SetRequest> parse_set_request(const std::string& body) {

@@ -33,12 +33,17 @@ struct GaugeExtent {
   int32_t height = 0;
 };
 
-// {"gauge": "INS", "x": 103, "y": 91, "action": "down" | "up"}
+// {"gauge": "INS", "x": 103, "y": 91, "action": "down" | "up" | "hold", "client": ID,
+//  "stream": ID}: `hold` says the client still holds its press; `client` and `stream` (optional)
+// say whose press it is (live_session.h).
+enum class MouseAction { DOWN, UP, HOLD };
 struct MouseRequest {
   std::string gauge;
   int32_t x = 0;
   int32_t y = 0;
-  bool down = true;
+  MouseAction action = MouseAction::DOWN;
+  std::string client;
+  std::string stream;
 };
 Parsed<MouseRequest> parse_mouse_request(const std::string& body,
                                          const std::vector<GaugeExtent>& gauges);
@@ -66,6 +71,10 @@ struct TakeoffRequest {
   double tas_kt = 480.0;
 };
 Parsed<TakeoffRequest> parse_takeoff_request(const std::string& body);
+
+// A client's or an event stream's id: 1 to 64 letters, digits, '-' or '_'.
+inline constexpr std::size_t MAX_CLIENT_ID_BYTES = 64;
+std::optional<RequestError> check_client_id(const std::string& what, const std::string& id);
 
 // A plan's file name as the user gave it: a plain name of at most 100 bytes of UTF-8 text without
 // folders or control bytes.

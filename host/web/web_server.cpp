@@ -202,6 +202,7 @@ void WebServer::stop() {
 }
 
 void WebServer::add_static_files() {
+  server_->set_mount_point("/bitmaps-2x", folders_.bitmaps_2x_folder.string());
   server_->set_mount_point("/bitmaps", folders_.bitmaps_folder.string());
   server_->set_mount_point("/assets", folders_.assets_folder.string());
   server_->set_mount_point("/", folders_.static_folder.string());
@@ -235,10 +236,17 @@ void WebServer::add_routes() {
     res.set_content(*loop_.state().json, JSON_TYPE);
   });
 
-  server_->Get("/api/stream", [this](const httplib::Request&, httplib::Response& res) {
+  // ?id=ID names the stream, so that a press made by a page it serves ends with it.
+  server_->Get("/api/stream", [this](const httplib::Request& req, httplib::Response& res) {
+    const std::string stream_id = req.has_param("id") ? req.get_param_value("id") : "";
+    if (auto error = req.has_param("id") ? check_client_id("id", stream_id) : std::nullopt) {
+      return reply_error(res, error->status, error->message);
+    }
     if (open_streams_.fetch_add(1) >= MAX_STREAMS) {
       open_streams_.fetch_sub(1);
-      reply_error(res, 503, "too many open panels (" + std::to_string(MAX_STREAMS) + ")");
+      reply_error(res, 503,
+                  "the panel is open in " + std::to_string(MAX_STREAMS) +
+                      " browsers or programs already, as many as this server serves at once");
       return;
     }
     res.set_header("Cache-Control", "no-store");
@@ -259,7 +267,14 @@ void WebServer::add_routes() {
           }
           return sink.write(message.data(), message.size());
         },
-        [this](bool) { open_streams_.fetch_sub(1); });
+        [this, stream_id](bool) {
+          open_streams_.fetch_sub(1);
+          if (stream_id.empty()) return;
+          loop_.submit([stream_id](LiveSession& session, SimStatus&) {
+            session.stream_ended(stream_id);
+            return std::string();
+          });
+        });
   });
 
   server_->Post("/api/mouse", [this](const httplib::Request& req, httplib::Response& res) {
@@ -269,13 +284,20 @@ void WebServer::add_routes() {
     }
     const MouseRequest mouse = std::get<MouseRequest>(parsed);
     run_command(loop_, res, [mouse](LiveSession& session, SimStatus&) -> std::string {
-      if (!mouse.down) {
-        session.mouse_up();
-        return "";
+      const auto now = Clock::now();
+      switch (mouse.action) {
+        case MouseAction::UP:
+          session.mouse_up(mouse.client, now);
+          return "";
+        case MouseAction::HOLD:
+          session.still_holding(mouse.client, now);
+          return "";
+        case MouseAction::DOWN:
+          break;
       }
       const PlacedGauge* gauge = session.panel().find(mouse.gauge);
       if (gauge == nullptr) return "no gauge " + mouse.gauge;
-      session.mouse_down(*gauge, MousePoint{mouse.x, mouse.y});
+      session.mouse_down(*gauge, MousePoint{mouse.x, mouse.y}, {mouse.client, mouse.stream}, now);
       return "";
     });
   });

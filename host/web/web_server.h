@@ -21,10 +21,11 @@ class RequestGuard;
 // The folders the server reads from. The module's working folder (WAYPOINTS.DAT, PLAN.PLN) is
 // the current folder: the server reads and writes its files there by name, as the store does.
 struct ServerFolders {
-  std::filesystem::path static_folder;    // index.html, app.js, the font, the map data
-  std::filesystem::path bitmaps_folder;   // <id>.png, rendered beside the module
-  std::filesystem::path assets_folder;    // the bundled sounds
-  std::filesystem::path examples_folder;  // plans a user can load by name
+  std::filesystem::path static_folder;      // index.html, app.js, the font, the map data
+  std::filesystem::path bitmaps_folder;     // <id>.png, rendered beside the module
+  std::filesystem::path bitmaps_2x_folder;  // the same at twice the size, for sharp screens
+  std::filesystem::path assets_folder;      // the bundled sounds
+  std::filesystem::path examples_folder;    // plans a user can load by name
 };
 
 class WebServer {
@@ -35,8 +36,9 @@ class WebServer {
   WebServer(const WebServer&) = delete;
   WebServer& operator=(const WebServer&) = delete;
 
-  // Binds the address and port (0: any free port); returns the port, or -1 when it cannot. The
-  // requests answered are those that name this address and port (request_guard.h).
+  // Binds the address and port (0: any free port); returns the port, or -1 when it cannot (with
+  // errno saying why: EADDRINUSE when another server listens on it). The requests answered are
+  // those that name this address and port (request_guard.h).
   int bind(const std::string& address, int port);
   // Serves until `stop`; returns false when the server could not listen (or was never bound).
   bool listen();

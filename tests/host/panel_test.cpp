@@ -2,7 +2,9 @@
 // frames, drawing, hit-testing, repeats, key events and host variables.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <vector>
 
 #include "host/mouse_list.h"
 #include "host_rig.h"
@@ -203,6 +205,50 @@ TEST(PanelMouse, HeldRepeatingBoxCallsEveryTenthOfASecond) {
     rig.frames(3);  // nothing more once released
     EXPECT_EQ(rig.text(COUNTS), "A0 B0 R" + std::to_string(c.calls))
         << c.fps << " fps, " << c.frames_held << " frames";
+  }
+}
+
+// Held on the wall clock, a box repeats only when its holder says so, however many frames run:
+// a quick click at 64 times the frame rate acts once.
+TEST(PanelMouse, WallClockHoldRepeatsOnlyWhenTheHolderSays) {
+  HostRig rig;
+  rig.panel->place({"FIXTURE"});
+  rig.panel->press(rig.gauge(), {125, 15}, host::RepeatClock::WALL);
+  rig.frames(300);
+  EXPECT_EQ(rig.text(COUNTS), "A0 B0 R1");
+  rig.panel->repeat_held();
+  rig.panel->repeat_held();
+  rig.panel->release();
+  rig.panel->repeat_held();  // released: nothing
+  rig.frames(1);
+  EXPECT_EQ(rig.text(COUNTS), "A0 B0 R3");
+}
+
+// The first repeat comes after the first delay, then one per interval; each is counted once,
+// however the looks at the clock fall.
+TEST(WallClockRepeats, FirstDelayThenSteadyRate) {
+  using host::WallClockRepeats;
+  using std::chrono::milliseconds;
+  struct Case {
+    std::vector<int> looks_ms;  // times since the press at which the repeats are taken
+    int repeats;
+  };
+  const Case cases[] = {
+      {{100}, 0},              // a quick click
+      {{499}, 0},              // just before the first delay
+      {{500}, 1},              // at it
+      {{550, 650, 750}, 3},    // one per interval, taken as they come
+      {{1249}, 8},             // a slow look takes all that fell due
+      {{300, 1249, 1249}, 8},  // and none twice
+      {{10000}, 96},           // ten seconds held
+  };
+  const auto pressed = WallClockRepeats::Clock::time_point{} + std::chrono::hours(1);
+  for (const Case& c : cases) {
+    WallClockRepeats repeats(pressed);
+    int taken = 0;
+    for (int ms : c.looks_ms) taken += repeats.take_due(pressed + milliseconds(ms));
+    EXPECT_EQ(taken, c.repeats) << "last look at " << c.looks_ms.back() << " ms";
+    EXPECT_GT(repeats.next_due(), pressed + milliseconds(c.looks_ms.back()));
   }
 }
 

@@ -6,7 +6,8 @@ import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {readFileSync, existsSync} from 'node:fs';
 import http from 'node:http';
-import {startServer, getJson, postJson, until} from './harness.mjs';
+import {spawnSync} from 'node:child_process';
+import {startServer, getJson, postJson, until, hostProgram} from './harness.mjs';
 
 let server;
 before(async () => { server = await startServer(); });
@@ -62,7 +63,8 @@ test('the panel, its layout and its files come from the one server', async () =>
   assert.equal(panel.body.images.ALIGN.knob, 0);  // OFF at load
   assert.deepEqual(panel.body.knobs, {INS: {knob: 'POS'}, ALIGN: {knob: 'OFF'}});
   for (const path of ['/', '/app.js', '/map.js', '/style.css', '/fonts/DSEG14Classic-Regular.ttf',
-                      '/vendor/d3-geo.min.js', '/maps/land-50m.json', '/assets/sound/tavren/ins_tog.wav']) {
+                      '/vendor/d3-geo.min.js', '/maps/land-50m.json', '/assets/sound/tavren/ins_tog.wav',
+                      '/state-stream.js', '/state-worker.js']) {
     assert.equal((await fetch(new URL(path, server.url))).status, 200, path);
   }
 });
@@ -75,7 +77,9 @@ const BAD_REQUESTS = [
   ['/api/mouse', {gauge: 'INS', x: 400, y: 10, action: 'down'}, 400, /"x" 400 is outside the INS gauge \(0..399\)/],
   ['/api/mouse', {gauge: 'INS', x: 10, y: -1, action: 'down'}, 400, /"y" -1 is outside/],
   ['/api/mouse', {gauge: 'INS', x: 10.5, y: 1, action: 'down'}, 400, /whole number/],
-  ['/api/mouse', {gauge: 'INS', x: 10, y: 1, action: 'click'}, 400, /"down" or "up"/],
+  ['/api/mouse', {gauge: 'INS', x: 10, y: 1, action: 'click'}, 400, /"down", "up" or "hold"/],
+  ['/api/mouse', {gauge: 'INS', x: 10, y: 1, action: 'down', client: 'tab 1'}, 400, /"client" must be 1 to 64 letters/],
+  ['/api/mouse', {gauge: 'INS', x: 10, y: 1, action: 'down', stream: 's'.repeat(65)}, 400, /"stream" must be 1 to 64/],
   ['/api/mouse', {gauge: 'INS', x: 10, y: 1, action: 'down', button: 2}, 400, /unknown field "button"/],
   ['/api/set', {name: 'flaps', value: 1}, 400, /unknown condition "flaps"/],
   ['/api/set', {name: 'battery', value: 2}, 400, /out of range 0.0..1.0 \(battery, 0 or 1\)/],
@@ -187,6 +191,11 @@ test('a held thumbwheel box repeats until the button comes up; a key acts once',
   await postJson(server.url, '/api/mouse', {gauge: 'INS', x: 100, y: 125, action: 'down'});
   await until(async () => (await units()) >= (start + 3) % 10, 5000, 'three steps while held');
   await postJson(server.url, '/api/mouse', {gauge: 'INS', x: 0, y: 0, action: 'up'});
+  // A repeat that fell due just before the release is delivered with it; the wheel's image
+  // shows it once a frame has drawn it.
+  const frameAtRelease = (await getJson(server.url, '/api/panel')).body.frame;
+  await until(async () => (await getJson(server.url, '/api/panel')).body.frame > frameAtRelease + 1,
+              3000, 'a frame after the release');
   const released = await units();
   await new Promise((r) => setTimeout(r, 500));  // five repeat periods
   assert.equal(await units(), released);
@@ -200,6 +209,71 @@ test('a held thumbwheel box repeats until the button comes up; a key acts once',
               3000, 'one step of the data selector');
   await new Promise((r) => setTimeout(r, 200));
   assert.equal((await getJson(server.url, '/api/panel')).body.images.INS.knob, selector + 1);
+});
+
+// UNITS_UP's box, and what the panel says is held.
+const UNITS_UP = {gauge: 'INS', x: 100, y: 125};
+const held = async () => (await getJson(server.url, '/api/panel')).body.held;
+const pause = (ms) => new Promise((r) => setTimeout(r, ms));
+
+// Keeps saying "still holding" for `client` every quarter second, as the page does, until stopped.
+function keepHolding(client) {
+  let on = true;
+  const done = (async () => {
+    while (on) {
+      await postJson(server.url, '/api/mouse', {...UNITS_UP, action: 'hold', client});
+      await pause(250);
+    }
+  })();
+  return async () => { on = false; await done; };
+}
+
+test('a held press belongs to its client, and ends with it', async (t) => {
+  await postJson(server.url, '/api/sim', {paused: false, rate: 1});
+  await t.test('a client that falls silent loses its press', async () => {
+    await postJson(server.url, '/api/mouse', {...UNITS_UP, action: 'down', client: 'quiet'});
+    assert.deepEqual(await held(), {gauge: 'INS', client: 'quiet'});
+    await until(async () => (await held()) === null, 4000, 'the silent press released');
+  });
+  await t.test('one that keeps saying so holds on; only its own "up" releases it', async () => {
+    await postJson(server.url, '/api/mouse', {...UNITS_UP, action: 'down', client: 'steady'});
+    const stop = keepHolding('steady');
+    try {
+      await pause(2500);  // longer than a silence that releases
+      assert.deepEqual(await held(), {gauge: 'INS', client: 'steady'});
+      await postJson(server.url, '/api/mouse', {gauge: 'INS', x: 0, y: 0, action: 'up', client: 'other'});
+      assert.deepEqual(await held(), {gauge: 'INS', client: 'steady'});
+      await postJson(server.url, '/api/mouse', {gauge: 'INS', x: 0, y: 0, action: 'up', client: 'steady'});
+      assert.equal(await held(), null);
+    } finally {
+      await stop();
+    }
+  });
+  await t.test('the press ends with the event stream it named', async () => {
+    const request = http.get(new URL('/api/stream?id=browser-1', server.url));
+    await new Promise((resolve, reject) => { request.on('response', resolve); request.on('error', reject); });
+    await postJson(server.url, '/api/mouse', {...UNITS_UP, action: 'down', client: 'tab', stream: 'browser-1'});
+    const stop = keepHolding('tab');
+    try {
+      await pause(300);
+      assert.deepEqual(await held(), {gauge: 'INS', client: 'tab'});
+      request.destroy();
+      await until(async () => (await held()) === null, 4000, 'the press released with its stream');
+    } finally {
+      await stop();
+    }
+    const badId = await getJson(server.url, '/api/stream?id=no%20spaces');
+    assert.deepEqual([badId.status, badId.body.error], [400, '"id" must be 1 to 64 letters, digits, \'-\' or \'_\'']);
+  });
+});
+
+test('a second server on a busy port refuses, naming the port', async () => {
+  const port = new URL(server.url).port;
+  const second = spawnSync(hostProgram(), ['serve', '--port', port],
+                           {encoding: 'utf8', timeout: 15000, env: {...process.env, SDL_AUDIODRIVER: 'dummy'}});
+  assert.equal(second.status, 2, second.stderr);
+  assert.match(second.stderr, new RegExp(`cannot listen on 127.0.0.1 port ${port}: the port is in use`));
+  assert.equal((await getJson(server.url, '/api/panel')).status, 200);  // the first still serves
 });
 
 test('an icon sends its panel-window event: the host toggles that window', async () => {

@@ -149,11 +149,16 @@ test('the pilot\'s page waits for a stream while all are taken, and takes one wh
   try {
     await pilot.goto(server.url);
     await pilot.waitForSelector('body[data-ready=true]');
-    await new Promise((r) => setTimeout(r, 1500));
-    assert.equal(await pilot.locator('#connection').textContent(), 'connection lost, retrying');
+    // The page says why it is not live, and that it keeps trying.
+    await until(async () => (await pilot.locator('#connection').getAttribute('data-state')) === 'full',
+                5000, 'the page told the host is full');
+    assert.match(await pilot.locator('#stream-refused').textContent(),
+                 /open in 8 browsers or programs already.*tries again by itself/);
+    assert.equal(await pilot.locator('#stream-refused').isVisible(), true);
     held.forEach((s) => s.destroy());
     await until(async () => (await pilot.locator('#connection').textContent()) === 'live', 20000,
                 'the pilot live once streams are free');
+    assert.equal(await pilot.locator('#stream-refused').isVisible(), false);
   } finally {
     held.forEach((s) => s.destroy());
     await pilot.close();

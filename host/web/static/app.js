@@ -11,8 +11,14 @@ const insPanel = {
   bitmaps: new Map(),  // "id" or "id/keyed" -> canvas, or null when the bitmap is missing
   soundsHeard: [],   // sound requests seen by this page: {seq, path, played}
   lastSoundSeq: -1,
-  scale: 1,
+  scale: 1,          // the panel's size on the screen: the Scale chosen, or less to fit the window
+  chosenScale: 1,
+  pixelRatio: 1,     // device pixels to a gauge pixel: the screen's ratio times the scale
+  artScale: 1,       // the bitmaps drawn: 1 (bitmaps/) or 2 (bitmaps-2x/, drawn at twice the size)
   heldControl: null,
+  planName: null,         // the plan the card and the map show
+  client: randomId('t'),  // this tab: the presses it makes are its own
+  stream: null,           // the id of the event stream serving this tab, once known
 };
 window.insPanel = insPanel;
 
@@ -48,9 +54,36 @@ function api(method, path, body, contentType = 'application/json') {
 // Resolves once every request made so far has been answered (for tools and tests).
 insPanel.settled = () => requestChain;
 
-function mouse(gauge, x, y, action) {
-  return api('POST', '/api/mouse', {gauge, x: Math.round(x), y: Math.round(y), action});
+function mouseBody(gauge, x, y, action) {
+  const body = {gauge, x: Math.round(x), y: Math.round(y), action, client: insPanel.client};
+  if (insPanel.stream) body.stream = insPanel.stream;
+  return body;
 }
+
+// A press, a release, or (every quarter second while a button or key is down) word that this
+// tab still holds its press: the host releases a press whose tab falls silent, so a tab that is
+// closed or reloaded with a button down does not leave it repeating.
+const HOLDING_EVERY_MS = 250;
+let holdingTimer = null;
+
+function mouse(gauge, x, y, action) {
+  clearInterval(holdingTimer);
+  holdingTimer = null;
+  if (action === 'down') {
+    holdingTimer = setInterval(
+      () => api('POST', '/api/mouse', mouseBody(gauge, 0, 0, 'hold')).catch(() => {}), HOLDING_EVERY_MS);
+  }
+  return api('POST', '/api/mouse', mouseBody(gauge, x, y, action));
+}
+
+// A tab going away with a button down lets it go at once (the host would after a moment anyway).
+window.addEventListener('pagehide', () => {
+  const held = insPanel.heldControl ?? (keysDown.size ? [...keysDown.values()][0] : null);
+  if (held === null) return;
+  fetch('/api/mouse', {method: 'POST', keepalive: true,
+                       headers: {'X-INS-Panel': '1', 'Content-Type': 'application/json'},
+                       body: JSON.stringify(mouseBody(held, 0, 0, 'up'))}).catch(() => {});
+});
 
 function setCondition(name, value) {
   return api('POST', '/api/set', {name, value});
@@ -58,7 +91,11 @@ function setCondition(name, value) {
 
 // ---------------------------------------------------------------------------------------------
 // Bitmaps: <id>.png beside the module. Elements with the transparency flag do not draw pure
-// black, as the simulator does; a bitmap that is not there is drawn as a plain box.
+// black, as the simulator does; a bitmap that is not there is drawn as a plain box. The art is
+// drawn from vectors, and the build renders it twice: at the gauge's own size (bitmaps/) and at
+// twice it (bitmaps-2x/). The gauges' canvases hold a pixel for each device pixel, and a screen
+// that shows a gauge pixel larger than one device pixel (a sharp screen, a browser zoom, the
+// Scale) gets the larger rendering, so the art is as sharp as the display's text.
 
 // The pixels exactly as the file holds them: the bitmaps carry gamma and chromaticity chunks,
 // and a browser's colour conversion would shift the dark colours away from what the simulator
@@ -74,10 +111,19 @@ async function loadImage(url) {
   }
 }
 
-async function bitmap(id, keyed) {
-  const key = keyed ? `${id}/keyed` : `${id}`;
+function bitmapKey(id, keyed, art = insPanel.artScale) {
+  return `${art}/${id}${keyed ? '/keyed' : ''}`;
+}
+
+// A bitmap as drawn (null when it is missing), once loaded.
+function loadedBitmap(id, keyed) {
+  return insPanel.bitmaps.get(bitmapKey(id, keyed));
+}
+
+async function bitmap(id, keyed, art) {
+  const key = bitmapKey(id, keyed, art);
   if (insPanel.bitmaps.has(key)) return insPanel.bitmaps.get(key);
-  const image = await loadImage(`bitmaps/${id}.png`);
+  const image = await loadImage(`${art === 2 ? 'bitmaps-2x' : 'bitmaps'}/${id}.png`);
   let canvas = null;
   if (image) {
     canvas = document.createElement('canvas');
@@ -98,16 +144,49 @@ async function bitmap(id, keyed) {
   return canvas;
 }
 
-async function preloadBitmaps(layout) {
+async function preloadBitmaps(layout, art) {
   const wanted = [];
   for (const gauge of layout.gauges) {
     for (const e of gauge.elements) {
       if (e.kind === 'text') continue;
-      for (let k = 0; k < e.images; ++k) wanted.push(bitmap(e.bitmap + k, e.transparent));
-      if (e.kind === 'moving' && e.mask) wanted.push(bitmap(e.mask, true));
+      for (let k = 0; k < e.images; ++k) wanted.push(bitmap(e.bitmap + k, e.transparent, art));
+      if (e.kind === 'moving' && e.mask) wanted.push(bitmap(e.mask, true, art));
     }
   }
   await Promise.all(wanted);
+}
+
+// Draws a bitmap at its place in gauge pixels, whichever rendering it is.
+function drawBitmap(ctx, image, x, y) {
+  ctx.drawImage(image, x, y, image.width / insPanel.artScale, image.height / insPanel.artScale);
+}
+
+// Sizes the gauges' canvases to the device pixels they cover and draws them with the rendering
+// that suits: again whenever the Scale, the browser's zoom or the screen changes.
+async function matchResolution() {
+  const ratio = (window.devicePixelRatio || 1) * insPanel.scale;
+  const art = ratio > 1 ? 2 : 1;
+  if (art !== insPanel.artScale) {
+    await preloadBitmaps(insPanel.layout, art);  // the rendering in use stays until this is in
+    insPanel.artScale = art;
+  }
+  insPanel.pixelRatio = ratio;
+  for (const [name, g] of Object.entries(insPanel.gauges)) {
+    g.canvas.width = Math.max(1, Math.round(g.layout.width * ratio));
+    g.canvas.height = Math.max(1, Math.round(g.layout.height * ratio));
+    drawGauge(name);
+  }
+  document.body.dataset.art = String(art);
+}
+
+// The device-pixel ratio changes with the browser's zoom and when the window moves to another
+// screen; a media query on the present ratio says when it does.
+function watchDeviceRatio() {
+  const query = matchMedia(`(resolution: ${window.devicePixelRatio || 1}dppx)`);
+  query.addEventListener('change', () => {
+    watchDeviceRatio();
+    matchResolution();
+  }, {once: true});
 }
 
 function missingBox(ctx, e, width, height, label) {
@@ -125,10 +204,11 @@ function missingBox(ctx, e, width, height, label) {
 // A moving image: the strip slides behind a window of the mask's size; value v of the range
 // moves it by v / range x travel pixels, and only the mask's lit pixels show.
 function drawMoving(ctx, e, item) {
-  const strip = insPanel.bitmaps.get(e.transparent ? `${e.bitmap}/keyed` : `${e.bitmap}`);
-  const mask = e.mask ? insPanel.bitmaps.get(`${e.mask}/keyed`) : null;
-  const windowW = mask ? mask.width : e.width - e.x_travel;
-  const windowH = mask ? mask.height : e.height - e.y_travel;
+  const strip = loadedBitmap(e.bitmap, e.transparent);
+  const mask = e.mask ? loadedBitmap(e.mask, true) : null;
+  const art = insPanel.artScale;
+  const windowW = mask ? mask.width / art : e.width - e.x_travel;
+  const windowH = mask ? mask.height / art : e.height - e.y_travel;
   const along = (value, range, travel) =>
     range[1] === range[0] ? 0 : ((value - range[0]) / (range[1] - range[0])) * travel;
   const dx = along(item.value, e.x_range, e.x_travel);
@@ -140,16 +220,18 @@ function drawMoving(ctx, e, item) {
     ctx.fillText(String(Math.round(item.value_y ?? 0)), e.x + windowW / 2 - 5, e.y + windowH / 2 + 6);
     return;
   }
+  const ratio = insPanel.pixelRatio;
   const window = document.createElement('canvas');
-  window.width = windowW;
-  window.height = windowH;
+  window.width = Math.max(1, Math.round(windowW * ratio));
+  window.height = Math.max(1, Math.round(windowH * ratio));
   const w = window.getContext('2d');
-  w.drawImage(strip, -dx, -dy);
+  w.setTransform(ratio, 0, 0, ratio, 0, 0);
+  drawBitmap(w, strip, -dx, -dy);
   if (mask) {
     w.globalCompositeOperation = 'destination-in';
-    w.drawImage(mask, 0, 0);
+    drawBitmap(w, mask, 0, 0);
   }
-  ctx.drawImage(window, e.x, e.y);
+  ctx.drawImage(window, e.x, e.y, windowW, windowH);
 }
 
 function drawGauge(name) {
@@ -157,6 +239,7 @@ function drawGauge(name) {
   const items = insPanel.state && insPanel.state.elements[name];
   if (!g || !items) return;
   const ctx = g.ctx;
+  ctx.setTransform(insPanel.pixelRatio, 0, 0, insPanel.pixelRatio, 0, 0);
   ctx.clearRect(0, 0, g.layout.width, g.layout.height);
   g.layout.elements.forEach((e, i) => {
     const item = items[i];
@@ -164,9 +247,9 @@ function drawGauge(name) {
     if (e.kind === 'moving') return drawMoving(ctx, e, item);
     const k = e.kind === 'icon' && e.images > 1
       ? Math.min(e.images - 1, Math.max(0, Math.trunc(item.value))) : 0;
-    const image = insPanel.bitmaps.get(e.transparent ? `${e.bitmap + k}/keyed` : `${e.bitmap + k}`);
+    const image = loadedBitmap(e.bitmap + k, e.transparent);
     if (image) {
-      ctx.drawImage(image, e.x, e.y);
+      drawBitmap(ctx, image, e.x, e.y);
     } else {
       missingBox(ctx, e, e.width, e.height, `${e.bitmap + k} ${e.name}`);
     }
@@ -228,8 +311,8 @@ function buildGauge(layout, container) {
   container.style.height = `${layout.height}px`;
   container.textContent = '';
   const canvas = document.createElement('canvas');
-  canvas.width = layout.width;
-  canvas.height = layout.height;
+  canvas.width = Math.max(1, Math.round(layout.width * insPanel.pixelRatio));
+  canvas.height = Math.max(1, Math.round(layout.height * insPanel.pixelRatio));
   canvas.style.width = `${layout.width}px`;
   canvas.style.height = `${layout.height}px`;
   container.appendChild(canvas);
@@ -348,12 +431,18 @@ function keyName(event) {
   return event.shiftKey && key.startsWith('Arrow') ? `Shift+${key}` : key;
 }
 
+// Fields that take typed text; every other element (a drop-down, a switch, a button) leaves the
+// panel's keys to the panel, so that after using the map's range the arrows still turn the wheel.
+const NOT_TYPED = ['checkbox', 'radio', 'button', 'submit', 'reset', 'file', 'range', 'color'];
+
+function typingInto(target) {
+  if (!target || !target.tagName) return false;
+  if (target.isContentEditable || target.tagName === 'TEXTAREA') return true;
+  return target.tagName === 'INPUT' && !NOT_TYPED.includes(target.type);
+}
+
 document.addEventListener('keydown', (event) => {
-  // Typing into a field is typing, not the panel; a focused switch or button leaves the keys to it.
-  const target = event.target;
-  const typing = target && (target.tagName === 'SELECT' || target.tagName === 'TEXTAREA' ||
-    (target.tagName === 'INPUT' && !['checkbox', 'radio', 'button'].includes(target.type)));
-  if (typing) return;
+  if (typingInto(event.target)) return;
   if (event.ctrlKey || event.metaKey || event.altKey) return;
   if (event.key === '?') return toggleHelp();
   if (event.key === 'Escape') return toggleHelp(false);
@@ -477,7 +566,11 @@ function bindControls() {
     button.addEventListener('click', () =>
       api('POST', '/api/sim', {rate: Number(button.dataset.rate)}).catch(showSetError));
   });
-  document.getElementById('zoom').addEventListener('change', (event) => setScale(Number(event.target.value)));
+  document.getElementById('zoom').addEventListener('change', (event) => {
+    insPanel.chosenScale = Number(event.target.value);
+    fitPanel();
+  });
+  window.addEventListener('resize', fitPanel);
   document.getElementById('show-boxes').addEventListener('change', (event) =>
     document.body.classList.toggle('show-boxes', event.target.checked));
   document.getElementById('help-button').addEventListener('click', () => toggleHelp());
@@ -519,13 +612,22 @@ function togglePause() {
   api('POST', '/api/sim', {paused}).catch(showSetError);
 }
 
-function setScale(scale) {
-  insPanel.scale = scale;
+// The panel at the Scale chosen, or smaller when the window is too narrow for it (a phone), so
+// that the page never scrolls sideways.
+function fitPanel() {
   const holder = document.getElementById('panel-scale');
+  const main = holder.parentElement.parentElement;
+  const padding = parseFloat(getComputedStyle(main).paddingLeft) +
+                  parseFloat(getComputedStyle(main).paddingRight);
+  const room = main.clientWidth - padding;
+  const scale = Math.min(insPanel.chosenScale, room / holder.offsetWidth);
+  if (scale === insPanel.scale) return;
+  insPanel.scale = scale;
+  // A transform leaves the panel's box as it was: the margins make it take the room it shows in.
   holder.style.transform = scale === 1 ? '' : `scale(${scale})`;
-  const column = holder.parentElement;
-  column.style.width = scale === 1 ? '' : `${holder.offsetWidth * scale}px`;
-  column.style.height = scale === 1 ? '' : `${holder.offsetHeight * scale + 40}px`;
+  holder.style.marginRight = `${(scale - 1) * holder.offsetWidth}px`;
+  holder.style.marginBottom = `${(scale - 1) * holder.offsetHeight}px`;
+  matchResolution();
 }
 
 async function loadPlan(url, body) {
@@ -534,16 +636,29 @@ async function loadPlan(url, body) {
   line.textContent = 'reading the plan...';
   try {
     const plan = await api('POST', url, body, 'application/octet-stream');
-    line.className = 'message good';
-    line.textContent = `${plan.name}: ${plan.waypoints.length} waypoints, ` +
-      `${plan.waypoints[0].ident} to ${plan.waypoints[plan.waypoints.length - 1].ident}. ` +
-      'The aircraft stands at the departure; the PLAN spot imports it.';
-    if (plan.cruise_alt_ft >= 1000) document.getElementById('cruise-alt').value = plan.cruise_alt_ft;
-    insMap.showPlan(plan);
+    insPanel.planName = plan.name;
+    showPlan(plan, 'The aircraft stands at the departure; the PLAN spot imports it.');
   } catch (error) {
     line.className = 'message bad';
     line.textContent = error.message;
   }
+}
+
+// The plan card and the map show the loaded plan: the one given with --plan, one loaded here, or
+// one loaded in another tab (the state names the plan loaded last).
+function showPlan(plan, note) {
+  const line = document.getElementById('plan-message');
+  line.className = 'message good';
+  line.textContent = `${plan.name}: ${plan.waypoints.length} waypoints, ` +
+    `${plan.waypoints[0].ident} to ${plan.waypoints[plan.waypoints.length - 1].ident}. ${note}`;
+  if (plan.cruise_alt_ft >= 1000) document.getElementById('cruise-alt').value = plan.cruise_alt_ft;
+  insMap.showPlan(plan);
+}
+
+async function showLoadedPlan() {
+  const loaded = (await api('GET', '/api/plan')).plan;
+  insPanel.planName = loaded ? loaded.name : null;
+  if (loaded) showPlan(loaded, 'Loaded; the PLAN spot imports it.');
 }
 
 function two(n) { return String(Math.floor(n)).padStart(2, '0'); }
@@ -591,30 +706,50 @@ function showState(state) {
   });
   takeSounds(state);
   insMap.update(state);
+  if (state.plan !== insPanel.planName) {
+    insPanel.planName = state.plan;
+    showLoadedPlan().catch(showSetError);
+  }
 }
 
-// The live state. The browser reconnects a dropped stream by itself, but gives up on a refusal
-// (all the host's streams taken: 503); the page then tries again after a pause that doubles up to
-// 16 s, so that many pages at once do not keep the host busy.
-const STREAM_RETRY_FIRST_MS = 1000;
-const STREAM_RETRY_MAX_MS = 16000;
-
-function connect(retryMs = STREAM_RETRY_FIRST_MS) {
+// The connection, in the header, and in a banner across the page when the host will not serve
+// this browser (its limit of open panels reached, or another refusal).
+function showConnection({state, message}) {
   const status = document.getElementById('connection');
-  const stream = new EventSource('/api/stream');
-  stream.onopen = () => {
-    retryMs = STREAM_RETRY_FIRST_MS;
-    status.textContent = 'live';
-    status.className = 'connection live';
+  const banner = document.getElementById('stream-refused');
+  const label = {live: 'live', connecting: 'connecting', lost: 'connection lost, retrying',
+                 full: 'too many panels open', refused: 'refused'}[state] || state;
+  status.textContent = label;
+  status.className = `connection ${state === 'live' ? 'live' : state === 'connecting' ? '' : 'lost'}`;
+  status.dataset.state = state;
+  const refused = state === 'full' || state === 'refused';
+  banner.hidden = !refused;
+  if (refused) {
+    banner.textContent = state === 'full'
+      ? `The host will not show this panel live: ${message}. Close the panel in another ` +
+        'browser or program; this page tries again by itself.'
+      : `The host refused the live panel: ${message}. This page tries again by itself.`;
+  }
+}
+
+// The live state: one stream for all the tabs of this browser, through a shared worker; where
+// the browser has none, a stream of this tab's own.
+function connect() {
+  const handle = (message) => {
+    if (message.kind === 'hello') insPanel.stream = message.stream;
+    else if (message.kind === 'status') showConnection(message);
+    else if (message.kind === 'state') showState(JSON.parse(message.json));
   };
-  stream.onmessage = (event) => showState(JSON.parse(event.data));
-  stream.onerror = () => {
-    status.textContent = 'connection lost, retrying';
-    status.className = 'connection lost';
-    if (stream.readyState === EventSource.CLOSED) {
-      setTimeout(() => connect(Math.min(retryMs * 2, STREAM_RETRY_MAX_MS)), retryMs);
-    }
-  };
+  if (typeof SharedWorker !== 'function') {
+    insPanel.stream = randomId('s');
+    openStateStream(insPanel.stream, (json) => handle({kind: 'state', json}),
+                    (status) => handle({kind: 'status', ...status}));
+    return;
+  }
+  const worker = new SharedWorker('state-worker.js', {name: 'ins-panel-state'});
+  worker.port.onmessage = (event) => handle(event.data);
+  window.addEventListener('pagehide', () => worker.port.postMessage('closing'));
+  worker.port.start();
 }
 
 async function start() {
@@ -627,12 +762,17 @@ async function start() {
 
   const layout = await api('GET', '/api/layout');
   insPanel.layout = layout;
-  await preloadBitmaps(layout);
+  insPanel.pixelRatio = window.devicePixelRatio || 1;
+  insPanel.artScale = insPanel.pixelRatio > 1 ? 2 : 1;
+  await preloadBitmaps(layout, insPanel.artScale);
   for (const g of layout.gauges) {
     const container = document.getElementById(`gauge-${g.name}`);
     if (container) buildGauge(g, container);
   }
   buildIcons(layout);
+  fitPanel();
+  await matchResolution();
+  watchDeviceRatio();
   const examples = await api('GET', '/api/examples');
   const select = document.getElementById('examples');
   for (const name of examples.examples) {
@@ -641,8 +781,7 @@ async function start() {
     select.appendChild(option);
   }
   insMap.start(document.getElementById('map'));
-  const plan = await api('GET', '/api/plan');
-  if (plan.plan) insMap.showPlan(plan.plan);
+  await showLoadedPlan();
   connect();
   document.body.dataset.ready = 'true';
 }

@@ -1,5 +1,6 @@
-// The moving map: Natural Earth coastlines (bundled at build time), the waypoints the INS holds
-// in WAYPOINTS.DAT with their numbers, the FROM-TO leg as the great circle the INS flies, and
+// The moving map: Natural Earth coastlines (bundled at build time), the plan last loaded (thin,
+// amber, before and after the INS imports it), the waypoints the INS holds in WAYPOINTS.DAT
+// with their numbers, the FROM-TO leg as the great circle the INS flies, and
 // the aircraft with its track and its trail. North up, in an azimuthal equidistant projection
 // around the map's centre, so distances from the centre are true.
 'use strict';
@@ -226,6 +227,25 @@ const insMap = {
     }
   },
 
+  drawPlan(path, projection, taken) {
+    const root = this.overlay;
+    const waypoints = this.plan.waypoints;
+    svg('path', {id: 'map-plan', d: path({type: 'LineString', coordinates:
+      waypoints.map((w) => [w.lon_east_deg, w.lat_deg])}) || '', fill: 'none', stroke: '#c8a050',
+      'stroke-width': 1, opacity: 0.85, 'data-waypoints': waypoints.length}, root);
+    waypoints.forEach((w, i) => {
+      const p = projection([w.lon_east_deg, w.lat_deg]);
+      if (!p) return;
+      const mark = svg('rect', {x: (p[0] - 2.5).toFixed(1), y: (p[1] - 2.5).toFixed(1), width: 5, height: 5,
+                                fill: 'none', stroke: '#c8a050', 'data-plan-waypoint': w.ident}, root);
+      svg('title', {}, mark).textContent = w.ident;
+      if (i !== 0 && i !== waypoints.length - 1) return;
+      const box = {x: p[0] + 6, y: p[1] + 4, w: 7 * w.ident.length + 2, h: 12};
+      taken.push(box);
+      svg('text', {x: box.x.toFixed(1), y: (box.y + 10).toFixed(1), fill: '#e0c080'}, root).textContent = w.ident;
+    });
+  },
+
   drawOverlay(projection) {
     const root = this.overlay;
     root.textContent = '';
@@ -235,6 +255,9 @@ const insMap = {
     const free = (box) => box.x >= 0 && box.y >= 0 && box.x + box.w <= this.width &&
       box.y + box.h <= this.height &&
       !taken.some((t) => box.x < t.x + t.w && t.x < box.x + box.w && box.y < t.y + t.h && t.y < box.y + box.h);
+
+    // The loaded plan, thin and amber under all else, its first and last waypoints named.
+    if (this.plan) this.drawPlan(path, projection, taken);
 
     // The plan's legs faintly, the INS's FROM-TO leg in magenta over them.
     const shown = this.shownWaypoints();
