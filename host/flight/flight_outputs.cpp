@@ -281,8 +281,10 @@ double round_length_nm(double max_nm) {
 
 }  // namespace
 
-void write_map_svg(const std::filesystem::path& path, const FlightPlan& plan,
-                   const std::vector<TrackPoint>& track, const Coastlines& coastlines) {
+namespace {
+
+// The planned legs as one polyline: a great circle between each pair of waypoints.
+std::vector<LatLon> planned_route(const FlightPlan& plan) {
   std::vector<LatLon> planned;
   for (std::size_t i = 0; i + 1 < plan.waypoints.size(); ++i) {
     const PlanWaypoint& a = plan.waypoints[i];
@@ -292,6 +294,25 @@ void write_map_svg(const std::filesystem::path& path, const FlightPlan& plan,
       planned.push_back(p);
     }
   }
+  return planned;
+}
+
+// Where on the map a latitude and longitude fall: the projection and the map's extent, in
+// projected degrees and in pixels.
+struct MapFrame {
+  Projection projection;
+  double x_min, x_max, lat_min, lat_max;
+  double width_px, height_px;
+  double px_per_deg, py_per_deg;
+
+  double sx(double lon_deg) const { return (projection.x(lon_deg) - x_min) * px_per_deg; }
+  double sy(double lat_deg) const { return (lat_max - lat_deg) * py_per_deg; }
+};
+
+// A frame that holds the planned legs and the flown track with a margin round them, 1000
+// pixels wide and as tall as the projection makes it (300 to 2000 pixels).
+MapFrame frame_around(const FlightPlan& plan, const std::vector<LatLon>& planned,
+                      const std::vector<TrackPoint>& track) {
   double lat_min = 90, lat_max = -90;
   for (const LatLon& p : planned)
     lat_min = std::min(lat_min, p.lat_deg), lat_max = std::max(lat_max, p.lat_deg);
@@ -313,125 +334,166 @@ void write_map_svg(const std::filesystem::path& path, const FlightPlan& plan,
   const double px_per_deg = width_px / (x_max - x_min);
   const double height_px = std::min(2000.0, std::max(300.0, (lat_max - lat_min) * px_per_deg));
   const double py_per_deg = height_px / (lat_max - lat_min);
-  auto sx = [&](double lon_deg) { return (projection.x(lon_deg) - x_min) * px_per_deg; };
-  auto sy = [&](double lat_deg) { return (lat_max - lat_deg) * py_per_deg; };
+  return {projection, x_min, x_max, lat_min, lat_max, width_px, height_px, px_per_deg, py_per_deg};
+}
 
-  std::ofstream out = open_for_writing(path);
+void write_map_head(std::ofstream& out, const MapFrame& map, const std::string& title) {
   char text[512];
   std::snprintf(text, sizeof text,
                 "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
                 "viewBox=\"0 0 %.0f %.0f\" font-family=\"sans-serif\" font-size=\"12\">\n",
-                width_px, height_px, width_px, height_px);
-  out << text << "<title>" << xml_escaped(plan.title) << "</title>\n";
+                map.width_px, map.height_px, map.width_px, map.height_px);
+  out << text << "<title>" << xml_escaped(title) << "</title>\n";
   out << "<rect width=\"100%\" height=\"100%\" fill=\"#f8f8f4\"/>\n";
+}
 
-  // Coastlines: each line cut where it leaves the map (a segment with an end on the map is
-  // kept whole, the rest of the world is left out) or jumps across the unwrapped meridian.
-  if (!coastlines.empty()) {
-    out << "<g class=\"coast\" fill=\"none\" stroke=\"#8aa58f\" stroke-width=\"1\" "
-           "stroke-linejoin=\"round\">\n";
-    auto on_map = [&](double x, double y) {
-      return x >= -20 && x <= width_px + 20 && y >= -20 && y <= height_px + 20;
-    };
-    // A line wholly north or south of the map (the most of the world's) has no point on it:
-    // the map's y falls as the latitude rises, so its northernmost point below the map or its
-    // southernmost above it says so for all of its points.
-    auto beyond_top_or_bottom = [&](const std::vector<GeoPoint>& line) {
-      double lat_lo = 90.0, lat_hi = -90.0;
-      for (const GeoPoint& g : line)
-        lat_lo = std::min(lat_lo, g.lat_deg), lat_hi = std::max(lat_hi, g.lat_deg);
-      return sy(lat_hi) > height_px + 20 || sy(lat_lo) < -20;
-    };
-    for (const std::vector<GeoPoint>& line : coastlines) {
-      if (beyond_top_or_bottom(line)) continue;
-      std::string points;
-      int count = 0;
-      auto flush = [&] {
-        if (count > 1) out << "<polyline points=\"" << points << "\"/>\n";
-        points.clear();
-        count = 0;
-      };
-      double px = 0, py = 0, plon = 0;
-      bool have_previous = false;
-      for (const GeoPoint& g : line) {
-        const double x = sx(g.lon_deg), y = sy(g.lat_deg);
-        const double ulon = projection.unwrapped_lon(g.lon_deg);
-        const bool keep =
-            have_previous && std::abs(ulon - plon) < 90.0 && (on_map(x, y) || on_map(px, py));
-        if (!keep) {
-          flush();
-        } else if (count == 0) {
-          append_map_point(points, px, py), ++count;
-        }
-        if (keep) append_map_point(points, x, y), ++count;
-        px = x, py = y, plon = ulon, have_previous = true;
-      }
+// A line wholly north or south of the map (the most of the world's) has no point on it: the
+// map's y falls as the latitude rises, so its northernmost point below the map or its
+// southernmost above it says so for all of its points.
+bool beyond_top_or_bottom(const MapFrame& map, const std::vector<GeoPoint>& line) {
+  double lat_lo = 90.0, lat_hi = -90.0;
+  for (const GeoPoint& g : line)
+    lat_lo = std::min(lat_lo, g.lat_deg), lat_hi = std::max(lat_hi, g.lat_deg);
+  return map.sy(lat_hi) > map.height_px + 20 || map.sy(lat_lo) < -20;
+}
+
+// One coastline as polylines, cut where it leaves the map (a segment with an end on the map is
+// kept whole, the rest of the world is left out) or jumps across the unwrapped meridian.
+void write_coastline(std::ofstream& out, const MapFrame& map, const std::vector<GeoPoint>& line) {
+  auto on_map = [&](double x, double y) {
+    return x >= -20 && x <= map.width_px + 20 && y >= -20 && y <= map.height_px + 20;
+  };
+  std::string points;
+  int count = 0;
+  auto flush = [&] {
+    if (count > 1) out << "<polyline points=\"" << points << "\"/>\n";
+    points.clear();
+    count = 0;
+  };
+  double px = 0, py = 0, plon = 0;
+  bool have_previous = false;
+  for (const GeoPoint& g : line) {
+    const double x = map.sx(g.lon_deg), y = map.sy(g.lat_deg);
+    const double ulon = map.projection.unwrapped_lon(g.lon_deg);
+    const bool keep =
+        have_previous && std::abs(ulon - plon) < 90.0 && (on_map(x, y) || on_map(px, py));
+    if (!keep) {
       flush();
+    } else if (count == 0) {
+      append_map_point(points, px, py), ++count;
     }
-    out << "</g>\n";
+    if (keep) append_map_point(points, x, y), ++count;
+    px = x, py = y, plon = ulon, have_previous = true;
   }
+  flush();
+}
 
-  // Graticule.
-  const double lon_lo = x_min / projection.x_scale(), lon_hi = x_max / projection.x_scale();
-  const double lat_step = graticule_step(lat_max - lat_min);
+void write_coastlines(std::ofstream& out, const MapFrame& map, const Coastlines& coastlines) {
+  if (coastlines.empty()) return;
+  out << "<g class=\"coast\" fill=\"none\" stroke=\"#8aa58f\" stroke-width=\"1\" "
+         "stroke-linejoin=\"round\">\n";
+  for (const std::vector<GeoPoint>& line : coastlines) {
+    if (beyond_top_or_bottom(map, line)) continue;
+    write_coastline(out, map, line);
+  }
+  out << "</g>\n";
+}
+
+// Parallels labelled at the left edge, meridians labelled at the bottom.
+void write_graticule(std::ofstream& out, const MapFrame& map) {
+  char text[512];
+  const double x_scale = map.projection.x_scale();
+  const double lon_lo = map.x_min / x_scale, lon_hi = map.x_max / x_scale;
+  const double lat_step = graticule_step(map.lat_max - map.lat_min);
   const double lon_step = graticule_step(lon_hi - lon_lo);
   out << "<g stroke=\"#c8c8c0\" stroke-width=\"1\" fill=\"#888\">\n";
-  for (double lat = std::ceil(lat_min / lat_step) * lat_step; lat <= lat_max; lat += lat_step) {
+  for (double lat = std::ceil(map.lat_min / lat_step) * lat_step; lat <= map.lat_max;
+       lat += lat_step) {
     std::snprintf(text, sizeof text,
                   "<line x1=\"0\" y1=\"%.1f\" x2=\"%.0f\" y2=\"%.1f\"/><text x=\"4\" y=\"%.1f\" "
                   "stroke=\"none\">%s</text>\n",
-                  sy(lat), width_px, sy(lat), sy(lat) - 3, degrees_label(lat, true).c_str());
+                  map.sy(lat), map.width_px, map.sy(lat), map.sy(lat) - 3,
+                  degrees_label(lat, true).c_str());
     out << text;
   }
   for (double lon = std::ceil(lon_lo / lon_step) * lon_step; lon <= lon_hi; lon += lon_step) {
-    const double x = (lon * projection.x_scale() - x_min) * px_per_deg;
+    const double x = (lon * x_scale - map.x_min) * map.px_per_deg;
     std::snprintf(text, sizeof text,
                   "<line x1=\"%.1f\" y1=\"0\" x2=\"%.1f\" y2=\"%.0f\"/><text x=\"%.1f\" y=\"%.0f\" "
                   "stroke=\"none\">%s</text>\n",
-                  x, x, height_px, x + 3, height_px - 4, degrees_label(lon, false).c_str());
+                  x, x, map.height_px, x + 3, map.height_px - 4, degrees_label(lon, false).c_str());
     out << text;
   }
   out << "</g>\n";
+}
 
-  // Planned legs, then the flown track over them.
+// Planned legs, then the flown track over them.
+void write_routes(std::ofstream& out, const MapFrame& map, const std::vector<LatLon>& planned,
+                  const std::vector<TrackPoint>& track) {
   out << "<polyline fill=\"none\" stroke=\"#2a62c9\" stroke-width=\"2\" stroke-dasharray=\"8 5\" "
          "points=\"";
   std::string points;
-  for (const LatLon& p : planned) append_map_point(points, sx(p.lon_deg), sy(p.lat_deg));
+  for (const LatLon& p : planned) append_map_point(points, map.sx(p.lon_deg), map.sy(p.lat_deg));
   out << points;
   out << "\"/>\n<polyline fill=\"none\" stroke=\"#d2352b\" stroke-width=\"1.5\" points=\"";
   points.clear();
-  for (const TrackPoint& p : track) append_map_point(points, sx(p.lon_east_deg), sy(p.lat_deg));
+  for (const TrackPoint& p : track) {
+    append_map_point(points, map.sx(p.lon_east_deg), map.sy(p.lat_deg));
+  }
   out << points << "\"/>\n";
+}
 
-  // Scale bar, bottom right above the longitude labels: horizontally a degree of longitude at
-  // the middle latitude is 60 x cos(latitude) NM and px_per_deg x cos(latitude) pixels.
-  const double px_per_nm = px_per_deg / 60.0;
-  const double bar_nm = round_length_nm(width_px * 0.2 / px_per_nm);
-  const double bar_px = bar_nm * px_per_nm;
-  const double bar_y = height_px - 28;
-  char scale_text[512];
-  std::snprintf(scale_text, sizeof scale_text,
+struct ScaleBar {
+  double length_nm, length_px, y_px;
+};
+
+// Scale bar, bottom right above the longitude labels: horizontally a degree of longitude at
+// the middle latitude is 60 x cos(latitude) NM and px_per_deg x cos(latitude) pixels.
+ScaleBar scale_bar_for(const MapFrame& map) {
+  const double px_per_nm = map.px_per_deg / 60.0;
+  const double bar_nm = round_length_nm(map.width_px * 0.2 / px_per_nm);
+  return {bar_nm, bar_nm * px_per_nm, map.height_px - 28};
+}
+
+void write_scale_bar(std::ofstream& out, const MapFrame& map, const ScaleBar& bar) {
+  const double right = map.width_px - 20;
+  char text[512];
+  std::snprintf(text, sizeof text,
                 "<g class=\"scale\"><path d=\"M%.1f,%.1f V%.1f H%.1f V%.1f\" fill=\"none\" "
                 "stroke=\"#333\" stroke-width=\"1.5\"/><text x=\"%.1f\" y=\"%.1f\" "
                 "text-anchor=\"end\" fill=\"#333\">%g NM</text></g>\n",
-                width_px - 20 - bar_px, bar_y - 6, bar_y, width_px - 20, bar_y - 6, width_px - 20,
-                bar_y - 10, bar_nm);
-  out << scale_text;
+                right - bar.length_px, bar.y_px - 6, bar.y_px, right, bar.y_px - 6, right,
+                bar.y_px - 10, bar.length_nm);
+  out << text;
+}
 
-  // Waypoints with their INS numbers; the legend's corner and the graticule's labels are taken
-  // first, then every waypoint's circle, then the labels in plan order.
-  const double legend_x = width_px - 200;
-  std::vector<Box> taken = {{legend_x, 8, 190, 46},
+// The legend's box, top right.
+double legend_x(const MapFrame& map) {
+  return map.width_px - 200;
+}
+
+// What the waypoint labels must stay clear of: the legend's corner, the graticule's labels, the
+// scale bar and every waypoint's circle.
+std::vector<Box> boxes_taken_before_labels(const MapFrame& map, const ScaleBar& bar,
+                                           const FlightPlan& plan) {
+  const double width_px = map.width_px, height_px = map.height_px;
+  std::vector<Box> taken = {{legend_x(map), 8, 190, 46},
                             {0, 0, 48, height_px},
                             {0, height_px - 18, width_px, 18},
-                            {width_px - 80 - bar_px, bar_y - 24, bar_px + 80, 26}};
+                            {width_px - 80 - bar.length_px, bar.y_px - 24, bar.length_px + 80, 26}};
   for (const PlanWaypoint& wp : plan.waypoints) {
-    taken.push_back({sx(wp.lon_east_deg) - 5, sy(wp.lat_deg) - 5, 10, 10});
+    taken.push_back({map.sx(wp.lon_east_deg) - 5, map.sy(wp.lat_deg) - 5, 10, 10});
   }
+  return taken;
+}
+
+// Waypoints with their INS numbers, labelled in plan order, each where its label fits.
+void write_waypoints(std::ofstream& out, const MapFrame& map, const FlightPlan& plan,
+                     std::vector<Box> taken) {
+  char text[512];
   for (std::size_t i = 0; i < plan.waypoints.size(); ++i) {
     const PlanWaypoint& wp = plan.waypoints[i];
-    const double x = sx(wp.lon_east_deg), y = sy(wp.lat_deg);
+    const double x = map.sx(wp.lon_east_deg), y = map.sy(wp.lat_deg);
     std::snprintf(text, sizeof text,
                   "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"4\" fill=\"#fff\" stroke=\"#2a62c9\" "
                   "stroke-width=\"2\"/>\n",
@@ -441,7 +503,7 @@ void write_map_svg(const std::filesystem::path& path, const FlightPlan& plan,
     std::snprintf(number, sizeof number, "%02zu", i + 1);
     // The number and ident where they fit, else the number alone, else no label.
     for (const std::string& label : {std::string(number) + " " + wp.ident, std::string(number)}) {
-      const auto box = free_place(x, y, label_width_px(label), width_px, height_px, taken);
+      const auto box = free_place(x, y, label_width_px(label), map.width_px, map.height_px, taken);
       if (!box) continue;
       taken.push_back(*box);
       std::snprintf(text, sizeof text,
@@ -451,7 +513,11 @@ void write_map_svg(const std::filesystem::path& path, const FlightPlan& plan,
       break;
     }
   }
+}
 
+void write_legend(std::ofstream& out, const MapFrame& map) {
+  const double width_px = map.width_px;
+  char text[512];
   std::snprintf(
       text, sizeof text,
       "<g font-size=\"13\"><rect x=\"%.0f\" y=\"8\" width=\"190\" height=\"46\" fill=\"#fff\" "
@@ -459,9 +525,29 @@ void write_map_svg(const std::filesystem::path& path, const FlightPlan& plan,
       "stroke-width=\"2\" stroke-dasharray=\"8 5\"/><text x=\"%.0f\" y=\"28\">planned legs</text>"
       "<line x1=\"%.0f\" y1=\"42\" x2=\"%.0f\" y2=\"42\" stroke=\"#d2352b\" stroke-width=\"2\"/>"
       "<text x=\"%.0f\" y=\"46\">flown track</text></g>\n",
-      legend_x, width_px - 190, width_px - 150, width_px - 142, width_px - 190, width_px - 150,
+      legend_x(map), width_px - 190, width_px - 150, width_px - 142, width_px - 190, width_px - 150,
       width_px - 142);
-  out << text << "</svg>\n";
+  out << text;
+}
+
+}  // namespace
+
+// The map is drawn bottom layer first: coastlines, graticule, the routes, the scale bar, the
+// waypoints and their labels, the legend on top.
+void write_map_svg(const std::filesystem::path& path, const FlightPlan& plan,
+                   const std::vector<TrackPoint>& track, const Coastlines& coastlines) {
+  const std::vector<LatLon> planned = planned_route(plan);
+  const MapFrame map = frame_around(plan, planned, track);
+  std::ofstream out = open_for_writing(path);
+  write_map_head(out, map, plan.title);
+  write_coastlines(out, map, coastlines);
+  write_graticule(out, map);
+  write_routes(out, map, planned, track);
+  const ScaleBar bar = scale_bar_for(map);
+  write_scale_bar(out, map, bar);
+  write_waypoints(out, map, plan, boxes_taken_before_labels(map, bar, plan));
+  write_legend(out, map);
+  out << "</svg>\n";
   check_written(out, path);
 }
 
