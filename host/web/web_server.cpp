@@ -123,6 +123,59 @@ Parsed<PlanUpload> plan_upload(const httplib::Request& req,
   }
 }
 
+// Answers a request whose body did not parse with the parser's refusal; otherwise runs the
+// command `command_for` makes of it on the simulation thread.
+template <typename Request, typename MakeCommand>
+void run_parsed(SimLoop& loop, httplib::Response& res, const Parsed<Request>& parsed,
+                MakeCommand command_for) {
+  if (auto* error = std::get_if<RequestError>(&parsed)) {
+    return reply_error(res, error->status, error->message);
+  }
+  run_command(loop, res, command_for(std::get<Request>(parsed)));
+}
+
+SessionCommand mouse_command(const MouseRequest& mouse) {
+  return [mouse](LiveSession& session, SimStatus&) -> std::string {
+    const auto now = Clock::now();
+    switch (mouse.action) {
+      case MouseAction::UP:
+        session.mouse_up(mouse.client, now);
+        return "";
+      case MouseAction::HOLD:
+        session.still_holding(mouse.client, now);
+        return "";
+      case MouseAction::DOWN:
+        break;
+    }
+    const PlacedGauge* gauge = session.panel().find(mouse.gauge);
+    if (gauge == nullptr) return "no gauge " + mouse.gauge;
+    session.mouse_down(*gauge, MousePoint{mouse.x, mouse.y}, {mouse.client, mouse.stream}, now);
+    return "";
+  };
+}
+
+SessionCommand set_command(const SetRequest& set) {
+  return [set](LiveSession& session, SimStatus&) -> std::string {
+    return session.set_condition(set.name, set.value) ? "" : "unknown condition " + set.name;
+  };
+}
+
+SessionCommand sim_command(const SimRequest& sim) {
+  return [sim](LiveSession& session, SimStatus& status) -> std::string {
+    if (sim.rate) status.rate = *sim.rate;
+    if (sim.paused) status.paused = *sim.paused;
+    if (sim.motion) session.set_motion(*sim.motion);
+    return "";
+  };
+}
+
+SessionCommand takeoff_command(const TakeoffRequest& takeoff) {
+  return [takeoff](LiveSession& session, SimStatus&) -> std::string {
+    session.take_off(takeoff.alt_ft, takeoff.tas_kt);
+    return "";
+  };
+}
+
 json plan_json(const LoadedPlan& loaded) {
   json waypoints = json::array();
   for (const flight::PlanWaypoint& wp : loaded.plan.waypoints) {
@@ -228,6 +281,13 @@ void WebServer::add_static_files() {
 }
 
 void WebServer::add_routes() {
+  add_panel_routes();
+  add_command_routes();
+  add_plan_routes();
+}
+
+// What the page draws: the panel's layout once, then its state, asked for or streamed.
+void WebServer::add_panel_routes() {
   server_->Get("/api/layout", [this](const httplib::Request&, httplib::Response& res) {
     res.set_content(layout_text_, JSON_TYPE);
   });
@@ -236,136 +296,80 @@ void WebServer::add_routes() {
     res.set_content(*loop_.state().json, JSON_TYPE);
   });
 
-  // ?id=ID names the stream, so that a press made by a page it serves ends with it.
   server_->Get("/api/stream", [this](const httplib::Request& req, httplib::Response& res) {
-    const std::string stream_id = req.has_param("id") ? req.get_param_value("id") : "";
-    if (auto error = req.has_param("id") ? check_client_id("id", stream_id) : std::nullopt) {
-      return reply_error(res, error->status, error->message);
-    }
-    if (open_streams_.fetch_add(1) >= MAX_STREAMS) {
-      open_streams_.fetch_sub(1);
-      reply_error(res, 503,
-                  "the panel is open in " + std::to_string(MAX_STREAMS) +
-                      " browsers or programs already, as many as this server serves at once");
-      return;
-    }
-    res.set_header("Cache-Control", "no-store");
-    auto last_seq = std::make_shared<uint64_t>(0);
-    res.set_chunked_content_provider(
-        "text/event-stream",
-        [this, last_seq](std::size_t, httplib::DataSink& sink) {
-          if (stopping_ || !loop_.running()) return false;
-          const PublishedState state =
-              loop_.wait_for_state_after(*last_seq, std::chrono::milliseconds(1000));
-          if (stopping_ || !sink.is_writable()) return false;
-          std::string message;
-          if (state.seq > *last_seq) {
-            *last_seq = state.seq;
-            message = "data: " + *state.json + "\n\n";
-          } else {
-            message = ": still here\n\n";  // keeps idle connections from timing out
-          }
-          return sink.write(message.data(), message.size());
-        },
-        [this, stream_id](bool) {
-          open_streams_.fetch_sub(1);
-          if (stream_id.empty()) return;
-          loop_.submit([stream_id](LiveSession& session, SimStatus&) {
-            session.stream_ended(stream_id);
-            return std::string();
-          });
-        });
+    open_stream(req, res);
   });
+}
 
+// ?id=ID names the stream, so that a press made by a page it serves ends with it.
+void WebServer::open_stream(const httplib::Request& req, httplib::Response& res) {
+  const std::string stream_id = req.has_param("id") ? req.get_param_value("id") : "";
+  if (auto error = req.has_param("id") ? check_client_id("id", stream_id) : std::nullopt) {
+    return reply_error(res, error->status, error->message);
+  }
+  if (open_streams_.fetch_add(1) >= MAX_STREAMS) {
+    open_streams_.fetch_sub(1);
+    reply_error(res, 503,
+                "the panel is open in " + std::to_string(MAX_STREAMS) +
+                    " browsers or programs already, as many as this server serves at once");
+    return;
+  }
+  res.set_header("Cache-Control", "no-store");
+  auto last_seq = std::make_shared<uint64_t>(0);
+  res.set_chunked_content_provider(
+      "text/event-stream",
+      [this, last_seq](std::size_t, httplib::DataSink& sink) {
+        if (stopping_ || !loop_.running()) return false;
+        const PublishedState state =
+            loop_.wait_for_state_after(*last_seq, std::chrono::milliseconds(1000));
+        if (stopping_ || !sink.is_writable()) return false;
+        std::string message;
+        if (state.seq > *last_seq) {
+          *last_seq = state.seq;
+          message = "data: " + *state.json + "\n\n";
+        } else {
+          message = ": still here\n\n";  // keeps idle connections from timing out
+        }
+        return sink.write(message.data(), message.size());
+      },
+      [this, stream_id](bool) {
+        open_streams_.fetch_sub(1);
+        if (stream_id.empty()) return;
+        loop_.submit([stream_id](LiveSession& session, SimStatus&) {
+          session.stream_ended(stream_id);
+          return std::string();
+        });
+      });
+}
+
+// What the user does to the panel and the simulation: each body is checked whole before its
+// command runs on the simulation thread.
+void WebServer::add_command_routes() {
   server_->Post("/api/mouse", [this](const httplib::Request& req, httplib::Response& res) {
-    Parsed<MouseRequest> parsed = parse_mouse_request(req.body, gauges_);
-    if (auto* error = std::get_if<RequestError>(&parsed)) {
-      return reply_error(res, error->status, error->message);
-    }
-    const MouseRequest mouse = std::get<MouseRequest>(parsed);
-    run_command(loop_, res, [mouse](LiveSession& session, SimStatus&) -> std::string {
-      const auto now = Clock::now();
-      switch (mouse.action) {
-        case MouseAction::UP:
-          session.mouse_up(mouse.client, now);
-          return "";
-        case MouseAction::HOLD:
-          session.still_holding(mouse.client, now);
-          return "";
-        case MouseAction::DOWN:
-          break;
-      }
-      const PlacedGauge* gauge = session.panel().find(mouse.gauge);
-      if (gauge == nullptr) return "no gauge " + mouse.gauge;
-      session.mouse_down(*gauge, MousePoint{mouse.x, mouse.y}, {mouse.client, mouse.stream}, now);
-      return "";
-    });
+    run_parsed(loop_, res, parse_mouse_request(req.body, gauges_), mouse_command);
   });
 
   server_->Post("/api/set", [this](const httplib::Request& req, httplib::Response& res) {
-    Parsed<SetRequest> parsed = parse_set_request(req.body);
-    if (auto* error = std::get_if<RequestError>(&parsed)) {
-      return reply_error(res, error->status, error->message);
-    }
-    const SetRequest set = std::get<SetRequest>(parsed);
-    run_command(loop_, res, [set](LiveSession& session, SimStatus&) -> std::string {
-      return session.set_condition(set.name, set.value) ? "" : "unknown condition " + set.name;
-    });
+    run_parsed(loop_, res, parse_set_request(req.body), set_command);
   });
 
   server_->Post("/api/sim", [this](const httplib::Request& req, httplib::Response& res) {
-    Parsed<SimRequest> parsed = parse_sim_request(req.body);
-    if (auto* error = std::get_if<RequestError>(&parsed)) {
-      return reply_error(res, error->status, error->message);
-    }
-    const SimRequest sim = std::get<SimRequest>(parsed);
-    run_command(loop_, res, [sim](LiveSession& session, SimStatus& status) -> std::string {
-      if (sim.rate) status.rate = *sim.rate;
-      if (sim.paused) status.paused = *sim.paused;
-      if (sim.motion) session.set_motion(*sim.motion);
-      return "";
-    });
+    run_parsed(loop_, res, parse_sim_request(req.body), sim_command);
   });
 
   server_->Post("/api/takeoff", [this](const httplib::Request& req, httplib::Response& res) {
-    Parsed<TakeoffRequest> parsed = parse_takeoff_request(req.body);
-    if (auto* error = std::get_if<RequestError>(&parsed)) {
-      return reply_error(res, error->status, error->message);
-    }
-    const TakeoffRequest takeoff = std::get<TakeoffRequest>(parsed);
-    run_command(loop_, res, [takeoff](LiveSession& session, SimStatus&) -> std::string {
-      session.take_off(takeoff.alt_ft, takeoff.tas_kt);
-      return "";
-    });
+    run_parsed(loop_, res, parse_takeoff_request(req.body), takeoff_command);
   });
+}
 
+// The flight plan, the plans a user may pick, and the waypoints the module has stored.
+void WebServer::add_plan_routes() {
   server_->Get("/api/examples", [this](const httplib::Request&, httplib::Response& res) {
     reply_ok(res, json{{"examples", example_names(folders_.examples_folder)}});
   });
 
-  // A plan: the file's bytes as the body with ?name=FILE.PLN, or ?example=NAME for one of the
-  // bundled plans. The host reads it as `ins-host fly` does, and the reply is made, before
-  // anything changes: a plan it refuses, or one it cannot answer for, changes nothing.
   server_->Post("/api/plan", [this](const httplib::Request& req, httplib::Response& res) {
-    Parsed<PlanUpload> upload = plan_upload(req, folders_.examples_folder);
-    if (auto* error = std::get_if<RequestError>(&upload)) {
-      return reply_error(res, error->status, error->message);
-    }
-    auto [name, text] = std::move(std::get<PlanUpload>(upload));
-    flight::FlightPlan plan;
-    try {
-      plan = flight::parse_flight_plan(text, name);
-    } catch (const flight::PlanError& error) {
-      return reply_error(res, 422, std::string("plan refused, nothing changed: ") + error.what());
-    }
-    const std::string reply = json_text(plan_json(LoadedPlan{name, plan}));
-    const std::string error =
-        loop_.submit([&name, &plan, &text](LiveSession& session, SimStatus&) -> std::string {
-          session.install_plan(name, plan, text);
-          return "";
-        });
-    if (!error.empty()) return reply_error(res, 500, "plan not loaded, nothing changed: " + error);
-    res.set_content(reply, JSON_TYPE);
+    load_plan(req, res);
   });
 
   server_->Get("/api/plan", [this](const httplib::Request&, httplib::Response& res) {
@@ -386,6 +390,31 @@ void WebServer::add_routes() {
     }
     reply_ok(res, json{{"waypoints", waypoints_json(std::get<std::string>(file))}});
   });
+}
+
+// A plan: the file's bytes as the body with ?name=FILE.PLN, or ?example=NAME for one of the
+// bundled plans. The host reads it as `ins-host fly` does, and the reply is made, before
+// anything changes: a plan it refuses, or one it cannot answer for, changes nothing.
+void WebServer::load_plan(const httplib::Request& req, httplib::Response& res) {
+  Parsed<PlanUpload> upload = plan_upload(req, folders_.examples_folder);
+  if (auto* error = std::get_if<RequestError>(&upload)) {
+    return reply_error(res, error->status, error->message);
+  }
+  auto [name, text] = std::move(std::get<PlanUpload>(upload));
+  flight::FlightPlan plan;
+  try {
+    plan = flight::parse_flight_plan(text, name);
+  } catch (const flight::PlanError& error) {
+    return reply_error(res, 422, std::string("plan refused, nothing changed: ") + error.what());
+  }
+  const std::string reply = json_text(plan_json(LoadedPlan{name, plan}));
+  const std::string error =
+      loop_.submit([&name, &plan, &text](LiveSession& session, SimStatus&) -> std::string {
+        session.install_plan(name, plan, text);
+        return "";
+      });
+  if (!error.empty()) return reply_error(res, 500, "plan not loaded, nothing changed: " + error);
+  res.set_content(reply, JSON_TYPE);
 }
 
 }  // namespace host::web

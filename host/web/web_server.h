@@ -13,6 +13,11 @@
 
 #include "host/web/sim_loop.h"
 
+namespace httplib {
+struct Request;
+struct Response;
+}  // namespace httplib
+
 namespace host::web {
 
 class LimitedServer;
@@ -54,6 +59,11 @@ class WebServer {
 
  private:
   void add_routes();
+  void add_panel_routes();
+  void add_command_routes();
+  void add_plan_routes();
+  void open_stream(const httplib::Request& req, httplib::Response& res);
+  void load_plan(const httplib::Request& req, httplib::Response& res);
   void add_static_files();
 
   SimLoop& loop_;
