@@ -112,7 +112,73 @@ int run_scenario(const RunArguments& args) {
 
 }  // namespace
 
+namespace {
+
+void add_run_command(CLI::App& app, RunArguments& args) {
+  CLI::App* run = app.add_subcommand("run", "Play a scenario file against the module");
+  run->add_option("FILE", args.scenario, "Scenario file (.scn)")->required();
+  run->add_option("--trace", args.trace, "Write one JSON object per frame to this file");
+  run->add_flag("--keep", args.keep, "Keep the temporary working folder");
+  run->add_option("--output", args.output, "Folder for snapshots (default: the working folder)");
+  run->add_option("--workdir", args.workdir, "Working folder to use (created if missing, kept)");
+  run->add_option("--module", args.module,
+                  "Gauge module to load (default: INS.so, or INS.gau on Windows, beside ins-host)");
+}
+
 #if INS_HOST_FLIGHT_MODEL
+// `fly` as typed: the winds are text until the command line has been read whole.
+struct FlyArguments {
+  host::FlyOptions options;
+  std::string plan, output, module, wind = "0/0";
+  std::vector<std::string> wind_aloft;
+};
+
+struct ServeArguments {
+  host::web::ServeOptions options;
+  std::string plan, workdir, module;
+};
+
+CLI::App* add_fly_command(CLI::App& app, FlyArguments& fly) {
+  CLI::App* command =
+      app.add_subcommand("fly", "Fly a flight plan (.PLN) with the INS, start to finish");
+  command->add_option("PLAN", fly.plan, "Flight plan file, XML or key=value form")->required();
+  command->add_option("--wind", fly.wind,
+                      "Wind DIR/KT: from DIR degrees true at KT knots (default 0/0)");
+  command->add_option(
+      "--wind-aloft", fly.wind_aloft,
+      "Wind at an altitude, ALT_FT:DIR/KT (repeat: the wind changes with altitude)");
+  command->add_option("--cruise-alt", fly.options.cruise_alt_ft,
+                      "Cruise level, feet (default: the plan's, or 35000)");
+  // (The ranges of fly's numbers are checked in one place, with the flight's other options.)
+  command->add_option("--tas", fly.options.cruise_tas_kt,
+                      "Cruise true airspeed, knots (default 480)");
+  command->add_option("--magvar", fly.options.magvar_east_deg,
+                      "Magnetic variation, degrees east positive (default 0)");
+  command->add_option("--fps", fly.options.fps,
+                      "Frames a simulated second (default 30; 18 or more)");
+  command->add_option("--output", fly.output, "Output folder (default fly-output/<plan name>)");
+  command->add_option(
+      "--module", fly.module,
+      "Gauge module to load (default: INS.so, or INS.gau on Windows, beside ins-host)");
+  command->add_flag("--quiet", fly.options.quiet, "Print only the final leg table");
+  return command;
+}
+
+CLI::App* add_serve_command(CLI::App& app, ServeArguments& serve) {
+  CLI::App* command =
+      app.add_subcommand("serve", "Operate the panel live in a browser, with a moving map");
+  command->add_option("--port", serve.options.port, "TCP port (default 8080; 0: any free port)");
+  command->add_option("--address", serve.options.address,
+                      "Address to listen on (default 127.0.0.1; others warn)");
+  command->add_option("--plan", serve.plan, "Flight plan (.PLN) to load at start");
+  command->add_option("--workdir", serve.workdir,
+                      "Working folder (created if missing, kept; default: temporary)");
+  command->add_option("--module", serve.module,
+                      "Gauge module to load (default: INS.so beside ins-host)");
+  command->add_option("--fps", serve.options.fps, "Frames a simulated second (default 30)");
+  return command;
+}
+
 // "DIR/KT" as a wind: the direction it blows from (degrees true) and its speed. Only the form
 // is checked here; `fly` checks the values with every other option before anything runs.
 std::optional<flight::Wind> parse_wind(const std::string& text) {
@@ -124,7 +190,55 @@ std::optional<flight::Wind> parse_wind(const std::string& text) {
   }
   return flight::Wind{from_deg, speed_kt};
 }
+
+// "ALT_FT:DIR/KT" as the wind at an altitude; nothing when it is not of that form.
+std::optional<host::FlyWindLayer> parse_wind_layer(const std::string& layer) {
+  const std::size_t colon = layer.find(':');
+  double alt_ft = 0.0;
+  const auto layer_wind =
+      colon == std::string::npos ? std::nullopt : parse_wind(layer.substr(colon + 1));
+  char extra = 0;
+  if (!layer_wind || std::sscanf(layer.substr(0, colon).c_str(), "%lf %c", &alt_ft, &extra) != 1 ||
+      !std::isfinite(alt_ft)) {
+    return std::nullopt;
+  }
+  return host::FlyWindLayer{alt_ft, *layer_wind};
+}
+
+int serve_as_asked(ServeArguments& serve) {
+  if (const auto wrong = host::web::check_serve_options(serve.options)) {
+    std::cerr << *wrong << "\n";
+    return EXIT_SCENARIO_ERROR;
+  }
+  serve.options.plan = serve.plan;
+  serve.options.workdir = serve.workdir;
+  serve.options.module = serve.module;
+  return host::web::serve(serve.options);
+}
+
+int fly_as_asked(FlyArguments& fly) {
+  fly.options.plan = fly.plan;
+  fly.options.output = fly.output;
+  fly.options.module = fly.module;
+  const auto wind = parse_wind(fly.wind);
+  if (!wind) {
+    std::cerr << "--wind " << fly.wind << ": expected DIR/KT, e.g. 270/40\n";
+    return EXIT_SCENARIO_ERROR;
+  }
+  fly.options.wind = *wind;
+  for (const std::string& layer : fly.wind_aloft) {
+    const auto layer_wind = parse_wind_layer(layer);
+    if (!layer_wind) {
+      std::cerr << "--wind-aloft " << layer << ": expected ALT_FT:DIR/KT, e.g. 30000:270/80\n";
+      return EXIT_SCENARIO_ERROR;
+    }
+    fly.options.wind_layers.push_back(*layer_wind);
+  }
+  return host::fly(fly.options);
+}
 #endif
+
+}  // namespace
 
 int run_command(int argc, char** argv) {
   CLI::App app{"Substitute host for the INS gauge module"};
@@ -134,53 +248,12 @@ int run_command(int argc, char** argv) {
   app.set_version_flag("--version", std::string("ins-host ") + INS_VERSION);
   app.require_subcommand(1);
   RunArguments args;
-  CLI::App* run = app.add_subcommand("run", "Play a scenario file against the module");
-  run->add_option("FILE", args.scenario, "Scenario file (.scn)")->required();
-  run->add_option("--trace", args.trace, "Write one JSON object per frame to this file");
-  run->add_flag("--keep", args.keep, "Keep the temporary working folder");
-  run->add_option("--output", args.output, "Folder for snapshots (default: the working folder)");
-  run->add_option("--workdir", args.workdir, "Working folder to use (created if missing, kept)");
-  run->add_option("--module", args.module,
-                  "Gauge module to load (default: INS.so, or INS.gau on Windows, beside ins-host)");
-
+  add_run_command(app, args);
 #if INS_HOST_FLIGHT_MODEL
-  host::FlyOptions fly;
-  std::string fly_plan, fly_output, fly_module, fly_wind = "0/0";
-  std::vector<std::string> fly_wind_aloft;
-  CLI::App* fly_command =
-      app.add_subcommand("fly", "Fly a flight plan (.PLN) with the INS, start to finish");
-  fly_command->add_option("PLAN", fly_plan, "Flight plan file, XML or key=value form")->required();
-  fly_command->add_option("--wind", fly_wind,
-                          "Wind DIR/KT: from DIR degrees true at KT knots (default 0/0)");
-  fly_command->add_option(
-      "--wind-aloft", fly_wind_aloft,
-      "Wind at an altitude, ALT_FT:DIR/KT (repeat: the wind changes with altitude)");
-  fly_command->add_option("--cruise-alt", fly.cruise_alt_ft,
-                          "Cruise level, feet (default: the plan's, or 35000)");
-  // (The ranges of fly's numbers are checked in one place, with the flight's other options.)
-  fly_command->add_option("--tas", fly.cruise_tas_kt, "Cruise true airspeed, knots (default 480)");
-  fly_command->add_option("--magvar", fly.magvar_east_deg,
-                          "Magnetic variation, degrees east positive (default 0)");
-  fly_command->add_option("--fps", fly.fps, "Frames a simulated second (default 30; 18 or more)");
-  fly_command->add_option("--output", fly_output, "Output folder (default fly-output/<plan name>)");
-  fly_command->add_option(
-      "--module", fly_module,
-      "Gauge module to load (default: INS.so, or INS.gau on Windows, beside ins-host)");
-  fly_command->add_flag("--quiet", fly.quiet, "Print only the final leg table");
-
-  host::web::ServeOptions serve;
-  std::string serve_plan, serve_workdir, serve_module;
-  CLI::App* serve_command =
-      app.add_subcommand("serve", "Operate the panel live in a browser, with a moving map");
-  serve_command->add_option("--port", serve.port, "TCP port (default 8080; 0: any free port)");
-  serve_command->add_option("--address", serve.address,
-                            "Address to listen on (default 127.0.0.1; others warn)");
-  serve_command->add_option("--plan", serve_plan, "Flight plan (.PLN) to load at start");
-  serve_command->add_option("--workdir", serve_workdir,
-                            "Working folder (created if missing, kept; default: temporary)");
-  serve_command->add_option("--module", serve_module,
-                            "Gauge module to load (default: INS.so beside ins-host)");
-  serve_command->add_option("--fps", serve.fps, "Frames a simulated second (default 30)");
+  FlyArguments fly;
+  CLI::App* fly_command = add_fly_command(app, fly);
+  ServeArguments serve;
+  CLI::App* serve_command = add_serve_command(app, serve);
 #else
   CLI::App* fly_command =
       app.add_subcommand("fly", "Not in this build: the flight model needs GeographicLib");
@@ -194,42 +267,8 @@ int run_command(int argc, char** argv) {
     return app.exit(error) == 0 ? 0 : EXIT_SCENARIO_ERROR;
   }
 #if INS_HOST_FLIGHT_MODEL
-  if (app.got_subcommand(serve_command)) {
-    if (const auto wrong = host::web::check_serve_options(serve)) {
-      std::cerr << *wrong << "\n";
-      return EXIT_SCENARIO_ERROR;
-    }
-    serve.plan = serve_plan;
-    serve.workdir = serve_workdir;
-    serve.module = serve_module;
-    return host::web::serve(serve);
-  }
-  if (app.got_subcommand(fly_command)) {
-    fly.plan = fly_plan;
-    fly.output = fly_output;
-    fly.module = fly_module;
-    const auto wind = parse_wind(fly_wind);
-    if (!wind) {
-      std::cerr << "--wind " << fly_wind << ": expected DIR/KT, e.g. 270/40\n";
-      return EXIT_SCENARIO_ERROR;
-    }
-    fly.wind = *wind;
-    for (const std::string& layer : fly_wind_aloft) {
-      const std::size_t colon = layer.find(':');
-      double alt_ft = 0.0;
-      const auto layer_wind =
-          colon == std::string::npos ? std::nullopt : parse_wind(layer.substr(colon + 1));
-      char extra = 0;
-      if (!layer_wind ||
-          std::sscanf(layer.substr(0, colon).c_str(), "%lf %c", &alt_ft, &extra) != 1 ||
-          !std::isfinite(alt_ft)) {
-        std::cerr << "--wind-aloft " << layer << ": expected ALT_FT:DIR/KT, e.g. 30000:270/80\n";
-        return EXIT_SCENARIO_ERROR;
-      }
-      fly.wind_layers.push_back({alt_ft, *layer_wind});
-    }
-    return host::fly(fly);
-  }
+  if (app.got_subcommand(serve_command)) return serve_as_asked(serve);
+  if (app.got_subcommand(fly_command)) return fly_as_asked(fly);
 #else
   if (app.got_subcommand(fly_command)) {
     std::cerr << "fly: this ins-host is built without the flight model (it needs GeographicLib, "
