@@ -79,6 +79,114 @@ bool install_start_plan(SimLoop& loop, const StartPlan& start) {
   return true;
 }
 
+void prepare_libraries_for_serving() {
+  // The page plays the sounds; the sound library stays quiet here unless told otherwise.
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  // Ctrl+C and SIGTERM are this program's to take (below), not the audio library's.
+  setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
+  // The server's 32 threads mostly wait. With an allocation arena each (the C library's
+  // default), each would keep its own high-water mark of what a burst of requests took; two
+  // arenas shared by all are plenty for a few requests at a time.
+  mallopt(M_ARENA_MAX, 2);
+}
+
+// SIGINT and SIGTERM are taken by this thread alone (sigwait in serve_until_stopped), so every
+// thread the server starts inherits the block. Returns the signals blocked.
+sigset_t block_stop_signals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  return signals;
+}
+
+SessionOptions session_options_for(const ServeOptions& options, const fs::path& program,
+                                   const fs::path& module, const fs::path& working_folder) {
+  SessionOptions session_options;
+  session_options.module_path = module;
+  session_options.sound_library = program / "GaugeSound.so";
+  session_options.assets_folder = program / "assets";
+  session_options.working_folder = working_folder;
+  session_options.gauges = served_gauges();
+  session_options.fps = options.fps;
+  return session_options;
+}
+
+ServerFolders server_folders(const fs::path& program) {
+  return {program / "web", program / "bitmaps", program / "bitmaps-2x", program / "assets",
+          program / "web" / "examples"};
+}
+
+void explain_cannot_listen(const ServeOptions& options) {
+  const bool in_use = errno == EADDRINUSE;
+  std::cerr << "cannot listen on " << options.address << " port " << options.port
+            << (in_use ? ": the port is in use (another ins-host serve, or another program); "
+                         "stop it or choose another with --port\n"
+                       : " (in use, or not an address of this machine)\n");
+}
+
+void warn_unless_loopback(const std::string& address) {
+  if (!is_loopback(address)) {
+    std::cerr << "warning: serving on " << address
+              << ": anyone who can reach this address can operate the panel and write files "
+                 "in its working folder\n";
+  }
+}
+
+// Listens on a thread of its own until SIGINT or SIGTERM, then stops the server.
+void serve_until_stopped(WebServer& server, const std::string& address, int port,
+                         const fs::path& working_folder, const sigset_t& signals) {
+  std::thread listener([&server] { server.listen(); });
+  // The URL is printed once the server accepts, and only then may a signal stop it: a stop
+  // that came before the listening loop started would not end it.
+  for (int i = 0; i < 5000 && !server.listening(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const std::string shown_host =
+      address.find(':') != std::string::npos ? "[" + address + "]" : address;
+  std::cout << "INS panel at http://" << shown_host << ":" << port << "/\n"
+            << "working folder " << working_folder.string() << "\n"
+            << "Ctrl+C stops the server" << std::endl;
+  int signal_number = 0;
+  sigwait(&signals, &signal_number);
+  std::cout << "stopping" << std::endl;
+  server.stop();
+  listener.join();
+}
+
+// The session, its simulation thread and the server, each made on the one before and ended
+// before it.
+int serve_panel(const ServeOptions& options, const fs::path& program, const fs::path& module,
+                const std::optional<StartPlan>& start_plan, const sigset_t& signals) {
+  std::optional<fs::path> chosen;
+  if (!options.workdir.empty()) chosen = options.workdir;
+  WorkingFolder folder(chosen, false);
+  const SessionOptions session_options =
+      session_options_for(options, program, module, folder.path());
+  LiveSession session(session_options);
+  // The elements' sizes come from the module's bitmaps, as the simulator takes them.
+  PanelArt art;
+  BitmapSource& bitmaps = art.of(session.panel());
+  const auto extents = gauge_extents(session.panel(), bitmaps);
+  const nlohmann::json layout = layout_json(session.panel(), bitmaps);
+
+  SimLoop loop(session);
+  loop.start();
+  if (start_plan && !install_start_plan(loop, *start_plan)) return EXIT_CANNOT_SERVE;
+
+  WebServer server(loop, extents, layout, server_folders(program));
+  const int port = server.bind(options.address, options.port);
+  if (port < 0) {
+    explain_cannot_listen(options);
+    return EXIT_CANNOT_SERVE;
+  }
+  warn_unless_loopback(options.address);
+  serve_until_stopped(server, options.address, port, folder.path(), signals);
+  loop.stop();
+  return 0;
+}
+
 }  // namespace
 
 std::optional<std::string> check_serve_options(const ServeOptions& options) {
@@ -94,21 +202,8 @@ std::optional<std::string> check_serve_options(const ServeOptions& options) {
 }
 
 int serve(const ServeOptions& options) {
-  // The page plays the sounds; the sound library stays quiet here unless told otherwise.
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  // Ctrl+C and SIGTERM are this program's to take (below), not the audio library's.
-  setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
-  // The server's 32 threads mostly wait. With an allocation arena each (the C library's
-  // default), each would keep its own high-water mark of what a burst of requests took; two
-  // arenas shared by all are plenty for a few requests at a time.
-  mallopt(M_ARENA_MAX, 2);
-  // SIGINT and SIGTERM are taken by this thread alone (sigwait below), so every thread the
-  // server starts inherits the block.
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  prepare_libraries_for_serving();
+  const sigset_t signals = block_stop_signals();
   if (stop_signal() != 0) return 0;  // asked to stop before the block: the caller ends by it
 
   const fs::path program = program_folder();
@@ -121,63 +216,7 @@ int serve(const ServeOptions& options) {
   const fs::path module =
       options.module.empty() ? program / "INS.so" : fs::absolute(options.module);
   try {
-    std::optional<fs::path> chosen;
-    if (!options.workdir.empty()) chosen = options.workdir;
-    WorkingFolder folder(chosen, false);
-    SessionOptions session_options;
-    session_options.module_path = module;
-    session_options.sound_library = program / "GaugeSound.so";
-    session_options.assets_folder = program / "assets";
-    session_options.working_folder = folder.path();
-    session_options.gauges = served_gauges();
-    session_options.fps = options.fps;
-    LiveSession session(session_options);
-    // The elements' sizes come from the module's bitmaps, as the simulator takes them.
-    PanelArt art;
-    BitmapSource& bitmaps = art.of(session.panel());
-    const auto extents = gauge_extents(session.panel(), bitmaps);
-    const nlohmann::json layout = layout_json(session.panel(), bitmaps);
-
-    SimLoop loop(session);
-    loop.start();
-    if (start_plan && !install_start_plan(loop, *start_plan)) return EXIT_CANNOT_SERVE;
-
-    ServerFolders folders{program / "web", program / "bitmaps", program / "bitmaps-2x",
-                          program / "assets", program / "web" / "examples"};
-    WebServer server(loop, extents, layout, folders);
-    const int port = server.bind(options.address, options.port);
-    if (port < 0) {
-      const bool in_use = errno == EADDRINUSE;
-      std::cerr << "cannot listen on " << options.address << " port " << options.port
-                << (in_use ? ": the port is in use (another ins-host serve, or another program); "
-                             "stop it or choose another with --port\n"
-                           : " (in use, or not an address of this machine)\n");
-      return EXIT_CANNOT_SERVE;
-    }
-    if (!is_loopback(options.address)) {
-      std::cerr << "warning: serving on " << options.address
-                << ": anyone who can reach this address can operate the panel and write files "
-                   "in its working folder\n";
-    }
-    std::thread listener([&server] { server.listen(); });
-    // The URL is printed once the server accepts, and only then may a signal stop it: a stop
-    // that came before the listening loop started would not end it.
-    for (int i = 0; i < 5000 && !server.listening(); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    const std::string shown_host = options.address.find(':') != std::string::npos
-                                       ? "[" + options.address + "]"
-                                       : options.address;
-    std::cout << "INS panel at http://" << shown_host << ":" << port << "/\n"
-              << "working folder " << folder.path().string() << "\n"
-              << "Ctrl+C stops the server" << std::endl;
-    int signal_number = 0;
-    sigwait(&signals, &signal_number);
-    std::cout << "stopping" << std::endl;
-    server.stop();
-    listener.join();
-    loop.stop();
-    return 0;
+    return serve_panel(options, program, module, start_plan, signals);
   } catch (const std::exception& error) {
     std::cerr << "cannot serve the panel: " << error.what() << "\n";
     return EXIT_CANNOT_SERVE;
