@@ -140,36 +140,52 @@ double initial_course_true_deg(const flight::PlanWaypoint& a, const flight::Plan
       .initial_course_true_deg;
 }
 
-// The scenario that flies the plan, as a crew would: every step a line a reader can follow.
-std::string flight_scenario(const FlyOptions& o, const flight::FlightPlan& plan,
-                            const std::string& plan_copy, double cruise_alt_ft) {
-  const flight::PlanWaypoint& departure = plan.waypoints.front();
-  const flight::PlanWaypoint& last = plan.waypoints.back();
-  const double runway_true_deg = initial_course_true_deg(departure, plan.waypoints[1]);
-  double route_nm = 0.0;
+double route_nm(const flight::FlightPlan& plan) {
+  double total_nm = 0.0;
   for (std::size_t i = 0; i + 1 < plan.waypoints.size(); ++i) {
     const auto& a = plan.waypoints[i];
     const auto& b = plan.waypoints[i + 1];
-    route_nm += flight::distance_nm(a.lat_deg, a.lon_east_deg, b.lat_deg, b.lon_east_deg);
+    total_nm += flight::distance_nm(a.lat_deg, a.lon_east_deg, b.lat_deg, b.lon_east_deg);
   }
-  // Generous: the slowest ground speed the wind allows, twice over, and an hour.
+  return total_nm;
+}
+
+// The slowest ground speed the strongest wind of the flight allows, and no less than 60 kt.
+double slowest_ground_speed_kt(const FlyOptions& o) {
   double worst_wind_kt = o.wind.speed_kt;
   for (const FlyWindLayer& layer : o.wind_layers)
     worst_wind_kt = std::max(worst_wind_kt, layer.wind.speed_kt);
-  const double slowest_kt = std::max(60.0, o.cruise_tas_kt - worst_wind_kt);
-  const double max_h =
-      std::min(std::ceil(2.0 * route_nm / slowest_kt + 1.0), scenario::MAX_WAIT_S / 3600.0);
-  // And for the final leg alone, however long it is.
+  return std::max(60.0, o.cruise_tas_kt - worst_wind_kt);
+}
+
+// Generous: `distance_nm` at the slowest ground speed, twice over, and an hour, in whole hours
+// (no more than a scenario's longest wait).
+double hours_allowed(double distance_nm, double slowest_kt) {
+  return std::min(std::ceil(2.0 * distance_nm / slowest_kt + 1.0), scenario::MAX_WAIT_S / 3600.0);
+}
+
+// How long the scenario waits for the final leg, and then for the last waypoint.
+struct FlightWaits {
+  double to_final_leg_h;
+  double final_leg_h;
+};
+
+FlightWaits flight_waits(const FlyOptions& o, const flight::FlightPlan& plan) {
+  const double slowest_kt = slowest_ground_speed_kt(o);
+  // The final leg has its own wait, however long it is.
   const flight::PlanWaypoint& before_last = plan.waypoints[plan.waypoints.size() - 2];
+  const flight::PlanWaypoint& last = plan.waypoints.back();
   const double final_leg_nm = flight::distance_nm(before_last.lat_deg, before_last.lon_east_deg,
                                                   last.lat_deg, last.lon_east_deg);
-  const double final_leg_max_h =
-      std::min(std::ceil(2.0 * final_leg_nm / slowest_kt + 1.0), scenario::MAX_WAIT_S / 3600.0);
-  const std::string last_number = two_digits(plan.waypoints.size());
+  return {hours_allowed(route_nm(plan), slowest_kt), hours_allowed(final_leg_nm, slowest_kt)};
+}
 
-  std::ostringstream s;
-  // Nothing from the plan becomes a command: its file name is a quoted text, its idents stand
-  // in comments only, with no character that could end the comment's line.
+// Nothing from the plan becomes a command: its file name is a quoted text, its idents stand in
+// comments only, with no character that could end the comment's line.
+void write_departure(std::ostringstream& s, const FlyOptions& o, const flight::FlightPlan& plan,
+                     const std::string& plan_copy) {
+  const flight::PlanWaypoint& departure = plan.waypoints.front();
+  const double runway_true_deg = initial_course_true_deg(departure, plan.waypoints[1]);
   s << "# The flight of " << printable(plan_copy) << " as `ins-host fly` flew it; `ins-host run`"
     << " on this\n# file flies it again, frame for frame.\n"
     << "fps " << o.fps << "\n"
@@ -186,6 +202,9 @@ std::string flight_scenario(const FlyOptions& o, const flight::FlightPlan& plan,
     s << "wind " << fixed(layer.alt_ft, 0) << " " << fixed(layer.wind.from_true_deg, 3) << " "
       << fixed(layer.wind.speed_kt, 3) << "\n";
   }
+}
+
+void write_alignment(std::ostringstream& s) {
   s << "\n# Power on, import the plan through the hidden spot, align.\n"
     << "set battery 1\nset main_power 1\n"
     << "wait 2s  # the INS takes the present position before the import writes it as waypoint 0\n"
@@ -197,24 +216,43 @@ std::string flight_scenario(const FlyOptions& o, const flight::FlightPlan& plan,
     << "\n# Distance and time on the CDU; the first leg: TO 01, the departure.\n"
     << "click INS SEL_CW\nwait 0.5s\nclick INS SEL_CW\nwait 0.5s\n"
     << "click INS WYPT_CHG\nwait 1s\n"
-    << "expect text INS to \"01\"\n"
-    << "\n# Take-off, autopilot heading mode, HOLD in AUTO once airborne.\n"
+    << "expect text INS to \"01\"\n";
+}
+
+void write_takeoff(std::ostringstream& s, const FlyOptions& o, double cruise_alt_ft) {
+  s << "\n# Take-off, autopilot heading mode, HOLD in AUTO once airborne.\n"
     << "takeoff " << fixed(cruise_alt_ft, 0) << " " << fixed(o.cruise_tas_kt, 1) << "\n"
     << "wait 55s\n"
     << "set ap_master 1\nset ap_heading 1\n"
     << "click INS AUTO\nwait 0.5s\n"
     << "click INS HOLD\nwait 1s\n"
-    << "expect visible INS hold_lit yes\n"
-    << "\n# On through every leg; on the final leg, MAN, so HOLD releases at the last waypoint.\n"
-    << "wait until text INS to \"" << last_number << "\" max " << fixed(max_h, 0) << "h\n"
+    << "expect visible INS hold_lit yes\n";
+}
+
+void write_legs_to_the_end(std::ostringstream& s, const flight::FlightPlan& plan,
+                           const FlightWaits& waits) {
+  const flight::PlanWaypoint& last = plan.waypoints.back();
+  s << "\n# On through every leg; on the final leg, MAN, so HOLD releases at the last waypoint.\n"
+    << "wait until text INS to \"" << two_digits(plan.waypoints.size()) << "\" max "
+    << fixed(waits.to_final_leg_h, 0) << "h\n"
     << "click INS MAN\n"
-    << "wait until visible INS hold_lit no max " << fixed(final_leg_max_h, 0) << "h\n"
+    << "wait until visible INS hold_lit no max " << fixed(waits.final_leg_h, 0) << "h\n"
     << "expect near " << fixed(last.lat_deg, 9) << " " << fixed(last.lon_east_deg, 9) << " "
     << fixed(LAST_WAYPOINT_NM, 1) << "\n"
     << "snapshot panel-at-end.png\n"
     << "snapshot panel-at-end.svg\n"
     << "\n# The crew flies on by hand over the waypoint.\n"
     << "wait 10s\n";
+}
+
+// The scenario that flies the plan, as a crew would: every step a line a reader can follow.
+std::string flight_scenario(const FlyOptions& o, const flight::FlightPlan& plan,
+                            const std::string& plan_copy, double cruise_alt_ft) {
+  std::ostringstream s;
+  write_departure(s, o, plan, plan_copy);
+  write_alignment(s);
+  write_takeoff(s, o, cruise_alt_ft);
+  write_legs_to_the_end(s, plan, flight_waits(o, plan));
   return s.str();
 }
 
