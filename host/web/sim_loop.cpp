@@ -14,6 +14,53 @@ constexpr std::chrono::milliseconds MAX_CATCH_UP{250};
 // Frames run between two looks at the command queue, so a click waits at most this many frames.
 constexpr int64_t FRAMES_PER_BATCH = 8;
 
+// Frames owed are counted from an epoch: (wall time since it) x rate x fps, less the frames run
+// since it. A change of rate or a pause starts a new epoch.
+struct Pace {
+  Clock::time_point epoch;
+  int64_t frames_since_epoch;
+  int rate;
+  bool paused;
+};
+
+// Takes the rate and pause the commands have set; true when either changed (a new epoch).
+bool follow_status(Pace& pace, const SimStatus& status) {
+  if (status.rate == pace.rate && status.paused == pace.paused) return false;
+  pace.rate = status.rate;
+  pace.paused = status.paused;
+  pace.epoch = Clock::now();
+  pace.frames_since_epoch = 0;
+  return true;
+}
+
+// Runs the frames owed by `now`, a batch at most; returns how many ran (none when paused).
+int64_t run_owed_frames(Pace& pace, LiveSession& session, Clock::time_point now,
+                        double frames_per_s) {
+  if (pace.paused) return 0;
+  const double elapsed_s = std::chrono::duration<double>(now - pace.epoch).count();
+  int64_t owed = static_cast<int64_t>(elapsed_s * frames_per_s) - pace.frames_since_epoch;
+  const auto catch_up_frames =
+      static_cast<int64_t>(std::chrono::duration<double>(MAX_CATCH_UP).count() * frames_per_s);
+  if (owed > catch_up_frames) {
+    pace.epoch = now;
+    pace.frames_since_epoch = 0;
+    owed = std::min<int64_t>(owed, FRAMES_PER_BATCH);
+  }
+  const int64_t batch = std::min(owed, FRAMES_PER_BATCH);
+  for (int64_t i = 0; i < batch; ++i) session.run_frame();
+  pace.frames_since_epoch += std::max<int64_t>(batch, 0);
+  return batch;
+}
+
+// When the next frame is due, or `later` when that is sooner (or the simulation is paused).
+Clock::time_point next_frame_or(Clock::time_point later, const Pace& pace, double frames_per_s) {
+  if (pace.paused) return later;
+  const auto next_frame =
+      pace.epoch + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                       static_cast<double>(pace.frames_since_epoch + 1) / frames_per_s));
+  return std::min(later, next_frame);
+}
+
 }  // namespace
 
 SimLoop::SimLoop(LiveSession& session) : session_(session) {
@@ -126,66 +173,36 @@ void SimLoop::publish() {
   changed_.notify_all();
 }
 
+bool SimLoop::stop_asked() const {
+  std::lock_guard lock(mutex_);
+  return stopping_;
+}
+
 void SimLoop::run() {
-  // Frames owed are counted from an epoch: (wall time since it) x rate x fps, less the frames
-  // run since it. A change of rate or a pause starts a new epoch.
-  auto epoch = Clock::now();
-  int64_t frames_since_epoch = 0;
-  int rate = status_.rate;
-  bool paused = status_.paused;
+  Pace pace{Clock::now(), 0, status_.rate, status_.paused};
   auto last_publish = Clock::now() - PUBLISH_INTERVAL;
   bool dirty = true;
   // A pilot's action shows as soon as a frame has drawn it, not at the next regular state.
   bool acted = false;
   publish();
-  for (;;) {
-    {
-      std::lock_guard lock(mutex_);
-      if (stopping_) break;
-    }
+  while (!stop_asked()) {
     if (apply_commands()) dirty = acted = true;
     // A held box repeats on the pilot's wall clock, paused or not, whatever the rate.
     if (session_.run_held_press(Clock::now())) dirty = acted = true;
-    if (status_.rate != rate || status_.paused != paused) {
-      rate = status_.rate;
-      paused = status_.paused;
-      epoch = Clock::now();
-      frames_since_epoch = 0;
-      dirty = true;
-    }
+    if (follow_status(pace, status_)) dirty = true;
     const auto now = Clock::now();
-    const double frames_per_s = static_cast<double>(rate) * session_.clock().fps();
-    bool frames_ran = false;
-    if (!paused) {
-      const double elapsed_s = std::chrono::duration<double>(now - epoch).count();
-      int64_t owed = static_cast<int64_t>(elapsed_s * frames_per_s) - frames_since_epoch;
-      const auto catch_up_frames =
-          static_cast<int64_t>(std::chrono::duration<double>(MAX_CATCH_UP).count() * frames_per_s);
-      if (owed > catch_up_frames) {
-        epoch = now;
-        frames_since_epoch = 0;
-        owed = std::min<int64_t>(owed, FRAMES_PER_BATCH);
-      }
-      const int64_t batch = std::min(owed, FRAMES_PER_BATCH);
-      for (int64_t i = 0; i < batch; ++i) session_.run_frame();
-      frames_since_epoch += std::max<int64_t>(batch, 0);
-      if (batch > 0) dirty = frames_ran = true;
-    }
+    const double frames_per_s = static_cast<double>(pace.rate) * session_.clock().fps();
+    const bool frames_ran = run_owed_frames(pace, session_, now, frames_per_s) > 0;
+    if (frames_ran) dirty = true;
     // Paused, an action shows at once (no frame will draw it); running, after the next frame.
-    const bool action_shown = acted && (paused || frames_ran);
+    const bool action_shown = acted && (pace.paused || frames_ran);
     if (dirty && (now - last_publish >= PUBLISH_INTERVAL || action_shown)) {
       publish();
       last_publish = now;
       dirty = acted = false;
     }
     // Sleep until the next frame is due, a state is due, or a command arrives.
-    auto wake = now + PUBLISH_INTERVAL;
-    if (!paused) {
-      const auto next_frame =
-          epoch + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
-                      static_cast<double>(frames_since_epoch + 1) / frames_per_s));
-      wake = std::min(wake, next_frame);
-    }
+    auto wake = next_frame_or(now + PUBLISH_INTERVAL, pace, frames_per_s);
     if (dirty) wake = std::min(wake, last_publish + PUBLISH_INTERVAL);
     if (auto hold_deadline = session_.next_hold_deadline()) wake = std::min(wake, *hold_deadline);
     std::unique_lock lock(mutex_);

@@ -59,6 +59,7 @@ class SimLoop {
   };
 
   void run();
+  bool stop_asked() const;
   bool apply_commands();
   void publish();
 
