@@ -263,6 +263,53 @@ ExpectNear parse_near(const Args& a) {
                     a.number_in(3, 0.0, 21600.0, "a distance in NM")};
 }
 
+ExpectVisible parse_visible(const Args& a) {
+  a.need(4, 4, "visible GAUGE ELEMENT yes|no");
+  const std::string& answer = a.text(3);
+  if (answer != "yes" && answer != "no") throw SyntaxError{in_quotes(answer) + " is not yes or no"};
+  return ExpectVisible{a.gauge(1), a.element(a.text(1), 2), answer == "yes"};
+}
+
+ExpectEvent parse_event(const Args& a) {
+  a.need(3, 3, "event ID VALUE");
+  const auto id = static_cast<uint32_t>(a.integer(1, 0, UINT32_MAX));
+  // Values are 32-bit words; a negative one stands for its two's complement.
+  const auto value = static_cast<uint32_t>(a.integer(2, INT32_MIN, UINT32_MAX) & 0xFFFFFFFF);
+  return ExpectEvent{id, value};
+}
+
+Expectation parse_file(const Args& a) {
+  if (a.size() >= 3 && a.text(2) == "line" && !a.at(2).quoted) {
+    a.need(5, 5, "file NAME line K \"TEXT\"");
+    return ExpectFileLine{a.file_name(1), a.integer(3, 0, INT32_MAX), a.text(4)};
+  }
+  if (a.size() >= 3 && a.text(2) == "lines" && !a.at(2).quoted) {
+    a.need(4, 4, "file NAME lines N");
+    return ExpectFileLines{a.file_name(1), a.integer(3, 0, INT32_MAX)};
+  }
+  throw SyntaxError{"\"expect file\" takes NAME line K \"TEXT\" or NAME lines N"};
+}
+
+// "no event ID", "no sound", "no file NAME": what must not have happened.
+Expectation parse_absence(const Args& a) {
+  if (a.size() < 2) throw SyntaxError{"\"expect no\" needs event, sound or file"};
+  const std::string& which = a.text(1);
+  if (which == "event") {
+    a.need(3, 3, "no event ID");
+    return ExpectEvent{static_cast<uint32_t>(a.integer(2, 0, UINT32_MAX)), std::nullopt};
+  }
+  if (which == "sound") {
+    a.need(2, 2, "no sound");
+    return ExpectSound{std::nullopt};
+  }
+  if (which == "file") {
+    a.need(3, 3, "no file NAME");
+    return ExpectNoFile{a.file_name(2)};
+  }
+  throw SyntaxError{"unknown expectation no " + which +
+                    did_you_mean(which, {"event", "sound", "file"})};
+}
+
 Expectation parse_expectation(const Args& a) {
   if (a.size() == 0) throw SyntaxError{"\"expect\" needs what to expect"};
   const std::string& what = a.text(0);
@@ -271,58 +318,19 @@ Expectation parse_expectation(const Args& a) {
     a.need(4, 4, "text GAUGE WINDOW \"TEXT\"");
     return ExpectText{a.gauge(1), a.element(a.text(1), 2), a.text(3)};
   }
-  if (what == "visible") {
-    a.need(4, 4, "visible GAUGE ELEMENT yes|no");
-    const std::string& answer = a.text(3);
-    if (answer != "yes" && answer != "no")
-      throw SyntaxError{in_quotes(answer) + " is not yes or no"};
-    return ExpectVisible{a.gauge(1), a.element(a.text(1), 2), answer == "yes"};
-  }
+  if (what == "visible") return parse_visible(a);
   if (what == "image") {
     a.need(4, 4, "image GAUGE ELEMENT N|LEGEND");
     const std::string element = a.element(a.text(1), 2);
     return ExpectImage{a.gauge(1), element, a.image_value(a.text(1), element, 3)};
   }
-  if (what == "event") {
-    a.need(3, 3, "event ID VALUE");
-    const auto id = static_cast<uint32_t>(a.integer(1, 0, UINT32_MAX));
-    // Values are 32-bit words; a negative one stands for its two's complement.
-    const auto value = static_cast<uint32_t>(a.integer(2, INT32_MIN, UINT32_MAX) & 0xFFFFFFFF);
-    return ExpectEvent{id, value};
-  }
+  if (what == "event") return parse_event(a);
   if (what == "sound") {
     a.need(2, 2, "sound \"PATH\"");
     return ExpectSound{a.text(1)};
   }
-  if (what == "file") {
-    if (a.size() >= 3 && a.text(2) == "line" && !a.at(2).quoted) {
-      a.need(5, 5, "file NAME line K \"TEXT\"");
-      return ExpectFileLine{a.file_name(1), a.integer(3, 0, INT32_MAX), a.text(4)};
-    }
-    if (a.size() >= 3 && a.text(2) == "lines" && !a.at(2).quoted) {
-      a.need(4, 4, "file NAME lines N");
-      return ExpectFileLines{a.file_name(1), a.integer(3, 0, INT32_MAX)};
-    }
-    throw SyntaxError{"\"expect file\" takes NAME line K \"TEXT\" or NAME lines N"};
-  }
-  if (what == "no") {
-    if (a.size() < 2) throw SyntaxError{"\"expect no\" needs event, sound or file"};
-    const std::string& which = a.text(1);
-    if (which == "event") {
-      a.need(3, 3, "no event ID");
-      return ExpectEvent{static_cast<uint32_t>(a.integer(2, 0, UINT32_MAX)), std::nullopt};
-    }
-    if (which == "sound") {
-      a.need(2, 2, "no sound");
-      return ExpectSound{std::nullopt};
-    }
-    if (which == "file") {
-      a.need(3, 3, "no file NAME");
-      return ExpectNoFile{a.file_name(2)};
-    }
-    throw SyntaxError{"unknown expectation no " + which +
-                      did_you_mean(which, {"event", "sound", "file"})};
-  }
+  if (what == "file") return parse_file(a);
+  if (what == "no") return parse_absence(a);
   throw SyntaxError{unknown("expectation", what, EXPECTATION_WORDS)};
 }
 
