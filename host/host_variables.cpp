@@ -168,6 +168,52 @@ void HostVariables::answer_with_pins(HostVar& var) const {
   if (const std::optional<double> value = value_of(var.token_id)) write_answer(var, *value);
 }
 
+namespace {
+
+// The aircraft's quantity a condition sets, or none when it names a switch (or nothing).
+double* condition_quantity(Aircraft& a, uint32_t token) {
+  switch (token) {
+    case HOST_VAR_LATITUDE:
+      return &a.lat_deg;
+    case HOST_VAR_LONGITUDE:
+      return &a.lon_east_deg;
+    case HOST_VAR_GROUND_SPEED:
+      return &a.gs_kt;
+    case HOST_VAR_HEADING_MAG:
+      return &a.heading_mag_deg;
+    case HOST_VAR_MAGVAR:
+      return &a.magvar_east_deg;
+    case HOST_VAR_WIND_SPEED:
+      return &a.wind_speed_kt;
+    case HOST_VAR_WIND_DIR:
+      return &a.wind_from_true_deg;
+    case HOST_VAR_MACH:
+      return &a.mach;
+    case HOST_VAR_OAT:
+      return &a.oat_c;
+    default:
+      return nullptr;
+  }
+}
+
+// The aircraft's switch a condition sets, or none when it names a quantity (or nothing).
+bool* condition_switch(Aircraft& a, uint32_t token) {
+  switch (token) {
+    case HOST_VAR_BATTERY:
+      return &a.battery_on;
+    case HOST_VAR_MAIN_POWER:
+      return &a.main_power_on;
+    case HOST_VAR_AP_MASTER:
+      return &a.ap_master_on;
+    case HOST_VAR_AP_HEADING:
+      return &a.ap_heading_on;
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
 bool HostVariables::set_condition(std::string_view name, double value) {
   Aircraft& a = aircraft_;
   if (name == CONDITION_ALTITUDE || name == CONDITION_TAS) {
@@ -178,56 +224,24 @@ bool HostVariables::set_condition(std::string_view name, double value) {
   std::optional<uint32_t> token = token_of(name);
   if (!token) return false;
   pinned_.erase(*token);
-  const bool on = value != 0.0;
-  switch (*token) {
-    case HOST_VAR_TICK:  // the scenario parser admits only finite values; keep the cast defined
-      clock_.set_tick(static_cast<int64_t>(std::clamp(value, -1e15, 1e15)));
-      break;
-    case HOST_VAR_LATITUDE:
-      a.lat_deg = value;
-      break;
-    case HOST_VAR_LONGITUDE:
-      a.lon_east_deg = value;
-      break;
-    case HOST_VAR_GROUND_SPEED:
-      a.gs_kt = value;
-      break;
-    case HOST_VAR_HEADING_MAG:
-      a.heading_mag_deg = value;
-      break;
-    case HOST_VAR_MAGVAR:
-      a.magvar_east_deg = value;
-      break;
-    case HOST_VAR_WIND_SPEED:
-      a.wind_speed_kt = value;
-      break;
-    case HOST_VAR_WIND_DIR:
-      a.wind_from_true_deg = value;
-      break;
-    case HOST_VAR_MACH:
-      a.mach = value;
-      a.mach_set = true;
-      break;
-    case HOST_VAR_OAT:
-      a.oat_c = value;
-      a.oat_set = true;
-      break;
-    case HOST_VAR_BATTERY:
-      a.battery_on = on;
-      break;
-    case HOST_VAR_MAIN_POWER:
-      a.main_power_on = on;
-      break;
-    case HOST_VAR_AP_MASTER:
-      a.ap_master_on = on;
-      break;
-    case HOST_VAR_AP_HEADING:
-      a.ap_heading_on = on;
-      break;
-    default:
-      return false;
+  if (*token == HOST_VAR_TICK) {
+    // The scenario parser admits only finite values; keep the cast defined.
+    clock_.set_tick(static_cast<int64_t>(std::clamp(value, -1e15, 1e15)));
+    return true;
   }
-  return true;
+  if (double* quantity = condition_quantity(a, *token)) {
+    *quantity = value;
+    // Mach and the outside air temperature, once set, are no longer worked out from the
+    // altitude and the airspeed.
+    if (*token == HOST_VAR_MACH) a.mach_set = true;
+    if (*token == HOST_VAR_OAT) a.oat_set = true;
+    return true;
+  }
+  if (bool* on = condition_switch(a, *token)) {
+    *on = value != 0.0;
+    return true;
+  }
+  return false;
 }
 
 }  // namespace host
