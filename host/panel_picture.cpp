@@ -183,15 +183,11 @@ class Composer {
 // never moves the gauges below. A gauge that shows nothing at all (the navigation computers'
 // hidden image) takes no room.
 PictureBox gauge_extent(const GaugeHeader& gauge, BitmapSource& bitmaps) {
-  PictureBox extent;
+  const PictureBox extent = elements_extent(gauge, bitmaps);
   bool shows_anything = false;
   const std::size_t count = Panel::element_count(gauge);
-  for (std::size_t i = 0; i < count; ++i) {
-    const ElementHeader& e = *Panel::element_at(gauge, i);
-    const PictureBox box = element_box(e, bitmaps);
-    extent.width_px = std::max(extent.width_px, box.x_px + box.width_px);
-    extent.height_px = std::max(extent.height_px, box.y_px + box.height_px);
-    shows_anything = shows_anything || Panel::visible(e);
+  for (std::size_t i = 0; i < count && !shows_anything; ++i) {
+    shows_anything = Panel::visible(*Panel::element_at(gauge, i));
   }
   if (extent.width_px > MAX_GAUGE_PX || extent.height_px > MAX_GAUGE_PX) {
     throw std::runtime_error("gauge \"" + std::string(gauge.name != nullptr ? gauge.name : "") +
@@ -203,19 +199,26 @@ PictureBox gauge_extent(const GaugeHeader& gauge, BitmapSource& bitmaps) {
 
 }  // namespace
 
+PictureBox elements_extent(const GaugeHeader& gauge, BitmapSource& bitmaps) {
+  PictureBox extent;
+  const std::size_t count = Panel::element_count(gauge);
+  for (std::size_t i = 0; i < count; ++i) {
+    const PictureBox box = element_box(*Panel::element_at(gauge, i), bitmaps);
+    extent.width_px = std::max(extent.width_px, box.x_px + box.width_px);
+    extent.height_px = std::max(extent.height_px, box.y_px + box.height_px);
+  }
+  return extent;
+}
+
 std::optional<PictureBox> gauge_size(const GaugeHeader& gauge, BitmapSource& bitmaps) {
-  PictureBox size;
   const std::size_t count = Panel::element_count(gauge);
   for (std::size_t i = 0; i < count; ++i) {
     const ElementHeader& e = *Panel::element_at(gauge, i);
     if (e.kind != ELEMENT_STRING && bitmaps.find(static_cast<uint32_t>(e.bitmap_id)) == nullptr) {
       return std::nullopt;
     }
-    const PictureBox box = element_box(e, bitmaps);
-    size.width_px = std::max(size.width_px, box.x_px + box.width_px);
-    size.height_px = std::max(size.height_px, box.y_px + box.height_px);
   }
-  return size;
+  return elements_extent(gauge, bitmaps);
 }
 
 uint32_t moving_mask_id(const ElementHeader& e) {

@@ -75,6 +75,10 @@ struct MovingTravel {
 };
 MovingTravel moving_travel(const ElementHeader& e, BitmapSource& bitmaps);
 
+// The extent of a gauge's elements, shown or not: from its corner to the far edge of the
+// farthest box (element_box).
+PictureBox elements_extent(const GaugeHeader& gauge, BitmapSource& bitmaps);
+
 // The size of a gauge: the extent of all its elements, shown or not (its face, for the INS's
 // gauges). Empty when a bitmap it names is missing, so that its size cannot be told.
 std::optional<PictureBox> gauge_size(const GaugeHeader& gauge, BitmapSource& bitmaps);

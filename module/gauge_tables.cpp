@@ -37,7 +37,7 @@ constexpr uint32_t DISPLAY_DRAW_FLAGS =
     TEXT_CENTER_HORIZONTAL | TEXT_CENTER_VERTICAL | TEXT_SINGLE_LINE;
 static_assert(sizeof DISPLAY_FONT <= FONT_FACE_BYTES);
 
-struct ElementSpec {
+struct ElementAtLoad {
   ElementKind kind = ELEMENT_STATIC_IMAGE;
   int32_t bitmap = NO_BITMAP;
   int32_t x = 0;
@@ -53,8 +53,8 @@ struct ElementSpec {
   double y_minimum = 0.0, y_maximum = 0.0;
 };
 
-constexpr ElementSpec static_image(int32_t bitmap, int32_t x, int32_t y, uint32_t flags) {
-  ElementSpec e;
+constexpr ElementAtLoad static_image(int32_t bitmap, int32_t x, int32_t y, uint32_t flags) {
+  ElementAtLoad e;
   e.kind = ELEMENT_STATIC_IMAGE;
   e.bitmap = bitmap;
   e.x = x;
@@ -63,18 +63,18 @@ constexpr ElementSpec static_image(int32_t bitmap, int32_t x, int32_t y, uint32_
   return e;
 }
 
-constexpr ElementSpec icon(int32_t bitmap, int32_t images, int32_t x, int32_t y, uint32_t flags,
-                           ElementRoutine routine = nullptr) {
-  ElementSpec e = static_image(bitmap, x, y, flags);
+constexpr ElementAtLoad icon(int32_t bitmap, int32_t images, int32_t x, int32_t y, uint32_t flags,
+                             ElementRoutine routine = nullptr) {
+  ElementAtLoad e = static_image(bitmap, x, y, flags);
   e.kind = ELEMENT_ICON;
   e.images = images;
   e.routine = routine;
   return e;
 }
 
-constexpr ElementSpec text(uint16_t chars, int32_t x, int32_t y, int32_t width, int32_t height,
-                           ElementRoutine routine) {
-  ElementSpec e = static_image(NO_BITMAP, x, y, TEXT_FLAGS);
+constexpr ElementAtLoad text(uint16_t chars, int32_t x, int32_t y, int32_t width, int32_t height,
+                             ElementRoutine routine) {
+  ElementAtLoad e = static_image(NO_BITMAP, x, y, TEXT_FLAGS);
   e.kind = ELEMENT_STRING;
   e.chars = chars;
   e.box_width = width;
@@ -88,8 +88,8 @@ constexpr ElementSpec text(uint16_t chars, int32_t x, int32_t y, int32_t width, 
 // horizontal range has none.
 constexpr int32_t DIGIT_STRIP_BITMAP = 4181;
 
-constexpr ElementSpec thumbwheel(int32_t x, int32_t y, ElementRoutine vertical) {
-  ElementSpec e = static_image(DIGIT_STRIP_BITMAP, x, y, BRIGHT);
+constexpr ElementAtLoad thumbwheel(int32_t x, int32_t y, ElementRoutine vertical) {
+  ElementAtLoad e = static_image(DIGIT_STRIP_BITMAP, x, y, BRIGHT);
   e.kind = ELEMENT_MOVING_IMAGE;
   e.routine = thumbwheel_horizontal;
   e.y_routine = vertical;
@@ -100,7 +100,7 @@ constexpr ElementSpec thumbwheel(int32_t x, int32_t y, ElementRoutine vertical) 
 constexpr uint32_t HIDDEN = IMAGE_HIDDEN;
 
 // Pressed image of digit key d (1..9): bitmaps rise by 3 per key; three columns, three rows.
-constexpr ElementSpec digit_pressed_image(int d) {
+constexpr ElementAtLoad digit_pressed_image(int d) {
   const int column = (d - 1) % 3;
   const int row = (d - 1) / 3;
   return icon(4135 + 3 * (d - 1), 1, 225 + 49 * column, 125 + 47 * row, HIDDEN | OPAQUE_ERASE);
@@ -109,7 +109,7 @@ constexpr ElementSpec digit_pressed_image(int d) {
 // ---------------------------------------------------------------------------------------------
 // The INS (CDU) chain, in drawing order.
 // ---------------------------------------------------------------------------------------------
-constexpr auto INS_CHAIN_AT_LOAD = std::to_array<ElementSpec>({
+constexpr auto INS_CHAIN_AT_LOAD = std::to_array<ElementAtLoad>({
     static_image(4096, 0, 0, OPAQUE_ERASE),          // 0 face, 400 x 308
     icon(4099, 1, 38, 72, HIDDEN | BRIGHT),          // 1 HOLD lit
     icon(4102, 1, 275, 71, HIDDEN | BRIGHT),         // 2 BAT lit
@@ -147,7 +147,7 @@ constexpr auto INS_CHAIN_AT_LOAD = std::to_array<ElementSpec>({
     thumbwheel(82, 120, thumbwheel_units_vertical),                  // 34
 });
 
-constexpr auto ALIGN_CHAIN_AT_LOAD = std::to_array<ElementSpec>({
+constexpr auto ALIGN_CHAIN_AT_LOAD = std::to_array<ElementAtLoad>({
     static_image(4185, 0, 0, OPAQUE_ERASE),                // 0 face, 400 x 102
     icon(4188, 1, 293, 31, HIDDEN | BRIGHT),               // 1 BAT lit
     icon(4191, 1, 206, 31, HIDDEN | BRIGHT),               // 2 READY NAV lit
@@ -159,7 +159,7 @@ constexpr auto ALIGN_CHAIN_AT_LOAD = std::to_array<ElementSpec>({
 static_assert(INS_CHAIN_AT_LOAD.size() == INS_ELEMENT_COUNT);
 static_assert(ALIGN_CHAIN_AT_LOAD.size() == ALIGN_ELEMENT_COUNT);
 
-constexpr bool at_depth(const ElementSpec& element, int32_t bitmap, ElementRoutine routine) {
+constexpr bool at_depth(const ElementAtLoad& element, int32_t bitmap, ElementRoutine routine) {
   return element.bitmap == bitmap && element.routine == routine;
 }
 
@@ -201,11 +201,11 @@ static_assert(at_depth(ALIGN_CHAIN_AT_LOAD[ALIGN_DEPTH_MODE_KNOB], 4194, mode_kn
 static_assert(ALIGN_CHAIN_AT_LOAD[ALIGN_DEPTH_MODE_KNOB].images == MODE_KNOB_POSITION_COUNT);
 
 constexpr auto UPDATE_CHAIN_AT_LOAD =
-    std::to_array<ElementSpec>({static_image(4178, 0, 0, HIDDEN | OPAQUE_ERASE)});  // 10 x 10
+    std::to_array<ElementAtLoad>({static_image(4178, 0, 0, HIDDEN | OPAQUE_ERASE)});  // 10 x 10
 constexpr auto LARGE_ICON_CHAIN_AT_LOAD =
-    std::to_array<ElementSpec>({static_image(4200, 0, 0, BRIGHT)});  // 19 x 19
+    std::to_array<ElementAtLoad>({static_image(4200, 0, 0, BRIGHT)});  // 19 x 19
 constexpr auto SMALL_ICON_CHAIN_AT_LOAD =
-    std::to_array<ElementSpec>({static_image(4203, 0, 0, BRIGHT)});  // 12 x 12
+    std::to_array<ElementAtLoad>({static_image(4203, 0, 0, BRIGHT)});  // 12 x 12
 
 constexpr int ICON_COUNT = PANEL_WINDOW_COUNT;
 
@@ -233,71 +233,71 @@ struct Chain {
   std::array<std::array<ElementHeader*, 2>, N> lists;
 };
 
-void write_header(ElementHeader& header, const ElementSpec& spec, GaugeHeader* gauge,
+void write_header(ElementHeader& header, const ElementAtLoad& at_load, GaugeHeader* gauge,
                   ElementHeader* const* next_list) {
-  header.kind = spec.kind;
-  header.bitmap_id = spec.bitmap;
-  header.position = {spec.x, spec.y};
+  header.kind = at_load.kind;
+  header.bitmap_id = at_load.bitmap;
+  header.position = {at_load.x, at_load.y};
   header.gauge = gauge;
   header.next_list = next_list;
-  header.image_flags = spec.flags;
+  header.image_flags = at_load.flags;
 }
 
-void write_text(TextElement& element, const ElementSpec& spec) {
-  element.box_size = {spec.box_width, spec.box_height};
+void write_text(TextElement& element, const ElementAtLoad& at_load) {
+  element.box_size = {at_load.box_width, at_load.box_height};
   element.text_color = DISPLAY_AMBER;
   element.background_color = 0;
   std::copy(std::begin(DISPLAY_FONT), std::end(DISPLAY_FONT), element.font_face);
   element.font_weight = DISPLAY_FONT_WEIGHT;
   element.charset = DISPLAY_CHARSET;
   element.draw_flags = DISPLAY_DRAW_FLAGS;
-  element.char_count = spec.chars;
-  element.char_height = spec.box_height;  // one line filling the box
-  element.routine = spec.routine;
+  element.char_count = at_load.chars;
+  element.char_height = at_load.box_height;  // one line filling the box
+  element.routine = at_load.routine;
 }
 
-// Writes the record of `spec`'s kind into `record`, every field the module does not set zero.
-void write_record(ElementRecord& record, const ElementSpec& spec, GaugeHeader* gauge,
+// Writes the record of `at_load`'s kind into `record`, every field the module does not set zero.
+void write_record(ElementRecord& record, const ElementAtLoad& at_load, GaugeHeader* gauge,
                   ElementHeader* const* next_list) {
   record = ElementRecord{};
-  switch (spec.kind) {
+  switch (at_load.kind) {
     case ELEMENT_ICON:
       record.icon = IconElement{};
-      record.icon.image_count = spec.images;
-      record.icon.routine = spec.routine;
+      record.icon.image_count = at_load.images;
+      record.icon.routine = at_load.routine;
       break;
     case ELEMENT_MOVING_IMAGE:
       record.moving_image = MovingImageElement{};
-      record.moving_image.x_minimum = spec.x_minimum;
-      record.moving_image.x_maximum = spec.x_maximum;
-      record.moving_image.y_minimum = spec.y_minimum;
-      record.moving_image.y_maximum = spec.y_maximum;
-      record.moving_image.x_routine = spec.routine;
-      record.moving_image.y_routine = spec.y_routine;
+      record.moving_image.x_minimum = at_load.x_minimum;
+      record.moving_image.x_maximum = at_load.x_maximum;
+      record.moving_image.y_minimum = at_load.y_minimum;
+      record.moving_image.y_maximum = at_load.y_maximum;
+      record.moving_image.x_routine = at_load.routine;
+      record.moving_image.y_routine = at_load.y_routine;
       break;
     case ELEMENT_STRING:
       record.text = TextElement{};
-      write_text(record.text, spec);
+      write_text(record.text, at_load);
       break;
     default:
       record.static_image = StaticImageElement{};
       break;
   }
-  write_header(header_of(record), spec, gauge, next_list);
+  write_header(header_of(record), at_load, gauge, next_list);
 }
 
 template <std::size_t N>
-void build_chain(Chain<N>& chain, const std::array<ElementSpec, N>& specs, GaugeHeader* gauge) {
+void build_chain(Chain<N>& chain, const std::array<ElementAtLoad, N>& at_load, GaugeHeader* gauge) {
   for (std::size_t i = 0; i < N; ++i) {
     chain.lists[i] = {&header_of(chain.records[i]), nullptr};
-    write_record(chain.records[i], specs[i], gauge,
+    write_record(chain.records[i], at_load[i], gauge,
                  i + 1 < N ? chain.lists[i + 1].data() : nullptr);
   }
 }
 
 template <std::size_t N>
-void restore_flags(Chain<N>& chain, const std::array<ElementSpec, N>& specs) {
-  for (std::size_t i = 0; i < N; ++i) header_of(chain.records[i]).image_flags = specs[i].flags;
+void restore_flags(Chain<N>& chain, const std::array<ElementAtLoad, N>& at_load) {
+  for (std::size_t i = 0; i < N; ++i) header_of(chain.records[i]).image_flags = at_load[i].flags;
 }
 
 Chain<INS_ELEMENT_COUNT> ins_elements;
@@ -461,11 +461,11 @@ std::array<GaugeHeader, MODULE_GAUGE_COUNT> gauges;
 
 template <std::size_t N>
 void place_gauge(GaugeIndex index, const char* name, Chain<N>& chain,
-                 const std::array<ElementSpec, N>& specs, MouseRow* mouse_list,
+                 const std::array<ElementAtLoad, N>& at_load, MouseRow* mouse_list,
                  GaugeServiceRoutine service) {
   GaugeHeader& gauge = gauges[static_cast<std::size_t>(index)];
   gauge = gauge_record(name, chain.lists[0].data(), mouse_list, service);
-  build_chain(chain, specs, &gauge);
+  build_chain(chain, at_load, &gauge);
 }
 
 // Builds the records and their lists before the host reads Linkage. Runs during the module's

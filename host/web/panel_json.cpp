@@ -94,14 +94,9 @@ json mouse_layout(const PlacedGauge& gauge) {
 }  // namespace
 
 GaugeExtent gauge_extent(const PlacedGauge& gauge, BitmapSource& bitmaps) {
-  GaugeExtent extent{gauge.name, 0, 0};
-  for (std::size_t i = 0; i < Panel::element_count(*gauge.header); ++i) {
-    // A moving image takes only the window over its strip.
-    const PictureBox box = element_box(*Panel::element_at(*gauge.header, i), bitmaps);
-    extent.width = std::max(extent.width, box.x_px + box.width_px);
-    extent.height = std::max(extent.height, box.y_px + box.height_px);
-  }
-  return extent;
+  // (A moving image takes only the window over its strip.)
+  const PictureBox extent = elements_extent(*gauge.header, bitmaps);
+  return {gauge.name, extent.width_px, extent.height_px};
 }
 
 std::vector<GaugeExtent> gauge_extents(const Panel& panel, BitmapSource& bitmaps) {
