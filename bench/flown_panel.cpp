@@ -4,8 +4,8 @@
 #include <optional>
 #include <stdexcept>
 
-#include "host/control_names.h"
-#include "host/mouse_list.h"
+#include "host/panel/control_names.h"
+#include "host/panel/mouse_list.h"
 
 namespace bench {
 

@@ -10,14 +10,14 @@
 #include <string>
 #include <string_view>
 
-#include "host/activity_log.h"
-#include "host/aircraft.h"
-#include "host/host_variables.h"
-#include "host/module_loader.h"
-#include "host/panel.h"
-#include "host/sim_clock.h"
-#include "host/sound_link.h"
-#include "host/working_folder.h"
+#include "host/aircraft/aircraft.h"
+#include "host/aircraft/host_variables.h"
+#include "host/aircraft/sim_clock.h"
+#include "host/panel/activity_log.h"
+#include "host/panel/module_loader.h"
+#include "host/panel/panel.h"
+#include "host/panel/sound_link.h"
+#include "host/platform/working_folder.h"
 
 namespace bench {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "flight_plan.h"
+#include "host/flight/flight_plan.h"
 
 namespace {
 

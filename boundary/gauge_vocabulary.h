@@ -121,3 +121,27 @@ enum EntryPosition : int8_t {
 
 // The digit keys that choose a hemisphere at the two hemisphere positions.
 inline constexpr int KEY_NORTH = 2, KEY_SOUTH = 8, KEY_WEST = 4, KEY_EAST = 6;
+
+// ---------------------------------------------------------------------------------------------
+// The files the module keeps in the simulator's folder (its working folder), by the names it
+// opens them with on every file system. A host that shows or checks them reads them by these.
+// ---------------------------------------------------------------------------------------------
+// The waypoint file: one text line per waypoint, "NUMBER LAT LON", numbered 0..99, the position
+// in radians (latitude north positive, longitude WEST positive) written with
+// WAYPOINT_LINE_DECIMALS decimals. Waypoint 0 is where the INS was aligned.
+inline constexpr const char* WAYPOINT_FILE_NAME = "WAYPOINTS.DAT";
+inline constexpr int WAYPOINT_TABLE_SIZE = 100;
+// The highest waypoint number the INS knows: AUTO and WYPT CHG never step past it, even when a
+// hand-edited file numbers a line higher.
+inline constexpr int LAST_WAYPOINT_NUMBER = WAYPOINT_TABLE_SIZE - 1;
+inline constexpr int WAYPOINT_LINE_DECIMALS = 8;
+// The simulator's flight plan, which the hidden import spot reads into the waypoint file.
+inline constexpr const char* PLAN_FILE_NAME = "PLAN.PLN";
+
+// ---------------------------------------------------------------------------------------------
+// How far a host follows the module's lists: a gauge's element lists hold at most this many
+// elements and its mouse list this many rows (the module's tables are checked against both when
+// they are compiled), so a host stops there rather than follow a list that never ends.
+// ---------------------------------------------------------------------------------------------
+inline constexpr int MAX_CHAIN_ELEMENTS = 4096;
+inline constexpr int MAX_MOUSE_ROWS = 4096;

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "flight_plan.h"
+#include "host/flight/flight_plan.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "host/scenario_parser.h"
+#include "host/scenario/scenario_parser.h"
 
 namespace {
 

@@ -14,14 +14,14 @@
 #include <string>
 
 #if INS_HOST_FLIGHT_MODEL
-#include "host/fly_command.h"
+#include "host/fly/fly_command.h"
 #include "host/web/serve_command.h"
 #endif
-#include "host/scenario_parser.h"
-#include "host/scenario_runner.h"
-#include "host/sound_link.h"
-#include "host/stop_signals.h"
-#include "host/working_folder.h"
+#include "host/panel/sound_link.h"
+#include "host/platform/stop_signals.h"
+#include "host/platform/working_folder.h"
+#include "host/scenario/scenario_parser.h"
+#include "host/scenario/scenario_runner.h"
 
 namespace {
 

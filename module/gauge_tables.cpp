@@ -158,6 +158,8 @@ constexpr auto ALIGN_CHAIN_AT_LOAD = std::to_array<ElementAtLoad>({
 // must hold the element it names: an element added, dropped or moved in a chain fails here.
 static_assert(INS_CHAIN_AT_LOAD.size() == INS_ELEMENT_COUNT);
 static_assert(ALIGN_CHAIN_AT_LOAD.size() == ALIGN_ELEMENT_COUNT);
+// A host follows no more elements than this in one gauge's lists.
+static_assert(INS_ELEMENT_COUNT <= MAX_CHAIN_ELEMENTS && ALIGN_ELEMENT_COUNT <= MAX_CHAIN_ELEMENTS);
 
 constexpr bool at_depth(const ElementAtLoad& element, int32_t bitmap, ElementRoutine routine) {
   return element.bitmap == bitmap && element.routine == routine;
@@ -381,7 +383,7 @@ constexpr bool well_formed(const std::array<MouseRow, N>& rows) {
     if (rows[i].kind == MOUSE_GROUP_CLOSE && --depth < 0) return false;
     if ((rows[i].kind == MOUSE_END) != (i + 1 == N)) return false;
   }
-  return N > 0 && rows[0].kind == MOUSE_GROUP_OPEN && depth == 0;
+  return N > 0 && N <= MAX_MOUSE_ROWS && rows[0].kind == MOUSE_GROUP_OPEN && depth == 0;
 }
 
 template <std::size_t N>

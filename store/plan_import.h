@@ -5,7 +5,6 @@
 
 #include "store/waypoint_file.h"
 
-inline constexpr const char* PLAN_FILE_NAME = "PLAN.PLN";
 inline constexpr const char* PLAN_SCRATCH_FILE_NAME = "WPOINTS.TMP";
 
 // Whether PLAN.PLN opens as a readable regular file.

@@ -10,20 +10,16 @@
 #include <cstddef>
 #include <cstdint>
 
-// Waypoint numbers 0..99; the store keeps one table entry for each so waypoint 99 survives a
-// rewrite.
-constexpr int WAYPOINT_TABLE_SIZE = 100;
-// The highest waypoint number the INS knows: AUTO and WYPT CHG never step past it, even when a
-// hand-edited file numbers a line higher.
-constexpr int LAST_WAYPOINT_NUMBER = WAYPOINT_TABLE_SIZE - 1;
+// The file's name, its line format, WAYPOINT_TABLE_SIZE (the store keeps one table entry for each
+// waypoint number 0..99, so waypoint 99 survives a rewrite) and LAST_WAYPOINT_NUMBER are shared
+// with the hosts.
+#include "boundary/gauge_vocabulary.h"
 
 struct WaypointEntry {
   float lat;  // radians, north positive
   float lon;  // radians, west positive
 };
 
-// One name on every file system, for readers and writers alike.
-inline constexpr const char* WAYPOINT_FILE_NAME = "WAYPOINTS.DAT";
 // The rewrite's temporary file, in the same folder so the rename that replaces the old file is
 // atomic.
 inline constexpr const char* WAYPOINT_TEMP_FILE_NAME = "WAYPOINTS.NEW";

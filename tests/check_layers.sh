@@ -12,6 +12,19 @@
 #                    web server also the store's durable file layer, store/durable_file.h)
 #   tests/fixture_module/   a stand-in module: the boundary only
 #
+# Inside the host, each room includes itself and the rooms below it, always by the room's name
+# ("host/panel/panel.h"); a bare name or a room above is a fault, and so is a room this table
+# does not know:
+#   platform/ sound/             nothing of the host
+#   flight/                      platform
+#   aircraft/                    platform flight
+#   panel/                       platform flight aircraft
+#   drawing/                     platform
+#   picture/                     platform flight aircraft panel drawing
+#   scenario/                    every room above but the commands
+#   fly/ web/                    the commands: the rooms they use, never each other
+#   host/main.cpp                everything
+#
 # Usage: check_layers.sh SOURCE_ROOT
 set -u
 root=${1:-$(dirname "$0")/..}
@@ -28,12 +41,82 @@ allowed_below() {
     state) echo "core store" ;;
     nav | cdu | msu) echo "core store state" ;;
     module) echo "core store state nav cdu msu" ;;
-    host) echo "" ;;
     tests/fixture_module) echo "" ;;
   esac
 }
 
+# The host rooms each host room may include, besides itself.
+host_rooms_below() {
+  case $1 in
+    platform | sound) echo "" ;;
+    flight) echo "platform" ;;
+    aircraft) echo "platform flight" ;;
+    panel) echo "platform flight aircraft" ;;
+    drawing) echo "platform" ;;
+    picture) echo "platform flight aircraft panel drawing" ;;
+    scenario) echo "platform flight aircraft panel drawing picture" ;;
+    fly) echo "platform flight aircraft panel drawing picture scenario" ;;
+    web) echo "platform flight aircraft panel drawing picture" ;;
+    main.cpp) echo "platform sound flight aircraft panel drawing picture scenario fly web" ;;
+    *) echo "?" ;;
+  esac
+}
+
+# The room of a host file ("main.cpp" for the program's own file at the top).
+host_room() {
+  local rest=${1#host/}
+  echo "${rest%%/*}"
+}
+
+# Checks one include of a host file: the fault's text, or nothing.
+host_include_fault() {
+  local file=$1 target=$2
+  local room below
+  room=$(host_room "$file")
+  below=$(host_rooms_below "$room")
+  if [[ $below == "?" ]]; then
+    echo "host room '$room' is not in the table of rooms"
+    return
+  fi
+  [[ $target =~ ^($boundary)$ ]] && return
+  [[ $file == host/web/* && $target == store/durable_file.h ]] && return
+  if [[ $target != */* ]]; then
+    echo "bare include, say the room: \"$target\""
+    return
+  fi
+  if [[ $target != host/*/* ]]; then
+    echo "include against the layers: \"$target\""
+    return
+  fi
+  local target_room=${target#host/}
+  target_room=${target_room%%/*}
+  [[ $target_room == "$room" ]] && return
+  local allowed
+  for allowed in $below; do
+    [[ $target_room == "$allowed" ]] && return
+  done
+  echo "include against the host's rooms ($room may not include $target_room): \"$target\""
+}
+
 faults=0
+check_host() {
+  local file
+  while IFS= read -r file; do
+    local number=0 line
+    while IFS= read -r line; do
+      number=$((number + 1))
+      [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\"([^\"]+)\" ]] || continue
+      local target=${BASH_REMATCH[1]} fault
+      fault=$(host_include_fault "$file" "$target")
+      [[ $target == *..* ]] && fault="include against the layers: \"$target\""
+      if [ -n "$fault" ]; then
+        echo "$file:$number: $fault"
+        faults=$((faults + 1))
+      fi
+    done <"$file"
+  done < <(find host -path host/web/node_modules -prune -o \( -name '*.h' -o -name '*.cpp' \) -print | sort)
+}
+
 check_folder() {
   local folder=$1
   local below
@@ -60,11 +143,6 @@ check_folder() {
           [[ $target == "$layer"/* ]] && ok=1
         done
       fi
-      # The web server writes and reads the working folder's files through the store's durable
-      # file layer (file work only, no module state), by the same rules as the waypoint file.
-      if [[ $file == host/web/* && $target == store/durable_file.h ]]; then
-        ok=1
-      fi
       # The boundary headers themselves include nothing of the module but each other.
       if [[ $file =~ ^($boundary)$ && ! $target =~ ^($boundary)$ ]]; then
         ok=0
@@ -77,9 +155,10 @@ check_folder() {
   done < <(find "$folder" -name '*.h' -o -name '*.cpp' | sort)
 }
 
-for folder in boundary core store state nav cdu msu module host tests/fixture_module; do
+for folder in boundary core store state nav cdu msu module tests/fixture_module; do
   [ -d "$folder" ] && check_folder "$folder"
 done
+[ -d host ] && check_host
 
 if [ "$faults" -ne 0 ]; then
   echo "$faults includes against the layers"

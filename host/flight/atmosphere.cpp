@@ -1,4 +1,4 @@
-#include "atmosphere.h"
+#include "host/flight/atmosphere.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "coastlines.h"
+#include "host/flight/coastlines.h"
 
 #include <cmath>
 #include <cstddef>

@@ -3,7 +3,7 @@
 // (flight::read_packed_coastlines), which then reads them with no parsing.
 #include <iostream>
 
-#include "coastlines.h"
+#include "host/flight/coastlines.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {

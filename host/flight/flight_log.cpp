@@ -1,12 +1,12 @@
-#include "flight_log.h"
+#include "host/flight/flight_log.h"
 
 #include <GeographicLib/Gnomonic.hpp>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
-#include "flight_model.h"
-#include "plain_text.h"
+#include "host/flight/flight_model.h"
+#include "host/platform/plain_text.h"
 
 namespace flight {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "flight_plan.h"
+#include "host/flight/flight_plan.h"
 
 namespace flight {
 

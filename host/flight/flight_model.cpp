@@ -1,11 +1,11 @@
-#include "flight_model.h"
+#include "host/flight/flight_model.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 
-#include "atmosphere.h"
+#include "host/flight/atmosphere.h"
 
 namespace flight {
 

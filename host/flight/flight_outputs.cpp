@@ -1,4 +1,4 @@
-#include "flight_outputs.h"
+#include "host/flight/flight_outputs.h"
 
 #include <GeographicLib/GeodesicLine.hpp>
 #include <algorithm>
@@ -11,8 +11,8 @@
 #include <string>
 
 #include "boundary/gauge_vocabulary.h"
-#include "flight_model.h"
-#include "flight_outputs_text.h"
+#include "host/flight/flight_model.h"
+#include "host/flight/flight_outputs_text.h"
 
 namespace flight {
 

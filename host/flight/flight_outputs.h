@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "coastlines.h"
-#include "flight_log.h"
-#include "flight_plan.h"
+#include "host/flight/coastlines.h"
+#include "host/flight/flight_log.h"
+#include "host/flight/flight_plan.h"
 
 namespace flight {
 

@@ -1,4 +1,4 @@
-#include "flight_outputs_text.h"
+#include "host/flight/flight_outputs_text.h"
 
 #include <array>
 #include <bit>

@@ -1,4 +1,4 @@
-#include "flight_plan.h"
+#include "host/flight/flight_plan.h"
 
 #include <iconv.h>
 
@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string_view>
 
-#include "plain_text.h"
+#include "host/platform/plain_text.h"
 
 namespace flight {
 

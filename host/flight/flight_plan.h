@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "host/flight/flight_model.h"
+
 namespace flight {
 
 struct PlanWaypoint {
@@ -22,6 +24,13 @@ struct PlanWaypoint {
   double lon_east_deg = 0.0;
   int line = 0;  // line of the plan file the position stands on (1-based)
 };
+
+// The initial great-circle course from one plan waypoint to another, degrees true [0, 360), on
+// the INS's navigation sphere (GeographicLib's, through the flight model).
+inline double initial_course_true_deg(const PlanWaypoint& from, const PlanWaypoint& to) {
+  return great_circle(from.lat_deg, from.lon_east_deg, to.lat_deg, to.lon_east_deg)
+      .initial_course_true_deg;
+}
 
 enum class PlanSyntax { Xml, KeyValue };
 

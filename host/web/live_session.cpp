@@ -1,7 +1,6 @@
 #include "host/web/live_session.h"
 
 #include <algorithm>
-#include <cmath>
 #include <stdexcept>
 
 #include "store/durable_file.h"
@@ -9,19 +8,6 @@
 namespace host::web {
 
 namespace {
-
-constexpr double PI = 3.141592653589793;
-constexpr double RAD_PER_DEG = PI / 180.0;
-
-// Initial great-circle course from a to b, degrees true.
-double initial_course_true_deg(const flight::PlanWaypoint& a, const flight::PlanWaypoint& b) {
-  const double lat1 = a.lat_deg * RAD_PER_DEG, lat2 = b.lat_deg * RAD_PER_DEG;
-  const double dlon = (b.lon_east_deg - a.lon_east_deg) * RAD_PER_DEG;
-  const double y = std::sin(dlon) * std::cos(lat2);
-  const double x =
-      std::cos(lat1) * std::sin(lat2) - std::sin(lat1) * std::cos(lat2) * std::cos(dlon);
-  return flight::wrap_360_deg(std::atan2(y, x) / RAD_PER_DEG);
-}
 
 // Writes `text` as the file `name` of the current folder (the working folder) the way the store
 // replaces the waypoint file: a temporary created exclusively (a file or link planted under its
@@ -151,7 +137,7 @@ void LiveSession::take_off(double cruise_alt_ft, double cruise_tas_kt) {
 
 void LiveSession::install_plan(const std::string& name, const flight::FlightPlan& plan,
                                const std::string& text) {
-  write_whole("PLAN.PLN", text);
+  write_whole(PLAN_FILE_NAME, text);
   plan_ = LoadedPlan{name, plan};
   const flight::PlanWaypoint& departure = plan.waypoints.front();
   set_motion(false);
@@ -162,7 +148,7 @@ void LiveSession::install_plan(const std::string& name, const flight::FlightPlan
   aircraft_.tas_kt = 0.0;
   update_air_data(aircraft_);
   if (plan.waypoints.size() > 1) {
-    const double course_true_deg = initial_course_true_deg(departure, plan.waypoints[1]);
+    const double course_true_deg = flight::initial_course_true_deg(departure, plan.waypoints[1]);
     aircraft_.heading_mag_deg = flight::wrap_360_deg(course_true_deg - aircraft_.magvar_east_deg);
   }
 }

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <sstream>
 
-#include "host/control_names.h"
-#include "host/mouse_list.h"
-#include "host/panel_picture.h"
+#include "host/panel/control_names.h"
+#include "host/panel/mouse_list.h"
+#include "host/panel/stored_waypoints.h"
+#include "host/picture/panel_picture.h"
 
 namespace host::web {
 
@@ -241,7 +241,7 @@ json state_json(const LiveSession& session, const SimStatus& status) {
     sounds.push_back({{"seq", s.seq}, {"path", s.path}, {"url", s.url}});
   }
   out["sounds"] = std::move(sounds);
-  out["waypoints_stamp"] = file_stamp(session.working_folder() / "WAYPOINTS.DAT");
+  out["waypoints_stamp"] = file_stamp(session.working_folder() / WAYPOINT_FILE_NAME);
   out["plan"] = session.plan() ? json(session.plan()->name) : json(nullptr);
   const auto& held = session.held_press();
   out["held"] = held ? json{{"gauge", held->gauge}, {"client", held->owner.client}} : json(nullptr);
@@ -249,20 +249,11 @@ json state_json(const LiveSession& session, const SimStatus& status) {
 }
 
 json waypoints_json(const std::string& waypoint_file_text) {
-  constexpr double DEG_PER_RAD = 180.0 / 3.141592653589793;
   json list = json::array();
-  std::istringstream in(waypoint_file_text);
-  std::string line;
-  while (std::getline(in, line)) {
-    int number = -1;
-    double lat_rad = 0.0, lon_west_rad = 0.0;
-    if (std::sscanf(line.c_str(), "%d %lf %lf", &number, &lat_rad, &lon_west_rad) != 3) continue;
-    if (number < 0 || number > 99 || !std::isfinite(lat_rad) || !std::isfinite(lon_west_rad)) {
-      continue;
-    }
-    list.push_back({{"number", number},
-                    {"lat_deg", lat_rad * DEG_PER_RAD},
-                    {"lon_east_deg", -lon_west_rad * DEG_PER_RAD}});
+  for (const StoredWaypoint& w : stored_waypoints(waypoint_file_text)) {
+    list.push_back({{"number", w.number},
+                    {"lat_deg", w.lat_rad * DEG_PER_RADIAN},
+                    {"lon_east_deg", -w.lon_west_rad * DEG_PER_RADIAN}});
   }
   return list;
 }

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
-#include "host/bitmap_source.h"
+#include "host/drawing/bitmap_source.h"
 #include "host/web/live_session.h"
 #include "host/web/web_requests.h"
 

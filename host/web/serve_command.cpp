@@ -11,15 +11,15 @@
 #include <optional>
 #include <thread>
 
-#include "host/panel_snapshot.h"
-#include "host/sound_link.h"
-#include "host/stop_signals.h"
+#include "host/panel/sound_link.h"
+#include "host/picture/panel_snapshot.h"
+#include "host/platform/plain_text.h"
+#include "host/platform/stop_signals.h"
+#include "host/platform/working_folder.h"
 #include "host/web/live_session.h"
 #include "host/web/panel_json.h"
 #include "host/web/sim_loop.h"
 #include "host/web/web_server.h"
-#include "host/working_folder.h"
-#include "plain_text.h"
 
 namespace host::web {
 

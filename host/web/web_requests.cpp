@@ -5,8 +5,8 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "host/host_variables.h"
-#include "plain_text.h"
+#include "host/aircraft/host_variables.h"
+#include "host/platform/plain_text.h"
 
 namespace host::web {
 

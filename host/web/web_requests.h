@@ -10,7 +10,7 @@
 #include <variant>
 #include <vector>
 
-#include "flight_plan.h"
+#include "host/flight/flight_plan.h"
 
 namespace host::web {
 

@@ -2,10 +2,10 @@
 
 #include <httplib.h>
 
-#include "flight_plan.h"
+#include "host/flight/flight_plan.h"
+#include "host/platform/plain_text.h"
 #include "host/web/limited_server.h"
 #include "host/web/request_guard.h"
-#include "plain_text.h"
 #include "store/durable_file.h"
 
 namespace host::web {
@@ -384,7 +384,7 @@ void WebServer::add_plan_routes() {
 
   // The waypoint file is replaced whole by a rename, so a read here never sees half of it.
   server_->Get("/api/waypoints", [](const httplib::Request&, httplib::Response& res) {
-    Parsed<std::string> file = read_working_file("WAYPOINTS.DAT", MAX_WAYPOINT_FILE_BYTES);
+    Parsed<std::string> file = read_working_file(WAYPOINT_FILE_NAME, MAX_WAYPOINT_FILE_BYTES);
     if (auto* error = std::get_if<RequestError>(&file)) {
       return reply_error(res, error->status, error->message);
     }

@@ -1,6 +1,6 @@
 // The standard atmosphere against the published ISA table (temperature and speed of sound by
 // altitude), and the Mach number a true airspeed gives at cruise.
-#include "atmosphere.h"
+#include "host/flight/atmosphere.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The flight log's leg figures: on a track whose distances are known by hand (legs along the
 // equator flown 0.6 NM north of it, 0.01 degree), between two samples far apart, and on a long
 // wandering track against brute force over every sample.
-#include "flight_log.h"
+#include "host/flight/flight_log.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <array>
 #include <cmath>
 
-#include "flight_model.h"
+#include "host/flight/flight_model.h"
 
 namespace {
 

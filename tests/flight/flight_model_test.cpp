@@ -2,14 +2,14 @@
 // autopilot's standard-rate turn, the take-off, and motion across the 180-degree meridian and
 // near a pole. Expected values come from the law of cosines (wind triangle) and GeographicLib's
 // inverse problem on the same sphere, not from the model's own vector sum.
-#include "flight_model.h"
+#include "host/flight/flight_model.h"
 
 #include <gtest/gtest.h>
 
 #include <GeographicLib/Geodesic.hpp>
 #include <cmath>
 
-#include "atmosphere.h"
+#include "host/flight/atmosphere.h"
 
 namespace {
 

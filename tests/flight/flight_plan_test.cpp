@@ -1,7 +1,7 @@
 // The host's own plan reader: coordinates as real plans write them, the two bundled plans
 // checked against their positions worked by hand, and the plans the INS cannot import refused
 // with a message that says why.
-#include "flight_plan.h"
+#include "host/flight/flight_plan.h"
 
 #include <gtest/gtest.h>
 

@@ -12,8 +12,8 @@
 #include <set>
 #include <sstream>
 
-#include "coastlines.h"
-#include "flight_outputs.h"
+#include "host/flight/coastlines.h"
+#include "host/flight/flight_outputs.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "flight_outputs.h"
-#include "flight_outputs_text.h"
+#include "host/flight/flight_outputs.h"
+#include "host/flight/flight_outputs_text.h"
 
 namespace {
 

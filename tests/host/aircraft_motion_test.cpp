@@ -2,13 +2,13 @@
 // `set tas` and the heading bug do to the host variables the module reads. Expected values are
 // worked from the units (ISA table values, knots to metres a second, Mach 1 as 20480) and the
 // wind triangle, independent of the host's constants on purpose.
-#include "host/aircraft_motion.h"
+#include "host/aircraft/aircraft_motion.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "host/host_variables.h"
+#include "host/aircraft/host_variables.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The display texts' in-place comparison (what `wait until text` asks every frame) against the
 // conversion the messages and traces use, over every pair of bytes that matters and the UTF-8
 // texts a scenario may expect: their own conversions, cut short, run on, and malformed.
-#include "host/display_text.h"
+#include "host/panel/display_text.h"
 
 #include <gtest/gtest.h>
 

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "host/activity_log.h"
-#include "host/aircraft.h"
-#include "host/host_variables.h"
-#include "host/module_loader.h"
-#include "host/panel.h"
-#include "host/sim_clock.h"
-#include "host/sound_link.h"
+#include "host/aircraft/aircraft.h"
+#include "host/aircraft/host_variables.h"
+#include "host/aircraft/sim_clock.h"
+#include "host/panel/activity_log.h"
+#include "host/panel/module_loader.h"
+#include "host/panel/panel.h"
+#include "host/panel/sound_link.h"
 
 namespace host_test {
 

@@ -1,7 +1,7 @@
 // Host variables as the module reads them, with expected values worked out from the units
 // (not from the host's own constants) and the token ids as the simulator numbers them: both
 // independent of the shared vocabulary on purpose, so a wrong constant there shows here.
-#include "host/host_variables.h"
+#include "host/aircraft/host_variables.h"
 
 #include <gtest/gtest.h>
 

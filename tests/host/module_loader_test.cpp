@@ -1,6 +1,6 @@
 // The loader against real shared libraries: the fixture, the INS module, and libraries that are
 // not gauge modules.
-#include "host/module_loader.h"
+#include "host/panel/module_loader.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <string>
 
-#include "host/control_names.h"
-#include "host/mouse_list.h"
-#include "host/panel_services.h"
+#include "host/panel/control_names.h"
+#include "host/panel/mouse_list.h"
+#include "host/panel/panel_services.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 #include <string_view>
 #include <vector>
 
-#include "host/bitmap_source.h"
-#include "host/control_names.h"
-#include "host/module_loader.h"
-#include "host/panel.h"
-#include "host/panel_picture.h"
+#include "host/drawing/bitmap_source.h"
+#include "host/panel/control_names.h"
+#include "host/panel/module_loader.h"
+#include "host/panel/panel.h"
+#include "host/picture/panel_picture.h"
 
 namespace art_test {
 

@@ -2,7 +2,7 @@
 // module's element positions give: lamps brighter when lit, a pressed key changing only its own
 // box, the knob, the wheels and the windows showing what the module says. The states come from
 // tests/pictures/panel_states.scn, played by the real host with the real module.
-#include "host/panel_snapshot.h"
+#include "host/picture/panel_snapshot.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "host/panel_picture.h"
-#include "host/png_encoding.h"
+#include "host/drawing/png_encoding.h"
+#include "host/picture/panel_picture.h"
 #include "host_rig.h"
 #include "panel_art_rig.h"
 

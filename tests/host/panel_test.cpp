@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "host/mouse_list.h"
+#include "host/panel/mouse_list.h"
 #include "host_rig.h"
 
 namespace host_test {

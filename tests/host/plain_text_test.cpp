@@ -1,12 +1,12 @@
 // Text from outside on its way to a terminal or into JSON: which bytes are UTF-8, what a
 // terminal may be sent, and plans in 8-bit code pages read as such.
-#include "plain_text.h"
+#include "host/platform/plain_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "flight_plan.h"
+#include "host/flight/flight_plan.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // cairo, must agree word for word, for opaque panel pictures (odd widths, rows padded in the
 // surface, every byte value in every channel) and for the SVG's images with alpha (fully
 // transparent, opaque and in between, as premultiplied colour).
-#include "host/png_encoding.h"
+#include "host/drawing/png_encoding.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "host/cairo_handles.h"
-#include "host/picture_png.h"
+#include "host/drawing/cairo_handles.h"
+#include "host/picture/picture_png.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The scenario parser: what it reads, and that every wrong word is reported with its line.
-#include "host/scenario_parser.h"
+#include "host/scenario/scenario_parser.h"
 
 #include <gtest/gtest.h>
 
