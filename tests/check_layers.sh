@@ -98,67 +98,58 @@ host_include_fault() {
   echo "include against the host's rooms ($room may not include $target_room): \"$target\""
 }
 
+# The fault of one include of a module folder's file, or nothing.
+module_include_fault() {
+  local file=$1 target=$2 folder
+  folder=${file%%/*}
+  [[ $file == tests/fixture_module/* ]] && folder=tests/fixture_module
+  # The boundary headers themselves include nothing of the module but each other.
+  if [[ $file =~ ^($boundary)$ && ! $target =~ ^($boundary)$ ]]; then
+    echo "include against the layers: \"$target\""
+    return
+  fi
+  [[ $target != */* ]] && return  # a header beside the including file
+  [[ $target =~ ^($boundary)$ || $target == "$folder"/* ]] && return
+  local layer
+  for layer in $(allowed_below "$folder"); do
+    [[ $target == "$layer"/* ]] && return
+  done
+  echo "include against the layers: \"$target\""
+}
+
+# Every #include "..." of the files listed on the input, judged by the function named `judge`
+# (given the file and the include, it prints the fault or nothing). An include that climbs out
+# of a folder with ".." is a fault wherever it is.
 faults=0
-check_host() {
-  local file
+check_includes() {
+  local judge=$1 file
   while IFS= read -r file; do
     local number=0 line
     while IFS= read -r line; do
       number=$((number + 1))
       [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\"([^\"]+)\" ]] || continue
       local target=${BASH_REMATCH[1]} fault
-      fault=$(host_include_fault "$file" "$target")
-      [[ $target == *..* ]] && fault="include against the layers: \"$target\""
+      if [[ $target == *..* ]]; then
+        fault="include against the layers: \"$target\""
+      else
+        fault=$("$judge" "$file" "$target")
+      fi
       if [ -n "$fault" ]; then
         echo "$file:$number: $fault"
         faults=$((faults + 1))
       fi
     done <"$file"
-  done < <(find host -path host/web/node_modules -prune -o \( -name '*.h' -o -name '*.cpp' \) -print | sort)
-}
-
-check_folder() {
-  local folder=$1
-  local below
-  below=$(allowed_below "$folder")
-  local file
-  while IFS= read -r file; do
-    local number=0 line
-    while IFS= read -r line; do
-      number=$((number + 1))
-      [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\"([^\"]+)\" ]] || continue
-      local target=${BASH_REMATCH[1]}
-      local ok=0
-      if [[ $target == *..* ]]; then
-        ok=0
-      elif [[ $target != */* ]]; then
-        ok=1  # a header beside the including file
-      elif [[ $target =~ ^($boundary)$ ]]; then
-        ok=1
-      elif [[ $target == "$folder"/* ]]; then
-        ok=1
-      else
-        local layer
-        for layer in $below; do
-          [[ $target == "$layer"/* ]] && ok=1
-        done
-      fi
-      # The boundary headers themselves include nothing of the module but each other.
-      if [[ $file =~ ^($boundary)$ && ! $target =~ ^($boundary)$ ]]; then
-        ok=0
-      fi
-      if [ "$ok" -eq 0 ]; then
-        echo "$file:$number: include against the layers: \"$target\""
-        faults=$((faults + 1))
-      fi
-    done <"$file"
-  done < <(find "$folder" -name '*.h' -o -name '*.cpp' | sort)
+  done
 }
 
 for folder in boundary core store state nav cdu msu module tests/fixture_module; do
-  [ -d "$folder" ] && check_folder "$folder"
+  [ -d "$folder" ] || continue
+  check_includes module_include_fault < <(find "$folder" -name '*.h' -o -name '*.cpp' | sort)
 done
-[ -d host ] && check_host
+if [ -d host ]; then
+  check_includes host_include_fault < <(find host -path host/web/node_modules -prune -o \
+    \( -name '*.h' -o -name '*.cpp' \) -print | sort)
+fi
 
 if [ "$faults" -ne 0 ]; then
   echo "$faults includes against the layers"
