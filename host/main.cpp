@@ -15,6 +15,7 @@
 
 #if INS_HOST_FLIGHT_MODEL
 #include "host/fly/fly_command.h"
+#include "host/link/link_command.h"
 #include "host/web/serve_command.h"
 #endif
 #include "host/panel/sound_link.h"
@@ -179,6 +180,35 @@ CLI::App* add_serve_command(CLI::App& app, ServeArguments& serve) {
   return command;
 }
 
+struct LinkArguments {
+  host::link::LinkCommandOptions options;
+  std::string plan, workdir, module;
+};
+
+CLI::App* add_link_command(CLI::App& app, LinkArguments& link) {
+  CLI::App* command = app.add_subcommand(
+      "link", "Fly the INS with a running FlightGear, the panel live in a browser");
+  command
+      ->add_option("--flightgear", link.options.flightgear,
+                   "FlightGear's telnet property server, HOST:PORT (fgfs "
+                   "--telnet=socket,bi,30,127.0.0.1,PORT,tcp)")
+      ->required();
+  command->add_flag("--engage-heading", link.options.engage_heading,
+                    "Put FlightGear's KAP140 autopilot in heading mode (c172p)");
+  command->add_option("--port", link.options.serve.port,
+                      "TCP port of the panel (default 8080; 0: any free port)");
+  command->add_option("--address", link.options.serve.address,
+                      "Address to listen on (default 127.0.0.1; others warn)");
+  command->add_option("--plan", link.plan, "Flight plan (.PLN) to load at start");
+  command->add_option("--workdir", link.workdir,
+                      "Working folder (created if missing, kept; default: temporary)");
+  command->add_option("--module", link.module,
+                      "Gauge module to load (default: INS.so beside ins-host)");
+  command->add_option("--fps", link.options.serve.fps,
+                      "Frames a simulated second (default 30)");
+  return command;
+}
+
 // "DIR/KT" as a wind: the direction it blows from (degrees true) and its speed. Only the form
 // is checked here; `fly` checks the values with every other option before anything runs.
 std::optional<flight::Wind> parse_wind(const std::string& text) {
@@ -214,6 +244,17 @@ int serve_as_asked(ServeArguments& serve) {
   serve.options.workdir = serve.workdir;
   serve.options.module = serve.module;
   return host::web::serve(serve.options);
+}
+
+int link_as_asked(LinkArguments& link) {
+  if (const auto wrong = host::link::check_link_options(link.options)) {
+    std::cerr << *wrong << "\n";
+    return EXIT_SCENARIO_ERROR;
+  }
+  link.options.serve.plan = link.plan;
+  link.options.serve.workdir = link.workdir;
+  link.options.serve.module = link.module;
+  return host::link::link(link.options);
 }
 
 int fly_as_asked(FlyArguments& fly) {
@@ -254,6 +295,8 @@ int run_command(int argc, char** argv) {
   CLI::App* fly_command = add_fly_command(app, fly);
   ServeArguments serve;
   CLI::App* serve_command = add_serve_command(app, serve);
+  LinkArguments link;
+  CLI::App* link_command = add_link_command(app, link);
 #else
   CLI::App* fly_command =
       app.add_subcommand("fly", "Not in this build: the flight model needs GeographicLib");
@@ -268,6 +311,7 @@ int run_command(int argc, char** argv) {
   }
 #if INS_HOST_FLIGHT_MODEL
   if (app.got_subcommand(serve_command)) return serve_as_asked(serve);
+  if (app.got_subcommand(link_command)) return link_as_asked(link);
   if (app.got_subcommand(fly_command)) return fly_as_asked(fly);
 #else
   if (app.got_subcommand(fly_command)) {

@@ -23,6 +23,7 @@
 #   picture/                     platform flight aircraft panel drawing
 #   scenario/                    every room above but the commands
 #   fly/ web/                    the commands: the rooms they use, never each other
+#   link/                        the command `link`: serve's panel (web) with FlightGear
 #   host/main.cpp                everything
 #
 # Usage: check_layers.sh SOURCE_ROOT
@@ -57,7 +58,8 @@ host_rooms_below() {
     scenario) echo "platform flight aircraft panel drawing picture" ;;
     fly) echo "platform flight aircraft panel drawing picture scenario" ;;
     web) echo "platform flight aircraft panel drawing picture" ;;
-    main.cpp) echo "platform sound flight aircraft panel drawing picture scenario fly web" ;;
+    link) echo "platform flight aircraft panel drawing picture web" ;;
+    main.cpp) echo "platform sound flight aircraft panel drawing picture scenario fly web link" ;;
     *) echo "?" ;;
   esac
 }

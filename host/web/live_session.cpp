@@ -58,6 +58,9 @@ LiveSession::~LiveSession() {
 }
 
 void LiveSession::collect_activity() {
+  for (const KeyEvent& event : log_.since_frame().events) {
+    if (event.event_id == EVENT_HEADING_BUG_SET) ++heading_bug_sets_;
+  }
   for (const std::string& path : log_.since_frame().sounds) {
     sounds_.push_back({next_sound_seq_++, path, sound_url(path, options_.assets_folder)});
     if (sounds_.size() > KEPT_SOUNDS) sounds_.pop_front();

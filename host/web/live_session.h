@@ -114,6 +114,10 @@ class LiveSession {
 
   const Panel& panel() const { return *panel_; }
   const Aircraft& aircraft() const { return aircraft_; }
+  // For a session whose aircraft another simulator flies (`ins-host link`), between frames.
+  Aircraft& aircraft() { return aircraft_; }
+  // How many times the module has sent its heading bug (key event EVENT_HEADING_BUG_SET).
+  uint64_t heading_bug_sets() const { return heading_bug_sets_; }
   const AircraftMotion& motion() const { return motion_; }
   const SimClock& clock() const { return clock_; }
   const std::deque<SoundRequest>& recent_sounds() const { return sounds_; }
@@ -142,6 +146,7 @@ class LiveSession {
   std::unique_ptr<Panel> panel_;
   std::deque<SoundRequest> sounds_;
   uint64_t next_sound_seq_ = 1;
+  uint64_t heading_bug_sets_ = 0;
   std::optional<LoadedPlan> plan_;
   std::optional<HeldPress> held_;
 };

@@ -158,7 +158,8 @@ void serve_until_stopped(WebServer& server, const std::string& address, int port
 // The session, its simulation thread and the server, each made on the one before and ended
 // before it.
 int serve_panel(const ServeOptions& options, const fs::path& program, const fs::path& module,
-                const std::optional<StartPlan>& start_plan, const sigset_t& signals) {
+                const std::optional<StartPlan>& start_plan, const sigset_t& signals,
+                FramePacer* pacer) {
   std::optional<fs::path> chosen;
   if (!options.workdir.empty()) chosen = options.workdir;
   WorkingFolder folder(chosen, false);
@@ -171,7 +172,7 @@ int serve_panel(const ServeOptions& options, const fs::path& program, const fs::
   const auto extents = gauge_extents(session.panel(), bitmaps);
   const nlohmann::json layout = layout_json(session.panel(), bitmaps);
 
-  SimLoop loop(session);
+  SimLoop loop(session, pacer);
   loop.start();
   if (start_plan && !install_start_plan(loop, *start_plan)) return EXIT_CANNOT_SERVE;
 
@@ -201,7 +202,7 @@ std::optional<std::string> check_serve_options(const ServeOptions& options) {
   return std::nullopt;
 }
 
-int serve(const ServeOptions& options) {
+int serve(const ServeOptions& options, FramePacer* pacer) {
   prepare_libraries_for_serving();
   const sigset_t signals = block_stop_signals();
   if (stop_signal() != 0) return 0;  // asked to stop before the block: the caller ends by it
@@ -216,7 +217,7 @@ int serve(const ServeOptions& options) {
   const fs::path module =
       options.module.empty() ? program / "INS.so" : fs::absolute(options.module);
   try {
-    return serve_panel(options, program, module, start_plan, signals);
+    return serve_panel(options, program, module, start_plan, signals, pacer);
   } catch (const std::exception& error) {
     std::cerr << "cannot serve the panel: " << error.what() << "\n";
     return EXIT_CANNOT_SERVE;

@@ -61,9 +61,18 @@ Clock::time_point next_frame_or(Clock::time_point later, const Pace& pace, doubl
   return std::min(later, next_frame);
 }
 
+// Runs the frames the pacer says are owed, a batch at most; returns how many ran.
+int64_t run_paced_frames(FramePacer& pacer, LiveSession& session) {
+  const int64_t batch = std::min(pacer.frames_owed(session), FRAMES_PER_BATCH);
+  for (int64_t i = 0; i < batch; ++i) session.run_frame();
+  const int64_t ran = std::max<int64_t>(batch, 0);
+  pacer.frames_ran(session, ran);
+  return ran;
+}
+
 }  // namespace
 
-SimLoop::SimLoop(LiveSession& session) : session_(session) {
+SimLoop::SimLoop(LiveSession& session, FramePacer* pacer) : session_(session), pacer_(pacer) {
   published_.json = std::make_shared<const std::string>("{}");
 }
 
@@ -164,7 +173,9 @@ bool SimLoop::apply_commands() {
 void SimLoop::publish() {
   // The state's texts are UTF-8 by the time they get here (the module's 8-bit texts converted,
   // a plan's name checked); should one not be, it is replaced rather than end this thread.
-  auto text = std::make_shared<const std::string>(json_text(state_json(session_, status_)));
+  nlohmann::json state = state_json(session_, status_);
+  if (pacer_ != nullptr) state["link"] = pacer_->state_json();
+  auto text = std::make_shared<const std::string>(json_text(state));
   {
     std::lock_guard lock(mutex_);
     published_.json = std::move(text);
@@ -192,8 +203,11 @@ void SimLoop::run() {
     if (follow_status(pace, status_)) dirty = true;
     const auto now = Clock::now();
     const double frames_per_s = static_cast<double>(pace.rate) * session_.clock().fps();
-    const bool frames_ran = run_owed_frames(pace, session_, now, frames_per_s) > 0;
-    if (frames_ran) dirty = true;
+    const bool frames_ran = pacer_ != nullptr
+                                ? run_paced_frames(*pacer_, session_) > 0
+                                : run_owed_frames(pace, session_, now, frames_per_s) > 0;
+    // (A pacer's own status changes with no frame: FlightGear paused or gone.)
+    if (frames_ran || pacer_ != nullptr) dirty = true;
     // Paused, an action shows at once (no frame will draw it); running, after the next frame.
     const bool action_shown = acted && (pace.paused || frames_ran);
     if (dirty && (now - last_publish >= PUBLISH_INTERVAL || action_shown)) {
@@ -202,7 +216,8 @@ void SimLoop::run() {
       dirty = acted = false;
     }
     // Sleep until the next frame is due, a state is due, or a command arrives.
-    auto wake = next_frame_or(now + PUBLISH_INTERVAL, pace, frames_per_s);
+    auto wake = pacer_ != nullptr ? now + pacer_->poll_interval()
+                                  : next_frame_or(now + PUBLISH_INTERVAL, pace, frames_per_s);
     if (dirty) wake = std::min(wake, last_publish + PUBLISH_INTERVAL);
     if (auto hold_deadline = session_.next_hold_deadline()) wake = std::min(wake, *hold_deadline);
     std::unique_lock lock(mutex_);

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 
@@ -23,6 +24,22 @@ namespace host::web {
 // work.
 using SessionCommand = std::function<std::string(LiveSession&, SimStatus&)>;
 
+// Frames paced by another simulator's clock instead of the wall clock (`ins-host link`): the
+// loop asks it between frames how many frames are owed and tells it how many ran. Its calls are
+// made on the simulation thread, so it may touch the session there.
+class FramePacer {
+ public:
+  virtual ~FramePacer() = default;
+  // Brings the session up to date with the other simulator; the frames owed now.
+  virtual int64_t frames_owed(LiveSession& session) = 0;
+  // After `count` frames ran (none, too): may act on what the module did in them.
+  virtual void frames_ran(LiveSession& session, int64_t count) = 0;
+  // Its part of the published state (under "link").
+  virtual nlohmann::json state_json() const = 0;
+  // How long the loop may sleep before asking again.
+  virtual std::chrono::milliseconds poll_interval() const = 0;
+};
+
 struct PublishedState {
   uint64_t seq = 0;  // rises with every publication
   std::shared_ptr<const std::string> json;
@@ -30,7 +47,8 @@ struct PublishedState {
 
 class SimLoop {
  public:
-  explicit SimLoop(LiveSession& session);
+  // Without a pacer the frames follow the wall clock times the chosen rate.
+  explicit SimLoop(LiveSession& session, FramePacer* pacer = nullptr);
   ~SimLoop();
   SimLoop(const SimLoop&) = delete;
   SimLoop& operator=(const SimLoop&) = delete;
@@ -64,6 +82,7 @@ class SimLoop {
   void publish();
 
   LiveSession& session_;
+  FramePacer* pacer_;
   SimStatus status_;  // this thread's own copy; commands change it
 
   mutable std::mutex mutex_;

@@ -1,0 +1,99 @@
+// What the link reads from FlightGear's property tree and how it becomes the host's Aircraft:
+// the property paths asked for in each batch, the reply lines read back as one sample, and the
+// sample set on the aircraft. Values in, values out: no socket here, so every reply FlightGear
+// can give (a value, an empty line for a property without one, anything else) is tested alone.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/aircraft/aircraft.h"
+
+namespace host::link {
+
+// Splits a byte stream into lines however it arrives in chunks: a line ends at "\n", a "\r"
+// before it is dropped; a partial line waits for the rest.
+class LineReader {
+ public:
+  void feed(std::string_view chunk) { pending_.append(chunk); }
+  // The next whole line, if one has arrived.
+  std::optional<std::string> next_line();
+  // Bytes of a line still waiting for its end.
+  std::size_t waiting() const { return pending_.size(); }
+  void clear() { pending_.clear(); }
+
+ private:
+  std::string pending_;
+};
+
+// One batch's values, as FlightGear reported them.
+struct FlightGearSample {
+  double sim_time_s = 0.0;  // /sim/time/elapsed-sec: stands still while FlightGear is paused
+  bool freeze_master = false;
+  bool freeze_clock = false;
+  double lat_deg = 0.0;
+  double lon_east_deg = 0.0;
+  double heading_true_deg = 0.0;
+  double heading_mag_deg = 0.0;  // the airframe's magnetic heading (not the DG's reading)
+  double gs_kt = 0.0;
+  // The rest may be missing in a FlightGear (another aircraft, an older version): each is
+  // empty then, and the aircraft keeps what it had.
+  std::optional<double> alt_ft;
+  std::optional<double> heading_dg_deg;  // the heading indicator (what the KAP140 steers)
+  std::optional<double> wind_from_true_deg;
+  std::optional<double> wind_speed_kt;
+  std::optional<double> oat_c;
+  std::optional<double> mach;
+  std::optional<double> tas_kt;
+  std::optional<double> bus_volts;
+  std::optional<double> heading_bug_deg;  // FlightGear's autopilot heading bug (magnetic)
+  std::optional<bool> ap_engaged;         // KAP140 roll axis lock
+  std::optional<bool> ap_heading_mode;    // KAP140 heading hold lock
+  std::optional<double> static_pressure_inhg;
+
+  bool paused() const { return freeze_master || freeze_clock; }
+  // FlightGear's magnetic variation, east positive: true heading less magnetic heading.
+  double magvar_east_deg() const;
+};
+
+// The property paths of one batch, in the order their replies come back.
+const std::vector<std::string>& sample_paths();
+
+// The batch of requests as sent: one "get PATH\r\n" line per path.
+std::string sample_request();
+
+struct SampleReading {
+  std::optional<FlightGearSample> sample;  // empty when the reply cannot be used
+  std::string fault;                       // why not, naming the property and what came
+  std::vector<std::string> missing;        // optional properties that had no value
+};
+
+// Reads a batch's reply lines (one per path of sample_paths(), in order). A property that must
+// be there (time, pause, position, heading, ground speed) without a value, or any value that is
+// not a number (or true/false) where one is due, makes the whole sample unusable.
+SampleReading read_sample(const std::vector<std::string>& lines);
+
+// Sets the aircraft from a sample: position, headings and variation, ground speed, wind, OAT,
+// Mach, altitude, TAS, power from the electrical bus and the autopilot switches from the
+// KAP140's locks. What the sample lacks stays as it was. The heading bug is the module's, never
+// FlightGear's.
+void apply_sample(const FlightGearSample& sample, Aircraft& aircraft);
+
+// A bus this many volts or more counts as main power (the c172p's alternator gives 28 V, its
+// battery alone about 24 V); any voltage above BATTERY_MIN_VOLTS as the battery on.
+inline constexpr double MAIN_POWER_MIN_VOLTS = 20.0;
+inline constexpr double BATTERY_MIN_VOLTS = 8.0;
+
+// The KAP140's heading mode (what its HDG button does from OFF), with the bug on `bug_deg` and
+// the altitude held at the static pressure given (vertical speed 0 when there is none): lines of
+// setd/setb/seti, none answered.
+std::string kap140_heading_mode_commands(double bug_deg,
+                                         std::optional<double> hold_static_pressure_inhg);
+
+// "setd /autopilot/settings/heading-bug-deg 111.0\r\n".
+std::string heading_bug_command(double bug_mag_deg);
+
+}  // namespace host::link

@@ -1,0 +1,60 @@
+#include "host/link/link_command.h"
+
+#include <pthread.h>
+
+#include <charconv>
+#include <csignal>
+#include <iostream>
+
+#include "host/link/flightgear_link.h"
+#include "host/link/link_pacer.h"
+
+namespace host::link {
+
+std::optional<std::pair<std::string, int>> parse_host_port(const std::string& text) {
+  const std::size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return std::nullopt;
+  std::string host = text.substr(0, colon);
+  if (host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  int port = 0;
+  const char* first = text.data() + colon + 1;
+  const char* last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(first, last, port);
+  if (error != std::errc() || end != last || port < 1 || port > 65535 || host.empty()) {
+    return std::nullopt;
+  }
+  return std::make_pair(host, port);
+}
+
+std::optional<std::string> check_link_options(const LinkCommandOptions& options) {
+  if (auto wrong = web::check_serve_options(options.serve)) return wrong;
+  if (!parse_host_port(options.flightgear)) {
+    return "--flightgear " + options.flightgear +
+           ": expected HOST:PORT of FlightGear's telnet property server, e.g. 127.0.0.1:5401";
+  }
+  return std::nullopt;
+}
+
+int link(const LinkCommandOptions& options) {
+  // The link's thread must not take SIGINT or SIGTERM: they are the server's to wait for, so
+  // they are blocked before it starts (the server blocks them the same way).
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  const auto peer = parse_host_port(options.flightgear);
+  LinkOptions link_options;
+  link_options.host = peer->first;
+  link_options.port = peer->second;
+  link_options.engage_heading = options.engage_heading;
+  FlightGearLink link(link_options, std::cerr);
+  link.start();
+  LinkPacer pacer(link);
+  const int status = web::serve(options.serve, &pacer);
+  link.stop();
+  return status;
+}
+
+}  // namespace host::link

@@ -1,0 +1,71 @@
+#include "host/link/link_pacer.h"
+
+#include <cmath>
+
+namespace host::link {
+
+int64_t LinkPacer::frames_owed(web::LiveSession& session) {
+  view_ = link_.view();
+  if (!view_.sample) return 0;
+  const FlightGearSample& sample = *view_.sample;
+  if (view_.sample_seq != applied_seq_) {
+    session.set_motion(false);  // FlightGear moves the aircraft, not the host's flight model
+    apply_sample(sample, session.aircraft());
+    applied_seq_ = view_.sample_seq;
+  }
+  const double fps = session.clock().fps();
+  const double t = sample.sim_time_s;
+  const bool new_epoch = !epoch_time_s_ || view_.connection != epoch_connection_ ||
+                         t < last_time_s_ ||
+                         (t - *epoch_time_s_) * fps - static_cast<double>(frames_since_epoch_) >
+                             MAX_CATCH_UP_S * fps;
+  if (new_epoch) {
+    epoch_time_s_ = t;
+    epoch_connection_ = view_.connection;
+    frames_since_epoch_ = 0;
+  }
+  last_time_s_ = t;
+  return static_cast<int64_t>(std::floor((t - *epoch_time_s_) * fps)) - frames_since_epoch_;
+}
+
+void LinkPacer::frames_ran(web::LiveSession& session, int64_t count) {
+  frames_since_epoch_ += count;
+  const uint64_t sets = session.heading_bug_sets();
+  if (sets == seen_bug_sets_) return;
+  seen_bug_sets_ = sets;
+  // Only frames run on live data steer FlightGear: never paused, stale or disconnected (what
+  // the module sent then is dropped; it sends again from fresh data).
+  if (view_.state != LinkState::live || !view_.sample) return;
+  const double bug = session.aircraft().heading_bug_mag_deg;
+  const auto flightgear_bug = view_.sample->heading_bug_deg;
+  const bool changed = !bug_written_deg_ || *bug_written_deg_ != bug;
+  double off = flightgear_bug ? std::fmod(std::fabs(*flightgear_bug - bug), 360.0) : 360.0;
+  off = std::min(off, 360.0 - off);
+  // FlightGear's bug elsewhere (moved in FlightGear): set again, once per sample.
+  const bool moved = off > BUG_TOLERANCE_DEG && view_.sample_seq != bug_written_seq_;
+  if ((changed || moved) && link_.write_heading_bug(bug)) {
+    bug_written_deg_ = bug;
+    bug_written_seq_ = view_.sample_seq;
+  }
+}
+
+nlohmann::json LinkPacer::state_json() const {
+  nlohmann::json out = {{"state", state_name(view_.state)},
+                        {"text", view_.text(link_.peer())},
+                        {"flightgear", link_.peer()},
+                        {"silent_s", view_.silent_s},
+                        {"fault", view_.fault},
+                        {"missing", view_.missing},
+                        {"heading_bug_writes", view_.heading_bug_writes},
+                        {"heading_mode_engaged", view_.heading_mode_engaged}};
+  if (view_.sample) {
+    out["sim_time_s"] = view_.sample->sim_time_s;
+    out["heading_bug_deg"] = view_.sample->heading_bug_deg ? nlohmann::json(*view_.sample->heading_bug_deg) : nlohmann::json(nullptr);
+  } else {
+    out["sim_time_s"] = nullptr;
+    out["heading_bug_deg"] = nullptr;
+  }
+  return out;
+}
+
+}  // namespace host::link
