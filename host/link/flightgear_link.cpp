@@ -6,6 +6,13 @@
 
 namespace host::link {
 
+namespace {
+
+// The heading mode is engaged once the aircraft flies, not while it stands being aligned.
+constexpr double ENGAGE_MIN_GS_KT = 40.0;
+
+}  // namespace
+
 const char* state_name(LinkState state) {
   switch (state) {
     case LinkState::live:
@@ -158,7 +165,8 @@ bool FlightGearLink::poll_once(std::string& error) {
     ++sample_seq_;
     last_good_ = LinkClock::now();
     const FlightGearSample& s = *sample_;
-    if (options_.engage_heading && !engaged_this_connection_ && !s.paused()) {
+    if (options_.engage_heading && !engaged_this_connection_ && !s.paused() &&
+        s.gs_kt >= ENGAGE_MIN_GS_KT) {
       engaged_this_connection_ = true;
       if (!s.ap_heading_mode.value_or(false)) {
         const double bug = s.heading_dg_deg.value_or(s.heading_mag_deg);

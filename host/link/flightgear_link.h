@@ -25,8 +25,8 @@ using LinkClock = std::chrono::steady_clock;
 struct LinkOptions {
   std::string host = "127.0.0.1";
   int port = 5401;
-  // Put FlightGear's KAP140 in heading mode (holding the altitude) once it flies, on every
-  // connection where it is not in heading mode already.
+  // Put FlightGear's KAP140 in heading mode (holding the altitude) once it flies (40 kt over
+  // the ground), on every connection where it is not in heading mode already.
   bool engage_heading = false;
   std::chrono::milliseconds poll_interval{50};    // from one batch's reply to the next batch
   std::chrono::milliseconds reply_timeout{2000};  // a connect, a batch's whole reply

@@ -8,11 +8,10 @@ int64_t LinkPacer::frames_owed(web::LiveSession& session) {
   view_ = link_.view();
   if (!view_.sample) return 0;
   const FlightGearSample& sample = *view_.sample;
-  if (view_.sample_seq != applied_seq_) {
-    session.set_motion(false);  // FlightGear moves the aircraft, not the host's flight model
-    apply_sample(sample, session.aircraft());
-    applied_seq_ = view_.sample_seq;
-  }
+  // Set before every batch, not only on a new sample: FlightGear moves the aircraft, never the
+  // host's flight model, a condition set on the page or a plan standing it at its departure.
+  session.set_motion(false);
+  apply_sample(sample, session.aircraft());
   const double fps = session.clock().fps();
   const double t = sample.sim_time_s;
   const bool new_epoch = !epoch_time_s_ || view_.connection != epoch_connection_ ||

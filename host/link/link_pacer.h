@@ -31,7 +31,6 @@ class LinkPacer : public web::FramePacer {
  private:
   FlightGearLink& link_;
   LinkView view_;  // as seen at the latest frames_owed
-  uint64_t applied_seq_ = 0;
   std::optional<double> epoch_time_s_;
   uint64_t epoch_connection_ = 0;
   double last_time_s_ = 0.0;
