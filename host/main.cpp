@@ -204,8 +204,7 @@ CLI::App* add_link_command(CLI::App& app, LinkArguments& link) {
                       "Working folder (created if missing, kept; default: temporary)");
   command->add_option("--module", link.module,
                       "Gauge module to load (default: INS.so beside ins-host)");
-  command->add_option("--fps", link.options.serve.fps,
-                      "Frames a simulated second (default 30)");
+  command->add_option("--fps", link.options.serve.fps, "Frames a simulated second (default 30)");
   return command;
 }
 

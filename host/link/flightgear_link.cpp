@@ -196,7 +196,8 @@ void FlightGearLink::serve_connection() {
       return;
     }
     report_changes();
-    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(LinkClock::now() - asked);
+    const auto took =
+        std::chrono::duration_cast<std::chrono::milliseconds>(LinkClock::now() - asked);
     const auto pause = options_.poll_interval > took ? options_.poll_interval - took
                                                      : std::chrono::milliseconds(0);
     if (!wait_or_stop(pause)) return;

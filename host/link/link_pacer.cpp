@@ -14,10 +14,9 @@ int64_t LinkPacer::frames_owed(web::LiveSession& session) {
   apply_sample(sample, session.aircraft());
   const double fps = session.clock().fps();
   const double t = sample.sim_time_s;
-  const bool new_epoch = !epoch_time_s_ || view_.connection != epoch_connection_ ||
-                         t < last_time_s_ ||
-                         (t - *epoch_time_s_) * fps - static_cast<double>(frames_since_epoch_) >
-                             MAX_CATCH_UP_S * fps;
+  const bool new_epoch =
+      !epoch_time_s_ || view_.connection != epoch_connection_ || t < last_time_s_ ||
+      (t - *epoch_time_s_) * fps - static_cast<double>(frames_since_epoch_) > MAX_CATCH_UP_S * fps;
   if (new_epoch) {
     epoch_time_s_ = t;
     epoch_connection_ = view_.connection;
@@ -59,7 +58,9 @@ nlohmann::json LinkPacer::state_json() const {
                         {"heading_mode_engaged", view_.heading_mode_engaged}};
   if (view_.sample) {
     out["sim_time_s"] = view_.sample->sim_time_s;
-    out["heading_bug_deg"] = view_.sample->heading_bug_deg ? nlohmann::json(*view_.sample->heading_bug_deg) : nlohmann::json(nullptr);
+    out["heading_bug_deg"] = view_.sample->heading_bug_deg
+                                 ? nlohmann::json(*view_.sample->heading_bug_deg)
+                                 : nlohmann::json(nullptr);
   } else {
     out["sim_time_s"] = nullptr;
     out["heading_bug_deg"] = nullptr;

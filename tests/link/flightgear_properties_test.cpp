@@ -210,13 +210,12 @@ TEST(FlightGearReplies, LinesSplitAcrossChunksReadWhole) {
 TEST(FlightGearReplies, CommandsAreTheWritesFlightGearTakes) {
   EXPECT_EQ(heading_bug_command(111.0), "setd /autopilot/settings/heading-bug-deg 111.000\r\n");
   const std::string engage = kap140_heading_mode_commands(80.0, 26.8858);
-  for (const char* line :
-       {"setd /autopilot/settings/heading-bug-deg 80.000\r\n",
-        "setb /autopilot/KAP140/locks/hdg-hold true\r\n",
-        "setb /autopilot/KAP140/locks/roll-axis true\r\n",
-        "seti /autopilot/KAP140/locks/roll-mode 2\r\n",
-        "setd /autopilot/KAP140/settings/target-alt-pressure 26.886\r\n",
-        "setb /autopilot/KAP140/locks/alt-hold true\r\n"}) {
+  for (const char* line : {"setd /autopilot/settings/heading-bug-deg 80.000\r\n",
+                           "setb /autopilot/KAP140/locks/hdg-hold true\r\n",
+                           "setb /autopilot/KAP140/locks/roll-axis true\r\n",
+                           "seti /autopilot/KAP140/locks/roll-mode 2\r\n",
+                           "setd /autopilot/KAP140/settings/target-alt-pressure 26.886\r\n",
+                           "setb /autopilot/KAP140/locks/alt-hold true\r\n"}) {
     EXPECT_NE(engage.find(line), std::string::npos) << line;
   }
   // The altitude hold comes after the heading mode cleared the locks.

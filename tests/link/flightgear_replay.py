@@ -12,7 +12,8 @@ TCP socket, as FlightGear would serve it.
       a path the recording lacks answers an empty line, as FlightGear answers a property without
       a value. Every other line it receives (setd/setb/seti) is written to the log with the row it
       came during and whether FlightGear was paused then. Prints "REPLAY_PORT N" once listening.
-      At the end of the rows the connection is reset and the port closed, as when fgfs was
+      --speed-from T:S plays from recorded time T on at S times (repeatable; before the first,
+      --speed). At the end of the rows the connection is reset and the port closed, as when fgfs was
       stopped. Faults, by recorded time T1..T2 (seconds):
         --fault gone:T1:T2       reset the connection at T1 and refuse connections until T2
         --fault malformed:T1:T2  latitude answers "21.32x5"
@@ -130,7 +131,12 @@ class Replay:
         header = [aliases.get(h, h) for h in header]
         self.rows = [dict(zip(header, r)) for r in table]
         self.times = [float(r["t"]) for r in self.rows]
-        self.speed = args.speed
+        # (recorded time, speed) from which on the rows play at that speed
+        self.speeds = [(self.times[0], args.speed)]
+        for step in args.speed_from or []:
+            t, speed = step.split(":")
+            self.speeds.append((float(t), float(speed)))
+        self.speeds.sort()
         self.faults = []
         for fault in args.fault or []:
             kind, t1, t2 = fault.split(":")
@@ -142,7 +148,16 @@ class Replay:
     def now_t(self):
         if self.started is None:
             self.started = time.monotonic()
-        return self.times[0] + (time.monotonic() - self.started) * self.speed
+        wall = time.monotonic() - self.started
+        t = self.times[0]
+        for i, (start, speed) in enumerate(self.speeds):
+            end = self.speeds[i + 1][0] if i + 1 < len(self.speeds) else float("inf")
+            span = (end - start) / speed
+            if wall <= span:
+                return t + wall * speed
+            wall -= span
+            t = end
+        return t
 
     def fault_at(self, kind, t):
         return any(k == kind and t1 <= t < t2 for k, t1, t2 in self.faults)
@@ -249,6 +264,7 @@ def main():
     rep.add_argument("csv")
     rep.add_argument("--port", type=int, default=0)
     rep.add_argument("--speed", type=float, default=1.0)
+    rep.add_argument("--speed-from", action="append")
     rep.add_argument("--log")
     rep.add_argument("--fault", action="append")
     args = parser.parse_args()

@@ -1,0 +1,112 @@
+"""Shared by the link's tests: the panel's API, a click on a named control, waiting, a plan near
+a position, and `ins-host link` started and stopped."""
+import json
+import math
+import os
+import re
+import signal
+import subprocess
+import time
+import urllib.request
+
+NM_PER_DEG = 60.0
+
+
+def api(base, path, body=None):
+    data = None if body is None else json.dumps(body).encode()
+    req = urllib.request.Request(base + path, data=data,
+                                 method="POST" if body is not None else "GET")
+    if body is not None:
+        req.add_header("Content-Type", "application/json")
+        req.add_header("X-INS-Panel", "1")
+    with urllib.request.urlopen(req, timeout=10) as r:
+        return json.loads(r.read())
+
+
+def until(probe, timeout_s, what, every_s=0.05):
+    end = time.time() + timeout_s
+    last = None
+    while time.time() < end:
+        last = probe()
+        if last:
+            return last
+        time.sleep(every_s)
+    raise AssertionError(f"timed out after {timeout_s} s waiting for {what} (last: {last})")
+
+
+def click(base, layout, gauge, control):
+    g = next(g for g in layout["gauges"] if g["name"] == gauge)
+    box = next(b for b in g["mouse"] if b.get("control") == control)
+    x, y = box["x"] + box["width"] // 2, box["y"] + box["height"] // 2
+    api(base, "/api/mouse", {"gauge": gauge, "x": x, "y": y, "action": "down"})
+    api(base, "/api/mouse", {"gauge": gauge, "x": x, "y": y, "action": "up"})
+
+
+def course_deg(lat1, lon1, lat2, lon2):
+    p1, p2, dl = math.radians(lat1), math.radians(lat2), math.radians(lon2 - lon1)
+    y = math.sin(dl) * math.cos(p2)
+    x = math.cos(p1) * math.sin(p2) - math.sin(p1) * math.cos(p2) * math.cos(dl)
+    return math.degrees(math.atan2(y, x)) % 360
+
+
+def angle_off(a, b):
+    d = (a - b) % 360
+    return min(d, 360 - d)
+
+
+def write_plan(path, lat, lon):
+    """A plan of two waypoints: ALFA 6 NM north-east of (lat, lon), BRAVO 6 NM north of ALFA.
+    Returns ALFA."""
+    alfa = (lat + 6 / NM_PER_DEG * math.cos(math.radians(45)),
+            lon + 6 / NM_PER_DEG * math.sin(math.radians(45)) / math.cos(math.radians(lat)))
+    bravo = (alfa[0] + 6 / NM_PER_DEG, alfa[1])
+
+    def line(number, ident, la, lo):
+        def dm(value, pos, neg):
+            v = abs(value)
+            return f"{pos if value >= 0 else neg}{int(v)}* {(v - int(v)) * 60:05.2f}'"
+        return (f"waypoint.{number}=, {ident}, , {ident}, I, {dm(la, 'N', 'S')}, "
+                f"{dm(lo, 'E', 'W')}, +003000.00,\n")
+
+    with open(path, "w") as f:
+        f.write("[flightplan]\ntitle=PHNL link test\ntype=VFR\ncruising_altitude=3000\n")
+        f.write(line(1, "ALFA", *alfa))
+        f.write(line(2, "BRAVO", *bravo))
+    return alfa
+
+
+class Link:
+    """ins-host link on a free port; its stderr kept in a file."""
+
+    def __init__(self, program, flightgear, workdir, extra=()):
+        os.makedirs(workdir, exist_ok=True)
+        self.stderr_path = os.path.join(workdir, "link.err")
+        self.proc = subprocess.Popen(
+            [program, "link", "--flightgear", flightgear, "--port", "0", "--workdir",
+             os.path.join(workdir, "ins"), *extra],
+            stdout=subprocess.PIPE, stderr=open(self.stderr_path, "w"), text=True,
+            env=dict(os.environ, SDL_AUDIODRIVER="dummy"))
+        self.base = None
+        while self.base is None:
+            line = self.proc.stdout.readline()
+            if not line:
+                raise AssertionError("ins-host link ended before serving:\n" + self.stderr())
+            m = re.match(r"INS panel at (http://\S+)/", line)
+            if m:
+                self.base = m.group(1)
+        self.layout = api(self.base, "/api/layout")
+
+    def panel(self):
+        return api(self.base, "/api/panel")
+
+    def click(self, gauge, control):
+        click(self.base, self.layout, gauge, control)
+
+    def stderr(self):
+        return open(self.stderr_path).read()
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGTERM)
+            self.proc.wait(15)
+        return self.proc.returncode

@@ -1,0 +1,197 @@
+#!/usr/bin/env python3
+"""The real `ins-host link` with the real module, against FlightGear sessions recorded from a real
+FlightGear 2020.3 and served back over a real TCP socket (flightgear_replay.py).
+
+Usage: replay_link_test.py INS_HOST SOURCE_DIR session|faults
+
+session  flightgear-align-hold-pause.csv (recorded by real_flightgear_test.py): the INS aligns
+         from the recorded position on PHNL's runway, its frames follow FlightGear's clock, HOLD
+         steers FlightGear's bug once the recorded KAP140 is in heading mode; the status goes
+         live -> paused -> not connected as the recording does, and no bug is written while
+         paused or after the stream ended.
+faults   flightgear-c172p-phnl.csv (a session of the findings), at 8 times its speed, with the
+         peer gone mid-stream (reset, then refused), a malformed reply and a missing property:
+         each is said on the status and on stderr, the INS keeps its last values and its frames
+         stand, the host runs on and reconnects when the peer is back.
+"""
+import csv
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from link_harness import Link, angle_off, until, write_plan  # noqa: E402
+
+HOST_PROGRAM, SOURCE, CASE = sys.argv[1], sys.argv[2], sys.argv[3]
+HERE = os.path.join(SOURCE, "tests/link")
+
+
+def log(*parts):
+    print(f"[{time.strftime('%H:%M:%S')}]", *parts, flush=True)
+
+
+def start_replay(recording, log_path, *options):
+    proc = subprocess.Popen([sys.executable, os.path.join(HERE, "flightgear_replay.py"), "replay",
+                             os.path.join(HERE, recording), "--log", log_path, *options],
+                            stdout=subprocess.PIPE, text=True)
+    port = int(proc.stdout.readline().split()[1])
+    return proc, port
+
+
+def first_row(recording):
+    with open(os.path.join(HERE, recording), newline="") as f:
+        return next(csv.DictReader(f))
+
+
+def watch(link, seconds, until_state=None):
+    """Polls the panel: a list of (state, text, tick, time_s, link sim time, lat, writes)."""
+    seen = []
+    end = time.time() + seconds
+    while time.time() < end:
+        p = link.panel()
+        seen.append((p["link"]["state"], p["link"]["text"], p["tick"], p["time_s"],
+                     p["link"]["sim_time_s"], p["aircraft"]["lat_deg"],
+                     p["link"]["heading_bug_writes"], p["link"]["fault"]))
+        if until_state and seen[-1][0] == until_state:
+            break
+        time.sleep(0.04)
+    return seen
+
+
+def session(work):
+    recording = "flightgear-align-hold-pause.csv"
+    row = first_row(recording)
+    lat, lon = float(row["/position/latitude-deg"]), float(row["/position/longitude-deg"])
+    plan = os.path.join(work, "PHNL-LINK.PLN")
+    write_plan(plan, lat, lon)
+    replay_log = os.path.join(work, "replay.jsonl")
+    # Slow while the test's clicks start the alignment, then twice and four times as fast.
+    replay, port = start_replay(recording, replay_log, "--speed", "0.5", "--speed-from", "5:2",
+                                "--speed-from", "63:4")
+    link = Link(HOST_PROGRAM, f"127.0.0.1:{port}", work, ["--plan", plan])
+    try:
+        until(lambda: link.panel()["link"]["state"] == "live", 10, "the link live")
+        p = link.panel()
+        assert abs(p["aircraft"]["lat_deg"] - lat) < 1e-6 and abs(p["aircraft"]["lon_east_deg"] - lon) < 1e-6
+        # (The INS learns its present position in its frames: import after the first ones.)
+        until(lambda: link.panel()["time_s"] > 0.2, 5, "the first frames")
+        link.click("INS", "PLAN")
+        time.sleep(0.3)
+        link.click("ALIGN", "CW")
+        time.sleep(0.3)
+        link.click("ALIGN", "CW")
+        # The frames follow FlightGear's clock: INS time and FlightGear time keep one offset.
+        seen = watch(link, 3)
+        offsets = [s[4] - s[3] for s in seen if s[4] is not None]
+        spread = max(offsets) - min(offsets)
+        assert spread < 0.5, f"INS time drifts from FlightGear's by {spread:.2f} s"
+        assert seen[-1][3] > seen[0][3], "no frames ran"
+        # The waypoint 00 the import wrote is FlightGear's position; the INS aligns from it.
+        with open(os.path.join(work, "ins", "WAYPOINTS.DAT")) as f:
+            zero = f.readline().split()
+        assert abs(float(zero[1]) * 57.29577951308232 - lat) < 1e-4, zero
+        until(lambda: link.panel()["visible"]["ALIGN"]["ready_nav"], 60, "READY NAV")
+        log("READY NAV from the recorded position")
+        link.click("ALIGN", "CW")  # NAV
+        time.sleep(0.2)
+        link.click("INS", "WYPT_CHG")
+        until(lambda: link.panel()["windows"]["to"].strip() == "01", 5, "TO waypoint 01")
+        until(lambda: link.panel()["aircraft"]["ap_heading"], 40, "the recorded heading mode")
+        link.click("INS", "HOLD")
+        until(lambda: link.panel()["visible"]["INS"]["hold_lit"], 5, "HOLD lit")
+        until(lambda: link.panel()["link"]["heading_bug_writes"] > 0, 5, "a bug written")
+        log("HOLD steers the replayed FlightGear")
+        seen = watch(link, 40, until_state="paused")
+        assert seen[-1][0] == "paused", "the recorded pause was not seen"
+        paused = watch(link, 10, until_state="live")
+        paused_ticks = {s[2] for s in paused if s[0] == "paused"}
+        assert len(paused_ticks) == 1, f"frames ran while paused: ticks {sorted(paused_ticks)}"
+        ended = watch(link, 15, until_state="not connected")
+        assert ended[-1][0] == "not connected", "the end of the stream was not seen"
+        writes_at_end = ended[-1][6]
+        after = watch(link, 2)
+        assert link.proc.poll() is None, "the host ended with the stream"
+        assert {s[6] for s in after} == {writes_at_end}, "bug writes counted after the end"
+        assert all(abs(s[5] - after[0][5]) < 1e-12 for s in after), "position changed after the end"
+        states = [s[0] for s in seen + paused + ended]
+        order = [states[0]] + [b for a, b in zip(states, states[1:]) if a != b]
+        assert order[-3:] == ["live", "paused", "live"] or order[-4:-1] == ["live", "paused", "live"], order
+        # What reached the replayed FlightGear: bug writes, none while it was paused.
+        with open(replay_log) as f:
+            entries = [json.loads(line) for line in f]
+        writes = [e for e in entries if "line" in e and "heading-bug-deg" in e["line"]]
+        assert writes, "no bug write reached FlightGear"
+        assert not [e for e in writes if e["paused"]], "a bug write arrived while paused"
+        ended_at = max(e["t"] for e in entries if e.get("event") == "ended")
+        assert all(e["t"] <= ended_at for e in writes)
+        err = link.stderr()
+        for said in ("live: FlightGear", "paused: FlightGear", "not connected to FlightGear"):
+            assert said in err, f"stderr lacks {said!r}:\n{err}"
+        log(f"live -> paused -> not connected; {len(writes)} bug writes, none while paused")
+    finally:
+        link.stop()
+        replay.kill()
+        replay.wait()
+
+
+def faults(work):
+    recording = "flightgear-c172p-phnl.csv"
+    replay_log = os.path.join(work, "replay.jsonl")
+    replay, port = start_replay(recording, replay_log, "--speed", "8",
+                                "--fault", "gone:40:60", "--fault", "malformed:80:95",
+                                "--fault", "missing:110:125")
+    link = Link(HOST_PROGRAM, f"127.0.0.1:{port}", work)
+    try:
+        until(lambda: link.panel()["link"]["state"] == "live", 10, "the link live")
+        seen = watch(link, 30, until_state=None)
+        # (Stops polling once the stream has ended for good.)
+        states = [s[0] for s in seen]
+        order = [states[0]] + [b for a, b in zip(states, states[1:]) if a != b]
+        log("states:", " -> ".join(order))
+        assert link.proc.poll() is None, "the host ended"
+        faults_seen = {s[7] for s in seen if s[7]}
+        # Gone: reset, then refused; back: live again.
+        gone = [i for i, s in enumerate(seen) if s[0] == "not connected"]
+        assert gone, "the peer's loss was not seen"
+        assert any(("reset" in s[1] or "refused" in s[1] or "closed" in s[1]) for s in seen
+                   if s[0] == "not connected"), faults_seen
+        assert any(s[0] == "live" for s in seen[gone[0]:]), "no reconnection"
+        malformed = [s for s in seen if '"21.32x5" is not a number' in s[7]]
+        missing = [s for s in seen if "/position/latitude-deg has no value" in s[7]]
+        assert malformed and all(s[0] == "no data" for s in malformed), faults_seen
+        assert missing and all(s[0] == "no data" for s in missing), faults_seen
+        # While the data is unusable or gone, the INS keeps its last values and its frames stand.
+        # (The first look may still see the frames the last good sample owed.)
+        first_loss = []
+        for s in seen[gone[0]:]:
+            if s[0] != "not connected":
+                break
+            first_loss.append(s)
+        for bad in (malformed, missing, first_loss):
+            assert len({s[2] for s in bad[1:]}) <= 1, \
+                f"frames ran on bad data: ticks {sorted({s[2] for s in bad})}"
+            assert len({s[5] for s in bad[1:]}) <= 1 and abs(bad[0][5] - 21.33) < 0.1
+        assert seen[-1][0] == "not connected", "the end of the stream was not seen"
+        err = link.stderr()
+        for said in ('"21.32x5" is not a number', "/position/latitude-deg has no value",
+                     "Connection reset by peer", "not connected to FlightGear", "live: FlightGear"):
+            assert said in err, f"stderr lacks {said!r}:\n{err}"
+        log("gone, malformed, missing: said, survived, reconnected")
+    finally:
+        link.stop()
+        replay.kill()
+        replay.wait()
+
+
+def main():
+    work = tempfile.mkdtemp(prefix=f"ins-link-{CASE}-")
+    {"session": session, "faults": faults}[CASE](work)
+    print("PASS")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
