@@ -704,12 +704,23 @@ function showState(state) {
       s.classList.toggle('open', open);
     }
   });
+  showLink(state.link);
   takeSounds(state);
   insMap.update(state);
   if (state.plan !== insPanel.planName) {
     insPanel.planName = state.plan;
     showLoadedPlan().catch(showSetError);
   }
+}
+
+// `ins-host link`: one line under the header saying what the link to FlightGear is doing (live,
+// paused, no data, not connected); absent under `ins-host serve`.
+function showLink(link) {
+  const line = document.getElementById('link-status');
+  line.hidden = !link;
+  if (!link) return;
+  line.dataset.state = link.state;
+  line.textContent = `FlightGear ${link.flightgear}: ${link.text}`;
 }
 
 // The connection, in the header, and in a banner across the page when the host will not serve
