@@ -164,17 +164,21 @@ void wide_digits(WideNumber& n, Digits& digits) {
   digits.count = count;
 }
 
+// The digits of `value` ("0" for zero).
+void narrow_digits(uint64_t value, Digits& digits) {
+  char buffer[20];
+  char* first = decimal_digits(value, buffer + sizeof buffer);
+  digits.count = static_cast<std::size_t>(buffer + sizeof buffer - first);
+  for (std::size_t i = 0; i < digits.count; ++i) digits.chars[i] = first[i];
+}
+
 // The digits of round(magnitude x 10^precision), half to even, for a finite magnitude given by
 // its significand and binary exponent (magnitude = significand x 2^exponent). A value with a
 // fraction shown to at most MAX_NARROW_PRECISION decimals, every field of the windows, is
 // rounded in 64 bits; any other is scaled and rounded as a wide number.
 void scaled_digits(uint64_t significand, int exponent, int precision, Digits& digits) {
   if (exponent < 0 && precision <= MAX_NARROW_PRECISION) {
-    char buffer[20];
-    char* first =
-        decimal_digits(rounded_scaled(significand, exponent, precision), buffer + sizeof buffer);
-    digits.count = static_cast<std::size_t>(buffer + sizeof buffer - first);
-    for (std::size_t i = 0; i < digits.count; ++i) digits.chars[i] = first[i];
+    narrow_digits(rounded_scaled(significand, exponent, precision), digits);
     return;
   }
   WideNumber n = wide_product(significand, static_cast<uint32_t>(POWERS_OF_TEN[precision]));
@@ -183,7 +187,15 @@ void scaled_digits(uint64_t significand, int exponent, int precision, Digits& di
   } else {
     shift_right_rounded(n, static_cast<unsigned>(-exponent));
   }
-  wide_digits(n, digits);
+  // A rounded value below 2^64 (a magnitude below about 1.8 x 10^11 at eight decimals: every
+  // coordinate) is written by 64-bit division, as the windows' fields are.
+  if (n.used <= 2) {
+    const uint64_t low = n.used > 0 ? n.limbs[0] : 0;
+    const uint64_t high = n.used > 1 ? n.limbs[1] : 0;
+    narrow_digits(high << 32 | low, digits);
+  } else {
+    wide_digits(n, digits);
+  }
 }
 
 void append_non_finite(BoundedText& text, bool negative, bool is_nan, int width) {
