@@ -8,15 +8,14 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
 
-#include "flight_log.h"
-#include "flight_outputs.h"
-#include "flight_outputs_text.h"
+#include "host/flight/flight_log.h"
+#include "host/flight/flight_outputs.h"
+#include "host/flight/flight_outputs_text.h"
 
 namespace {
 
