@@ -186,6 +186,16 @@ namespace {
 // decimals), the line end and the terminating zero.
 constexpr std::size_t LONGEST_LINE = 11 + 2 + 2 * (1 + 309 + 1 + 8) + 1 + 1;
 
+// A coordinate as printf's "%.8f" has always written it into the file. The C libraries agree on
+// every value but a NaN with its sign bit set: glibc writes "-nan", the Windows builds' library
+// "nan" for every NaN. The file of each platform keeps its own (either reads back as no number).
+double as_printed(double coordinate) {
+#if defined(_WIN32)
+  if (std::isnan(coordinate)) return std::copysign(coordinate, 1.0);
+#endif
+  return coordinate;
+}
+
 }  // namespace
 
 int format_waypoint_line(char* buffer, std::size_t size, int32_t number, double lat, double lon) {
@@ -195,9 +205,9 @@ int format_waypoint_line(char* buffer, std::size_t size, int32_t number, double 
   BoundedText text = bounded_text(line, sizeof line);
   append_decimal(text, number, 1, Padding::Blanks);
   append_char(text, ' ');
-  append_fixed(text, lat, 1, 8, Padding::Blanks);
+  append_fixed(text, as_printed(lat), 1, 8, Padding::Blanks);
   append_char(text, ' ');
-  append_fixed(text, lon, 1, 8, Padding::Blanks);
+  append_fixed(text, as_printed(lon), 1, 8, Padding::Blanks);
   append_char(text, '\n');
   if (text.length >= size) {
     buffer[0] = '\0';  // never leave half a line behind
