@@ -85,7 +85,7 @@ void shift_left(WideNumber& n, unsigned shift) {
   if (n.used == 0) return;
   const std::size_t word = shift / 32;
   const unsigned bit = shift % 32;
-  // From the top down, each limb read before the limb it lands on is written.
+  // From the top down, so that every limb is read before it is written over.
   n.limbs[n.used + word] = bit == 0 ? 0 : n.limbs[n.used - 1] >> (32 - bit);
   for (std::size_t i = n.used; i-- > 0;) {
     const uint32_t from_below = bit == 0 || i == 0 ? 0 : n.limbs[i - 1] >> (32 - bit);

@@ -46,9 +46,9 @@ void append_decimal(BoundedText& text, int64_t value, int width, Padding padding
 
 // A double in fixed point with `precision` digits after the point (0 to 8), at least `width`
 // characters ("%6.1f" and "%06.1f"), for every finite double, the largest and the subnormals
-// included. The sign of a negative value, or of a negative zero, is
-// kept even when the rounded value is zero ("-0.0"). NaN and infinity are written "nan", "inf"
-// (with "-" when the sign bit is set) and padded with blanks, whatever the padding asked.
+// included. The sign of a negative value, or of a negative zero, is kept even when the rounded
+// value is zero ("-0.0"). NaN and infinity are written "nan", "inf" (with "-" when the sign bit
+// is set, as glibc's printf writes them) and padded with blanks, whatever the padding asked.
 void append_fixed(BoundedText& text, double value, int width, int precision, Padding padding);
 
 namespace text_format_detail {
