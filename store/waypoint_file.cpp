@@ -182,9 +182,9 @@ bool load_waypoint(int32_t number, double& lat, double& lon, int32_t& last_numbe
 namespace {
 
 // The longest line there is: a 32-bit number ("-2147483648"), two blanks, two coordinates of
-// the largest magnitude (a sign, the 309 digits of the largest double, the point and eight
+// the largest magnitude (a sign, the 309 digits of the largest double, the point and the
 // decimals), the line end and the terminating zero.
-constexpr std::size_t LONGEST_LINE = 11 + 2 + 2 * (1 + 309 + 1 + 8) + 1 + 1;
+constexpr std::size_t LONGEST_LINE = 11 + 2 + 2 * (1 + 309 + 1 + WAYPOINT_LINE_DECIMALS) + 1 + 1;
 
 // A coordinate as printf's "%.8f" has always written it into the file. The C libraries agree on
 // every value but a NaN with its sign bit set: glibc writes "-nan", the Windows builds' library
@@ -200,14 +200,15 @@ double as_printed(double coordinate) {
 
 int format_waypoint_line(char* buffer, std::size_t size, int32_t number, double lat, double lon) {
   if (buffer == nullptr || size == 0) return -1;
-  // "%d %.8f %.8f\n", written whole before any of it goes to the caller's buffer.
+  // "%d %.8f %.8f\n" (WAYPOINT_LINE_DECIMALS decimals), written whole before any of it goes to
+  // the caller's buffer.
   char line[LONGEST_LINE];
   BoundedText text = bounded_text(line, sizeof line);
   append_decimal(text, number, 1, Padding::Blanks);
   append_char(text, ' ');
-  append_fixed(text, as_printed(lat), 1, 8, Padding::Blanks);
+  append_fixed(text, as_printed(lat), 1, WAYPOINT_LINE_DECIMALS, Padding::Blanks);
   append_char(text, ' ');
-  append_fixed(text, as_printed(lon), 1, 8, Padding::Blanks);
+  append_fixed(text, as_printed(lon), 1, WAYPOINT_LINE_DECIMALS, Padding::Blanks);
   append_char(text, '\n');
   if (text.length >= size) {
     buffer[0] = '\0';  // never leave half a line behind
