@@ -4,7 +4,8 @@
 //
 //   append_text      "%s" of a text that fills its width ("%4s" with " DEG")
 //   append_decimal   "%d", "%3d", "%02d", "%03d" of a whole number
-//   append_fixed     "%6.1f", "%7.2f", "%05.1f", "%05.2f" of a double, NaN and infinity included
+//   append_fixed     "%6.1f", "%7.2f", "%05.1f", "%05.2f" of a double, NaN and infinity included,
+//                    and "%.8f" of the waypoint file's coordinates
 //
 // printf parses its format and goes through the C library's stream layer for every field; a
 // window needs none of that, and the panel draws every window on every frame. The fixed-point
@@ -43,16 +44,21 @@ void append_text(BoundedText& text, const char* s);
 // between the sign and the digits ("%3d" and "%03d"; a width of 0 or 1 is "%d").
 void append_decimal(BoundedText& text, int64_t value, int width, Padding padding);
 
-// A double in fixed point with `precision` digits after the point (0 to 3), at least `width`
-// characters ("%6.1f" and "%06.1f"). The sign of a negative value, or of a negative zero, is
-// kept even when the rounded value is zero ("-0.0"). NaN and infinity are written "nan", "inf"
-// (with "-" when the sign bit is set) and padded with blanks, whatever the padding asked.
+// A double in fixed point with `precision` digits after the point (0 to 8), at least `width`
+// characters ("%6.1f" and "%06.1f"), for every finite double, the largest and the subnormals
+// included. The sign of a negative value, or of a negative zero, is kept even when the rounded
+// value is zero ("-0.0"). NaN and infinity are written "nan", "inf" (with "-" when the sign bit
+// is set, as glibc's printf writes them) and padded with blanks, whatever the padding asked.
 void append_fixed(BoundedText& text, double value, int width, int precision, Padding padding);
 
 namespace text_format_detail {
 
-constexpr int MAX_PRECISION = 3;
-constexpr uint64_t POWERS_OF_TEN[MAX_PRECISION + 1] = {1, 10, 100, 1000};
+constexpr int MAX_PRECISION = 8;
+constexpr uint64_t POWERS_OF_TEN[MAX_PRECISION + 1] = {
+    1, 10, 100, 1'000, 10'000, 100'000, 1'000'000, 10'000'000, 100'000'000};
+// Up to this precision a significand (below 2^53) times 10^precision (below 2^10) fits in 63
+// bits, so a value with a fraction is rounded in one 64-bit integer: the windows' fields.
+constexpr int MAX_NARROW_PRECISION = 3;
 
 inline int clamped_precision(int precision) {
   return precision < 0 ? 0 : (precision > MAX_PRECISION ? MAX_PRECISION : precision);
@@ -82,8 +88,9 @@ inline DoubleParts parts_of(double value) {
   return parts;
 }
 
-// round(significand x 2^exponent x 10^precision), half to even, for a negative exponent: a
-// fraction of one unit in the last place shown is rounded, ties to the even neighbour.
+// round(significand x 2^exponent x 10^precision), half to even, for a negative exponent and a
+// precision of at most MAX_NARROW_PRECISION: a fraction of one unit in the last place shown is
+// rounded, ties to the even neighbour.
 inline uint64_t rounded_scaled(uint64_t significand, int exponent, int precision) {
   // significand < 2^53 and 10^precision <= 1000 < 2^10: the product fits in 64 bits.
   const uint64_t scaled = significand * POWERS_OF_TEN[precision];
@@ -100,14 +107,15 @@ inline uint64_t rounded_scaled(uint64_t significand, int exponent, int precision
 // What decides the text append_fixed writes for `value` at `precision` (whatever the width and
 // padding): its sign bit and its magnitude rounded to `precision` decimals, exactly as
 // append_fixed rounds it, as one number. Two values with the same key are written alike, and
-// two values written alike at one width and padding have the same key. False for NaN, infinity
-// and magnitudes of 2^52 and more, which have no key (a caller writes those every time). A
-// window that shows a value to a tenth can so keep its text while the value moves within it.
+// two values written alike at one width and padding have the same key. False for NaN, infinity,
+// magnitudes of 2^52 and more and precisions above MAX_NARROW_PRECISION, which have no key (a
+// caller writes those every time). A window that shows a value to a tenth can so keep its text
+// while the value moves within it.
 // Inline: the windows ask for a key on every frame.
 inline bool fixed_point_key(double value, int precision, uint64_t& key) {
   using namespace text_format_detail;
   const DoubleParts parts = parts_of(value);
-  if (!parts.finite || parts.exponent >= 0) return false;
+  if (!parts.finite || parts.exponent >= 0 || precision > MAX_NARROW_PRECISION) return false;
   // Below 2^52 x 1000 (value < 2^52 shown to a thousandth): bit 63 is free for the sign.
   key = rounded_scaled(parts.significand, parts.exponent, clamped_precision(precision)) |
         (parts.negative ? uint64_t{1} << 63 : 0);

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -182,92 +181,41 @@ bool load_waypoint(int32_t number, double& lat, double& lon, int32_t& last_numbe
 
 namespace {
 
-// --- "%.8f" without the printf machinery, for the values the store writes most: coordinates held
-// in single precision (every line of an import or an INSERT but the import's present position).
-// A float is m * 2^e with m below 2^24, so value * 10^8 = m * 5^8 * 2^(e + 8) is an integer of at
-// most 43 bits scaled by a power of two: it is rounded to a whole number of 10^-8 exactly, to the
-// nearest and a tie to even, as printf rounds.
+// The longest line there is: a 32-bit number ("-2147483648"), two blanks, two coordinates of
+// the largest magnitude (a sign, the 309 digits of the largest double, the point and the
+// decimals), the line end and the terminating zero.
+constexpr std::size_t LONGEST_LINE = 11 + 2 + 2 * (1 + 309 + 1 + WAYPOINT_LINE_DECIMALS) + 1 + 1;
 
-constexpr uint64_t FIVE_POW_8 = 390625;
-constexpr uint64_t TEN_POW_8 = 100000000;
-constexpr int MANTISSA_BITS = 24;
-// Beyond this the scaled value would need more than 63 bits; printf writes such values.
-constexpr double FAST_FIXED_LIMIT = 1.0e6;
-
-// |value| * 10^8 rounded, when `value` is a float that is not too large; false otherwise.
-bool scaled_by_ten_pow_8(double value, uint64_t& scaled) {
-  const double magnitude = std::fabs(value);
-  if (!(magnitude < FAST_FIXED_LIMIT) ||
-      static_cast<double>(static_cast<float>(magnitude)) != magnitude) {
-    return false;
-  }
-  if (magnitude == 0.0) {
-    scaled = 0;
-    return true;
-  }
-  int exponent = 0;
-  const double fraction = std::frexp(magnitude, &exponent);  // magnitude = fraction * 2^exponent
-  const uint64_t mantissa = static_cast<uint64_t>(std::ldexp(fraction, MANTISSA_BITS));
-  const uint64_t product = mantissa * FIVE_POW_8;  // below 2^43
-  const int shift = exponent - MANTISSA_BITS + 8;
-  if (shift >= 0) {
-    scaled = product << shift;  // below 10^14 by the limit above
-    return true;
-  }
-  const int drop = -shift;
-  if (drop >= 44) {  // less than half a unit
-    scaled = 0;
-    return true;
-  }
-  const uint64_t whole = product >> drop;
-  const uint64_t rest = product - (whole << drop);
-  const uint64_t half = uint64_t{1} << (drop - 1);
-  scaled = whole + ((rest > half || (rest == half && (whole & 1) != 0)) ? 1 : 0);
-  return true;
-}
-
-// "%.8f" of `value` appended to `text`; false when `value` is not one this formats.
-bool append_fixed_8(BoundedText& text, double value) {
-  uint64_t scaled = 0;
-  if (!scaled_by_ten_pow_8(value, scaled)) return false;
-  if (std::signbit(value))
-    append_char(text, '-');  // as printf: -0.0 and small negatives give "-0.0..."
-  append_decimal(text, static_cast<int64_t>(scaled / TEN_POW_8), 1, Padding::Blanks);
-  append_char(text, '.');
-  append_decimal(text, static_cast<int64_t>(scaled % TEN_POW_8), 8, Padding::Zeros);
-  return true;
-}
-
-// "NUMBER LAT LON\n" into `chars` (room for `size`); its length, or -1 when a coordinate is not
-// one append_fixed_8 formats.
-int put_waypoint_line(char* chars, std::size_t size, int32_t number, double lat, double lon) {
-  BoundedText text = bounded_text(chars, size);
-  append_decimal(text, number, 1, Padding::Blanks);
-  append_char(text, ' ');
-  if (!append_fixed_8(text, lat)) return -1;
-  append_char(text, ' ');
-  if (!append_fixed_8(text, lon)) return -1;
-  append_char(text, '\n');
-  return static_cast<int>(text.length);
+// A coordinate as printf's "%.8f" has always written it into the file. The C libraries agree on
+// every value but a NaN with its sign bit set: glibc writes "-nan", the Windows builds' library
+// "nan" for every NaN. The file of each platform keeps its own (either reads back as no number).
+double as_printed(double coordinate) {
+#if defined(_WIN32)
+  if (std::isnan(coordinate)) return std::copysign(coordinate, 1.0);
+#endif
+  return coordinate;
 }
 
 }  // namespace
 
 int format_waypoint_line(char* buffer, std::size_t size, int32_t number, double lat, double lon) {
   if (buffer == nullptr || size == 0) return -1;
-  char text[96];
-  int length = put_waypoint_line(text, sizeof text, number, lat, lon);
-  if (length >= 0 && static_cast<std::size_t>(length) < size) {
-    std::memcpy(buffer, text, static_cast<std::size_t>(length));
-    buffer[length] = '\0';
-    return length;
-  }
-  if (length < 0) length = std::snprintf(buffer, size, "%d %.8f %.8f\n", number, lat, lon);
-  if (length < 0 || static_cast<std::size_t>(length) >= size) {
+  // "%d %.8f %.8f\n" (WAYPOINT_LINE_DECIMALS decimals), written whole before any of it goes to
+  // the caller's buffer.
+  char line[LONGEST_LINE];
+  BoundedText text = bounded_text(line, sizeof line);
+  append_decimal(text, number, 1, Padding::Blanks);
+  append_char(text, ' ');
+  append_fixed(text, as_printed(lat), 1, WAYPOINT_LINE_DECIMALS, Padding::Blanks);
+  append_char(text, ' ');
+  append_fixed(text, as_printed(lon), 1, WAYPOINT_LINE_DECIMALS, Padding::Blanks);
+  append_char(text, '\n');
+  if (text.length >= size) {
     buffer[0] = '\0';  // never leave half a line behind
     return -1;
   }
-  return length;
+  std::memcpy(buffer, line, text.length + 1);
+  return static_cast<int>(text.length);
 }
 
 bool write_waypoint_file(const WaypointLine* lines, int count) {

@@ -50,8 +50,9 @@ struct WaypointLine {
   double lon;  // radians, west positive
 };
 
-// Formats "NUMBER LAT LON\n" with 8 decimals into `buffer`, always terminated. Returns the
-// length, or -1 when it did not fit.
+// Formats "NUMBER LAT LON\n" with WAYPOINT_LINE_DECIMALS (8) decimals into `buffer`, always
+// terminated, exactly as printf's "%d %.8f %.8f\n" writes it for every double. Returns the length,
+// or -1 (and an empty buffer) when it did not fit.
 int format_waypoint_line(char* buffer, std::size_t size, int32_t number, double lat, double lon);
 
 // Writes `count` lines numbered 0..count-1 as a whole new waypoint file: into a temporary file

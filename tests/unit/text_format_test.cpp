@@ -1,7 +1,8 @@
 // The window formatter against the C library's printf, which defines what each field must be:
 // every field over sweeps of values that cross each rounding edge of the shown precision, the
 // ties that only exact binary fractions make, negative zero, values far out of range (the wide
-// path above 2^53), NaN and infinity, and the cut at a short buffer.
+// path above 2^53), the waypoint file's eight decimals (the wide path for every value) down to
+// the subnormals, NaN and infinity, and the cut at a short buffer.
 #include "core/text_format.h"
 
 #include <gtest/gtest.h>
@@ -54,8 +55,8 @@ struct FixedFormat {
   Padding padding;
 };
 
-// The windows' own fields ("%05.1f", "%6.1f", "%4.1f", "%7.2f", "%05.2f"), and with them the
-// other widths and precisions the formatter offers.
+// The windows' own fields ("%05.1f", "%6.1f", "%4.1f", "%7.2f", "%05.2f"), the waypoint file's
+// ("%.8f"), and with them the other widths and precisions the formatter offers.
 const std::vector<FixedFormat> WINDOW_FORMATS = {
     {5, 1, Padding::Zeros},  {6, 1, Padding::Blanks}, {4, 1, Padding::Blanks},
     {7, 2, Padding::Blanks}, {5, 2, Padding::Zeros},
@@ -67,9 +68,21 @@ const std::vector<FixedFormat> ALL_FORMATS = [] {
                          {0, 1, Padding::Blanks},
                          {9, 3, Padding::Zeros},
                          {1, 3, Padding::Blanks},
-                         {12, 2, Padding::Zeros}});
+                         {12, 2, Padding::Zeros},
+                         {0, 4, Padding::Blanks},
+                         {7, 5, Padding::Zeros},
+                         {0, 6, Padding::Blanks},
+                         {11, 7, Padding::Blanks},
+                         {0, 8, Padding::Blanks},
+                         {14, 8, Padding::Zeros}});
   return all;
 }();
+// Every precision beyond the windows' three, each in one format.
+const std::vector<FixedFormat> WIDE_PRECISION_FORMATS = {{0, 4, Padding::Blanks},
+                                                         {7, 5, Padding::Zeros},
+                                                         {0, 6, Padding::Blanks},
+                                                         {11, 7, Padding::Blanks},
+                                                         {0, 8, Padding::Blanks}};
 
 // Counts and reports the values whose text differs from printf's (the first few in full).
 void expect_fixed_like_printf(const std::vector<double>& values,
@@ -123,6 +136,48 @@ TEST(TextFormat, FixedRoundsEveryShownEdgeAsPrintfDoes) {
     add_with_neighbours(values, v);
   }
   expect_fixed_like_printf(values, WINDOW_FORMATS);
+}
+
+TEST(TextFormat, FixedRoundsEveryEdgeOfFourToEightDecimalsAsPrintfDoes) {
+  std::vector<double> values;
+  for (int precision = 4; precision <= 8; ++precision) {
+    const double step = std::pow(10.0, -precision);
+    // The half steps of the last digit near zero, near one radian, near a degree's range and
+    // among the waypoint file's coordinates (to pi), with their neighbours.
+    for (double base : {0.0, 1.0, 57.0, 359.0, 3.14159}) {
+      for (int k = 0; k < 400; ++k) add_with_neighbours(values, base + (k + 0.5) * step);
+    }
+    // Ties that are exact in binary: k / 2^(precision + 1) ends in a 5 in the decimal just
+    // beyond the precision, and printf rounds it to the even neighbour.
+    const double tie_step = std::ldexp(1.0, -(precision + 1));
+    for (int k = -3000; k <= 3000; ++k) values.push_back(k * tie_step);
+    for (int k = 1; k <= 2000; k += 7) values.push_back(1000.0 + k * tie_step);
+  }
+  // A unit of the last place of a float or a double moved across each power of ten's carry.
+  for (double v : {0.99999999, 9.99999999, 0.999999995, 99999.999999995, 0.000000005, 0.000000015,
+                   0.00000005, 0.0000005, 0.000005, 0.00005}) {
+    add_with_neighbours(values, v);
+    add_with_neighbours(values, static_cast<float>(v));
+  }
+  expect_fixed_like_printf(values, WIDE_PRECISION_FORMATS);
+}
+
+TEST(TextFormat, FixedWritesTinyAndSubnormalValuesAsPrintfDoes) {
+  std::vector<double> values;
+  // Every power of two below one, down to the smallest subnormal; the powers of ten below one.
+  for (int e = -1; e >= -1074; e -= e > -80 ? 1 : 3)
+    add_with_neighbours(values, std::ldexp(1.0, e));
+  for (int e = -1; e >= -323; e -= e > -30 ? 1 : 7) add_with_neighbours(values, std::pow(10.0, e));
+  // Subnormals with many significant bits, and the largest of them.
+  for (uint64_t bits : {uint64_t{1}, uint64_t{3}, uint64_t{0x000FFFFFFFFFFFFF},
+                        uint64_t{0x0008000000000001}, uint64_t{0x0000000123456789}}) {
+    add_with_neighbours(values, std::bit_cast<double>(bits));
+  }
+  for (double v :
+       {DBL_MIN, double{FLT_MIN}, double{FLT_TRUE_MIN}, DBL_EPSILON, double{FLT_EPSILON}}) {
+    add_with_neighbours(values, v);
+  }
+  expect_fixed_like_printf(values);
 }
 
 TEST(TextFormat, FixedKeepsTheSignOfNegativeZeroAndOfValuesThatRoundToZero) {
@@ -197,6 +252,10 @@ TEST(TextFormat, FixedPointKeyIsTheSameExactlyWhenTheTextIsTheSame) {
        {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
         -std::numeric_limits<double>::infinity(), std::ldexp(1.0, 52), -1e300}) {
     EXPECT_FALSE(fixed_point_key(none, 1, key)) << none;
+  }
+  // Beyond three decimals the rounded value no longer fits the key's 63 bits: no key at all.
+  for (int precision = 4; precision <= 8; ++precision) {
+    EXPECT_FALSE(fixed_point_key(0.5, precision, key)) << precision;
   }
 }
 

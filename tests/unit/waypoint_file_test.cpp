@@ -10,6 +10,8 @@
 #include <unistd.h>
 #endif
 
+#include <bit>
+#include <cfloat>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -258,11 +260,36 @@ TEST(FormatWaypointLine, EightDecimalsWestPositiveAndBounded) {
   EXPECT_EQ(format_waypoint_line(buffer, 0, 3, -1.0, 0.0), -1);
 }
 
+// The longest line there is (the most negative number, both coordinates the most negative
+// double: 652 characters) is written whole when the buffer holds it, and not at all when it is
+// one byte short; a line of huge values never fits the file writer's line.
+TEST(FormatWaypointLine, TheLongestLineIsWrittenWholeOrNotAtAll) {
+  std::vector<char> printed(1024);
+  const int expected = std::snprintf(printed.data(), printed.size(), "%d %.8f %.8f\n", INT32_MIN,
+                                     -DBL_MAX, -DBL_MAX);
+  ASSERT_EQ(expected, 652);
+  for (std::size_t size : {std::size_t{653}, std::size_t{1024}}) {
+    std::vector<char> buffer(size + 1, '#');
+    EXPECT_EQ(format_waypoint_line(buffer.data(), size, INT32_MIN, -DBL_MAX, -DBL_MAX), expected);
+    EXPECT_STREQ(buffer.data(), printed.data());
+    EXPECT_EQ(buffer[size], '#');
+  }
+  std::vector<char> short_buffer(653, '#');
+  EXPECT_EQ(format_waypoint_line(short_buffer.data(), 652, INT32_MIN, -DBL_MAX, -DBL_MAX), -1);
+  EXPECT_EQ(short_buffer[0], '\0');
+  EXPECT_EQ(short_buffer[652], '#');
+
+  char line[128];
+  EXPECT_EQ(format_waypoint_line(line, sizeof line, 7, 1.0e300, 0.0), -1);
+  EXPECT_EQ(line[0], '\0');
+}
+
 // The formatter writes exactly what printf's "%d %.8f %.8f\n" writes, over a sweep of values:
 // single-precision coordinates across the globe and far beyond it, the decimal ties (n / 512 lies
 // exactly half way between two eighth decimals, and printf rounds those to even), magnitudes too
-// small to show, signed zeros, values just below a carry into the next whole number, and the
-// values it leaves to printf (doubles, infinities, NaN, beyond a million).
+// small to show, signed zeros, values just below a carry into the next whole number, and doubles
+// that no float holds: on the globe, of every magnitude up to the largest and down to the
+// subnormals, on their own rounding edges, infinities and NaN of either sign.
 TEST(FormatWaypointLine, WritesWhatPrintfWrites) {
   std::vector<double> values = {0.0,        -0.0,     1.0,    -1.0,   0.1,      0.82815301,
                                 2.13468504, 1.0e6,    -1.0e6, 4.0e9,  INFINITY, -INFINITY,
@@ -287,10 +314,23 @@ TEST(FormatWaypointLine, WritesWhatPrintfWrites) {
     values.push_back(i % 2 == 0 ? magnitude : -magnitude);
   }
   for (int i = 0; i < 200; ++i) values.push_back(on_the_globe(random) + 1.0e-12);  // doubles
+  std::uniform_real_distribution<double> on_the_globe_exactly(-3.2, 3.2);
+  std::uniform_int_distribution<uint64_t> any_bits;
+  for (int i = 0; i < 5000; ++i) {
+    values.push_back(on_the_globe_exactly(random));
+    values.push_back(std::bit_cast<double>(any_bits(random)));  // NaN payloads and subnormals too
+  }
+  for (double edge : {0.5e-8, 1.5e-8, 2.5e-8, 0.999999995, 3.141592655, 1.0e6 + 0.5e-8,
+                      9007199254740993.0, 1.0e300, DBL_MAX, DBL_MIN, DBL_TRUE_MIN}) {
+    for (double v : {edge, std::nextafter(edge, 0.0), std::nextafter(edge, INFINITY)}) {
+      values.insert(values.end(), {v, -v});
+    }
+  }
+  values.push_back(-NAN);
 
   const int32_t numbers[] = {0, 1, 99, -1, 100, INT32_MIN, INT32_MAX};
-  char formatted[128];
-  char printed[128];
+  char formatted[1024];
+  char printed[1024];
   int differences = 0;
   for (std::size_t i = 0; i < values.size(); ++i) {
     const int32_t number = numbers[i % std::size(numbers)];
