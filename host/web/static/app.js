@@ -715,12 +715,25 @@ function showState(state) {
 
 // `ins-host link`: one line under the header saying what the link to FlightGear is doing (live,
 // paused, no data, not connected); absent under `ins-host serve`.
+// While linked, FlightGear flies the aircraft and keeps the time: the page's own controls of
+// the simulation and of the aircraft would be overwritten by the next sample, so they are off
+// (they still show FlightGear's values).
+const LINKED_OFF = '#pause, .rates button, [data-set], #motion, #takeoff, #cruise-alt, #cruise-tas';
+let linkedControlsOff = false;
+
 function showLink(link) {
   const line = document.getElementById('link-status');
   line.hidden = !link;
   if (!link) return;
+  if (!linkedControlsOff) {
+    linkedControlsOff = true;
+    for (const control of document.querySelectorAll(LINKED_OFF)) {
+      control.disabled = true;
+      control.title = 'FlightGear flies the aircraft and keeps the time';
+    }
+  }
   line.dataset.state = link.state;
-  line.textContent = `FlightGear ${link.flightgear}: ${link.text}`;
+  line.textContent = link.text;  // names FlightGear's address itself
 }
 
 // The connection, in the header, and in a banner across the page when the host will not serve
