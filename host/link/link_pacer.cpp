@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "host/flight/flight_model.h"
+
 namespace host::link {
 
 int64_t LinkPacer::frames_owed(web::LiveSession& session) {
@@ -37,8 +39,8 @@ void LinkPacer::frames_ran(web::LiveSession& session, int64_t count) {
   const double bug = session.aircraft().heading_bug_mag_deg;
   const auto flightgear_bug = view_.sample->heading_bug_deg;
   const bool changed = !bug_written_deg_ || *bug_written_deg_ != bug;
-  double off = flightgear_bug ? std::fmod(std::fabs(*flightgear_bug - bug), 360.0) : 360.0;
-  off = std::min(off, 360.0 - off);
+  const double off =
+      flightgear_bug ? std::fabs(flight::wrap_180_deg(*flightgear_bug - bug)) : 180.0;
   // FlightGear's bug elsewhere (moved in FlightGear): set again, once per sample.
   const bool moved = off > BUG_TOLERANCE_DEG && view_.sample_seq != bug_written_seq_;
   if ((changed || moved) && link_.write_heading_bug(bug)) {

@@ -12,20 +12,25 @@ in the air at 3000 ft over the same spot (its own "reposition" command), engaged
 by the link; at the end it is paused (the INS's ticks stand) and stopped (the link says it is not
 connected and the host runs on). About four minutes.
 """
-import json
-import math
 import os
-import re
 import signal
 import socket
 import subprocess
 import sys
 import tempfile
 import time
-import urllib.request
 
 HOST_PROGRAM, SOURCE = sys.argv[1], sys.argv[2]
-NM_PER_DEG = 60.0
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import link_harness  # noqa: E402
+from link_harness import Link, angle_off, course_deg, write_plan  # noqa: E402
+
+
+# FlightGear's own pace: a look every fifth of a second is plenty.
+def until(probe, timeout_s, what):
+    return link_harness.until(probe, timeout_s, what, every_s=0.2)
+
+
 DG = "/instrumentation/heading-indicator/indicated-heading-deg"
 
 
@@ -67,56 +72,6 @@ class Telnet:
         self.sock.sendall(f"run {command}\r\n".encode())
 
 
-def api(base, path, body=None):
-    data = None if body is None else json.dumps(body).encode()
-    req = urllib.request.Request(base + path, data=data, method="POST" if body is not None else "GET")
-    if body is not None:
-        req.add_header("Content-Type", "application/json")
-        req.add_header("X-INS-Panel", "1")
-    with urllib.request.urlopen(req, timeout=10) as r:
-        return json.loads(r.read())
-
-
-def until(probe, timeout_s, what):
-    end = time.time() + timeout_s
-    last = None
-    while time.time() < end:
-        last = probe()
-        if last:
-            return last
-        time.sleep(0.2)
-    raise AssertionError(f"timed out after {timeout_s} s waiting for {what} (last: {last})")
-
-
-def click(base, layout, gauge, control):
-    g = next(g for g in layout["gauges"] if g["name"] == gauge)
-    box = next(b for b in g["mouse"] if b.get("control") == control)
-    x, y = box["x"] + box["width"] // 2, box["y"] + box["height"] // 2
-    api(base, "/api/mouse", {"gauge": gauge, "x": x, "y": y, "action": "down"})
-    api(base, "/api/mouse", {"gauge": gauge, "x": x, "y": y, "action": "up"})
-
-
-def course_deg(lat1, lon1, lat2, lon2):
-    p1, p2, dl = math.radians(lat1), math.radians(lat2), math.radians(lon2 - lon1)
-    y = math.sin(dl) * math.cos(p2)
-    x = math.cos(p1) * math.sin(p2) - math.sin(p1) * math.cos(p2) * math.cos(dl)
-    return math.degrees(math.atan2(y, x)) % 360
-
-
-def angle_off(a, b):
-    d = (a - b) % 360
-    return min(d, 360 - d)
-
-
-def plan_line(number, ident, lat, lon):
-    def dm(value, pos, neg):
-        h = pos if value >= 0 else neg
-        v = abs(value)
-        return f"{h}{int(v)}* {(v - int(v)) * 60:05.2f}'"
-    return (f"waypoint.{number}=, {ident}, , {ident}, I, {dm(lat, 'N', 'S')}, "
-            f"{dm(lon, 'E', 'W')}, +003000.00,\n")
-
-
 def main():
     started = time.time()
     work = tempfile.mkdtemp(prefix="ins-link-fg-")
@@ -137,15 +92,8 @@ def main():
         for switch in ("master-bat", "master-alt", "master-avionics"):
             fgt.set("setb", f"/controls/switches/{switch}", "true")
         lat, lon = (float(v) for v in fgt.get("/position/latitude-deg", "/position/longitude-deg"))
-        # ALFA 6 NM north-east of the runway, BRAVO 6 NM beyond it to the north.
-        alfa = (lat + 6 / NM_PER_DEG * math.cos(math.radians(45)),
-                lon + 6 / NM_PER_DEG * math.sin(math.radians(45)) / math.cos(math.radians(lat)))
-        bravo = (alfa[0] + 6 / NM_PER_DEG, alfa[1])
         plan = os.path.join(work, "PHNL-LINK.PLN")
-        with open(plan, "w") as f:
-            f.write("[flightplan]\ntitle=PHNL link test\ntype=VFR\ncruising_altitude=3000\n")
-            f.write(plan_line(1, "ALFA", *alfa))
-            f.write(plan_line(2, "BRAVO", *bravo))
+        alfa = write_plan(plan, lat, lon)  # ALFA 6 NM north-east of the runway, BRAVO beyond it
         # INS_LINK_RECORD=FILE.csv: the session is recorded on its way (tests/link's replays).
         link_port = telnet_port
         if os.environ.get("INS_LINK_RECORD"):
@@ -154,21 +102,9 @@ def main():
                  "--flightgear", str(telnet_port), "--out", os.environ["INS_LINK_RECORD"]],
                 stdout=subprocess.PIPE, text=True)
             link_port = int(recorder.stdout.readline().split()[1])
-        host = subprocess.Popen([HOST_PROGRAM, "link", "--flightgear", f"127.0.0.1:{link_port}",
-                                 "--port", "0", "--workdir", os.path.join(work, "ins"),
-                                 "--plan", plan, "--engage-heading"],
-                                stdout=subprocess.PIPE, stderr=open(os.path.join(work, "link.err"), "w"),
-                                text=True, env=dict(os.environ, SDL_AUDIODRIVER="dummy"))
-        base = None
-        while base is None:
-            line = host.stdout.readline()
-            if not line:
-                raise AssertionError("ins-host link ended before serving")
-            m = re.match(r"INS panel at (http://\S+)/", line)
-            if m:
-                base = m.group(1)
-        layout = api(base, "/api/layout")
-        panel = lambda: api(base, "/api/panel")
+        host = Link(HOST_PROGRAM, f"127.0.0.1:{link_port}", work, ["--plan", plan, "--engage-heading"])
+        panel = host.panel
+        click = host.click
         until(lambda: panel()["link"]["state"] == "live", 20, "the link live")
         until(lambda: panel()["aircraft"]["main_power"], 10, "main power from FlightGear's bus")
         p = panel()
@@ -177,35 +113,37 @@ def main():
         # Align: import the plan (waypoint 00 = FlightGear's position), OFF -> STBY -> ALIGN.
         # The aircraft settles on its wheels after the start: align once it stands still.
         def still():
-            return all(abs(panel()["aircraft"]["gs_kt"]) < 0.2 or time.sleep(0) for _ in range(1)) \
-                and not time.sleep(1) and abs(panel()["aircraft"]["gs_kt"]) < 0.2
+            if abs(panel()["aircraft"]["gs_kt"]) >= 0.2:
+                return False
+            time.sleep(1)
+            return abs(panel()["aircraft"]["gs_kt"]) < 0.2
         until(still, 60, "the aircraft standing still")
-        click(base, layout, "INS", "PLAN")
+        click("INS", "PLAN")
         time.sleep(0.5)
-        click(base, layout, "ALIGN", "CW")
+        click("ALIGN", "CW")
         time.sleep(0.3)
         # (Faster than real time, FlightGear's ground speed on the wheels jitters by several knots,
         # which throws an alignment away: the alignment runs at FlightGear's own pace.)
         t_align = time.time()
         sim0 = panel()["time_s"]
         for attempt in range(3):
-            click(base, layout, "ALIGN", "CW")  # ALIGN
+            click("ALIGN", "CW")  # ALIGN
             try:
                 until(lambda: panel()["visible"]["ALIGN"]["ready_nav"], 90, "READY NAV")
                 break
             except AssertionError:
                 # A jolt threw the alignment away: STBY, and ALIGN again.
                 log(f"no READY NAV (ground speed {panel()['aircraft']['gs_kt']:.2f} kt): again")
-                click(base, layout, "ALIGN", "CCW")
+                click("ALIGN", "CCW")
                 time.sleep(0.5)
         else:
             raise AssertionError("the INS did not align")
         p = panel()
         log(f"READY NAV after {time.time() - t_align:.1f} s wall, {p['time_s'] - sim0:.1f} s of "
             f"INS time; FlightGear time {p['link']['sim_time_s']:.1f} s")
-        click(base, layout, "ALIGN", "CW")  # NAV
+        click("ALIGN", "CW")  # NAV
         time.sleep(0.3)
-        click(base, layout, "INS", "WYPT_CHG")  # TO = 01, ALFA
+        click("INS", "WYPT_CHG")  # TO = 01, ALFA
         until(lambda: panel()["windows"]["to"].strip() == "01", 5, "TO waypoint 01")
 
         # Into the air over the same spot, heading east, at 3000 ft and 100 kt.
@@ -233,7 +171,7 @@ def main():
         until(steady, 90, "the KAP140 steady on its bug")
         time.sleep(3)
         until(steady, 30, "the KAP140 steady on its bug")
-        click(base, layout, "INS", "HOLD")
+        click("INS", "HOLD")
         until(lambda: panel()["visible"]["INS"]["hold_lit"], 5, "HOLD lit")
         p = panel()
         fg_start = p["link"]["sim_time_s"]
@@ -288,14 +226,13 @@ def main():
         fg.wait(20)
         until(lambda: panel()["link"]["state"] == "not connected", 10, "the link not connected")
         p = panel()
-        assert host.poll() is None and abs(p["aircraft"]["lat_deg"] - rows[-1][5]) < 0.01
+        assert host.proc.poll() is None and abs(p["aircraft"]["lat_deg"] - rows[-1][5]) < 0.01
         log(f"FlightGear stopped: {p['link']['text']}")
         print("PASS")
         return 0
     finally:
-        if host is not None and host.poll() is None:
-            host.send_signal(signal.SIGTERM)
-            host.wait(10)
+        if host is not None:
+            host.stop()
         if fg.poll() is None:
             os.killpg(fg.pid, signal.SIGTERM)  # the start script stops fgfs and its Xvfb
             fg.wait(20)
