@@ -22,6 +22,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "boundary/invariants.h"
+
 // The calling convention of every routine that crosses the boundary, in either direction
 // (service, element and mouse routines, the module's init and deinit, the panel services). The
 // simulator calls 32-bit gauges with stdcall (the routine pops its own arguments); a routine of
@@ -530,14 +532,37 @@ GAUGE_EXPORT extern ModuleImports ImportTable;
 
 }  // extern "C"
 
+// The kind of element each record is opened by.
+template <typename Record>
+struct RecordKind;
+template <>
+struct RecordKind<StaticImageElement> {
+  static constexpr ElementKind kind = ELEMENT_STATIC_IMAGE;
+};
+template <>
+struct RecordKind<IconElement> {
+  static constexpr ElementKind kind = ELEMENT_ICON;
+};
+template <>
+struct RecordKind<MovingImageElement> {
+  static constexpr ElementKind kind = ELEMENT_MOVING_IMAGE;
+};
+template <>
+struct RecordKind<TextElement> {
+  static constexpr ElementKind kind = ELEMENT_STRING;
+};
+
 // Every element record opens with its header, so a reference to the header is a reference to
 // the record (the kind says which): the records are standard-layout, the header their first
-// member.
+// member. Every caller has looked at the kind first; a cast to another kind's record would read
+// and write past a smaller record.
 template <typename Record>
 inline Record& element_record(ElementHeader& header) {
+  INS_INVARIANT(header.kind == RecordKind<Record>::kind);
   return *reinterpret_cast<Record*>(&header);
 }
 template <typename Record>
 inline const Record& element_record(const ElementHeader& header) {
+  INS_INVARIANT(header.kind == RecordKind<Record>::kind);
   return *reinterpret_cast<const Record*>(&header);
 }

@@ -121,7 +121,10 @@ using Field = bool (*)(BoundedText& text, KeptText& kept);
 // the text from them alone, so a text kept for the same inputs is the text `write` would write.
 template <auto gather, auto write>
 bool described_field(BoundedText& text, KeptText& kept) {
-  static const char mark = 0;  // this field's own, for telling its kept text from another's
+  // This field's own, for telling its kept text from another's. Writable on purpose: a linker
+  // folding identical constants (identical-data folding, merged constants) may give two fields'
+  // constant marks one address, and a window would then show one field's text for another's.
+  static char mark;
   const auto inputs = gather();
   constexpr int count = decltype(inputs)::COUNT;
   static_assert(count <= MAX_INPUTS);
@@ -132,6 +135,7 @@ bool described_field(BoundedText& text, KeptText& kept) {
       return true;
     }
   }
+  INS_INVARIANT(text.capacity <= COMPOSE_CAPACITY);
   bool same = kept.field == &mark && kept.capacity == text.capacity;
   for (int i = 0; same && i < count; ++i) same = kept.keys[i] == keys[i];
   if (!same) {
@@ -143,6 +147,7 @@ bool described_field(BoundedText& text, KeptText& kept) {
     kept.length = own.length;
   }
   // The text and its terminator, as writing it into the buffer would have left them.
+  INS_INVARIANT(kept.length < kept.capacity);
   std::memcpy(text.chars, kept.chars, kept.length + 1);
   text.length = kept.length;
   return true;

@@ -54,9 +54,11 @@ extern ElementHeader* align_chain[ALIGN_ELEMENT_COUNT];
 
 // The element at `depth` of the CDU's or the MSU's chain; `depth` is one of the depths above.
 inline ElementHeader& ins_element(int depth) {
+  INS_INVARIANT(depth >= 0 && depth < INS_ELEMENT_COUNT && ins_chain[depth] != nullptr);
   return *ins_chain[depth];
 }
 inline ElementHeader& align_element(int depth) {
+  INS_INVARIANT(depth >= 0 && depth < ALIGN_ELEMENT_COUNT && align_chain[depth] != nullptr);
   return *align_chain[depth];
 }
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "boundary/invariants.h"
+
 namespace {
 
 constexpr char POSITION_TAG[] = "<WorldPosition>";
@@ -26,16 +28,19 @@ int raw_byte(PlanText& text) {
 // --- The ring of decoded bytes not yet given out.
 
 void push(PlanText& text, uint32_t byte) {
+  INS_INVARIANT(text.ahead_count < PLAN_TEXT_LOOKAHEAD);
   text.ahead[(text.ahead_start + text.ahead_count) % PLAN_TEXT_LOOKAHEAD] =
       static_cast<unsigned char>(byte);
   ++text.ahead_count;
 }
 
 int at(const PlanText& text, std::size_t index) {
+  INS_INVARIANT(index < text.ahead_count);
   return text.ahead[(text.ahead_start + index) % PLAN_TEXT_LOOKAHEAD];
 }
 
 void pop(PlanText& text) {
+  INS_INVARIANT(text.ahead_count > 0);
   text.ahead_start = (text.ahead_start + 1) % PLAN_TEXT_LOOKAHEAD;
   --text.ahead_count;
 }

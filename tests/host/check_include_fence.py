@@ -18,7 +18,7 @@ import sys
 import tempfile
 
 MODULE_FOLDERS = ["boundary", "core", "store", "state", "nav", "cdu", "msu", "module"]
-BOUNDARY = {"boundary/gauge_api.h", "boundary/gauge_vocabulary.h"}
+BOUNDARY = {"boundary/gauge_api.h", "boundary/gauge_vocabulary.h", "boundary/invariants.h"}
 WEB_EXTRA = {"store/durable_file.h"}
 
 
