@@ -326,18 +326,18 @@ bool is_loopback(const std::string& address) {
   return address.starts_with("127.") || address == "::1" || address.starts_with("::ffff:127.");
 }
 
-// Reads and drops what a client sends within `time`, at most `most` bytes: the rest of a body
-// that was refused, so that the close that follows does not reset the connection before the
-// client has read the refusal.
-void drain(int fd, std::chrono::milliseconds time, std::size_t most) {
+// Reads and drops what a client sends within `time`, or until it closes: the rest of a body
+// that was refused, so that the close that follows does not reset the connection (a close with
+// bytes unread does) and lose the refusal on its way to the client, which sends on until it
+// reads it.
+void drain(int fd, std::chrono::milliseconds time) {
   const auto deadline = Clock::now() + time;
-  std::array<char, 16 * 1024> sink{};
-  for (std::size_t drained = 0; drained < most;) {
+  std::array<char, 64 * 1024> sink{};
+  for (;;) {
     if (wait_until(fd, POLLIN, deadline) != Wait::Ready) return;
     const ssize_t received = ::recv(fd, sink.data(), sink.size(), MSG_DONTWAIT);
     if (received < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (received <= 0) return;
-    drained += static_cast<std::size_t>(received);
   }
 }
 
@@ -478,12 +478,18 @@ bool body_over_limit() {
 TrimmingThreadPool::TrimmingThreadPool(std::size_t threads, std::size_t max_queued,
                                        std::function<void()> before_shutdown)
     : httplib::ThreadPool(threads),
+      threads_(threads),
       max_queued_(max_queued),
       before_shutdown_(std::move(before_shutdown)) {}
 
 void TrimmingThreadPool::enqueue(std::function<void()> fn) {
   served_since_trim_ = true;
-  if (queued_.fetch_add(1) >= max_queued_) {
+  fn();
+}
+
+void TrimmingThreadPool::enqueue_ready(std::function<void()> fn) {
+  const std::size_t free_threads = threads_ - std::min(threads_, running_.load());
+  if (queued_.fetch_add(1) >= max_queued_ + free_threads) {
     queued_.fetch_sub(1);
     refusing_for_full_queue = true;
     fn();
@@ -491,8 +497,10 @@ void TrimmingThreadPool::enqueue(std::function<void()> fn) {
     return;
   }
   httplib::ThreadPool::enqueue([this, fn = std::move(fn)] {
+    ++running_;
     queued_.fetch_sub(1);
     fn();
+    --running_;
   });
 }
 
@@ -546,19 +554,17 @@ bool LimitedServer::process_and_close_socket(socket_t sock) {
   const int on = 1;
   ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   Connection connection{sock, "", limits_.requests_per_connection};
-  if (TrimmingThreadPool::refusing_busy()) {
-    refuse_busy(connection, "the server is busy: try again in a moment");
-  } else if (!admit(connection)) {
+  if (!admit(connection)) {
     refuse_busy(connection, "too many connections from this address");
   } else {
-    serve(std::move(connection));
+    waiting_room_->park(std::move(connection), Clock::now() + limits_.idle);
   }
   return true;
 }
 
 void LimitedServer::resume(Connection connection) {
   // Through the pool, whose queue may be full: then the job runs here, refused.
-  pool_->enqueue([this, connection = std::move(connection)]() mutable {
+  pool_->enqueue_ready([this, connection = std::move(connection)]() mutable {
     if (TrimmingThreadPool::refusing_busy()) {
       refuse_busy(connection, "the server is busy: try again in a moment");
     } else {
@@ -588,7 +594,7 @@ void LimitedServer::serve(Connection connection) {
   }
   served_stream = nullptr;
   ::shutdown(connection.fd, SHUT_WR);
-  if (stream.body_left_unread()) drain(connection.fd, limits_.linger, 4 * limits_.body_bytes);
+  if (stream.body_left_unread()) drain(connection.fd, limits_.linger);
   end_connection(connection);
   release_unused_stack();
 }

@@ -72,13 +72,17 @@ class WaitingRoom;
 // The pool of threads that serve the connections. Each thread's allocations come from its own
 // arena, which keeps what a burst of requests freed; once the server has been idle for a
 // moment, the pool hands that memory back to the system, so a burst leaves no lasting growth.
-// Past `max_queued` waiting jobs, a job runs at once on the caller's thread marked as refused
-// (`refusing_busy`): the connection it serves is answered 503 and closed without waiting.
+// A connection the library has just accepted is not queued: `enqueue` runs its job at once on
+// the accepting thread, which only places it in the waiting room. Connections whose request has
+// begun come through `enqueue_ready`: when more than `max_queued` of them would wait beyond
+// the threads free to take them, the job runs at once on the caller's thread marked as refused
+// (`refusing_busy`), and the connection is answered 503 and closed without waiting.
 class TrimmingThreadPool : public httplib::ThreadPool {
  public:
   TrimmingThreadPool(std::size_t threads, std::size_t max_queued,
                      std::function<void()> before_shutdown);
   void enqueue(std::function<void()> fn) override;
+  void enqueue_ready(std::function<void()> fn);
   void on_idle() override;
   void shutdown() override;
 
@@ -86,9 +90,11 @@ class TrimmingThreadPool : public httplib::ThreadPool {
   static bool refusing_busy();
 
  private:
+  std::size_t threads_;
   std::size_t max_queued_;
   std::function<void()> before_shutdown_;
-  std::atomic<std::size_t> queued_{0};
+  std::atomic<std::size_t> queued_{0};   // jobs waiting for a thread
+  std::atomic<std::size_t> running_{0};  // jobs a thread runs
   std::atomic<bool> served_since_trim_{false};
 };
 
@@ -104,7 +110,8 @@ class LimitedServer : public httplib::Server {
   void widen_backlog(int connections);
 
  private:
-  // Called by the pool's thread for each accepted connection (in place of the library's own).
+  // Called on the accepting thread for each accepted connection (in place of the library's
+  // own): admits it to the waiting room, or refuses it.
   bool process_and_close_socket(socket_t sock) override;
   // Serves the requests of a connection until it waits for the next one (then parked in the
   // waiting room) or ends.

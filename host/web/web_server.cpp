@@ -264,12 +264,11 @@ void WebServer::add_static_files() {
   server_->set_mount_point("/", folders_.static_folder.string());
   // The library's own refusals (no such path, a request it cannot read) say what they are.
   server_->set_error_handler([](const httplib::Request& req, httplib::Response& res) {
-    // A chunked body the server stopped reading at the limit: the library saw a body it could
-    // not read.
+    if (!res.body.empty()) return;  // a refusal of ours says what it is already
+    // A chunked body the server stopped reading at the limit: the library saw only a body it
+    // could not read.
     if (body_over_limit()) res.status = 413;
-    if (res.body.empty()) {
-      res.set_content(json_text(json{{"error", library_refusal(res.status, req)}}), JSON_TYPE);
-    }
+    res.set_content(json_text(json{{"error", library_refusal(res.status, req)}}), JSON_TYPE);
   });
   // A handler that throws has changed nothing: every change is the simulation thread's, made by
   // a command that either completes or reports its failure.

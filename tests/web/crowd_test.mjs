@@ -6,6 +6,7 @@
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import net from 'node:net';
+import {networkInterfaces} from 'node:os';
 import {startServer, getJson, postJson, until} from './harness.mjs';
 
 let server, port;
@@ -88,10 +89,54 @@ test('clients past the threads and the queue are told 503 at once, and the serve
     assert.ok([200, 503].includes(busy.status), `the pilot among them: ${busy.status}`);
     await until(() => statuses.length === SLOW, 15000, 'every slow client answered or cut off');
     const refused = statuses.filter((s) => s === 503).length;
-    // Threads for ordinary requests (24) and the queue (24) took the rest.
-    assert.ok(refused > 0 && refused <= SLOW - 24, `${refused} of ${SLOW} refused as busy`);
+    // The server's threads (32) and its queue (24) took the rest.
+    assert.ok(refused > 0 && refused <= SLOW - 32 - 24, `${refused} of ${SLOW} refused as busy`);
   } finally {
     slow.forEach((s) => s.destroy());
   }
   assert.equal((await getJson(server.url, '/api/panel')).status, 200);
+});
+
+// An address of this machine other than loopback, or null.
+function otherAddress() {
+  for (const entries of Object.values(networkInterfaces())) {
+    for (const entry of entries) if (!entry.internal && entry.family === 'IPv4') return entry.address;
+  }
+  return null;
+}
+
+test('one address other than loopback holds at most 32 connections; loopback is not capped', async (t) => {
+  const address = otherAddress();
+  if (address === null) return t.skip('this machine has no address but loopback');
+  const open = await startServer(['--address', '0.0.0.0']);
+  const openPort = Number(new URL(open.url).port);
+  // Connections from `from` that send nothing; resolves once each was either answered or is
+  // still waiting after the server had a moment with it.
+  const connectFrom = (host, count) => Promise.all(Array.from({length: count}, () => new Promise((resolve) => {
+    const socket = net.connect({port: openPort, host, localAddress: host});
+    let reply = '';
+    socket.on('error', () => {});
+    socket.on('data', (d) => { reply += d.toString('latin1'); });
+    socket.on('close', () => resolve({socket, status: Number(reply.split(' ')[1]) || 0}));
+    socket.on('connect', () => setTimeout(() => resolve({socket, status: null}), 500));
+  })));
+  const held = [];
+  try {
+    const remote = await connectFrom(address, 40);
+    held.push(...remote.map((c) => c.socket));
+    assert.deepEqual([remote.filter((c) => c.status === null).length, remote.filter((c) => c.status === 503).length],
+                     [32, 8], 'from one address: 32 waiting, the rest told 503');
+    const local = await connectFrom('127.0.0.1', 40);
+    held.push(...local.map((c) => c.socket));
+    assert.equal(local.filter((c) => c.status === null).length, 40, 'loopback: every connection waiting');
+    // The address's connections closed, it is served again.
+    held.splice(0).forEach((s) => s.destroy());
+    await until(async () => {
+      const r = await fetch(`http://${address}:${openPort}/api/layout`).catch(() => null);
+      return r?.status === 200;
+    }, 5000, 'the address served again');
+  } finally {
+    held.forEach((s) => s.destroy());
+    await open.stop();
+  }
 });
