@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <random>
 
 namespace host::web {
 
@@ -53,13 +54,43 @@ std::vector<std::string> machine_names() {
   return names;
 }
 
+// Every value of a header, whole: the library's own getter ends a value at its first NUL.
+std::vector<std::string> header_values(const httplib::Request& request, const char* name) {
+  std::vector<std::string> values;
+  const auto [first, last] = request.headers.equal_range(name);
+  for (auto it = first; it != last; ++it) values.push_back(it->second);
+  return values;
+}
+
+// 128 random bits as hexadecimal.
+std::string random_token() {
+  std::random_device source;
+  std::string token;
+  constexpr const char* HEX = "0123456789abcdef";
+  for (int i = 0; i < 4; ++i) {
+    const std::uint32_t word = source();
+    for (int shift = 28; shift >= 0; shift -= 4) token.push_back(HEX[(word >> shift) & 0xF]);
+  }
+  return token;
+}
+
+// Compares in a time that does not depend on where the texts first differ.
+bool same_secret(const std::string& given, const std::string& secret) {
+  if (given.size() != secret.size()) return false;
+  unsigned char difference = 0;
+  for (std::size_t i = 0; i < secret.size(); ++i) {
+    difference |= static_cast<unsigned char>(given[i] ^ secret[i]);
+  }
+  return difference == 0;
+}
+
 bool changes_something(const std::string& method) {
   return method != "GET" && method != "HEAD" && method != "OPTIONS";
 }
 
 }  // namespace
 
-RequestGuard::RequestGuard(const std::string& address, int port) {
+RequestGuard::RequestGuard(const std::string& address, int port) : stream_token_(random_token()) {
   std::vector<std::string> names = {"127.0.0.1", "localhost", "::1"};
   if (is_wildcard(address)) {
     for (const std::string& name : machine_names()) names.push_back(name);
@@ -87,16 +118,23 @@ bool RequestGuard::is_own_origin(const std::string& origin) const {
   return text.rfind(scheme, 0) == 0 && is_own_host(text.substr(scheme.size()));
 }
 
+bool RequestGuard::proves_own_page(const httplib::Request& request) const {
+  return request.has_header(PANEL_REQUEST_HEADER) ||
+         (request.has_param("token") &&
+          same_secret(request.get_param_value("token"), stream_token_));
+}
+
 std::optional<Refusal> RequestGuard::check(const httplib::Request& request) const {
-  if (request.get_header_value_count("Host") != 1 ||
-      !is_own_host(request.get_header_value("Host"))) {
+  const std::vector<std::string> host = header_values(request, "Host");
+  if (host.size() != 1 || !is_own_host(host.front())) {
     return Refusal{421, "this server answers only to its own address (" + hosts_.front() + ")"};
   }
   if (request.headers.size() > MAX_REQUEST_HEADERS) {
     return Refusal{431, "more than " + std::to_string(MAX_REQUEST_HEADERS) + " headers"};
   }
-  const bool has_origin = request.has_header("Origin");
-  const bool own_origin = has_origin && is_own_origin(request.get_header_value("Origin"));
+  const std::vector<std::string> origin = header_values(request, "Origin");
+  const bool has_origin = !origin.empty();
+  const bool own_origin = origin.size() == 1 && is_own_origin(origin.front());
   if (changes_something(request.method)) {
     if (has_origin && !own_origin) return Refusal{403, "requests from another site are refused"};
     if (!request.has_header(PANEL_REQUEST_HEADER)) {
@@ -104,8 +142,11 @@ std::optional<Refusal> RequestGuard::check(const httplib::Request& request) cons
                               PANEL_REQUEST_HEADER + " (the panel's page sends it)"};
     }
   }
-  if (request.path == "/api/stream" && has_origin && !own_origin) {
-    return Refusal{403, "the panel's stream is for the panel's own page"};
+  const bool stream = request.path == "/api/stream" || request.path == "/api/stream-token";
+  if (stream && ((has_origin && !own_origin) || !proves_own_page(request))) {
+    return Refusal{403, std::string("the panel's stream is for the panel's own page (send the "
+                                    "header ") +
+                            PANEL_REQUEST_HEADER + ", or ?token= from /api/stream-token)"};
   }
   if (request.ranges.size() > 1) return Refusal{416, "one range at a time"};
   return std::nullopt;

@@ -199,7 +199,8 @@ WebServer::WebServer(SimLoop& loop, const std::vector<GaugeExtent>& gauges, json
       // Each open event stream holds a thread of the pool; the rest is room for ordinary
       // requests, and for connections whose requests are still arriving (each holds a thread
       // for at most its deadlines).
-      server_(std::make_unique<LimitedServer>(ConnectionLimits{}, MAX_STREAMS + REQUEST_THREADS)) {
+      server_(std::make_unique<LimitedServer>(ConnectionLimits{.body_bytes = MAX_PLAN_BYTES},
+                                              MAX_STREAMS + REQUEST_THREADS)) {
   server_->set_payload_max_length(MAX_PLAN_BYTES);
   // No page of another origin may frame the panel (twelve frames would each open a stream), nor
   // read a reply of this server as an image or a script.
@@ -220,7 +221,9 @@ WebServer::WebServer(SimLoop& loop, const std::vector<GaugeExtent>& gauges, json
     if (!refusal) return httplib::Server::HandlerResponse::Unhandled;
     ranges.clear();
     reply_error(res, refusal->status, refusal->message);
-    // A refused request's body is not read: the connection ends with the reply.
+    // A refused request's body is not read: the connection ends with the reply, so that no byte
+    // of that body is ever taken for a request.
+    close_after_reply();
     res.set_header("Connection", "close");
     return httplib::Server::HandlerResponse::Handled;
   });
@@ -261,9 +264,11 @@ void WebServer::add_static_files() {
   server_->set_mount_point("/", folders_.static_folder.string());
   // The library's own refusals (no such path, a request it cannot read) say what they are.
   server_->set_error_handler([](const httplib::Request& req, httplib::Response& res) {
-    if (res.body.empty()) {
-      res.set_content(json_text(json{{"error", library_refusal(res.status, req)}}), JSON_TYPE);
-    }
+    if (!res.body.empty()) return;  // a refusal of ours says what it is already
+    // A chunked body the server stopped reading at the limit: the library saw only a body it
+    // could not read.
+    if (body_over_limit()) res.status = 413;
+    res.set_content(json_text(json{{"error", library_refusal(res.status, req)}}), JSON_TYPE);
   });
   // A handler that throws has changed nothing: every change is the simulation thread's, made by
   // a command that either completes or reports its failure.
@@ -298,6 +303,13 @@ void WebServer::add_panel_routes() {
 
   server_->Get("/api/stream", [this](const httplib::Request& req, httplib::Response& res) {
     open_stream(req, res);
+  });
+
+  // What an EventSource of the panel's page carries to /api/stream in place of the header it
+  // cannot send (request_guard.h).
+  server_->Get("/api/stream-token", [this](const httplib::Request&, httplib::Response& res) {
+    res.set_header("Cache-Control", "no-store");
+    reply_ok(res, json{{"token", guard_->stream_token()}});
   });
 }
 

@@ -250,7 +250,7 @@ test('a held press belongs to its client, and ends with it', async (t) => {
     }
   });
   await t.test('the press ends with the event stream it named', async () => {
-    const request = http.get(new URL('/api/stream?id=browser-1', server.url));
+    const request = http.get(new URL('/api/stream?id=browser-1', server.url), {headers: {'X-INS-Panel': '1'}});
     await new Promise((resolve, reject) => { request.on('response', resolve); request.on('error', reject); });
     await postJson(server.url, '/api/mouse', {...UNITS_UP, action: 'down', client: 'tab', stream: 'browser-1'});
     const stop = keepHolding('tab');
@@ -262,7 +262,8 @@ test('a held press belongs to its client, and ends with it', async (t) => {
     } finally {
       await stop();
     }
-    const badId = await getJson(server.url, '/api/stream?id=no%20spaces');
+    const badReply = await fetch(new URL('/api/stream?id=no%20spaces', server.url), {headers: {'X-INS-Panel': '1'}});
+    const badId = {status: badReply.status, body: await badReply.json()};
     assert.deepEqual([badId.status, badId.body.error], [400, '"id" must be 1 to 64 letters, digits, \'-\' or \'_\'']);
   });
 });

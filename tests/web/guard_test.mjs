@@ -84,13 +84,17 @@ const PLAN = readFileSync(new URL('../../examples/EINN-BIKF-oceanic.PLN', import
 const SET_BATTERY = '{"name": "battery", "value": 1}';
 const EVIL = 'http://evil.example';
 
-// [what, method, path, options, status, message]
-const REFUSED = [
+// [what, method, path, options, status, message]; made once the server's port is known.
+const REFUSED = () => [
   ['a path that is not UTF-8', 'GET', '/%FF', {}, 404, /no such path/],
   ['an API path that is not UTF-8', 'GET', '/api/%FF%FE', {}, 404, /no such path/],
   ['another Host (a rebound name)', 'GET', '/api/panel', {host: `evil.example:${port}`}, 421, /only to its own address/],
   ['our address on another port', 'GET', '/api/panel', {host: '127.0.0.1:1'}, 421, /only to its own address/],
   ['no Host at all', 'GET', '/api/panel', {host: null}, 421, /only to its own address/],
+  ['our address with a NUL and more after it', 'GET', '/api/panel', {host: `127.0.0.1:${port}\0.evil.example`},
+   421, /only to its own address/],
+  ['our address with a control byte after it', 'GET', '/api/panel', {host: `127.0.0.1:${port}\x01`},
+   421, /only to its own address/],
   ['a rebound name driving the panel', 'POST', '/api/set',
    {host: `evil.example:${port}`, headers: {'X-INS-Panel': '1', 'Content-Type': 'application/json'}, body: SET_BATTERY},
    421, /only to its own address/],
@@ -102,6 +106,9 @@ const REFUSED = [
    {headers: {'X-INS-Panel': '1', 'Content-Type': 'application/json', Origin: EVIL}, body: SET_BATTERY}, 403, /another site/],
   ['a sandboxed page (Origin null)', 'POST', '/api/set',
    {headers: {'X-INS-Panel': '1', Origin: 'null'}, body: SET_BATTERY}, 403, /another site/],
+  ['our own origin with a NUL and another site after it', 'POST', '/api/set',
+   {headers: {'X-INS-Panel': '1', Origin: `http://127.0.0.1:${port}\0.evil.example`}, body: SET_BATTERY},
+   403, /another site/],
   ['our own port on another scheme', 'POST', '/api/set',
    {headers: {'X-INS-Panel': '1', Origin: `https://127.0.0.1:${port}`}, body: SET_BATTERY}, 403, /another site/],
   ['a POST without the panel\'s header', 'POST', '/api/set',
@@ -112,6 +119,10 @@ const REFUSED = [
   ['an example named in bytes that are not UTF-8', 'POST', '/api/plan?example=%C0%AF.PLN',
    {headers: {'X-INS-Panel': '1'}}, 400, /"example" is not UTF-8/],
   ['a stream for another site', 'GET', '/api/stream', {headers: {Origin: EVIL}}, 403, /panel's own page/],
+  ['a stream asked for as a no-cors fetch sends it (no Origin, no header)', 'GET', '/api/stream', {}, 403,
+   /panel's own page/],
+  ['a stream with a token the server never gave', 'GET', '/api/stream?token=0123456789abcdef0123456789abcdef', {},
+   403, /panel's own page/],
   ['more headers than any browser sends', 'GET', '/api/panel',
    {headers: Object.fromEntries(Array.from({length: 101}, (_, i) => [`X-H${i}`, 'x']))}, 431, /more than 100 headers/],
   ['a head larger than 64 KiB', 'GET', '/api/panel',
@@ -122,7 +133,7 @@ const REFUSED = [
 
 test('hostile requests are refused with a short message, and change and write nothing', async () => {
   const before = await snapshot();
-  for (const [what, method, path, options, status, message] of REFUSED) {
+  for (const [what, method, path, options, status, message] of REFUSED()) {
     const reply = await request(method, path, options);
     assert.equal(reply.status, status, what);
     assert.match(JSON.parse(reply.body).error, message, what);
@@ -245,11 +256,20 @@ test('the waypoint file is read only when it is a plain file of a waypoint file\
 });
 
 test('event streams: the panel\'s own only, eight at once, the ninth told to come back', async () => {
+  // The page's own proof, either of them: its header (fetch), or the token its origin alone could
+  // read (EventSource, which sends no header of its own).
+  // The token is asked for as the page asks: with the header no page of another origin can send.
+  assert.equal((await getJson(server.url, '/api/stream-token')).status, 403);
+  const given = await fetch(new URL('/api/stream-token', server.url), {headers: {'X-INS-Panel': '1'}});
+  const {token} = await given.json();
+  assert.match(token, /^[0-9a-f]{32}$/);
+  const PROOFS = [`/api/stream HTTP/1.1\r\nX-INS-Panel: 1`, `/api/stream?token=${token} HTTP/1.1`];
   const streams = [];
+  let opened = 0;
   const open = () => new Promise((resolve) => {
     const socket = net.connect(port, '127.0.0.1');
     socket.once('data', (d) => resolve({socket, status: Number(d.toString('latin1').split(' ')[1])}));
-    socket.write(`GET /api/stream HTTP/1.1\r\nHost: 127.0.0.1:${port}\r\n\r\n`);
+    socket.write(`GET ${PROOFS[opened++ % PROOFS.length]}\r\nHost: 127.0.0.1:${port}\r\n\r\n`);
   });
   try {
     for (let i = 0; i < 8; ++i) streams.push(await open());
@@ -298,4 +318,116 @@ test('clients that send their requests a byte at a time cannot hold the server',
     slow.forEach((c) => c.socket.destroy());
   }
   assert.equal((await getJson(server.url, '/api/layout')).status, 200);
+});
+
+// Writes `head`, then the body `piece` after `piece` (backpressure kept) until the server answers
+// or `limit` bytes are sent; resolves to {status, error, sent: body bytes written before the
+// answer began, closed}.
+function sendUntilAnswered(head, piece, limit, {chunked = false} = {}) {
+  return new Promise((resolve, reject) => {
+    const socket = net.connect(port, '127.0.0.1');
+    let reply = '';
+    let sent = 0;
+    let sentAtAnswer = null;
+    let answered = false;
+    const timer = setTimeout(() => { socket.destroy(); reject(new Error('no answer')); }, 60000);
+    socket.on('error', () => {});
+    socket.on('data', (d) => {
+      if (sentAtAnswer === null) sentAtAnswer = sent;
+      reply += d.toString('latin1');
+      answered = true;
+    });
+    socket.on('close', () => {
+      clearTimeout(timer);
+      const [headText, ...rest] = reply.split('\r\n\r\n');
+      let error = null;
+      try { error = JSON.parse(rest.join('\r\n\r\n')).error; } catch (e) { error = null; }
+      resolve({status: Number(headText.split(' ')[1]) || 0, error, sent: sentAtAnswer ?? sent});
+    });
+    const frame = chunked ? Buffer.concat([Buffer.from(`${piece.length.toString(16)}\r\n`), piece, Buffer.from('\r\n')])
+                          : piece;
+    const pump = () => {
+      while (!answered && !socket.destroyed && sent < limit) {
+        sent += piece.length;
+        if (!socket.write(frame)) return socket.once('drain', pump);
+      }
+      if (!answered && !socket.destroyed && chunked) socket.write('0\r\n\r\n');
+    };
+    socket.write(head, pump);
+  });
+}
+
+test('a body larger than 512 KiB is refused as soon as it passes the limit, chunked or not', async () => {
+  await postJson(server.url, '/api/plan?example=EINN-BIKF-oceanic.PLN', '', {raw: true});
+  const before = await snapshot();
+  const HUGE = 100 * 1024 * 1024;
+  // A plan's text, so that nothing but its size is wrong.
+  const piece = Buffer.from(`${PLAN.toString('latin1')}\r\n`.repeat(Math.ceil(65536 / PLAN.length)).slice(0, 65536),
+                            'latin1');
+  const head = (framing) => `POST /api/plan?name=huge.PLN HTTP/1.1\r\nHost: 127.0.0.1:${port}\r\nX-INS-Panel: 1\r\n` +
+                            `Content-Type: application/octet-stream\r\n${framing}\r\n\r\n`;
+  // [what, head, chunked]
+  const CASES = [
+    ['chunked', head('Transfer-Encoding: chunked'), true],
+    ['chunked, named in capitals', head('Transfer-Encoding: CHUNKED'), true],
+    ['with its length declared', head(`Content-Length: ${HUGE}`), false],
+  ];
+  for (const [what, text, chunked] of CASES) {
+    const reply = await sendUntilAnswered(text, piece, HUGE, {chunked});
+    assert.equal(reply.status, 413, what);
+    assert.match(reply.error, /larger than 512 KiB/, what);
+    // Refused on the way, not after the whole body: what was sent before the answer is the
+    // limit and what the connection's buffers held.
+    assert.ok(reply.sent < 16 * 1024 * 1024, `${what}: ${reply.sent} bytes sent before the answer`);
+    await assertUnchanged(before, `a ${what} body of 100 MB`);
+  }
+});
+
+test('a plan sent chunked within the limit is read whole, in pieces and with an extension', async () => {
+  const chunks = [PLAN.subarray(0, 1), PLAN.subarray(1, 700), PLAN.subarray(700)];
+  const body = Buffer.concat([
+    ...chunks.flatMap((c, i) => [Buffer.from(`${c.length.toString(16)}${i === 1 ? ';note=x' : ''}\r\n`), c,
+                                 Buffer.from('\r\n')]),
+    Buffer.from('0\r\n\r\n')]);
+  const reply = await rawRequest(Buffer.concat([
+    Buffer.from(`POST /api/plan?name=chunked.PLN HTTP/1.1\r\nHost: 127.0.0.1:${port}\r\nX-INS-Panel: 1\r\n` +
+                'Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n'), body]));
+  assert.equal(reply.status, 200, reply.body);
+  assert.deepEqual(readFileSync(join(server.workdir, 'PLAN.PLN')), PLAN);
+  assert.equal((await getJson(server.url, '/api/plan')).body.plan.name, 'chunked.PLN');
+});
+
+test('a refused request\'s body is never read as a request of its own', async () => {
+  const smuggled = `POST /api/set HTTP/1.1\r\nHost: 127.0.0.1:${port}\r\nX-INS-Panel: 1\r\n` +
+                   `Content-Type: application/json\r\nContent-Length: ${SET_BATTERY.length}\r\n\r\n${SET_BATTERY}`;
+  const chunk = (text) => `${Buffer.byteLength(text).toString(16)}\r\n${text}\r\n0\r\n\r\n`;
+  const refused = (line, framing, body) =>
+    `${line}\r\nHost: 127.0.0.1:${port}\r\nContent-Type: text/plain\r\n${framing}\r\n\r\n${body}`;
+  // [what, request]: each is refused before its body is read, and the body is a request that
+  // would turn the battery off.
+  const CASES = [
+    ['a POST without the panel\'s header', refused('POST /api/sim HTTP/1.1', `Content-Length: ${smuggled.length}`, smuggled)],
+    ['a cross-site POST, chunked', refused('POST /api/sim HTTP/1.1', 'Origin: http://evil.example\r\nTransfer-Encoding: chunked',
+                                           chunk(smuggled))],
+    ['a rebound Host with a body', `POST /api/sim HTTP/1.1\r\nHost: evil.example:${port}\r\nX-INS-Panel: 1\r\n` +
+                                   `Content-Length: ${smuggled.length}\r\n\r\n${smuggled}`],
+    ['a stream for another site with a body', refused('GET /api/stream HTTP/1.1',
+                                                      `Origin: http://evil.example\r\nContent-Length: ${smuggled.length}`, smuggled)],
+  ];
+  await postJson(server.url, '/api/set', {name: 'battery', value: 0});
+  const off = await snapshot();
+  for (const [what, text] of CASES) {
+    const socket = net.connect(port, '127.0.0.1');
+    const replies = await new Promise((resolve) => {
+      let reply = '';
+      socket.on('data', (d) => { reply += d.toString('latin1'); });
+      socket.on('error', () => {});
+      socket.on('close', () => resolve(reply.match(/^HTTP\/1\.1 \d+/gm) || []));
+      socket.write(text);
+    });
+    // The refusal arrived, alone: the connection ended with it.
+    assert.equal(replies.length, 1, `${what}: ${replies.join(', ')}`);
+    assert.match(replies[0], / 4\d\d$/, what);
+    await assertUnchanged(off, what);
+  }
 });

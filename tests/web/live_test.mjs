@@ -116,7 +116,7 @@ test('seven tabs share one stream, and a click in the first still reaches the ho
   try {
     for (let i = 0; i < 8; ++i) {
       const socket = net.connect(port, '127.0.0.1');
-      socket.write(`GET /api/stream HTTP/1.1\r\nHost: 127.0.0.1:${port}\r\n\r\n`);
+      socket.write(`GET /api/stream HTTP/1.1\r\nHost: 127.0.0.1:${port}\r\nX-INS-Panel: 1\r\n\r\n`);
       const reply = await new Promise((r) => socket.once('data', (d) => r(d.toString('latin1'))));
       taken.push(socket);
       if (!reply.startsWith('HTTP/1.1 200')) break;

@@ -52,6 +52,14 @@ window.attack = async () => {
   document.getElementById('form').submit();
   await new Promise((r) => setTimeout(r, 500));
 };
+// Keeps count fetches of the panel's stream under way, from each of the origins: a no-cors fetch
+// sends no Origin, and its answer, though withheld from this page, holds a stream while it lasts.
+window.flood = (origins, count) => {
+  window.flooding = true;
+  const keep = (origin) => fetch(origin + '/api/stream', {mode: 'no-cors', cache: 'no-store'})
+    .catch(() => {}).then(() => { if (window.flooding) setTimeout(() => keep(origin), 50); });
+  for (const origin of origins) for (let i = 0; i < count; ++i) keep(origin);
+};
 window.hold = (count) => {
   for (let i = 0; i < count; ++i) {
     const frame = document.createElement('iframe');
@@ -134,13 +142,52 @@ test('frames and streams from another origin leave the pilot\'s page its stream'
   await attacker.close();
 });
 
+test('no-cors fetches of the stream from another origin leave the pilot\'s page its stream', async () => {
+  const panel = new URL(server.url);
+  // Two names of the panel's address, six fetches each (the browser's limit for one host).
+  const origins = [`http://127.0.0.1:${panel.port}`, `http://localhost:${panel.port}`];
+  const context = await browser.newContext();
+  const attacker = await context.newPage();
+  // What the server answered each fetch, as the browser's network layer saw it (the page itself
+  // is shown none of it).
+  const answered = [];
+  const streamRequests = new Set();
+  const network = await context.newCDPSession(attacker);
+  network.on('Network.requestWillBeSent', (e) => {
+    if (new URL(e.request.url).pathname === '/api/stream') streamRequests.add(e.requestId);
+  });
+  network.on('Network.responseReceivedExtraInfo', (e) => {
+    if (streamRequests.has(e.requestId)) answered.push(e.statusCode);
+  });
+  await network.send('Network.enable');
+  await attacker.goto(otherUrl);
+  await attacker.evaluate((o) => window.flood(o, 6), origins);
+  const pilot = await browser.newPage();
+  try {
+    // The flood reaches the server, and keeps coming, while the pilot's page opens.
+    await until(() => answered.length >= 12, 10000, 'the flood answered');
+    await pilot.goto(server.url);
+    await pilot.waitForSelector('body[data-ready=true]');
+    await until(async () => (await pilot.locator('#connection').textContent()) === 'live', 10000,
+                'the pilot live among the flood');
+    const seen = answered.length;
+    await until(() => answered.length >= seen + 12, 10000, 'the flood still coming');
+    assert.equal(await pilot.locator('#connection').textContent(), 'live');
+    assert.deepEqual([...new Set(answered)], [403], 'every fetch of the flood refused');
+  } finally {
+    await attacker.evaluate(() => { window.flooding = false; });
+    await context.close();
+    await pilot.close();
+  }
+});
+
 test('the pilot\'s page waits for a stream while all are taken, and takes one when it frees', async () => {
   const port = Number(new URL(server.url).port);
   const held = [];
   // All eight streams, once the earlier pages' have been let go.
   await until(async () => {
     const socket = net.connect(port, '127.0.0.1');
-    socket.write(`GET /api/stream HTTP/1.1\r\nHost: 127.0.0.1:${port}\r\n\r\n`);
+    socket.write(`GET /api/stream HTTP/1.1\r\nHost: 127.0.0.1:${port}\r\nX-INS-Panel: 1\r\n\r\n`);
     const reply = await new Promise((r) => socket.once('data', (d) => r(d.toString('latin1'))));
     if (reply.startsWith('HTTP/1.1 200')) held.push(socket); else socket.destroy();
     return held.length === 8;

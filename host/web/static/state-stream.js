@@ -21,7 +21,9 @@ function openStateStream(id, onState, onStatus) {
   };
   const run = async () => {
     try {
-      const response = await fetch(`/api/stream?id=${encodeURIComponent(id)}`, {cache: 'no-store'});
+      // The header proves the request the panel's own (no page of another origin can send it).
+      const response = await fetch(`/api/stream?id=${encodeURIComponent(id)}`,
+                                   {cache: 'no-store', headers: {'X-INS-Panel': '1'}});
       if (!response.ok) {
         let message = `${response.status} ${response.statusText}`;
         try { message = (await response.json()).error || message; } catch (e) { /* not JSON */ }
