@@ -25,8 +25,11 @@ void start(StoreFile& file, HANDLE handle) {
 // While a file is being replaced, an open of it or a second replace of it fails for a moment
 // (a sharing violation, or "access denied" while the old file is on its way out); so does a
 // replace while a reader holds the old file. Each such failure is over within a read of the
-// file, so the call is tried again a few times, a millisecond apart, before it counts.
-constexpr int BUSY_ATTEMPTS = 20;
+// file, so the call is tried again, a millisecond apart, before it counts. A reader tries fewer
+// times: "access denied" may also be for good (a file the user may not read), and the
+// alignment check reads the file on every frame.
+constexpr int READ_BUSY_ATTEMPTS = 5;
+constexpr int REPLACE_BUSY_ATTEMPTS = 20;
 
 bool busy_for_a_moment(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
@@ -40,7 +43,7 @@ HANDLE open_existing_for_reading(const char* name) {
     HANDLE handle =
         CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE || attempt == BUSY_ATTEMPTS) return handle;
+    if (handle != INVALID_HANDLE_VALUE || attempt == READ_BUSY_ATTEMPTS) return handle;
     const DWORD error = GetLastError();
     if (!busy_for_a_moment(error)) return handle;
     Sleep(1);
@@ -168,7 +171,7 @@ bool replace_file(const char* from, const char* to) {
     if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
       return true;
     }
-    if (attempt == BUSY_ATTEMPTS || !busy_for_a_moment(GetLastError())) return false;
+    if (attempt == REPLACE_BUSY_ATTEMPTS || !busy_for_a_moment(GetLastError())) return false;
     Sleep(1);
   }
 }
