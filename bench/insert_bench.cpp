@@ -44,7 +44,9 @@ void open_complete_entry() {
   s.insert_pressed = 0;  // the key's latch released, as after 5 ticks
 }
 
-void BM_InsertInto100LineFile(benchmark::State& state) {
+// INSERTs in a folder that holds the waypoint file and `other_files` files more: the rewrite
+// looks through the folder for stale temporaries, and a simulator's main folder holds many files.
+void insert_in_folder(benchmark::State& state, int other_files) {
   const std::filesystem::path previous = std::filesystem::current_path();
   std::string folder = (std::filesystem::temp_directory_path() / "ins-bench-XXXXXX").string();
   if (mkdtemp(folder.data()) == nullptr) {
@@ -53,6 +55,7 @@ void BM_InsertInto100LineFile(benchmark::State& state) {
   }
   std::filesystem::current_path(folder);
   write_full_waypoint_file();
+  for (int i = 0; i < other_files; ++i) std::ofstream("OTHER" + std::to_string(i) + ".DAT");
 
   reset_module_for_tests();
   const MousePoint point{150, 90};
@@ -69,6 +72,15 @@ void BM_InsertInto100LineFile(benchmark::State& state) {
   std::filesystem::remove_all(folder);
   if (!stored) state.SkipWithError("an INSERT did not store the waypoint");
 }
+
+void BM_InsertInto100LineFile(benchmark::State& state) {
+  insert_in_folder(state, 0);
+}
 BENCHMARK(BM_InsertInto100LineFile)->Unit(benchmark::kMicrosecond);
+
+void BM_InsertInAFolderOf2000Files(benchmark::State& state) {
+  insert_in_folder(state, 2000);
+}
+BENCHMARK(BM_InsertInAFolderOf2000Files)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -65,6 +65,9 @@ if(BUILD_TESTING)
   # INS.gau read at the simulator's own offsets and driven as a host would, under Wine.
   include(${CMAKE_SOURCE_DIR}/tests/independent_loader/CMakeLists.txt)
 
+  # Two writer processes and a reader on one waypoint file, with Windows' own replace.
+  include(${CMAKE_SOURCE_DIR}/tests/store_race/CMakeLists.txt)
+
   # INS.gau seen from outside, as the simulator's loader sees it.
   add_test(NAME gau_from_outside
     COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/check_gau.sh ${CMAKE_OBJDUMP} $<TARGET_FILE:INS>

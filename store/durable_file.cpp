@@ -3,6 +3,7 @@
 // waiting to be written never read back. The raw calls beneath are durable_file_platform.h's.
 #include "store/durable_file.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "store/durable_file_platform.h"
@@ -99,4 +100,27 @@ bool rewind_for_reading(StoreFile& file) {
   file.length = 0;
   file.at_end = false;
   return !file.failed;
+}
+
+namespace {
+
+bool format_temporary_name(TemporaryName& name, const char* prefix, unsigned number) {
+  const int length =
+      std::snprintf(name.text, sizeof name.text, "%s%lu-%u", prefix, current_process_id(), number);
+  return length > 0 && static_cast<std::size_t>(length) < sizeof name.text;
+}
+
+}  // namespace
+
+bool create_temporary(StoreFile& file, const char* prefix, unsigned first_number,
+                      TemporaryName& name) {
+  file = StoreFile{};
+  for (unsigned attempt = 0; attempt < STORE_TEMPORARY_ATTEMPTS; ++attempt) {
+    if (!format_temporary_name(name, prefix, first_number + attempt)) break;
+    const CreateResult created = create_new_file(file, name.text);
+    if (created == NEW_FILE_CREATED) return true;
+    if (created != NEW_NAME_TAKEN) break;
+  }
+  name.text[0] = '\0';
+  return false;
 }

@@ -17,5 +17,16 @@ long long write_some(StoreFile& file, const unsigned char* from, std::size_t cou
 // Moves the file's position to its first byte; false on an error.
 bool seek_to_start(StoreFile& file);
 
+enum CreateResult : int {
+  NEW_FILE_CREATED,  // created, and open for writing and reading back
+  NEW_NAME_TAKEN,    // something of that name is there already (left alone)
+  NEW_FILE_FAILED,   // cannot be created for another reason
+};
+// Creates `name` as a new file, failing rather than open, follow or remove anything there.
+CreateResult create_new_file(StoreFile& file, const char* name);
+
+// The running process's id, for the names of its temporaries.
+unsigned long current_process_id();
+
 // Writes the bytes the buffer holds for writing, if any; false when the file has failed.
 bool write_pending(StoreFile& file);

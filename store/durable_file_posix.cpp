@@ -1,12 +1,15 @@
 // The store's file operations on POSIX systems (see durable_file.h for what they promise).
 #if !defined(_WIN32)
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 
 #include "store/durable_file.h"
 #include "store/durable_file_platform.h"
@@ -41,16 +44,41 @@ OpenResult open_for_reading(StoreFile& file, const char* name) {
   return FILE_OPENED;
 }
 
-bool create_exclusively(StoreFile& file, const char* name) {
+CreateResult create_new_file(StoreFile& file, const char* name) {
   file = StoreFile{};
-  // A stale temporary (left by a process that was killed) is removed, a link as a link; a folder
-  // stays, and then the creation below fails.
-  remove_file(name);
+  // O_EXCL fails on anything of that name, a dangling link included, and follows no link.
   const int fd =
       ::open(name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, NEW_FILE_MODE);
-  if (fd < 0) return false;
+  if (fd < 0) return errno == EEXIST ? NEW_NAME_TAKEN : NEW_FILE_FAILED;
   start(file, fd);
-  return true;
+  return NEW_FILE_CREATED;
+}
+
+bool create_exclusively(StoreFile& file, const char* name) {
+  // A stale file of that name is removed, a link as a link; a folder stays, and then the
+  // creation fails.
+  remove_file(name);
+  return create_new_file(file, name) == NEW_FILE_CREATED;
+}
+
+unsigned long current_process_id() {
+  return static_cast<unsigned long>(::getpid());
+}
+
+// (opendir takes its buffer from the heap: this runs once per rewrite, never on an ordinary
+// frame.)
+void remove_stale_temporaries(const char* prefix, long age_seconds) {
+  DIR* folder = ::opendir(".");
+  if (folder == nullptr) return;
+  const std::size_t prefix_length = std::strlen(prefix);
+  const std::time_t now = std::time(nullptr);
+  while (const dirent* entry = ::readdir(folder)) {
+    if (std::strncmp(entry->d_name, prefix, prefix_length) != 0) continue;
+    struct stat status {};
+    if (::lstat(entry->d_name, &status) != 0 || S_ISDIR(status.st_mode)) continue;
+    if (now - status.st_mtime > age_seconds) remove_file(entry->d_name);
+  }
+  ::closedir(folder);
 }
 
 long long read_some(StoreFile& file, unsigned char* to, std::size_t capacity) {

@@ -1,6 +1,7 @@
 #include "store/waypoint_file.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -218,10 +219,24 @@ int format_waypoint_line(char* buffer, std::size_t size, int32_t number, double 
   return static_cast<int>(text.length);
 }
 
+namespace {
+
+// Where a write's temporary names start: another number for every write (the clock's count),
+// so that even two copies of the module in one process seldom try the same name first.
+unsigned first_temporary_number() {
+  return static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
+}
+
+}  // namespace
+
 bool write_waypoint_file(const WaypointLine* lines, int count) {
   if (count < 0 || count > WAYPOINT_TABLE_SIZE || (count > 0 && lines == nullptr)) return false;
+  remove_stale_temporaries(WAYPOINT_TEMP_FILE_PREFIX, STALE_WAYPOINT_TEMP_SECONDS);
   StoreFile file;
-  if (!create_exclusively(file, WAYPOINT_TEMP_FILE_NAME)) return false;
+  TemporaryName temporary;
+  if (!create_temporary(file, WAYPOINT_TEMP_FILE_PREFIX, first_temporary_number(), temporary)) {
+    return false;
+  }
   bool ok = true;
   char text[WRITE_LINE_BUFFER];
   for (int i = 0; i < count && ok; ++i) {
@@ -232,8 +247,8 @@ bool write_waypoint_file(const WaypointLine* lines, int count) {
   // up at the write or the flush, and a power cut after the rename must not leave an empty file.
   ok = ok && flush_to_disk(file);
   ok = close_file(file) && ok;
-  ok = ok && replace_file(WAYPOINT_TEMP_FILE_NAME, WAYPOINT_FILE_NAME);
-  if (!ok) remove_file(WAYPOINT_TEMP_FILE_NAME);
+  ok = ok && replace_file(temporary.text, WAYPOINT_FILE_NAME);
+  if (!ok) remove_file(temporary.text);
   return ok;
 }
 

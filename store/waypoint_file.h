@@ -20,9 +20,12 @@ struct WaypointEntry {
   float lon;  // radians, west positive
 };
 
-// The rewrite's temporary file, in the same folder so the rename that replaces the old file is
-// atomic.
-inline constexpr const char* WAYPOINT_TEMP_FILE_NAME = "WAYPOINTS.NEW";
+// The start of the rewrite's temporary file's name, "WAYPOINTS.NEW-PID-NUMBER": in the same
+// folder, so the rename that replaces the old file is atomic, and of the writer's own, so that
+// two writers on one folder never rename or remove each other's half-written temporary.
+inline constexpr const char* WAYPOINT_TEMP_FILE_PREFIX = "WAYPOINTS.NEW-";
+// A temporary older than this was left by a writer that was killed; the next rewrite removes it.
+constexpr long STALE_WAYPOINT_TEMP_SECONDS = 600;
 // Lines are read in pieces of at most 99 characters.
 constexpr std::size_t WAYPOINT_LINE_BUFFER = 100;
 
@@ -56,8 +59,10 @@ struct WaypointLine {
 int format_waypoint_line(char* buffer, std::size_t size, int32_t number, double lat, double lon);
 
 // Writes `count` lines numbered 0..count-1 as a whole new waypoint file: into a temporary file
-// in the same folder (created afresh, never through a file or link already there), flushed to
-// the disk, then renamed over the old one. On any failure (the temporary cannot be created, a
+// of this write's own in the same folder (created afresh, never through a file or link already
+// there), flushed to the disk, then renamed over the old one, so a reader finds the old file or
+// the new one, whole, however many writers there are. Stale temporaries are removed first. On
+// any failure (the temporary cannot be created, a
 // write, the flush or the close fails, a value does not fit a line, the rename fails, or count
 // is outside 0..WAYPOINT_TABLE_SIZE) the temporary is removed, the old file is left exactly as
 // it was and false is returned.

@@ -8,6 +8,7 @@
 
 #include "host/link/flightgear_link.h"
 #include "host/link/link_pacer.h"
+#include "host/platform/working_folder.h"
 
 namespace host::link {
 
@@ -43,6 +44,16 @@ int link(const LinkCommandOptions& options) {
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  // The working folder is held before FlightGear is reached, so that a second ins-host on it
+  // is refused before it touches FlightGear; the panel server then shares this hold.
+  std::optional<WorkingFolderLock> folder;
+  try {
+    if (!options.serve.workdir.empty()) folder.emplace(options.serve.workdir);
+  } catch (const std::exception& error) {
+    std::cerr << "cannot link: " << error.what() << "\n";
+    return 2;  // as when the server cannot start
+  }
 
   const auto peer = parse_host_port(options.flightgear);
   LinkOptions link_options;

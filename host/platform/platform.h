@@ -4,6 +4,7 @@
 // same on both.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -37,6 +38,19 @@ std::filesystem::path program_folder();
 // Makes a new, empty folder under the system's temporary folder, named `prefix` and a unique
 // ending. Throws std::filesystem::filesystem_error when it cannot.
 std::filesystem::path make_temporary_folder(const std::string& prefix);
+
+// Opens the lock file at `path` (creating it) and takes its lock without waiting: an advisory
+// lock (flock on POSIX, LockFileEx on Windows) that lasts as long as the handle, so it ends with
+// the process however the process ends. Taken, the file's text becomes `note` and the handle is
+// returned; held by another process, -1 is returned with that one's note in `holder`. Throws
+// std::filesystem::filesystem_error when the file cannot be opened or locked at all.
+std::intptr_t lock_file(const std::filesystem::path& path, const std::string& note,
+                        std::string& holder);
+// Drops the lock `lock_file` took and closes its file; ignores -1.
+void unlock_file(std::intptr_t handle);
+
+// This process, as another one is told about it: "process 1234: ins-host serve --workdir w".
+std::string own_process_description();
 
 // A path as UTF-8 bytes, for the C interfaces that take `const char*` (the sound library's).
 std::string utf8_path(const std::filesystem::path& path);

@@ -76,5 +76,69 @@ std::string utf8_path(const std::filesystem::path& path) {
   return std::string(text.begin(), text.end());
 }
 
+namespace {
+
+// The lock covers one byte far beyond the file's end: a lock on Windows keeps others from
+// reading the bytes it covers, and the note must stay readable to the process refused.
+OVERLAPPED lock_region() {
+  OVERLAPPED region{};
+  region.OffsetHigh = 0x40000000;
+  return region;
+}
+
+[[noreturn]] void throw_lock_error(const std::string& what, const std::filesystem::path& path) {
+  throw std::filesystem::filesystem_error(
+      what + ": " + last_error_text(), path,
+      std::error_code(static_cast<int>(GetLastError()), std::system_category()));
+}
+
+}  // namespace
+
+std::intptr_t lock_file(const std::filesystem::path& path, const std::string& note,
+                        std::string& holder) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw_lock_error("cannot open the lock file", path);
+  OVERLAPPED region = lock_region();
+  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &region)) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) {
+      char text[1024];
+      DWORD length = 0;
+      if (!ReadFile(file, text, sizeof text, &length, nullptr)) length = 0;
+      holder.assign(text, length);
+      CloseHandle(file);
+      return -1;
+    }
+    CloseHandle(file);
+    SetLastError(error);
+    throw_lock_error("cannot lock the lock file", path);
+  }
+  // The note is for the message that refuses another process; the lock holds without it.
+  DWORD written = 0;
+  if (SetEndOfFile(file)) {
+    WriteFile(file, note.data(), static_cast<DWORD>(note.size()), &written, nullptr);
+  }
+  return reinterpret_cast<std::intptr_t>(file);
+}
+
+void unlock_file(std::intptr_t handle) {
+  if (handle == -1) return;
+  HANDLE file = reinterpret_cast<HANDLE>(handle);
+  OVERLAPPED region = lock_region();
+  UnlockFileEx(file, 0, 1, 0, &region);
+  CloseHandle(file);
+}
+
+std::string own_process_description() {
+  const wchar_t* line = GetCommandLineW();
+  const int size = WideCharToMultiByte(CP_UTF8, 0, line, -1, nullptr, 0, nullptr, nullptr);
+  std::string words(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+  if (size > 0) WideCharToMultiByte(CP_UTF8, 0, line, -1, words.data(), size, nullptr, nullptr);
+  while (!words.empty() && (words.back() == '\0' || words.back() == ' ')) words.pop_back();
+  return "process " + std::to_string(GetCurrentProcessId()) + (words.empty() ? "" : ": " + words);
+}
+
 }  // namespace host
 #endif

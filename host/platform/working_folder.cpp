@@ -1,17 +1,61 @@
 #include "host/platform/working_folder.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <map>
+#include <mutex>
 #include <system_error>
 
 #include "host/platform/platform.h"
 
 namespace host {
 
+struct WorkingFolderLock::Held {
+  std::intptr_t handle = -1;
+  ~Held() { unlock_file(handle); }
+};
+
+namespace {
+
+// The folders this process holds, by their resolved path, so that holding one again shares the
+// lock (a second lock of the same file by this process would be refused like another's).
+std::mutex held_folders_mutex;
+std::map<std::filesystem::path, std::weak_ptr<WorkingFolderLock::Held>> held_folders;
+
+std::string in_use_message(const std::filesystem::path& folder, std::string holder) {
+  while (!holder.empty() && (holder.back() == '\n' || holder.back() == '\r')) holder.pop_back();
+  if (holder.empty()) holder = "it has not said which yet";
+  return "the working folder " + folder.string() + " is in use by another ins-host (" + holder +
+         "); one ins-host works in a folder at a time: stop that one, or choose another "
+         "--workdir";
+}
+
+}  // namespace
+
+WorkingFolderLock::WorkingFolderLock(const std::filesystem::path& folder) {
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path resolved = std::filesystem::canonical(folder);
+  const std::lock_guard<std::mutex> guard(held_folders_mutex);
+  std::weak_ptr<Held>& entry = held_folders[resolved];
+  held_ = entry.lock();
+  if (held_) return;
+  std::string holder;
+  const std::intptr_t handle =
+      lock_file(resolved / WORKING_FOLDER_LOCK_NAME, own_process_description() + "\n", holder);
+  if (handle == -1) {
+    held_folders.erase(resolved);
+    throw FolderInUse(in_use_message(resolved, holder));
+  }
+  held_ = std::make_shared<Held>();
+  held_->handle = handle;
+  entry = held_;
+}
+
 WorkingFolder::WorkingFolder(const std::optional<std::filesystem::path>& chosen, bool keep)
     : previous_(std::filesystem::current_path()) {
   if (chosen) {
     path_ = std::filesystem::absolute(*chosen);
-    std::filesystem::create_directories(path_);
+    lock_.emplace(path_);
   } else {
     path_ = make_temporary_folder("ins-host-");
     remove_ = !keep;

@@ -87,9 +87,17 @@ const char* base_name(const char* path) {
   return slash != nullptr ? slash + 1 : path;
 }
 
+// A rule's name matches the file's name exactly, or, ending with '*', every name starting with
+// what comes before it (the store's temporaries carry their writer's process id and a number).
+bool matches(const Rule& rule, const char* name) {
+  const size_t length = strlen(rule.name);
+  if (length > 0 && rule.name[length - 1] == '*') return strncmp(rule.name, name, length - 1) == 0;
+  return strcmp(rule.name, name) == 0;
+}
+
 Rule* rule_for(Operation operation, const char* name) {
   for (Rule& rule : rules) {
-    if (rule.operation == operation && strcmp(rule.name, name) == 0) return &rule;
+    if (rule.operation == operation && matches(rule, name)) return &rule;
   }
   return nullptr;
 }
@@ -146,7 +154,8 @@ bool call_fails(Operation operation, const char* name) {
 extern "C" {
 
 // Arms a failure: `operation` ("read", "write", "fsync" or "rename") on the file named
-// `file_name` (a base name; "." for the working folder) lets `allowed` bytes or calls through
+// `file_name` (a base name; "." for the working folder; "PREFIX*" for every name starting with
+// PREFIX) lets `allowed` bytes or calls through
 // and fails every one after with `error`. Returns 0, or -1 for an unknown operation or no room.
 __attribute__((visibility("default"))) int fault_injector_fail(const char* operation,
                                                                const char* file_name, long allowed,

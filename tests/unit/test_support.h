@@ -10,6 +10,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -117,6 +118,16 @@ class TempWorkdir {
     return s.str();
   }
   bool exists(const std::string& name) const { return std::filesystem::exists(path_ / name); }
+  // The names in the folder that start with `prefix` (the temporaries a writer left), sorted.
+  std::vector<std::string> names_starting(const std::string& prefix) const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+      const std::string name = entry.path().filename().string();
+      if (name.compare(0, prefix.size(), prefix) == 0) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
 
  private:
   std::filesystem::path previous_;

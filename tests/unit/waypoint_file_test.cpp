@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "store/durable_file.h"
 #include "tests/unit/test_support.h"
 
 using test_support::ModuleTest;
@@ -48,6 +49,11 @@ double f(double value) {
 class WaypointFileTest : public ModuleTest {
  protected:
   void write_file(const std::string& content) { workdir.write(WAYPOINT_FILE_NAME, content); }
+  // The rewrite's temporaries in the folder: none once a rewrite has ended, however it ended.
+  std::vector<std::string> temporaries() const {
+    return workdir.names_starting(WAYPOINT_TEMP_FILE_PREFIX);
+  }
+  const std::vector<std::string> NONE;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -352,12 +358,12 @@ TEST_F(WaypointFileTest, WritesEveryLineNumberedInOrder) {
   ASSERT_TRUE(write_waypoint_file(lines, 3));
   EXPECT_EQ(workdir.read(WAYPOINT_FILE_NAME),
             "0 0.10000000 0.20000000\n1 -0.25000000 -0.50000000\n2 0.00000000 0.00000000\n");
-  EXPECT_FALSE(workdir.exists(WAYPOINT_TEMP_FILE_NAME));
+  EXPECT_EQ(temporaries(), NONE);
 
   const WaypointLine replacement[] = {{-1.5, 3.0}};
   ASSERT_TRUE(write_waypoint_file(replacement, 1));
   EXPECT_EQ(workdir.read(WAYPOINT_FILE_NAME), "0 -1.50000000 3.00000000\n");
-  EXPECT_FALSE(workdir.exists(WAYPOINT_TEMP_FILE_NAME));
+  EXPECT_EQ(temporaries(), NONE);
 }
 
 TEST_F(WaypointFileTest, HundredLinesRoundTripThroughTheTable) {
@@ -380,7 +386,7 @@ TEST_F(WaypointFileTest, RefusesALineCountOutsideTheTable) {
   EXPECT_FALSE(write_waypoint_file(lines, WAYPOINT_TABLE_SIZE + 1));
   EXPECT_FALSE(write_waypoint_file(lines, -1));
   EXPECT_FALSE(workdir.exists(WAYPOINT_FILE_NAME));
-  EXPECT_FALSE(workdir.exists(WAYPOINT_TEMP_FILE_NAME));
+  EXPECT_EQ(temporaries(), NONE);
 }
 
 // The rewrite never loses the old file. Tests run as root, where a read-only folder does not stop
@@ -390,15 +396,6 @@ TEST_F(WaypointFileTest, AFailedRewriteLeavesTheOldFileExactlyAsItWas) {
   const std::string old_content = "0 0.1 0.2\n1 0.3 0.4\n";
   const WaypointLine lines[] = {{1.0, 1.0}, {1.0, 1.0}, {1.0, 1.0}};
 
-  {
-    SCOPED_TRACE("the temporary cannot be created: a folder has its name");
-    write_file(old_content);
-    fs::create_directory(workdir.path() / WAYPOINT_TEMP_FILE_NAME);
-    EXPECT_FALSE(write_waypoint_file(lines, 3));
-    EXPECT_EQ(workdir.read(WAYPOINT_FILE_NAME), old_content);
-    EXPECT_TRUE(fs::is_directory(workdir.path() / WAYPOINT_TEMP_FILE_NAME));  // not ours
-    fs::remove(workdir.path() / WAYPOINT_TEMP_FILE_NAME);
-  }
 #if defined(_WIN32)
   {
     // On Windows a file another program holds open without delete sharing (an editor, a
@@ -412,7 +409,7 @@ TEST_F(WaypointFileTest, AFailedRewriteLeavesTheOldFileExactlyAsItWas) {
     EXPECT_FALSE(write_waypoint_file(lines, 3));
     CloseHandle(held);
     EXPECT_EQ(workdir.read(WAYPOINT_FILE_NAME), old_content);
-    EXPECT_FALSE(workdir.exists(WAYPOINT_TEMP_FILE_NAME));
+    EXPECT_EQ(temporaries(), NONE);
   }
 #endif
   {
@@ -421,7 +418,7 @@ TEST_F(WaypointFileTest, AFailedRewriteLeavesTheOldFileExactlyAsItWas) {
     fs::create_directories(workdir.path() / WAYPOINT_FILE_NAME / "keep");
     EXPECT_FALSE(write_waypoint_file(lines, 3));
     EXPECT_TRUE(fs::is_directory(workdir.path() / WAYPOINT_FILE_NAME / "keep"));
-    EXPECT_FALSE(workdir.exists(WAYPOINT_TEMP_FILE_NAME));
+    EXPECT_EQ(temporaries(), NONE);
   }
 }
 
@@ -431,7 +428,61 @@ TEST_F(WaypointFileTest, AValueTooLargeForALineFailsTheWholeRewrite) {
   const WaypointLine lines[] = {{0.1, 0.2}, {1e300, 0.0}};
   EXPECT_FALSE(write_waypoint_file(lines, 2));
   EXPECT_EQ(workdir.read(WAYPOINT_FILE_NAME), old_content);
-  EXPECT_FALSE(workdir.exists(WAYPOINT_TEMP_FILE_NAME));
+  EXPECT_EQ(temporaries(), NONE);
+}
+
+// Temporaries a killed writer left are removed by the next rewrite once they are old enough
+// that no live writer can own them; a young one (another writer's, mid-write), a folder and the
+// folder's other files stay.
+TEST_F(WaypointFileTest, ARewriteRemovesOnlyTemporariesOldEnoughToBeStale) {
+  const std::string prefix = WAYPOINT_TEMP_FILE_PREFIX;
+  struct Left {
+    std::string name;
+    std::chrono::seconds age;
+    bool folder;
+    bool kept;
+  };
+  const std::vector<Left> left = {
+      {prefix + "9999999-1", std::chrono::seconds(STALE_WAYPOINT_TEMP_SECONDS + 60), false, false},
+      {prefix + "9999999-2", std::chrono::seconds(STALE_WAYPOINT_TEMP_SECONDS - 60), false, true},
+      {prefix + "9999999-3", std::chrono::seconds(STALE_WAYPOINT_TEMP_SECONDS * 10), true, true},
+      {"WAYPOINTS.BAK", std::chrono::seconds(STALE_WAYPOINT_TEMP_SECONDS * 10), false, true},
+  };
+  for (const Left& l : left) {
+    if (l.folder) {
+      fs::create_directory(workdir.path() / l.name);
+    } else {
+      workdir.write(l.name, "0 0.1 0.2\n");
+    }
+    // (Windows' runtime cannot date a folder back: there the folder stays young.)
+    std::error_code folder_on_windows;
+    fs::last_write_time(workdir.path() / l.name, fs::file_time_type::clock::now() - l.age,
+                        folder_on_windows);
+    ASSERT_TRUE(!folder_on_windows || l.folder) << folder_on_windows.message();
+  }
+  const WaypointLine lines[] = {{0.1, 0.2}};
+  ASSERT_TRUE(write_waypoint_file(lines, 1));
+  for (const Left& l : left) EXPECT_EQ(workdir.exists(l.name), l.kept) << l.name;
+}
+
+// When every name a temporary may take is taken, nothing is created and nothing of what stands
+// there is removed.
+TEST_F(WaypointFileTest, ATemporaryWithEveryNameTakenFailsAndRemovesNothing) {
+#if defined(_WIN32)
+  const std::string pid = std::to_string(GetCurrentProcessId());
+#else
+  const std::string pid = std::to_string(getpid());
+#endif
+  const std::string own = std::string(WAYPOINT_TEMP_FILE_PREFIX) + pid + "-";
+  for (unsigned i = 0; i < STORE_TEMPORARY_ATTEMPTS; ++i) {
+    workdir.write(own + std::to_string(40 + i), "taken\n");
+  }
+  StoreFile file;
+  TemporaryName name{};
+  EXPECT_FALSE(create_temporary(file, WAYPOINT_TEMP_FILE_PREFIX, 40, name));
+  EXPECT_STREQ(name.text, "");
+  EXPECT_EQ(temporaries().size(), STORE_TEMPORARY_ATTEMPTS);
+  EXPECT_EQ(workdir.read(own + "40"), "taken\n");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -534,38 +585,43 @@ TEST_F(WaypointFileTest, ALinkToARegularFileIsRead) {
   EXPECT_EQ(lon, 0.25);
 }
 
-// The rewrite's temporary is created afresh. Whatever stands in its place (a link planted to a
-// file outside the folder, a dangling link, a hard link, or a stale file left by a process
-// killed part way) is removed without being followed; nothing outside the folder is written or
-// created, and the waypoint file comes out as a plain file with the new lines.
-TEST_F(WaypointFileTest, TheTemporaryIsNeverWrittenThroughWhatStandsInItsPlace) {
+// A temporary is created afresh under a name of its writer's own. Whatever already stands under
+// the name it tries first (a link planted to a file outside the folder, a dangling link, a hard
+// link, a file or a folder: another copy of the module in this process, or a trap) is left as
+// it was and never followed: the next number is taken, and nothing outside the folder is written.
+TEST_F(WaypointFileTest, ATemporaryNeverTouchesWhatStandsUnderItsName) {
   const test_support::OutsideFolder outside;
-  const fs::path temp = workdir.path() / WAYPOINT_TEMP_FILE_NAME;
+  const std::string own = std::string(WAYPOINT_TEMP_FILE_PREFIX) + std::to_string(getpid()) + "-";
+  const fs::path first = workdir.path() / (own + "7");
   struct Case {
     const char* name;
     std::function<void()> plant;
   };
   const Case cases[] = {
       {"a link to a file outside",
-       [&] { fs::create_symlink(outside.path() / "precious.txt", temp); }},
-      {"a dangling link", [&] { fs::create_symlink(outside.path() / "created.txt", temp); }},
+       [&] { fs::create_symlink(outside.path() / "precious.txt", first); }},
+      {"a dangling link", [&] { fs::create_symlink(outside.path() / "created.txt", first); }},
       {"a hard link to a file outside",
-       [&] { fs::create_hard_link(outside.path() / "precious.txt", temp); }},
-      {"a stale temporary",
-       [&] { workdir.write(WAYPOINT_TEMP_FILE_NAME, std::string(5000, '7')); }},
+       [&] { fs::create_hard_link(outside.path() / "precious.txt", first); }},
+      {"a file", [&] { workdir.write(own + "7", std::string(5000, '7')); }},
+      {"a folder", [&] { fs::create_directory(first); }},
   };
-  const WaypointLine lines[] = {{0.1, 0.2}, {-0.25, -0.5}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    write_file("0 0.3 0.4\n");
     c.plant();
-    EXPECT_TRUE(write_waypoint_file(lines, 2));
-    EXPECT_EQ(workdir.read(WAYPOINT_FILE_NAME),
-              "0 0.10000000 0.20000000\n1 -0.25000000 -0.50000000\n");
-    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(workdir.path() / WAYPOINT_FILE_NAME)));
-    EXPECT_FALSE(fs::exists(fs::symlink_status(temp)));
+    const fs::file_status planted = fs::symlink_status(first);
+    StoreFile file;
+    TemporaryName name{};
+    ASSERT_TRUE(create_temporary(file, WAYPOINT_TEMP_FILE_PREFIX, 7, name));
+    EXPECT_EQ(std::string(name.text), own + "8");
+    EXPECT_TRUE(write_bytes(file, "0 0.1 0.2\n", 10));
+    EXPECT_TRUE(close_file(file));
+    EXPECT_EQ(workdir.read(own + "8"), "0 0.1 0.2\n");
+    EXPECT_EQ(fs::symlink_status(first).type(), planted.type());  // left where it was
     EXPECT_EQ(outside.precious(), "not a waypoint file\n");
     EXPECT_FALSE(fs::exists(outside.path() / "created.txt"));
+    fs::remove_all(first);
+    fs::remove(workdir.path() / (own + "8"));
   }
 }
 
@@ -599,7 +655,7 @@ TEST_F(WaypointFileTest, AProcessKilledDuringRewritesLeavesTheOldFileOrTheNewOne
     ASSERT_EQ(waitpid(child, &status, 0), child);
     const std::string text = workdir.read(WAYPOINT_FILE_NAME);
     ASSERT_TRUE(text == first_text || text == second_text) << "round " << round;
-    stale_temporaries += workdir.exists(WAYPOINT_TEMP_FILE_NAME) ? 1 : 0;
+    stale_temporaries += temporaries().empty() ? 0 : 1;
   }
   // The kills landed inside rewrites often enough to leave temporaries behind, and one left
   // behind does not stop the next rewrite.
