@@ -68,7 +68,7 @@ std::optional<StartPlan> read_start_plan(const fs::path& path) {
 
 // Installs the plan as the page's own plan loading does.
 bool install_start_plan(SimLoop& loop, const StartPlan& start) {
-  const std::string error = loop.submit([&](LiveSession& session, SimStatus&) {
+  const std::string error = loop.submit([start](LiveSession& session, SimStatus&) {
     session.install_plan(start.name, start.plan, start.text);
     return std::string();
   });

@@ -409,7 +409,7 @@ void WebServer::load_plan(const httplib::Request& req, httplib::Response& res) {
   }
   const std::string reply = json_text(plan_json(LoadedPlan{name, plan}));
   const std::string error =
-      loop_.submit([&name, &plan, &text](LiveSession& session, SimStatus&) -> std::string {
+      loop_.submit([name, plan, text](LiveSession& session, SimStatus&) -> std::string {
         session.install_plan(name, plan, text);
         return "";
       });
