@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include "host/web/serve_command.h"
 #endif
 #include "host/panel/sound_link.h"
+#include "host/platform/checked_files.h"
 #include "host/platform/stop_signals.h"
 #include "host/platform/working_folder.h"
 #include "host/scenario/scenario_parser.h"
@@ -60,17 +62,15 @@ std::string run_summary(const std::string& label, const host::RunOutcome& outcom
 int run_scenario(const RunArguments& args) {
   namespace fs = std::filesystem;
   const std::string& label = args.scenario;
-  std::ifstream in(args.scenario, std::ios::binary);
-  if (!in || fs::is_directory(args.scenario)) {
-    // (The stream's open sets errno to the system's reason.)
-    const std::string reason =
-        fs::is_directory(args.scenario) ? "it is a folder" : std::strerror(errno);
-    std::cerr << label << ": cannot read the scenario file: " << reason << "\n";
+  std::string text;
+  try {
+    text = host::read_input_file(
+        args.scenario, {"the scenario file", "a scenario", host::MAX_SCENARIO_FILE_BYTES});
+  } catch (const host::FileError& refused) {
+    std::cerr << refused.what() << "\n";
     return EXIT_SCENARIO_ERROR;
   }
-  std::stringstream text;
-  text << in.rdbuf();
-  const host::scenario::ParseResult parsed = host::scenario::parse_scenario(text.str());
+  const host::scenario::ParseResult parsed = host::scenario::parse_scenario(text);
   if (parsed.error) {
     std::cerr << label << ":" << parsed.error->line << ": " << parsed.error->message << "\n";
     return EXIT_SCENARIO_ERROR;
@@ -324,6 +324,11 @@ int run_command(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   host::install_stop_signal_handlers();
+#if defined(SIGXFSZ)
+  // Past a file-size limit (ulimit -f) a write fails with EFBIG, which every writer reports as a
+  // write error and survives, instead of the signal ending the program unannounced.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   const int status = run_command(argc, argv);
   host::end_by_stop_signal();  // cleaned up; now end as the signal asked
   return status;

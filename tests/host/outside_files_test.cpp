@@ -1,0 +1,80 @@
+// The files `ins-host` reads because a user named them and the folders it writes its outputs
+// into, with real devices, FIFOs, links and processes: what is not a plain file of a bounded
+// size is refused before a byte is read, an output never goes through a link planted beside it,
+// and a plan is called loaded by `serve` and `link` only when the INS stores it as the host
+// reads it, with `fly`'s own words when it does not.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host_program.h"
+
+namespace host_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path SOURCE_DIR = INS_SOURCE_DIR;
+const fs::path EXAMPLE_PLAN = SOURCE_DIR / "examples/EINN-BIKF-oceanic.PLN";
+
+// Far more than a refusal takes, and far less than reading /dev/zero for it would fill.
+constexpr double REFUSAL_TIMEOUT_S = 10.0;
+constexpr long BOUNDED_PEAK_KB = 256 * 1024;
+
+TEST(OutsideFiles, RunReadsOnlyAPlainScenarioOfBoundedSize) {
+  struct Case {
+    std::string scenario;
+    std::string message;  // the whole error stream
+  };
+  const Case cases[] = {
+      {"/dev/zero",
+       "/dev/zero: not a plain file (a device); a scenario is a file of at most 4096 KiB\n"},
+      {"zero.scn",
+       "zero.scn: not a plain file (a device); a scenario is a file of at most 4096 KiB\n"},
+      {"fifo.scn",
+       "fifo.scn: not a plain file (a FIFO); a scenario is a file of at most 4096 KiB\n"},
+      {"folder.scn",
+       "folder.scn: not a plain file (a folder); a scenario is a file of at most 4096 KiB\n"},
+      {"huge.scn", "huge.scn: the scenario file is larger than 4096 KiB\n"},
+      {"missing.scn", "missing.scn: cannot read the scenario file: No such file or directory\n"},
+  };
+  for (const Case& c : cases) {
+    TempFolder folder;
+    fs::create_symlink("/dev/zero", folder / "zero.scn");
+    ASSERT_EQ(mkfifo((folder / "fifo.scn").c_str(), 0600), 0);
+    fs::create_directory(folder / "folder.scn");
+    write_text(folder / "huge.scn", "wait 1s\n");
+    fs::resize_file(folder / "huge.scn", 5 * 1024 * 1024);  // sparse: takes no room
+    HostProgram host({"run", c.scenario}, folder.path());
+    host.finish(REFUSAL_TIMEOUT_S);
+    EXPECT_FALSE(host.timed_out) << c.scenario << ": still reading (or waiting) when stopped";
+    EXPECT_EQ(host.exit_code, 2) << c.scenario;
+    EXPECT_EQ(host.err(), c.message);
+    EXPECT_LT(host.peak_rss_kb, BOUNDED_PEAK_KB) << c.scenario;
+  }
+}
+
+// `run --output`: a snapshot replaces a link standing under its name, never writing through it.
+TEST(OutsideFiles, RunSnapshotsReplaceALinkRatherThanWriteThroughIt) {
+  TempFolder folder;
+  write_text(folder / "elsewhere/mine.txt", "the user's own file\n");
+  fs::create_directories(folder / "out");
+  fs::create_symlink(folder / "elsewhere/mine.txt", folder / "out/shot.svg");
+  fs::create_symlink(folder / "elsewhere/new.svg", folder / "out/dangling.svg");
+  write_text(folder / "t.scn", "gauges INS\nwait 1s\nsnapshot shot.svg\nsnapshot dangling.svg\n");
+  HostProgram host({"run", "t.scn", "--output", "out"}, folder.path());
+  host.finish(120.0);
+  EXPECT_EQ(host.exit_code, 0) << host.err();
+  EXPECT_EQ(read_text(folder / "elsewhere/mine.txt"), "the user's own file\n");
+  EXPECT_FALSE(fs::exists(folder / "elsewhere/new.svg"));
+  for (const char* shot : {"shot.svg", "dangling.svg"}) {
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / "out" / shot))) << shot;
+    EXPECT_EQ(read_text(folder / "out" / shot).rfind("<svg", 0), 0u) << shot;
+  }
+}
+
+}  // namespace
+}  // namespace host_test
