@@ -180,6 +180,18 @@ CLI::App* add_serve_command(CLI::App& app, ServeArguments& serve) {
   return command;
 }
 
+CLI::App* add_check_plan_command(CLI::App& app, host::CheckPlanOptions& check) {
+  CLI::App* command = app.add_subcommand(
+      "check-plan", "Import a flight plan (.PLN) into the INS as fly does, and check it");
+  command->add_option("PLAN", check.plan, "Flight plan file, XML or key=value form")->required();
+  command->add_option("--label", check.label, "The plan's name in messages (default: PLAN)");
+  command->add_option("--module", check.module,
+                      "Gauge module to load (default: INS.so beside ins-host)");
+  command->add_option("--fps", check.fps, "Frames a simulated second (default 30)")
+      ->check(CLI::Range(18, 240));
+  return command;
+}
+
 struct LinkArguments {
   host::link::LinkCommandOptions options;
   std::string plan, workdir, module;
@@ -296,6 +308,8 @@ int run_command(int argc, char** argv) {
   CLI::App* serve_command = add_serve_command(app, serve);
   LinkArguments link;
   CLI::App* link_command = add_link_command(app, link);
+  host::CheckPlanOptions check;
+  CLI::App* check_plan_command = add_check_plan_command(app, check);
 #else
   CLI::App* fly_command =
       app.add_subcommand("fly", "Not in this build: the flight model needs GeographicLib");
@@ -312,6 +326,7 @@ int run_command(int argc, char** argv) {
   if (app.got_subcommand(serve_command)) return serve_as_asked(serve);
   if (app.got_subcommand(link_command)) return link_as_asked(link);
   if (app.got_subcommand(fly_command)) return fly_as_asked(fly);
+  if (app.got_subcommand(check_plan_command)) return host::check_plan(check);
 #else
   if (app.got_subcommand(fly_command)) {
     std::cerr << "fly: this ins-host is built without the flight model (it needs GeographicLib, "

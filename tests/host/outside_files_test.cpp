@@ -57,6 +57,31 @@ TEST(OutsideFiles, RunReadsOnlyAPlainScenarioOfBoundedSize) {
   }
 }
 
+// A link planted under an output's name: `fly` names it and writes nothing; its target, or the
+// file a dangling one would make, stays as it was.
+TEST(OutsideFiles, FlyRefusesALinkPlantedInItsOutputFolder) {
+  struct Case {
+    std::string output;  // the link's name in the output folder
+    std::string target;  // where it points, in the folder `elsewhere`
+  };
+  const Case cases[] = {{"map.svg", "mine.txt"}, {"track.csv", "new.csv"}};
+  for (const Case& c : cases) {
+    TempFolder folder;
+    write_text(folder / "elsewhere/mine.txt", "the user's own file\n");
+    fs::create_directories(folder / "out");
+    fs::create_symlink(folder / "elsewhere" / c.target, folder / "out" / c.output);
+    HostProgram host({"fly", EXAMPLE_PLAN.string(), "--output", "out", "--quiet"}, folder.path());
+    host.finish(600.0);
+    EXPECT_EQ(host.exit_code, 2) << c.output << host.out();
+    EXPECT_EQ(host.err(), "--output " + (folder / "out").string() + ": the folder holds " +
+                              c.output +
+                              ", a link; a flight writes only its own plain files there\n");
+    EXPECT_EQ(read_text(folder / "elsewhere/mine.txt"), "the user's own file\n") << c.output;
+    EXPECT_FALSE(fs::exists(folder / "elsewhere/new.csv")) << c.output;
+    EXPECT_FALSE(fs::exists(folder / "out" / "EINN-BIKF-oceanic.scn")) << c.output;
+  }
+}
+
 // `run --output`: a snapshot replaces a link standing under its name, never writing through it.
 TEST(OutsideFiles, RunSnapshotsReplaceALinkRatherThanWriteThroughIt) {
   TempFolder folder;
