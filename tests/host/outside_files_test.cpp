@@ -24,6 +24,21 @@ const fs::path EXAMPLE_PLAN = SOURCE_DIR / "examples/EINN-BIKF-oceanic.PLN";
 constexpr double REFUSAL_TIMEOUT_S = 10.0;
 constexpr long BOUNDED_PEAK_KB = 256 * 1024;
 
+// The example plan with a second <WorldPosition> in its third waypoint: the host reads the
+// waypoint's first, the INS takes each as a waypoint of its own, so every later number shifts.
+std::string plan_with_two_positions() {
+  std::string text = read_text(EXAMPLE_PLAN);
+  const std::string third =
+      "<WorldPosition>N58\xC2\xB0 0' 0.00\",W20\xC2\xB0 0' 0.00\",+035000.00"
+      "</WorldPosition>";
+  const std::size_t at = text.find(third);
+  if (at == std::string::npos) throw std::runtime_error("the example plan changed");
+  text.insert(at + third.size(),
+              "\n            <WorldPosition>N59\xC2\xB0 0' 0.00\",W21\xC2\xB0 0' 0.00\","
+              "+035000.00</WorldPosition>");
+  return text;
+}
+
 TEST(OutsideFiles, RunReadsOnlyAPlainScenarioOfBoundedSize) {
   struct Case {
     std::string scenario;
@@ -98,6 +113,35 @@ TEST(OutsideFiles, RunSnapshotsReplaceALinkRatherThanWriteThroughIt) {
   for (const char* shot : {"shot.svg", "dangling.svg"}) {
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / "out" / shot))) << shot;
     EXPECT_EQ(read_text(folder / "out" / shot).rfind("<svg", 0), 0u) << shot;
+  }
+}
+
+// The plan the host and the INS read differently: `fly` refuses it after the INS's import, and
+// `serve` and `link` refuse it at start with the same words.
+TEST(OutsideFiles, ServeAndLinkRefuseAPlanTheInsStoresDifferentlyAsFlyDoes) {
+  TempFolder folder;
+  write_text(folder / "TWO.PLN", plan_with_two_positions());
+  HostProgram fly({"fly", "TWO.PLN", "--output", "out"}, folder.path());
+  fly.finish(120.0);
+  ASSERT_EQ(fly.exit_code, 2);
+  const std::string flown = "plan refused, nothing flown: ";
+  ASSERT_EQ(fly.err().rfind(flown + "TWO.PLN:39: the INS imported waypoint 04, 6122N", 0), 0u)
+      << fly.err();
+  const std::string refusal = fly.err().substr(flown.size() + std::string("TWO.PLN").size());
+
+  const std::string plan_path = (folder / "TWO.PLN").string();
+  const std::vector<std::vector<std::string>> commands = {
+      {"serve", "--port", "0", "--plan", plan_path},
+      {"link", "--flightgear", "127.0.0.1:9", "--port", "0", "--plan", plan_path},
+  };
+  for (const auto& args : commands) {
+    HostProgram host(args, folder.path());
+    host.finish(60.0);
+    EXPECT_EQ(host.exit_code, 2) << args[0];
+    EXPECT_NE(host.err().find("plan refused, nothing changed: " + plan_path + refusal),
+              std::string::npos)
+        << args[0] << ": " << host.err();
+    EXPECT_EQ(host.out().find("INS panel at"), std::string::npos) << args[0];
   }
 }
 
