@@ -335,6 +335,8 @@ RunOutcome ScenarioRunner::run(const std::vector<scenario::Command>& commands) {
     outcome = {RunStatus::expectation_failed, failed.line(), failed.what()};
   } catch (const ScenarioError& error) {
     outcome = {RunStatus::scenario_error, error.line(), error.what()};
+  } catch (const TraceWriteError& error) {
+    outcome = {RunStatus::scenario_error, line, error.what()};
   } catch (const StopRequested& stop) {
     char at[64];
     std::snprintf(at, sizeof at, "%.1f", clock_.time_s());
@@ -345,6 +347,11 @@ RunOutcome ScenarioRunner::run(const std::vector<scenario::Command>& commands) {
   outcome.snapshots_written = snapshots_written_;
   outcome.simulated_s = clock_.time_s();
   finish();
+  if (outcome.status == RunStatus::passed && trace_ && trace_->failure()) {
+    outcome.status = RunStatus::scenario_error;
+    outcome.line = line;
+    outcome.message = *trace_->failure();
+  }
   return outcome;
 }
 

@@ -1,6 +1,8 @@
 #include "host/scenario/trace_writer.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
@@ -49,8 +51,20 @@ Json gauge_json(const Panel& panel, const PlacedGauge& gauge) {
 
 }  // namespace
 
-TraceWriter::TraceWriter(const std::filesystem::path& path) : out_(path, std::ios::binary) {
+TraceWriter::TraceWriter(const std::filesystem::path& path)
+    : path_(path), out_(path, std::ios::binary) {
   if (!out_) throw std::runtime_error("cannot write the trace " + path.string());
+}
+
+bool TraceWriter::write_line(const std::string& line, bool flush) {
+  if (failure_) return false;
+  // (A write that fails shows when the stream's buffer goes out, or at the flush.)
+  out_ << line << '\n';
+  if (flush) out_.flush();
+  if (out_) return true;
+  // (The failed write left errno with the system's reason: EFBIG past a file-size limit.)
+  failure_ = "cannot write the trace " + path_.string() + ": " + std::strerror(errno);
+  return false;
 }
 
 void TraceWriter::write_frame(const Panel& panel, const SimClock& clock, const Activity& activity) {
@@ -69,7 +83,9 @@ void TraceWriter::write_frame(const Panel& panel, const SimClock& clock, const A
     if (panel.panel_window_open(w)) windows.push_back(w);
   }
   record["panel_windows_open"] = std::move(windows);
-  out_ << record.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
+  if (!write_line(record.dump(-1, ' ', false, Json::error_handler_t::replace), false)) {
+    throw TraceWriteError(*failure_);
+  }
 }
 
 void TraceWriter::write_end(const SimClock& clock, const Activity& activity) {
@@ -80,8 +96,7 @@ void TraceWriter::write_end(const SimClock& clock, const Activity& activity) {
   Json activity_record = activity_json(activity);
   record["events"] = std::move(activity_record["events"]);
   record["sounds"] = std::move(activity_record["sounds"]);
-  out_ << record.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
-  out_.flush();
+  write_line(record.dump(-1, ' ', false, Json::error_handler_t::replace), true);
 }
 
 }  // namespace host

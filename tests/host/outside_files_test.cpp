@@ -91,7 +91,7 @@ TEST(OutsideFiles, FlyRefusesALinkPlantedInItsOutputFolder) {
     EXPECT_EQ(host.err(), "--output " + (folder / "out").string() + ": the folder holds " +
                               c.output +
                               ", a link; a flight writes only its own plain files there\n");
-    EXPECT_EQ(read_text(folder / "elsewhere/mine.txt"), "the user's own file\n") << c.output;
+    EXPECT_TRUE(read_text(folder / "elsewhere/mine.txt") == "the user's own file\n") << c.output;
     EXPECT_FALSE(fs::exists(folder / "elsewhere/new.csv")) << c.output;
     EXPECT_FALSE(fs::exists(folder / "out" / "EINN-BIKF-oceanic.scn")) << c.output;
   }
@@ -108,11 +108,62 @@ TEST(OutsideFiles, RunSnapshotsReplaceALinkRatherThanWriteThroughIt) {
   HostProgram host({"run", "t.scn", "--output", "out"}, folder.path());
   host.finish(120.0);
   EXPECT_EQ(host.exit_code, 0) << host.err();
-  EXPECT_EQ(read_text(folder / "elsewhere/mine.txt"), "the user's own file\n");
+  EXPECT_TRUE(read_text(folder / "elsewhere/mine.txt") == "the user's own file\n");
   EXPECT_FALSE(fs::exists(folder / "elsewhere/new.svg"));
   for (const char* shot : {"shot.svg", "dangling.svg"}) {
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / "out" / shot))) << shot;
     EXPECT_EQ(read_text(folder / "out" / shot).rfind("<svg", 0), 0u) << shot;
+  }
+}
+
+// Past a file-size limit (ulimit -f) each writer reports the write error, naming the file, and
+// the program ends by its own exit status rather than by SIGXFSZ; an output it was replacing
+// keeps its old content, with no temporary left beside it.
+TEST(OutsideFiles, EveryWriterReportsAFileSizeLimitAndKeepsTheOldFile) {
+  struct Case {
+    std::vector<std::string> args;
+    rlim_t limit_bytes;
+    std::string kept;  // an earlier output the run replaces, in the folder `out`
+    int exit_code;
+    std::string what;  // in the error stream: "cannot write " WHAT FOLDER MESSAGE
+    std::string message;
+  };
+  const Case cases[] = {
+      {{"run", "long.scn", "--trace", "out/trace.jsonl"},
+       100'000,
+       "",
+       2,
+       "the trace ",
+       "/out/trace.jsonl: File too large"},
+      {{"run", "shot.scn", "--output", "out"},
+       4096,
+       "panel.png",
+       2,
+       "",
+       "/out/panel.png: File too large"},
+      {{"fly", EXAMPLE_PLAN.string(), "--output", "out", "--quiet"},
+       200'000,
+       "track.csv",
+       1,
+       "",
+       "/out/track.csv: File too large"},
+  };
+  for (const Case& c : cases) {
+    TempFolder folder;
+    write_text(folder / "long.scn", "gauges INS\nwait 10m\n");
+    write_text(folder / "shot.scn", "gauges INS\nwait 1s\nsnapshot panel.png\n");
+    fs::create_directories(folder / "out");
+    if (!c.kept.empty()) write_text(folder / "out" / c.kept, "the earlier output\n");
+    HostProgram host(c.args, folder.path(), c.limit_bytes);
+    host.finish(600.0);
+    EXPECT_EQ(host.ended_by_signal, 0) << c.args[0] << " " << c.message;
+    EXPECT_EQ(host.exit_code, c.exit_code) << c.message << host.err();
+    EXPECT_NE(host.err().find("cannot write " + c.what + folder.path().string() + c.message),
+              std::string::npos)
+        << host.err();
+    if (c.kept.empty()) continue;
+    EXPECT_TRUE(read_text(folder / "out" / c.kept) == "the earlier output\n") << c.kept;
+    EXPECT_FALSE(fs::exists(folder / "out" / (c.kept + ".partial"))) << c.kept;
   }
 }
 
