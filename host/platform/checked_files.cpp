@@ -10,7 +10,6 @@
 #include <cstring>
 
 #if defined(_WIN32)
-#define NOMINMAX
 #include <io.h>
 #include <windows.h>
 #else
