@@ -165,6 +165,24 @@ std::string read_input_file(const fs::path& path, const InputKind& kind) {
   return text;
 }
 
+std::optional<std::string> not_a_plain_file(const fs::path& path) {
+  std::error_code error;
+  switch (fs::status(path, error).type()) {
+    case fs::file_type::regular:
+    case fs::file_type::not_found:
+    case fs::file_type::none:
+      return std::nullopt;
+    case fs::file_type::directory:
+      return "a folder";
+    case fs::file_type::fifo:
+      return "a FIFO";
+    case fs::file_type::socket:
+      return "a socket";
+    default:
+      return "a device";
+  }
+}
+
 void write_output_file(const fs::path& path, std::string_view bytes) {
   fs::path temporary = path;
   temporary += ".partial";

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -36,6 +37,12 @@ struct InputKind {
 // Throws FileError: "PATH: not a plain file (a FIFO); a plan is a file of at most 512 KiB",
 // "PATH: the plan file is larger than 512 KiB", "PATH: cannot read the plan file: REASON".
 std::string read_input_file(const std::filesystem::path& path, const InputKind& kind);
+
+// What `path` is when something other than a plain file stands there ("a FIFO", "a device",
+// "a folder", "a socket"; a link is followed), or nothing (a plain file, or nothing at all). For
+// the files handed to others by name (a module to the loader, a trace to a stream), whose open
+// would wait on a FIFO: a look first, since they cannot be checked on a descriptor of ours.
+std::optional<std::string> not_a_plain_file(const std::filesystem::path& path);
 
 // Writes `bytes` as the file `path`, whole or not at all: into a temporary beside it, created
 // exclusively (a link or file planted under that name is never written through), then renamed

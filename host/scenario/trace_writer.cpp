@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "host/panel/control_names.h"
+#include "host/platform/checked_files.h"
 
 namespace host {
 
@@ -51,10 +52,19 @@ Json gauge_json(const Panel& panel, const PlacedGauge& gauge) {
 
 }  // namespace
 
-TraceWriter::TraceWriter(const std::filesystem::path& path)
-    : path_(path), out_(path, std::ios::binary) {
-  if (!out_) throw std::runtime_error("cannot write the trace " + path.string());
+// (The stream's open of a FIFO would wait for a reader, and a device would take the trace.)
+std::ofstream TraceWriter::open_plain_file(const std::filesystem::path& path) {
+  if (const auto kind = not_a_plain_file(path)) {
+    throw std::runtime_error("cannot write the trace " + path.string() + ": not a plain file (" +
+                             *kind + ")");
+  }
+  std::ofstream out(path, std::ios::binary);
+  if (!out) throw std::runtime_error("cannot write the trace " + path.string());
+  return out;
 }
+
+TraceWriter::TraceWriter(const std::filesystem::path& path)
+    : path_(path), out_(open_plain_file(path)) {}
 
 bool TraceWriter::write_line(const std::string& line, bool flush) {
   if (failure_) return false;

@@ -25,7 +25,7 @@ class TraceWriteError : public std::runtime_error {
 
 class TraceWriter {
  public:
-  // Throws std::runtime_error when the file cannot be created.
+  // Throws std::runtime_error when the file cannot be created, or is not a plain file.
   explicit TraceWriter(const std::filesystem::path& path);
 
   // Throws TraceWriteError when the record could not be written.
@@ -37,6 +37,7 @@ class TraceWriter {
   const std::optional<std::string>& failure() const { return failure_; }
 
  private:
+  static std::ofstream open_plain_file(const std::filesystem::path& path);
   // Writes one record as a line (flushed if asked); false (and `failure_` set) when it or an
   // earlier one failed.
   bool write_line(const std::string& line, bool flush);

@@ -72,6 +72,33 @@ TEST(OutsideFiles, RunReadsOnlyAPlainScenarioOfBoundedSize) {
   }
 }
 
+// Files `run` hands to others by name: a trace to a stream, a module to the loader. Either would
+// wait for ever on a FIFO's other end; both are refused by kind at once.
+TEST(OutsideFiles, RunTracesToAndLoadsModulesFromPlainFilesOnly) {
+  struct Case {
+    std::vector<std::string> options;
+    std::string message;  // in the error stream, after the folder's path
+  };
+  const Case cases[] = {
+      {{"--trace", "fifo"}, "/fifo: not a plain file (a FIFO)"},
+      {{"--module", "fifo"}, "/fifo: not a plain file (a FIFO)"},
+      {{"--module", "folder"}, "/folder: not a plain file (a folder)"},
+  };
+  for (const Case& c : cases) {
+    TempFolder folder;
+    ASSERT_EQ(mkfifo((folder / "fifo").c_str(), 0600), 0);
+    fs::create_directory(folder / "folder");
+    write_text(folder / "t.scn", "gauges INS\nwait 1s\n");
+    std::vector<std::string> args = {"run", "t.scn"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    HostProgram host(args, folder.path());
+    host.finish(REFUSAL_TIMEOUT_S);
+    EXPECT_FALSE(host.timed_out) << c.options[0] << ": still waiting when stopped";
+    EXPECT_EQ(host.exit_code, 2) << c.options[0];
+    EXPECT_NE(host.err().find(c.message), std::string::npos) << host.err();
+  }
+}
+
 // A link planted under an output's name: `fly` names it and writes nothing; its target, or the
 // file a dangling one would make, stays as it was.
 TEST(OutsideFiles, FlyRefusesALinkPlantedInItsOutputFolder) {
