@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include "host/web/serve_command.h"
 #endif
 #include "host/panel/sound_link.h"
+#include "host/platform/checked_files.h"
 #include "host/platform/stop_signals.h"
 #include "host/platform/working_folder.h"
 #include "host/scenario/scenario_parser.h"
@@ -60,17 +62,15 @@ std::string run_summary(const std::string& label, const host::RunOutcome& outcom
 int run_scenario(const RunArguments& args) {
   namespace fs = std::filesystem;
   const std::string& label = args.scenario;
-  std::ifstream in(args.scenario, std::ios::binary);
-  if (!in || fs::is_directory(args.scenario)) {
-    // (The stream's open sets errno to the system's reason.)
-    const std::string reason =
-        fs::is_directory(args.scenario) ? "it is a folder" : std::strerror(errno);
-    std::cerr << label << ": cannot read the scenario file: " << reason << "\n";
+  std::string text;
+  try {
+    text = host::read_input_file(
+        args.scenario, {"the scenario file", "a scenario", host::MAX_SCENARIO_FILE_BYTES});
+  } catch (const host::FileError& refused) {
+    std::cerr << refused.what() << "\n";
     return EXIT_SCENARIO_ERROR;
   }
-  std::stringstream text;
-  text << in.rdbuf();
-  const host::scenario::ParseResult parsed = host::scenario::parse_scenario(text.str());
+  const host::scenario::ParseResult parsed = host::scenario::parse_scenario(text);
   if (parsed.error) {
     std::cerr << label << ":" << parsed.error->line << ": " << parsed.error->message << "\n";
     return EXIT_SCENARIO_ERROR;
@@ -177,6 +177,18 @@ CLI::App* add_serve_command(CLI::App& app, ServeArguments& serve) {
   command->add_option("--module", serve.module,
                       "Gauge module to load (default: INS.so beside ins-host)");
   command->add_option("--fps", serve.options.fps, "Frames a simulated second (default 30)");
+  return command;
+}
+
+CLI::App* add_check_plan_command(CLI::App& app, host::CheckPlanOptions& check) {
+  CLI::App* command = app.add_subcommand(
+      "check-plan", "Import a flight plan (.PLN) into the INS as fly does, and check it");
+  command->add_option("PLAN", check.plan, "Flight plan file, XML or key=value form")->required();
+  command->add_option("--label", check.label, "The plan's name in messages (default: PLAN)");
+  command->add_option("--module", check.module,
+                      "Gauge module to load (default: INS.so beside ins-host)");
+  command->add_option("--fps", check.fps, "Frames a simulated second (default 30)")
+      ->check(CLI::Range(18, 240));
   return command;
 }
 
@@ -296,6 +308,8 @@ int run_command(int argc, char** argv) {
   CLI::App* serve_command = add_serve_command(app, serve);
   LinkArguments link;
   CLI::App* link_command = add_link_command(app, link);
+  host::CheckPlanOptions check;
+  CLI::App* check_plan_command = add_check_plan_command(app, check);
 #else
   CLI::App* fly_command =
       app.add_subcommand("fly", "Not in this build: the flight model needs GeographicLib");
@@ -312,6 +326,7 @@ int run_command(int argc, char** argv) {
   if (app.got_subcommand(serve_command)) return serve_as_asked(serve);
   if (app.got_subcommand(link_command)) return link_as_asked(link);
   if (app.got_subcommand(fly_command)) return fly_as_asked(fly);
+  if (app.got_subcommand(check_plan_command)) return host::check_plan(check);
 #else
   if (app.got_subcommand(fly_command)) {
     std::cerr << "fly: this ins-host is built without the flight model (it needs GeographicLib, "
@@ -324,6 +339,11 @@ int run_command(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   host::install_stop_signal_handlers();
+#if defined(SIGXFSZ)
+  // Past a file-size limit (ulimit -f) a write fails with EFBIG, which every writer reports as a
+  // write error and survives, instead of the signal ending the program unannounced.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   const int status = run_command(argc, argv);
   host::end_by_stop_signal();  // cleaned up; now end as the signal asked
   return status;

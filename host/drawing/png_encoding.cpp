@@ -6,9 +6,10 @@
 #include <png.h>
 
 #include <csetjmp>
-#include <fstream>
 #include <stdexcept>
 #include <vector>
+
+#include "host/platform/checked_files.h"
 
 namespace host {
 
@@ -112,10 +113,7 @@ std::string png_from_premultiplied_argb(const PixelRows& rows) {
 }
 
 void write_png_file(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  if (!file) throw std::runtime_error("cannot write the picture " + path.string());
+  write_output_file(path, bytes);
 }
 
 }  // namespace host

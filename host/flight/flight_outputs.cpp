@@ -5,28 +5,24 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
 #include "boundary/gauge_vocabulary.h"
 #include "host/flight/flight_model.h"
 #include "host/flight/flight_outputs_text.h"
+#include "host/platform/checked_files.h"
 
 namespace flight {
 
 namespace {
 
-std::ofstream open_for_writing(const std::filesystem::path& path) {
-  std::ofstream out(path, std::ios::binary);
-  if (!out) throw std::runtime_error(path.string() + ": cannot write");
-  return out;
-}
-
-void check_written(std::ofstream& out, const std::filesystem::path& path) {
-  out.flush();
-  if (!out) throw std::runtime_error(path.string() + ": cannot write");
+// Each output is made in memory and written whole at the end (host::write_output_file): a
+// flight's outputs are never half-written, nor written through a link in the output folder.
+void write_out(const std::ostringstream& out, const std::filesystem::path& path) {
+  host::write_output_file(path, out.str());
 }
 
 std::string format(const char* pattern, double a) {
@@ -95,7 +91,7 @@ const char* GPX_HEAD =
 }  // namespace
 
 void write_track_csv(const std::filesystem::path& path, const std::vector<TrackPoint>& track) {
-  std::ofstream out = open_for_writing(path);
+  std::ostringstream out;
   out << "time_s,lat_deg,lon_east_deg,alt_ft,gs_kt,tas_kt,heading_true_deg,track_true_deg,"
          "to_waypoint,hold\n";
   std::string line;
@@ -116,12 +112,12 @@ void write_track_csv(const std::filesystem::path& path, const std::vector<TrackP
     line += p.hold ? ",1\n" : ",0\n";
     out << line;
   }
-  check_written(out, path);
+  write_out(out, path);
 }
 
 void write_track_gpx(const std::filesystem::path& path, const std::vector<TrackPoint>& track,
                      const std::string& name) {
-  std::ofstream out = open_for_writing(path);
+  std::ostringstream out;
   out << GPX_HEAD << "  <trk>\n    <name>" << xml_escaped(name) << "</name>\n    <trkseg>\n";
   std::string line;
   for (const TrackPoint& p : track) {
@@ -137,11 +133,11 @@ void write_track_gpx(const std::filesystem::path& path, const std::vector<TrackP
     out << line;
   }
   out << "    </trkseg>\n  </trk>\n</gpx>\n";
-  check_written(out, path);
+  write_out(out, path);
 }
 
 void write_plan_gpx(const std::filesystem::path& path, const FlightPlan& plan) {
-  std::ofstream out = open_for_writing(path);
+  std::ostringstream out;
   out << GPX_HEAD;
   auto name_of = [](std::size_t i, const PlanWaypoint& wp) {
     char number[8];
@@ -160,7 +156,7 @@ void write_plan_gpx(const std::filesystem::path& path, const FlightPlan& plan) {
         << format("%.7f", wp.lon_east_deg) << "\"><name>" << name_of(i, wp) << "</name></rtept>\n";
   }
   out << "  </rte>\n</gpx>\n";
-  check_written(out, path);
+  write_out(out, path);
 }
 
 // --- The map
@@ -337,7 +333,7 @@ MapFrame frame_around(const FlightPlan& plan, const std::vector<LatLon>& planned
   return {projection, x_min, x_max, lat_min, lat_max, width_px, height_px, px_per_deg, py_per_deg};
 }
 
-void write_map_head(std::ofstream& out, const MapFrame& map, const std::string& title) {
+void write_map_head(std::ostringstream& out, const MapFrame& map, const std::string& title) {
   char text[512];
   std::snprintf(text, sizeof text,
                 "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
@@ -359,7 +355,8 @@ bool beyond_top_or_bottom(const MapFrame& map, const std::vector<GeoPoint>& line
 
 // One coastline as polylines, cut where it leaves the map (a segment with an end on the map is
 // kept whole, the rest of the world is left out) or jumps across the unwrapped meridian.
-void write_coastline(std::ofstream& out, const MapFrame& map, const std::vector<GeoPoint>& line) {
+void write_coastline(std::ostringstream& out, const MapFrame& map,
+                     const std::vector<GeoPoint>& line) {
   auto on_map = [&](double x, double y) {
     return x >= -20 && x <= map.width_px + 20 && y >= -20 && y <= map.height_px + 20;
   };
@@ -388,7 +385,7 @@ void write_coastline(std::ofstream& out, const MapFrame& map, const std::vector<
   flush();
 }
 
-void write_coastlines(std::ofstream& out, const MapFrame& map, const Coastlines& coastlines) {
+void write_coastlines(std::ostringstream& out, const MapFrame& map, const Coastlines& coastlines) {
   if (coastlines.empty()) return;
   out << "<g class=\"coast\" fill=\"none\" stroke=\"#8aa58f\" stroke-width=\"1\" "
          "stroke-linejoin=\"round\">\n";
@@ -400,7 +397,7 @@ void write_coastlines(std::ofstream& out, const MapFrame& map, const Coastlines&
 }
 
 // Parallels labelled at the left edge, meridians labelled at the bottom.
-void write_graticule(std::ofstream& out, const MapFrame& map) {
+void write_graticule(std::ostringstream& out, const MapFrame& map) {
   char text[512];
   const double x_scale = map.projection.x_scale();
   const double lon_lo = map.x_min / x_scale, lon_hi = map.x_max / x_scale;
@@ -428,7 +425,7 @@ void write_graticule(std::ofstream& out, const MapFrame& map) {
 }
 
 // Planned legs, then the flown track over them.
-void write_routes(std::ofstream& out, const MapFrame& map, const std::vector<LatLon>& planned,
+void write_routes(std::ostringstream& out, const MapFrame& map, const std::vector<LatLon>& planned,
                   const std::vector<TrackPoint>& track) {
   out << "<polyline fill=\"none\" stroke=\"#2a62c9\" stroke-width=\"2\" stroke-dasharray=\"8 5\" "
          "points=\"";
@@ -455,7 +452,7 @@ ScaleBar scale_bar_for(const MapFrame& map) {
   return {bar_nm, bar_nm * px_per_nm, map.height_px - 28};
 }
 
-void write_scale_bar(std::ofstream& out, const MapFrame& map, const ScaleBar& bar) {
+void write_scale_bar(std::ostringstream& out, const MapFrame& map, const ScaleBar& bar) {
   const double right = map.width_px - 20;
   char text[512];
   std::snprintf(text, sizeof text,
@@ -488,7 +485,7 @@ std::vector<Box> boxes_taken_before_labels(const MapFrame& map, const ScaleBar& 
 }
 
 // Waypoints with their INS numbers, labelled in plan order, each where its label fits.
-void write_waypoints(std::ofstream& out, const MapFrame& map, const FlightPlan& plan,
+void write_waypoints(std::ostringstream& out, const MapFrame& map, const FlightPlan& plan,
                      std::vector<Box> taken) {
   char text[512];
   for (std::size_t i = 0; i < plan.waypoints.size(); ++i) {
@@ -515,7 +512,7 @@ void write_waypoints(std::ofstream& out, const MapFrame& map, const FlightPlan& 
   }
 }
 
-void write_legend(std::ofstream& out, const MapFrame& map) {
+void write_legend(std::ostringstream& out, const MapFrame& map) {
   const double width_px = map.width_px;
   char text[512];
   std::snprintf(
@@ -538,7 +535,7 @@ void write_map_svg(const std::filesystem::path& path, const FlightPlan& plan,
                    const std::vector<TrackPoint>& track, const Coastlines& coastlines) {
   const std::vector<LatLon> planned = planned_route(plan);
   const MapFrame map = frame_around(plan, planned, track);
-  std::ofstream out = open_for_writing(path);
+  std::ostringstream out;
   write_map_head(out, map, plan.title);
   write_coastlines(out, map, coastlines);
   write_graticule(out, map);
@@ -548,7 +545,7 @@ void write_map_svg(const std::filesystem::path& path, const FlightPlan& plan,
   write_waypoints(out, map, plan, boxes_taken_before_labels(map, bar, plan));
   write_legend(out, map);
   out << "</svg>\n";
-  check_written(out, path);
+  write_out(out, path);
 }
 
 }  // namespace flight

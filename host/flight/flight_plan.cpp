@@ -4,14 +4,13 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <string_view>
 
+#include "host/platform/checked_files.h"
 #include "host/platform/plain_text.h"
 
 namespace flight {
@@ -353,28 +352,11 @@ FlightPlan parse_flight_plan(const std::string& raw, const std::string& label) {
 }
 
 std::string read_plan_file(const std::filesystem::path& path) {
-  const std::string label = path.string();
-  std::error_code error;
-  const auto status = std::filesystem::status(path, error);
-  if (error) throw PlanError(label + ": cannot read the plan file: " + error.message());
-  // A device (/dev/zero never ends) or a FIFO (whose open waits for a writer) is not a plan.
-  if (!std::filesystem::is_regular_file(status)) {
-    throw PlanError(label + ": not a plain file; a plan is a file of at most " +
-                    std::to_string(MAX_PLAN_FILE_BYTES / 1024) + " KiB");
+  try {
+    return host::read_input_file(path, {"the plan file", "a plan", MAX_PLAN_FILE_BYTES});
+  } catch (const host::FileError& refused) {
+    throw PlanError(refused.what());
   }
-  std::ifstream in(path, std::ios::binary);
-  // (The stream's open sets errno to the system's reason.)
-  if (!in) throw PlanError(label + ": cannot read the plan file: " + std::strerror(errno));
-  // One byte more than a plan may hold tells a file that is too large (or still growing).
-  std::string text(MAX_PLAN_FILE_BYTES + 1, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (in.bad()) throw PlanError(label + ": cannot read the plan file: " + std::strerror(errno));
-  text.resize(static_cast<std::size_t>(in.gcount()));
-  if (text.size() > MAX_PLAN_FILE_BYTES) {
-    throw PlanError(label + ": the plan file is larger than " +
-                    std::to_string(MAX_PLAN_FILE_BYTES / 1024) + " KiB, more than any plan");
-  }
-  return text;
 }
 
 FlightPlan read_flight_plan(const std::filesystem::path& path) {

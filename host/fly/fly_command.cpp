@@ -16,6 +16,7 @@
 #include "host/panel/control_names.h"
 #include "host/panel/sound_link.h"
 #include "host/panel/stored_waypoints.h"
+#include "host/platform/checked_files.h"
 #include "host/platform/plain_text.h"
 #include "host/platform/working_folder.h"
 #include "host/scenario/scenario_parser.h"
@@ -44,6 +45,8 @@ constexpr double MAX_WIND_KT = 500.0;
 constexpr double MAX_MAGVAR_DEG = 60.0;
 constexpr int MIN_FPS = 18;
 constexpr int MAX_FPS = 240;
+// 100 lines of at most 99 characters as the INS writes them, with room for a hand-edited file.
+constexpr std::size_t MAX_WAYPOINT_FILE_BYTES = 64 * 1024;
 
 // A flight that has to stop, with the reason; `refused` when it never left the ground because
 // the INS could not take the plan.
@@ -257,9 +260,12 @@ std::string flight_scenario(const FlyOptions& o, const flight::FlightPlan& plan,
 // plan's line, the waypoint, where the plan puts it and what the waypoint file holds.
 void check_import(const fs::path& waypoint_file, const flight::FlightPlan& plan,
                   const std::string& plan_label) {
-  std::ifstream in(waypoint_file, std::ios::binary);
-  if (!in) throw FlightStopped("the INS wrote no waypoint file when importing the plan", true);
-  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::error_code absent;
+  if (!fs::exists(fs::symlink_status(waypoint_file, absent))) {
+    throw FlightStopped("the INS wrote no waypoint file when importing the plan", true);
+  }
+  const std::string text = read_input_file(
+      waypoint_file, {"the INS's waypoint file", "a waypoint file", MAX_WAYPOINT_FILE_BYTES});
   const std::vector<StoredWaypoint> stored = stored_waypoints(text);
   for (std::size_t i = 0; i < plan.waypoints.size(); ++i) {
     const flight::PlanWaypoint& wp = plan.waypoints[i];
@@ -415,19 +421,17 @@ class FlightWatch {
   double cdu_due_s_ = -1.0;
 };
 
-// The INS's own import of the plan, run on its own before anything of the flight is made: the
-// aircraft powered at the departure, the hidden spot clicked, the waypoint file the module
-// wrote checked against the plan. A plan the INS does not import as the plan says is refused
-// here, before a line is printed or an output folder made.
-void check_ins_import(const FlyOptions& o, const flight::FlightPlan& plan, RunOptions options) {
-  const fs::path plan_file = fs::absolute(o.plan);  // before the working folder is entered
+// The INS's own import of the plan (see ins_import_refusal): throws FlightStopped with the
+// refusal. The INS is given the very bytes the host read, so what it stores and what the host
+// checks it against come from one reading of the file.
+void check_ins_import(const PlanToCheck& plan, int fps, RunOptions options) {
   WorkingFolder folder(std::nullopt, false);
   options.working_folder = folder.path();
   options.scenario_folder = folder.path();
   options.output_folder = folder.path();
-  fs::copy_file(plan_file, folder.path() / PLAN_FILE_NAME);
-  const flight::PlanWaypoint& departure = plan.waypoints.front();
-  const std::string import_steps = "fps " + std::to_string(o.fps) + "\nset lat " +
+  write_output_file(folder.path() / PLAN_FILE_NAME, plan.text);
+  const flight::PlanWaypoint& departure = plan.plan.waypoints.front();
+  const std::string import_steps = "fps " + std::to_string(fps) + "\nset lat " +
                                    fixed(departure.lat_deg, 9) + "\nset lon " +
                                    fixed(departure.lon_east_deg, 9) +
                                    "\nset battery 1\nset main_power 1\nwait 2s\n"
@@ -442,7 +446,7 @@ void check_ins_import(const FlyOptions& o, const flight::FlightPlan& plan, RunOp
   if (outcome.status != RunStatus::passed) {
     throw FlightStopped("the INS could not import the plan: " + outcome.message, true);
   }
-  check_import(folder.path() / WAYPOINT_FILE_NAME, plan, o.plan.string());
+  check_import(folder.path() / WAYPOINT_FILE_NAME, plan.plan, plan.label);
 }
 
 void print_leg_table(const flight::FlightLog& log, std::size_t waypoints) {
@@ -463,11 +467,12 @@ struct EarlyEnd {
 };
 
 // The options checked and the plan read; an option or a plan that cannot be flown ends here.
-flight::FlightPlan plan_to_fly(const FlyOptions& o) {
+PlanToCheck plan_to_fly(const FlyOptions& o) {
   if (const std::optional<std::string> wrong = check_fly_options(o)) throw EarlyEnd{2, *wrong};
-  flight::FlightPlan plan;
+  PlanToCheck plan{o.plan.string(), {}, {}};
   try {
-    plan = flight::read_flight_plan(o.plan);
+    plan.text = flight::read_plan_file(o.plan);
+    plan.plan = flight::parse_flight_plan(plan.text, plan.label);
   } catch (const flight::PlanError& error) {
     throw EarlyEnd{2, "plan refused, nothing flown: " + printable(error.what())};
   }
@@ -496,10 +501,10 @@ double cruise_level_ft(const FlyOptions& o, const flight::FlightPlan& plan) {
 }
 
 // The module, the sound library and the art: beside this program unless a module is named.
-RunOptions module_run_options(const FlyOptions& o) {
+RunOptions module_run_options(const fs::path& module) {
   const fs::path program = program_folder();
   RunOptions options;
-  options.module_path = o.module.empty() ? program / MODULE_FILE_NAME : fs::absolute(o.module);
+  options.module_path = module.empty() ? program / MODULE_FILE_NAME : fs::absolute(module);
   options.sound_library = program / SOUND_LIBRARY_FILE_NAME;
   options.assets_folder = program / "assets";
   // Hours flown in a second: the cues would be a burst of clicks, and closing the audio device
@@ -509,15 +514,14 @@ RunOptions module_run_options(const FlyOptions& o) {
 }
 
 // The INS's import tried before anything of the flight is made (see check_ins_import).
-void refuse_unless_imported(const FlyOptions& o, const flight::FlightPlan& plan,
-                            const RunOptions& options) {
+void refuse_unless_imported(const FlyOptions& o, const PlanToCheck& plan) {
+  std::optional<std::string> refusal;
   try {
-    check_ins_import(o, plan, options);
-  } catch (const FlightStopped& refused) {
-    throw EarlyEnd{2, std::string("plan refused, nothing flown: ") + refused.what()};
+    refusal = ins_import_refusal(plan, o.module, o.fps);
   } catch (const std::exception& error) {
     throw EarlyEnd{2, std::string("the flight could not start: ") + error.what()};
   }
+  if (refusal) throw EarlyEnd{2, "plan refused, nothing flown: " + *refusal};
 }
 
 // The output folder as the flight starts: the plan copied in beside the scenario that flies it.
@@ -576,6 +580,13 @@ void check_output_folder(const fs::path& folder, bool quiet) {
   }
   bool earlier_flight = false;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+    // A link is named, not followed: the outputs replace what is in the folder, and a link
+    // planted under an output's name would have them land on the file it points to.
+    if (entry.is_symlink(error)) {
+      throw EarlyEnd{2, "--output " + printable(folder.string()) + ": the folder holds " +
+                            printable(entry.path().filename().string()) +
+                            ", a link; a flight writes only its own plain files there"};
+    }
     if (!entry.is_regular_file(error) || !written_by_a_flight(entry.path())) {
       throw EarlyEnd{2, "--output " + printable(folder.string()) + ": the folder holds " +
                             printable(entry.path().filename().string()) +
@@ -588,7 +599,7 @@ void check_output_folder(const fs::path& folder, bool quiet) {
   }
 }
 
-FlightFiles prepare_output_folder(const FlyOptions& o, const flight::FlightPlan& plan,
+FlightFiles prepare_output_folder(const FlyOptions& o, const PlanToCheck& plan,
                                   double cruise_alt_ft) {
   FlightFiles files;
   files.output = fs::absolute(o.output.empty() ? fs::path("fly-output") / o.plan.stem() : o.output);
@@ -598,11 +609,12 @@ FlightFiles prepare_output_folder(const FlyOptions& o, const flight::FlightPlan&
   std::string scenario_text;
   try {
     fs::create_directories(files.output);
-    fs::copy_file(o.plan, files.output / files.plan_copy, fs::copy_options::overwrite_existing);
-    scenario_text = flight_scenario(o, plan, files.plan_copy, cruise_alt_ft);
+    // The bytes the INS imported in the check, not the file read again.
+    write_output_file(files.output / files.plan_copy, plan.text);
+    scenario_text = flight_scenario(o, plan.plan, files.plan_copy, cruise_alt_ft);
     std::istringstream lines(scenario_text);
     for (std::string line; std::getline(lines, line);) files.scenario_lines.push_back(line);
-    std::ofstream(files.output / files.scenario_name, std::ios::binary) << scenario_text;
+    write_output_file(files.output / files.scenario_name, scenario_text);
   } catch (const std::exception& error) {
     throw EarlyEnd{
         2, "cannot prepare the output folder " + files.output.string() + ": " + error.what()};
@@ -775,13 +787,47 @@ std::optional<std::string> check_fly_options(const FlyOptions& o) {
   return std::nullopt;
 }
 
+std::optional<std::string> ins_import_refusal(const PlanToCheck& plan, const fs::path& module,
+                                              int fps) {
+  try {
+    check_ins_import(plan, fps, module_run_options(module));
+  } catch (const FlightStopped& refused) {
+    return refused.what();
+  }
+  return std::nullopt;
+}
+
+int check_plan(const CheckPlanOptions& o) {
+  PlanToCheck plan{o.label.empty() ? o.plan.string() : o.label, {}, {}};
+  try {
+    plan.text = flight::read_plan_file(o.plan);
+    plan.plan = flight::parse_flight_plan(plan.text, plan.label);
+  } catch (const flight::PlanError& error) {
+    std::cerr << "plan refused: " << printable(error.what()) << "\n";
+    return 2;
+  }
+  try {
+    if (auto refusal = ins_import_refusal(plan, o.module, o.fps)) {
+      std::cerr << "plan refused: " << printable(*refusal) << "\n";
+      return 2;
+    }
+  } catch (const std::exception& error) {
+    std::cerr << "the import could not be tried: " << printable(error.what()) << "\n";
+    return 1;
+  }
+  std::cout << printable(plan.label) << ": the INS imports its " << plan.plan.waypoints.size()
+            << " waypoints where the plan puts them\n";
+  return 0;
+}
+
 int fly(const FlyOptions& o) {
   try {
-    const flight::FlightPlan plan = plan_to_fly(o);
+    const PlanToCheck checked = plan_to_fly(o);
+    const flight::FlightPlan& plan = checked.plan;
     const double cruise_alt_ft = cruise_level_ft(o, plan);
-    const RunOptions options = module_run_options(o);
-    refuse_unless_imported(o, plan, options);
-    const FlightFiles files = prepare_output_folder(o, plan, cruise_alt_ft);
+    const RunOptions options = module_run_options(o.module);
+    refuse_unless_imported(o, checked);
+    const FlightFiles files = prepare_output_folder(o, checked, cruise_alt_ft);
     print_flight_start(o, plan, cruise_alt_ft);
     FlightResult result = fly_scenario(o, plan, files, options);
     check_last_waypoint(plan, result);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/flight/flight_model.h"
+#include "host/flight/flight_plan.h"
 
 namespace host {
 
@@ -35,6 +36,36 @@ struct FlyOptions {
 // What is wrong with the options, naming the option ("--cruise-alt 90000: a cruise level is
 // 1000 to 65000 ft"), or nothing. `fly` checks them before it reads the plan.
 std::optional<std::string> check_fly_options(const FlyOptions& options);
+
+// A plan as read: its bytes, what the host read of them, and its name in messages.
+struct PlanToCheck {
+  std::string label;
+  std::string text;
+  flight::FlightPlan plan;
+};
+
+// The INS's own import of the plan, run on its own before anything else is made of it: the
+// module (`module`, default INS.so beside ins-host) loaded in a temporary working folder holding
+// the plan's bytes as PLAN.PLN, the aircraft powered at the departure, the hidden spot clicked,
+// and every waypoint the INS stored checked against the plan to within 3e-7 radian. The refusal
+// ("LABEL:LINE: the INS imported waypoint 02, ID, at ...; the plan puts it at ..."), or nothing
+// when the INS stores the plan as the host reads it. Throws std::exception when the import could
+// not be tried (the module did not load). Makes the temporary folder the current one meanwhile.
+std::optional<std::string> ins_import_refusal(const PlanToCheck& plan,
+                                              const std::filesystem::path& module, int fps);
+
+struct CheckPlanOptions {
+  std::filesystem::path plan;
+  std::string label;             // the plan's name in messages (default: the path as given)
+  std::filesystem::path module;  // default: INS.so beside ins-host
+  int fps = 30;
+};
+
+// `ins-host check-plan PLAN`: the plan read and imported by the INS as `fly` does before a
+// flight (`serve` and `link` run it before they load a plan). Exit status 0 when the INS stores
+// it as the plan says, 2 with "plan refused: REASON" on the error stream when not, 1 when the
+// import could not be tried.
+int check_plan(const CheckPlanOptions& options);
 
 // Exit status: 0 the flight reached its last waypoint with HOLD released there as planned;
 // 1 it did not (the reason is printed); 2 an option or the plan was refused (nothing printed on

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "host/platform/checked_files.h"
 #include "host/platform/platform.h"
 
 namespace host {
@@ -9,6 +10,11 @@ namespace host {
 ModuleLoader::ModuleLoader(const std::filesystem::path& path) {
   // The module's own names stay out of the process's, as a simulator keeps one gauge
   // module's names from another's.
+  // (The loader's open of a FIFO would wait for a writer.)
+  if (const auto kind = not_a_plain_file(path)) {
+    throw ModuleLoadError("cannot load module " + path.string() + ": not a plain file (" + *kind +
+                          ")");
+  }
   std::string error;
   handle_ = load_library(path, LibraryScope::own, error);
   if (handle_ == nullptr) {

@@ -1,12 +1,13 @@
 // The SVG rendering of a panel picture's draw list: the same layers in the same order at the
 // same places as the PNG, the images embedded as data (host/picture_writing.h), the texts as
 // text in the display font.
-#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
 #include "host/picture/panel_picture.h"
 #include "host/picture/picture_writing.h"
+#include "host/platform/checked_files.h"
 
 namespace host {
 
@@ -64,8 +65,7 @@ struct SvgWriter {
 }  // namespace
 
 void write_picture_svg(const std::filesystem::path& path, const PanelPicture& picture) {
-  std::ofstream out(path, std::ios::binary);
-  if (!out) throw std::runtime_error("cannot write the picture " + path.string());
+  std::ostringstream out;
   out << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << picture.width_px << "\" height=\""
       << picture.height_px << "\" viewBox=\"0 0 " << picture.width_px << " " << picture.height_px
       << "\">\n<title>The panel at t = " << number(picture.time_s) << " s</title>\n"
@@ -74,8 +74,7 @@ void write_picture_svg(const std::filesystem::path& path, const PanelPicture& pi
   const SvgWriter writer{out};
   for (const PictureLayer& layer : picture.layers) std::visit(writer, layer);
   out << "</svg>\n";
-  out.flush();
-  if (!out) throw std::runtime_error("cannot write the picture " + path.string());
+  write_output_file(path, out.str());
 }
 
 }  // namespace host

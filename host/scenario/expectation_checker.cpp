@@ -6,6 +6,7 @@
 
 #include "host/panel/control_names.h"
 #include "host/panel/display_text.h"
+#include "host/platform/checked_files.h"
 #include "host/platform/working_folder.h"
 #include "host/scenario/scenario_errors.h"
 #if INS_HOST_FLIGHT_MODEL
@@ -64,12 +65,16 @@ std::filesystem::path expected_file(const std::filesystem::path& folder, const s
 }  // namespace
 
 std::optional<std::vector<std::string>> read_text_lines(const std::filesystem::path& path) {
-  // Only a plain file: a FIFO would wait for a writer for ever, a device never end.
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
+  // Only a plain file of a scenario's size: a FIFO would wait for a writer for ever, a device
+  // never end.
+  std::string text;
+  try {
+    text = read_input_file(path, {"the file", "a file a scenario reads", MAX_SCENARIO_FILE_BYTES});
+  } catch (const FileError&) {
+    return std::nullopt;
+  }
   std::vector<std::string> lines;
+  std::istringstream in(text);
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();

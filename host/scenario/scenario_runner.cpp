@@ -9,6 +9,7 @@
 #include "host/panel/mouse_list.h"
 #include "host/picture/panel_picture.h"
 #include "host/picture/panel_snapshot.h"
+#include "host/platform/checked_files.h"
 #include "host/platform/stop_signals.h"
 #include "host/platform/working_folder.h"
 #include "host/scenario/nearest_name.h"
@@ -185,14 +186,14 @@ struct ScenarioRunner::Executor {
   void operator()(const scenario::CopyFile& c) {
     const std::filesystem::path source = readable_source(c.source);
     const std::filesystem::path target = writable_target(c.name);
-    std::error_code error;
-    // A file already there is replaced. The Windows build's standard library (GCC 12) refuses to
-    // copy over an existing file even when told to overwrite it, so a plain file goes first.
-    if (std::filesystem::is_regular_file(target, error)) std::filesystem::remove(target, error);
-    std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing,
-                               error);
-    if (error)
-      throw ScenarioError(line, "cannot copy " + in_quotes(c.source) + ": " + error.message());
+    // Read as a plain file of a bounded size (checked on the open file: a FIFO swapped in after
+    // the look above is refused, not waited on), then written whole over what was there.
+    try {
+      write_output_file(target, read_input_file(source, {"the file", "a file a scenario copies",
+                                                         MAX_SCENARIO_FILE_BYTES}));
+    } catch (const FileError& error) {
+      throw ScenarioError(line, "cannot copy " + in_quotes(c.source) + ": " + error.what());
+    }
   }
   // The file `copy` names, with every link and ".." resolved, when it lies beside the scenario
   // (its folder or below) or in the working folder and is a plain file. A scenario travels in
@@ -335,6 +336,8 @@ RunOutcome ScenarioRunner::run(const std::vector<scenario::Command>& commands) {
     outcome = {RunStatus::expectation_failed, failed.line(), failed.what()};
   } catch (const ScenarioError& error) {
     outcome = {RunStatus::scenario_error, error.line(), error.what()};
+  } catch (const TraceWriteError& error) {
+    outcome = {RunStatus::scenario_error, line, error.what()};
   } catch (const StopRequested& stop) {
     char at[64];
     std::snprintf(at, sizeof at, "%.1f", clock_.time_s());
@@ -345,6 +348,11 @@ RunOutcome ScenarioRunner::run(const std::vector<scenario::Command>& commands) {
   outcome.snapshots_written = snapshots_written_;
   outcome.simulated_s = clock_.time_s();
   finish();
+  if (outcome.status == RunStatus::passed && trace_ && trace_->failure()) {
+    outcome.status = RunStatus::scenario_error;
+    outcome.line = line;
+    outcome.message = *trace_->failure();
+  }
   return outcome;
 }
 

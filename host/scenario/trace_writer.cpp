@@ -1,10 +1,13 @@
 #include "host/scenario/trace_writer.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
 #include "host/panel/control_names.h"
+#include "host/platform/checked_files.h"
 
 namespace host {
 
@@ -49,8 +52,29 @@ Json gauge_json(const Panel& panel, const PlacedGauge& gauge) {
 
 }  // namespace
 
-TraceWriter::TraceWriter(const std::filesystem::path& path) : out_(path, std::ios::binary) {
-  if (!out_) throw std::runtime_error("cannot write the trace " + path.string());
+// (The stream's open of a FIFO would wait for a reader, and a device would take the trace.)
+std::ofstream TraceWriter::open_plain_file(const std::filesystem::path& path) {
+  if (const auto kind = not_a_plain_file(path)) {
+    throw std::runtime_error("cannot write the trace " + path.string() + ": not a plain file (" +
+                             *kind + ")");
+  }
+  std::ofstream out(path, std::ios::binary);
+  if (!out) throw std::runtime_error("cannot write the trace " + path.string());
+  return out;
+}
+
+TraceWriter::TraceWriter(const std::filesystem::path& path)
+    : path_(path), out_(open_plain_file(path)) {}
+
+bool TraceWriter::write_line(const std::string& line, bool flush) {
+  if (failure_) return false;
+  // (A write that fails shows when the stream's buffer goes out, or at the flush.)
+  out_ << line << '\n';
+  if (flush) out_.flush();
+  if (out_) return true;
+  // (The failed write left errno with the system's reason: EFBIG past a file-size limit.)
+  failure_ = "cannot write the trace " + path_.string() + ": " + std::strerror(errno);
+  return false;
 }
 
 void TraceWriter::write_frame(const Panel& panel, const SimClock& clock, const Activity& activity) {
@@ -69,7 +93,9 @@ void TraceWriter::write_frame(const Panel& panel, const SimClock& clock, const A
     if (panel.panel_window_open(w)) windows.push_back(w);
   }
   record["panel_windows_open"] = std::move(windows);
-  out_ << record.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
+  if (!write_line(record.dump(-1, ' ', false, Json::error_handler_t::replace), false)) {
+    throw TraceWriteError(*failure_);
+  }
 }
 
 void TraceWriter::write_end(const SimClock& clock, const Activity& activity) {
@@ -80,8 +106,7 @@ void TraceWriter::write_end(const SimClock& clock, const Activity& activity) {
   Json activity_record = activity_json(activity);
   record["events"] = std::move(activity_record["events"]);
   record["sounds"] = std::move(activity_record["sounds"]);
-  out_ << record.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
-  out_.flush();
+  write_line(record.dump(-1, ' ', false, Json::error_handler_t::replace), true);
 }
 
 }  // namespace host

@@ -1,6 +1,8 @@
 #include "host/web/live_session.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 #include "store/durable_file.h"
@@ -14,15 +16,19 @@ namespace {
 // name is removed, never written through), flushed to the disk, then renamed over `name` (which
 // replaces a link there rather than the file it points to). The module never reads half a plan,
 // and a failed write leaves the old file.
+// The message names the system's reason: a full disk, or a file-size limit (EFBIG, with SIGXFSZ
+// ignored) that the plan went past.
 void write_whole(const char* name, const std::string& text) {
   const std::string temporary = std::string(name) + ".new";
   StoreFile file;
-  bool written = create_exclusively(file, temporary.c_str());
-  written = written && write_bytes(file, text.data(), text.size()) && flush_to_disk(file);
-  written = close_file(file) && written;
-  if (!written || !replace_file(temporary.c_str(), name)) {
+  bool written = create_exclusively(file, temporary.c_str()) &&
+                 write_bytes(file, text.data(), text.size()) && flush_to_disk(file);
+  int reason = written ? 0 : errno;
+  if (!close_file(file) && written) written = false, reason = errno;
+  if (written && !replace_file(temporary.c_str(), name)) written = false, reason = errno;
+  if (!written) {
     remove_file(temporary.c_str());
-    throw std::runtime_error(std::string("cannot write ") + name);
+    throw std::runtime_error(std::string("cannot write ") + name + ": " + std::strerror(reason));
   }
 }
 

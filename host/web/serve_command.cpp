@@ -18,6 +18,7 @@
 #include "host/platform/working_folder.h"
 #include "host/web/live_session.h"
 #include "host/web/panel_json.h"
+#include "host/web/plan_import_check.h"
 #include "host/web/sim_loop.h"
 #include "host/web/web_server.h"
 
@@ -50,7 +51,7 @@ struct StartPlan {
   flight::FlightPlan plan;
 };
 
-std::optional<StartPlan> read_start_plan(const fs::path& path) {
+std::optional<StartPlan> read_start_plan(const fs::path& path, const fs::path& module, int fps) {
   StartPlan start{path, path.filename().string(), {}, {}};
   try {
     start.text = flight::read_plan_file(path);
@@ -63,12 +64,16 @@ std::optional<StartPlan> read_start_plan(const fs::path& path) {
     std::cerr << "plan refused: " << flight::printable(refused->message) << "\n";
     return std::nullopt;
   }
+  if (auto refused = refuse_unless_imported(path.string(), start.text, module, fps)) {
+    std::cerr << flight::printable(refused->message) << "\n";
+    return std::nullopt;
+  }
   return start;
 }
 
 // Installs the plan as the page's own plan loading does.
 bool install_start_plan(SimLoop& loop, const StartPlan& start) {
-  const std::string error = loop.submit([&](LiveSession& session, SimStatus&) {
+  const std::string error = loop.submit([start](LiveSession& session, SimStatus&) {
     session.install_plan(start.name, start.plan, start.text);
     return std::string();
   });
@@ -113,9 +118,14 @@ SessionOptions session_options_for(const ServeOptions& options, const fs::path& 
   return session_options;
 }
 
-ServerFolders server_folders(const fs::path& program) {
-  return {program / "web", program / "bitmaps", program / "bitmaps-2x", program / "assets",
-          program / "web" / "examples"};
+ServerFolders server_folders(const fs::path& program, const fs::path& module, int fps) {
+  return {program / "web",
+          program / "bitmaps",
+          program / "bitmaps-2x",
+          program / "assets",
+          program / "web" / "examples",
+          module,
+          fps};
 }
 
 void explain_cannot_listen(const ServeOptions& options) {
@@ -176,7 +186,7 @@ int serve_panel(const ServeOptions& options, const fs::path& program, const fs::
   loop.start();
   if (start_plan && !install_start_plan(loop, *start_plan)) return EXIT_CANNOT_SERVE;
 
-  WebServer server(loop, extents, layout, server_folders(program));
+  WebServer server(loop, extents, layout, server_folders(program, module, options.fps));
   const int port = server.bind(options.address, options.port);
   if (port < 0) {
     explain_cannot_listen(options);
@@ -209,13 +219,13 @@ int serve(const ServeOptions& options, FramePacer* pacer) {
 
   const fs::path program = program_folder();
   // Every path given is the starting folder's, read before the working folder is entered.
-  std::optional<StartPlan> start_plan;
-  if (!options.plan.empty()) {
-    start_plan = read_start_plan(fs::absolute(options.plan));
-    if (!start_plan) return EXIT_CANNOT_SERVE;
-  }
   const fs::path module =
       options.module.empty() ? program / "INS.so" : fs::absolute(options.module);
+  std::optional<StartPlan> start_plan;
+  if (!options.plan.empty()) {
+    start_plan = read_start_plan(fs::absolute(options.plan), module, options.fps);
+    if (!start_plan) return EXIT_CANNOT_SERVE;
+  }
   try {
     return serve_panel(options, program, module, start_plan, signals, pacer);
   } catch (const std::exception& error) {

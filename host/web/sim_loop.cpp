@@ -111,22 +111,24 @@ bool SimLoop::running() const {
 }
 
 std::string SimLoop::submit(SessionCommand command, std::chrono::milliseconds timeout) {
+  // The hand-off is shared: whichever of the two threads is last to let go of it frees it, so a
+  // command the caller gave up on may still run, and write its result, with nothing left dangling.
   auto pending = std::make_shared<Pending>();
   pending->command = std::move(command);
   std::unique_lock lock(mutex_);
   if (!running_ || stopping_) return "the simulation has stopped";
   queue_.push_back(pending);
   changed_.notify_all();
-  if (!changed_.wait_for(lock, timeout, [&] { return pending->done; })) {
-    // Still queued: take it back so it never runs after the caller gave up.
-    auto it = std::find(queue_.begin(), queue_.end(), pending);
-    if (it != queue_.end()) {
-      queue_.erase(it);
-      return "the simulation did not answer in time";
-    }
-    changed_.wait(lock, [&] { return pending->done; });
+  if (changed_.wait_for(lock, timeout, [&] { return pending->done; })) return pending->result;
+  // Still queued: taken back, so it never runs after the caller gave up.
+  if (auto it = std::find(queue_.begin(), queue_.end(), pending); it != queue_.end()) {
+    queue_.erase(it);
+    return "the simulation did not answer in time; nothing changed";
   }
-  return pending->result;
+  // Taken by the simulation thread, which has not finished it (a stalled disk, a long batch of
+  // commands): this request is answered now, and the command still takes effect when it ends.
+  return "the simulation did not finish the command in " + std::to_string(timeout.count()) +
+         " ms; it may still take effect";
 }
 
 PublishedState SimLoop::state() const {

@@ -21,7 +21,8 @@
 namespace host::web {
 
 // A command run on the simulation thread; returns an error message, or empty when it did its
-// work.
+// work. It owns what it works on (captured by value or by shared ownership, never by reference
+// to the caller's locals): a caller that stopped waiting has gone on when the command runs.
 using SessionCommand = std::function<std::string(LiveSession&, SimStatus&)>;
 
 // Frames paced by another simulator's clock instead of the wall clock (`ins-host link`): the
@@ -57,7 +58,9 @@ class SimLoop {
   void stop();
 
   // Runs `command` between two frames and returns its result; an error when the loop has
-  // stopped or the command waited longer than `timeout`.
+  // stopped or the command did not finish within `timeout`. Never waits longer than `timeout`: a
+  // command still queued then is withdrawn (it never runs); one the simulation thread has taken
+  // runs to its end, its result dropped.
   std::string submit(SessionCommand command,
                      std::chrono::milliseconds timeout = std::chrono::seconds(10));
 

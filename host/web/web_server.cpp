@@ -5,6 +5,7 @@
 #include "host/flight/flight_plan.h"
 #include "host/platform/plain_text.h"
 #include "host/web/limited_server.h"
+#include "host/web/plan_import_check.h"
 #include "host/web/request_guard.h"
 #include "store/durable_file.h"
 
@@ -419,9 +420,12 @@ void WebServer::load_plan(const httplib::Request& req, httplib::Response& res) {
   } catch (const flight::PlanError& error) {
     return reply_error(res, 422, std::string("plan refused, nothing changed: ") + error.what());
   }
+  if (auto refused = refuse_unless_imported(name, text, folders_.module, folders_.fps)) {
+    return reply_error(res, refused->status, refused->message);
+  }
   const std::string reply = json_text(plan_json(LoadedPlan{name, plan}));
   const std::string error =
-      loop_.submit([&name, &plan, &text](LiveSession& session, SimStatus&) -> std::string {
+      loop_.submit([name, plan, text](LiveSession& session, SimStatus&) -> std::string {
         session.install_plan(name, plan, text);
         return "";
       });

@@ -31,6 +31,8 @@ struct ServerFolders {
   std::filesystem::path bitmaps_2x_folder;  // the same at twice the size, for sharp screens
   std::filesystem::path assets_folder;      // the bundled sounds
   std::filesystem::path examples_folder;    // plans a user can load by name
+  std::filesystem::path module;             // imports a plan before it is loaded (check-plan)
+  int fps = 30;
 };
 
 class WebServer {

@@ -57,7 +57,9 @@ class HostProgram {
  public:
   // Starts `ins-host ARGS...` in `folder` (its current folder), printing into files there, with
   // its temporary files (the working folder of a run) in `folder`/tmp.
-  HostProgram(const std::vector<std::string>& args, const std::filesystem::path& folder)
+  // With `file_size_limit` bytes, the program runs under that limit (as under `ulimit -f`).
+  HostProgram(const std::vector<std::string>& args, const std::filesystem::path& folder,
+              rlim_t file_size_limit = RLIM_INFINITY)
       : out_(folder / "host.stdout"), err_(folder / "host.stderr") {
     std::filesystem::create_directories(folder / "tmp");
     std::vector<std::string> argv_text = {INS_HOST_PROGRAM};
@@ -75,6 +77,8 @@ class HostProgram {
       // The test's own handling of signals is not the program's.
       signal(SIGINT, SIG_DFL);
       signal(SIGTERM, SIG_DFL);
+      const rlimit file_size{file_size_limit, file_size_limit};
+      if (file_size_limit != RLIM_INFINITY) setrlimit(RLIMIT_FSIZE, &file_size);
       if (ready) execv(argv[0], argv.data());
       _exit(127);
     }

@@ -1,0 +1,119 @@
+// SimLoop's hand-off of the web server's commands to the simulation thread, with the real module
+// in a live session: a request waits no longer than its timeout, whether its command is still
+// queued (withdrawn: it never runs) or already taken by the simulation thread (it runs to its end
+// later, on data it owns, and its late result goes to no other request).
+#include "host/web/sim_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <future>
+#include <memory>
+#include <string>
+
+#include "host/web/live_session.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+using host::web::LiveSession;
+using host::web::SessionCommand;
+using host::web::SimLoop;
+using host::web::SimStatus;
+
+// Far beyond the short waits the cases give their requests; a request still waiting after this
+// is waiting on the command, not on its timeout.
+constexpr auto ANSWER_DEADLINE = 5s;
+
+// A live session on the real module, in a temporary working folder.
+class LiveLoop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ =
+        fs::temp_directory_path() /
+        ("ins-sim-loop-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(folder_);
+    host::web::SessionOptions options;
+    options.module_path = INS_MODULE_PATH;
+    options.working_folder = folder_;
+    options.gauges = {"INS"};
+    session_ = std::make_unique<LiveSession>(options);
+    loop_ = std::make_unique<SimLoop>(*session_);
+    loop_->start();
+  }
+  void TearDown() override {
+    loop_.reset();
+    session_.reset();
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+  }
+
+  // A command that says it was `taken` (if asked), holds the simulation thread until `gate`
+  // opens, then counts itself in `ran`. It owns all it touches, as every command must.
+  static SessionCommand held_until(std::shared_future<void> gate,
+                                   std::shared_ptr<std::atomic<int>> ran,
+                                   std::shared_ptr<std::promise<void>> taken = nullptr) {
+    return [gate, ran, taken](LiveSession&, SimStatus&) -> std::string {
+      if (taken) taken->set_value();
+      gate.wait();
+      ++*ran;
+      return "late result";
+    };
+  }
+
+  fs::path folder_;
+  std::unique_ptr<LiveSession> session_;
+  std::unique_ptr<SimLoop> loop_;
+};
+
+// The simulation thread has taken the command and does not finish it (a stalled disk): the
+// request is answered when its timeout ends, not when the command does.
+TEST_F(LiveLoop, ACommandTakenButNotFinishedInTimeIsAnsweredAtItsTimeout) {
+  std::promise<void> open_gate;
+  auto taken = std::make_shared<std::promise<void>>();
+  auto ran = std::make_shared<std::atomic<int>>(0);
+  auto request = std::async(std::launch::async, [&] {
+    return loop_->submit(held_until(open_gate.get_future().share(), ran, taken), 200ms);
+  });
+  ASSERT_EQ(taken->get_future().wait_for(ANSWER_DEADLINE), std::future_status::ready);
+  const bool answered = request.wait_for(ANSWER_DEADLINE) == std::future_status::ready;
+  open_gate.set_value();  // in any case, so that nothing is left waiting
+  ASSERT_TRUE(answered) << "the request waited on its command past its timeout";
+  EXPECT_EQ(request.get(),
+            "the simulation did not finish the command in 200 ms; it may still "
+            "take effect");
+
+  // The command still runs to its end, after its request has gone; the next request gets its
+  // own result, not the late one.
+  EXPECT_EQ(loop_->submit([ran](LiveSession&, SimStatus&) { return std::to_string(ran->load()); }),
+            "1");
+}
+
+// Still queued behind a command that holds the thread: withdrawn at its timeout, never run.
+TEST_F(LiveLoop, ACommandStillQueuedAtItsTimeoutIsWithdrawnAndNeverRuns) {
+  std::promise<void> open_gate;
+  auto taken = std::make_shared<std::promise<void>>();
+  const std::shared_future<void> gate = open_gate.get_future().share();
+  auto first_ran = std::make_shared<std::atomic<int>>(0);
+  auto queued_ran = std::make_shared<std::atomic<int>>(0);
+  auto first = std::async(std::launch::async,
+                          [&] { return loop_->submit(held_until(gate, first_ran, taken), 10s); });
+  ASSERT_EQ(taken->get_future().wait_for(ANSWER_DEADLINE), std::future_status::ready);
+  auto queued = std::async(std::launch::async,
+                           [&] { return loop_->submit(held_until(gate, queued_ran), 100ms); });
+  const bool answered = queued.wait_for(ANSWER_DEADLINE) == std::future_status::ready;
+  open_gate.set_value();
+  ASSERT_TRUE(answered);
+  EXPECT_EQ(queued.get(), "the simulation did not answer in time; nothing changed");
+  EXPECT_EQ(first.get(), "late result");
+  EXPECT_EQ(loop_->submit([first_ran, queued_ran](LiveSession&, SimStatus&) {
+    return std::to_string(first_ran->load()) + " " + std::to_string(queued_ran->load());
+  }),
+            "1 0");
+}
+
+}  // namespace
