@@ -17,13 +17,12 @@ faults   flightgear-c172p-phnl.csv (a session of the findings), at 8 times its s
 import csv
 import json
 import os
-import subprocess
 import sys
 import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from link_harness import Link, angle_off, until, write_plan  # noqa: E402
+from link_harness import Link, angle_off, start_replay, until, write_plan  # noqa: E402
 
 HOST_PROGRAM, SOURCE, CASE = sys.argv[1], sys.argv[2], sys.argv[3]
 HERE = os.path.join(SOURCE, "tests/link")
@@ -31,14 +30,6 @@ HERE = os.path.join(SOURCE, "tests/link")
 
 def log(*parts):
     print(f"[{time.strftime('%H:%M:%S')}]", *parts, flush=True)
-
-
-def start_replay(recording, log_path, *options):
-    proc = subprocess.Popen([sys.executable, os.path.join(HERE, "flightgear_replay.py"), "replay",
-                             os.path.join(HERE, recording), "--log", log_path, *options],
-                            stdout=subprocess.PIPE, text=True)
-    port = int(proc.stdout.readline().split()[1])
-    return proc, port
 
 
 def first_row(recording):
