@@ -15,13 +15,16 @@ constexpr double ENGAGE_MIN_GS_KT = 40.0;
 
 std::string fault_kind(const std::string& fault) {
   std::string kind;
-  char closing = 0;  // of the value being left out
+  bool quoted = false;
+  int brackets = 0;
   for (char c : fault) {
-    if (closing != 0) {
-      if (c == closing) closing = 0;
-    } else if (c == '"' || c == '(') {
-      closing = c == '"' ? '"' : ')';
-    } else {
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (!quoted && c == '(') {
+      ++brackets;
+    } else if (!quoted && c == ')' && brackets > 0) {
+      --brackets;
+    } else if (!quoted && brackets == 0) {
       kind += c;
     }
   }

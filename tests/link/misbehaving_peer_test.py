@@ -156,10 +156,12 @@ def run(work, windows):
         assert len(lines) <= 8 * len(windows) + 4, f"{len(lines)} lines on stderr:\n{err[-3000:]}"
         log(f"{len(lines)} lines on stderr")
     finally:
-        if link is not None:
-            link.stop()
-        replay.kill()
-        replay.wait()
+        try:
+            if link is not None:
+                link.stop()
+        finally:
+            replay.kill()
+            replay.wait()
 
 
 def main():
