@@ -91,6 +91,11 @@ void FlightGearLink::stop() {
   if (thread_.joinable()) thread_.join();
 }
 
+bool FlightGearLink::stopping() const {
+  std::lock_guard lock(mutex_);
+  return stopping_;
+}
+
 bool FlightGearLink::wait_or_stop(std::chrono::milliseconds pause) {
   std::unique_lock lock(mutex_);
   return !stop_asked_.wait_for(lock, pause, [this] { return stopping_; });
@@ -237,7 +242,8 @@ void FlightGearLink::serve_connection() {
   for (;;) {
     const auto asked = LinkClock::now();
     if (!poll_once(error)) {
-      lost(error);
+      // (Stopping interrupts the batch: that is no fault of FlightGear's to tell.)
+      if (!stopping()) lost(error);
       return;
     }
     report_changes();
@@ -256,12 +262,12 @@ void FlightGearLink::run() {
   }
   report_changes();
   for (;;) {
-    {
-      std::lock_guard lock(mutex_);
-      if (stopping_) break;
-    }
+    if (stopping()) break;
     std::string error;
-    if (socket_.connect(options_.host, options_.port, options_.reply_timeout, error)) {
+    const bool connected =
+        socket_.connect(options_.host, options_.port, options_.reply_timeout, error);
+    if (stopping()) break;
+    if (connected) {
       {
         std::lock_guard lock(mutex_);
         connected_ = true;
@@ -277,6 +283,7 @@ void FlightGearLink::run() {
         log_ << "link: connected to FlightGear at " << peer() << std::endl;
       }
       serve_connection();
+      if (stopping()) break;
     } else {
       std::lock_guard lock(mutex_);
       connected_ = false;

@@ -87,6 +87,7 @@ class FlightGearLink {
   void report_changes();
   LinkView view_locked(LinkClock::time_point now) const;
   bool wait_or_stop(std::chrono::milliseconds pause);
+  bool stopping() const;
 
   LinkOptions options_;
   std::ostream& log_;
