@@ -13,6 +13,24 @@ constexpr double ENGAGE_MIN_GS_KT = 40.0;
 
 }  // namespace
 
+std::string fault_kind(const std::string& fault) {
+  std::string kind;
+  bool quoted = false;
+  int brackets = 0;
+  for (char c : fault) {
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (!quoted && c == '(') {
+      ++brackets;
+    } else if (!quoted && c == ')' && brackets > 0) {
+      --brackets;
+    } else if (!quoted && brackets == 0) {
+      kind += c;
+    }
+  }
+  return kind;
+}
+
 const char* state_name(LinkState state) {
   switch (state) {
     case LinkState::live:
@@ -36,8 +54,9 @@ std::string LinkView::text(const std::string& peer) const {
     case LinkState::no_data: {
       char seconds[32];
       std::snprintf(seconds, sizeof seconds, "%.0f", std::floor(silent_s));
-      return "no data for " + std::string(seconds) + " s from FlightGear at " + peer + ": " +
-             (fault.empty() ? "no answer yet" : fault) + "; the INS keeps its last values";
+      return std::string(fault.empty() ? "no data" : "no usable data") + " for " + seconds +
+             " s from FlightGear at " + peer + ": " + (fault.empty() ? "no answer yet" : fault) +
+             "; the INS keeps its last values";
     }
     case LinkState::not_connected:
       break;
@@ -68,7 +87,13 @@ void FlightGearLink::stop() {
     stopping_ = true;
   }
   stop_asked_.notify_all();
+  socket_.interrupt();  // whatever the peer does meanwhile
   if (thread_.joinable()) thread_.join();
+}
+
+bool FlightGearLink::stopping() const {
+  std::lock_guard lock(mutex_);
+  return stopping_;
 }
 
 bool FlightGearLink::wait_or_stop(std::chrono::milliseconds pause) {
@@ -88,7 +113,9 @@ LinkView FlightGearLink::view_locked(LinkClock::time_point now) const {
   view.silent_s = std::chrono::duration<double>(now - last_good_).count();
   if (!connected_) {
     view.state = LinkState::not_connected;
-  } else if (sample_seq_ == 0 || now - last_good_ > options_.stale_after || !fault_.empty()) {
+  } else if (sample_seq_ == seq_at_connect_ || now - last_good_ > options_.stale_after ||
+             !fault_.empty()) {
+    // (The sample kept from a connection before is no news of this one.)
     view.state = LinkState::no_data;
   } else {
     view.state = sample_->paused() ? LinkState::paused : LinkState::live;
@@ -104,17 +131,27 @@ LinkView FlightGearLink::view() const {
 
 bool FlightGearLink::write_heading_bug(double bug_mag_deg) {
   std::lock_guard lock(mutex_);
-  if (!connected_) return false;
+  if (!connected_ || !std::isfinite(bug_mag_deg)) return false;
   outgoing_ += heading_bug_command(bug_mag_deg);
   ++heading_bug_writes_;
   return true;
 }
 
+bool FlightGearLink::retrying_quietly(const LinkView& now) const {
+  // After a connection was dropped for a fault, and before any good sample since, a new
+  // connection is not news: it is said once it brings a good sample, or drops for another
+  // reason (a drop for the same reason, said already, is no change of what was reported).
+  const bool retrying = !dropped_for_.empty() && now.sample_seq == seq_at_drop_;
+  return retrying && now.state == LinkState::no_data && now.fault.empty();
+}
+
 void FlightGearLink::report_changes() {
   const LinkView now = view();
+  if (retrying_quietly(now)) return;
   const bool state_changed = !reported_state_ || *reported_state_ != now.state;
-  // A fault is told once while it lasts, not at every batch that repeats it.
-  const bool fault_changed = !now.fault.empty() && now.fault != reported_fault_;
+  // A fault is told once while it lasts, not at every batch that repeats it (with other values).
+  const std::string kind = fault_kind(now.fault);
+  const bool fault_changed = !now.fault.empty() && kind != reported_fault_;
   if (state_changed || fault_changed) {
     log_ << "link: " << now.text(peer()) << std::endl;
   }
@@ -127,7 +164,7 @@ void FlightGearLink::report_changes() {
     }
   }
   reported_state_ = now.state;
-  reported_fault_ = now.fault;
+  reported_fault_ = kind;
   reported_missing_ = now.missing;
 }
 
@@ -137,6 +174,8 @@ void FlightGearLink::lost(const std::string& reason) {
   connected_ = false;
   fault_ = reason;
   outgoing_.clear();  // a write is never sent late, on another connection
+  dropped_for_ = fault_kind(reason);
+  seq_at_drop_ = sample_seq_;
 }
 
 bool FlightGearLink::poll_once(std::string& error) {
@@ -146,19 +185,30 @@ bool FlightGearLink::poll_once(std::string& error) {
     batch.swap(outgoing_);
   }
   batch += sample_request();
+  const auto asked = LinkClock::now();
   if (!socket_.send_all(batch, options_.reply_timeout, error)) return false;
   std::vector<std::string> lines;
-  if (!socket_.read_lines(sample_paths().size(), options_.reply_timeout, lines, error)) {
+  if (!socket_.read_reply(sample_paths().size(), BATCH_END_REPLY, options_.reply_timeout, lines,
+                          error)) {
     return false;
   }
   const SampleReading reading = read_sample(lines);
+  const auto clock_fault = reading.sample
+                               ? clock_.check(reading.sample->sim_time_s, reading.sample->paused(),
+                                              asked, LinkClock::now())
+                               : std::nullopt;
   std::string engage;
   {
     std::lock_guard lock(mutex_);
     missing_ = reading.missing;
+    // The connection stands through an unusable sample: it is in step, the next may be good.
     if (!reading.sample) {
       fault_ = "unusable reply: " + reading.fault;
-      return true;  // the connection stands; the next batch may be good
+      return true;
+    }
+    if (clock_fault) {
+      fault_ = *clock_fault;
+      return true;
     }
     fault_.clear();
     sample_ = reading.sample;
@@ -192,7 +242,8 @@ void FlightGearLink::serve_connection() {
   for (;;) {
     const auto asked = LinkClock::now();
     if (!poll_once(error)) {
-      lost(error);
+      // (Stopping interrupts the batch: that is no fault of FlightGear's to tell.)
+      if (!stopping()) lost(error);
       return;
     }
     report_changes();
@@ -211,23 +262,28 @@ void FlightGearLink::run() {
   }
   report_changes();
   for (;;) {
-    {
-      std::lock_guard lock(mutex_);
-      if (stopping_) break;
-    }
+    if (stopping()) break;
     std::string error;
-    if (socket_.connect(options_.host, options_.port, options_.reply_timeout, error)) {
+    const bool connected =
+        socket_.connect(options_.host, options_.port, options_.reply_timeout, error);
+    if (stopping()) break;
+    if (connected) {
       {
         std::lock_guard lock(mutex_);
         connected_ = true;
         ++connection_;
+        seq_at_connect_ = sample_seq_;
         fault_.clear();
         outgoing_.clear();
         engaged_this_connection_ = false;
         last_good_ = LinkClock::now();
       }
-      log_ << "link: connected to FlightGear at " << peer() << std::endl;
+      clock_.reset();
+      if (!retrying_quietly(view())) {
+        log_ << "link: connected to FlightGear at " << peer() << std::endl;
+      }
       serve_connection();
+      if (stopping()) break;
     } else {
       std::lock_guard lock(mutex_);
       connected_ = false;

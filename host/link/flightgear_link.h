@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/link/clock_watch.h"
 #include "host/link/flightgear_properties.h"
 #include "host/link/property_socket.h"
 
@@ -51,9 +52,14 @@ struct LinkView {
   bool heading_mode_engaged = false;       // the link set the KAP140's heading mode
 
   // One line for the page and the log: "live", "paused in FlightGear", "no data for 3 s: ...",
-  // "not connected (connection refused): reconnecting".
+  // "no usable data for 3 s: ... is out of range", "not connected (connection refused):
+  // reconnecting".
   std::string text(const std::string& peer) const;
 };
+
+// What kind of fault a message tells: the message without the values it quotes ("...") or
+// gives in brackets, which change from one batch to the next while the fault stays the same.
+std::string fault_kind(const std::string& fault);
 
 class FlightGearLink {
  public:
@@ -77,9 +83,11 @@ class FlightGearLink {
   void serve_connection();
   bool poll_once(std::string& error);
   void lost(const std::string& reason);
+  bool retrying_quietly(const LinkView& now) const;
   void report_changes();
   LinkView view_locked(LinkClock::time_point now) const;
   bool wait_or_stop(std::chrono::milliseconds pause);
+  bool stopping() const;
 
   LinkOptions options_;
   std::ostream& log_;
@@ -91,6 +99,7 @@ class FlightGearLink {
   std::optional<FlightGearSample> sample_;
   uint64_t sample_seq_ = 0;
   uint64_t connection_ = 0;
+  uint64_t seq_at_connect_ = 0;  // sample_seq_ when this connection was made
   LinkClock::time_point last_good_;
   std::string fault_;
   std::string connect_error_;
@@ -100,12 +109,16 @@ class FlightGearLink {
   bool engaged_this_connection_ = false;
   bool heading_mode_engaged_ = false;
 
-  // What was last reported on the log (touched by the link's thread only).
+  // Touched by the link's thread only: what was last reported on the log, the kind of fault
+  // the last connection was dropped for and the count of good samples then.
   std::optional<LinkState> reported_state_;
   std::string reported_fault_;
   std::vector<std::string> reported_missing_;
+  std::string dropped_for_;
+  uint64_t seq_at_drop_ = 0;
+  ClockWatch clock_;
 
-  PropertySocket socket_;  // the link thread's own
+  PropertySocket socket_;  // the link thread's own (but interrupt(), from stop())
   std::thread thread_;
 };
 

@@ -15,34 +15,76 @@ using BoolField = bool FlightGearSample::*;
 using OptionalDouble = std::optional<double> FlightGearSample::*;
 using OptionalBool = std::optional<bool> FlightGearSample::*;
 
+// The numbers a property can have: [low, high]; an angle may be up to one turn outside and is
+// taken back into [low, high).
+struct Limits {
+  double low = 0.0;
+  double high = 0.0;
+  bool angle = false;
+};
+
+constexpr Limits LATITUDE{-90.0, 90.0};
+constexpr Limits LONGITUDE{-180.0, 180.0, true};
+constexpr Limits DIRECTION{0.0, 360.0, true};
+constexpr Limits SPEED{0.0, MAX_SPEED_KT};
+// FlightGear's time since it started: 0 to thirty thousand years.
+constexpr Limits ELAPSED_TIME{0.0, 1e12};
+constexpr Limits ALTITUDE_FT{-2000.0, 200000.0};  // the Dead Sea's shore to the stratosphere's top
+constexpr Limits WIND_SPEED_KT{0.0, 500.0};
+constexpr Limits TEMPERATURE_C{-150.0, 150.0};
+constexpr Limits MACH{0.0, 10.0};
+constexpr Limits VOLTS{0.0, 1000.0};
+constexpr Limits PRESSURE_INHG{0.0, 40.0};
+
 struct Property {
   const char* path;
   std::variant<DoubleField, BoolField, OptionalDouble, OptionalBool> field;
+  Limits limits{};  // (for numbers)
 };
 
 // Required first (a sample without one of them is no sample), then the optional ones.
 const Property PROPERTIES[] = {
-    {"/sim/time/elapsed-sec", &FlightGearSample::sim_time_s},
+    {"/sim/time/elapsed-sec", &FlightGearSample::sim_time_s, ELAPSED_TIME},
     {"/sim/freeze/master", &FlightGearSample::freeze_master},
     {"/sim/freeze/clock", &FlightGearSample::freeze_clock},
-    {"/position/latitude-deg", &FlightGearSample::lat_deg},
-    {"/position/longitude-deg", &FlightGearSample::lon_east_deg},
-    {"/orientation/heading-deg", &FlightGearSample::heading_true_deg},
-    {"/orientation/heading-magnetic-deg", &FlightGearSample::heading_mag_deg},
-    {"/velocities/groundspeed-kt", &FlightGearSample::gs_kt},
-    {"/position/altitude-ft", &FlightGearSample::alt_ft},
-    {"/instrumentation/heading-indicator/indicated-heading-deg", &FlightGearSample::heading_dg_deg},
-    {"/environment/wind-from-heading-deg", &FlightGearSample::wind_from_true_deg},
-    {"/environment/wind-speed-kt", &FlightGearSample::wind_speed_kt},
-    {"/environment/temperature-degc", &FlightGearSample::oat_c},
-    {"/velocities/mach", &FlightGearSample::mach},
-    {"/fdm/jsbsim/velocities/vtrue-kts", &FlightGearSample::tas_kt},
-    {"/systems/electrical/volts", &FlightGearSample::bus_volts},
-    {"/autopilot/settings/heading-bug-deg", &FlightGearSample::heading_bug_deg},
+    {"/position/latitude-deg", &FlightGearSample::lat_deg, LATITUDE},
+    {"/position/longitude-deg", &FlightGearSample::lon_east_deg, LONGITUDE},
+    {"/orientation/heading-deg", &FlightGearSample::heading_true_deg, DIRECTION},
+    {"/orientation/heading-magnetic-deg", &FlightGearSample::heading_mag_deg, DIRECTION},
+    {"/velocities/groundspeed-kt", &FlightGearSample::gs_kt, SPEED},
+    {"/position/altitude-ft", &FlightGearSample::alt_ft, ALTITUDE_FT},
+    {"/instrumentation/heading-indicator/indicated-heading-deg", &FlightGearSample::heading_dg_deg,
+     DIRECTION},
+    {"/environment/wind-from-heading-deg", &FlightGearSample::wind_from_true_deg, DIRECTION},
+    {"/environment/wind-speed-kt", &FlightGearSample::wind_speed_kt, WIND_SPEED_KT},
+    {"/environment/temperature-degc", &FlightGearSample::oat_c, TEMPERATURE_C},
+    {"/velocities/mach", &FlightGearSample::mach, MACH},
+    {"/fdm/jsbsim/velocities/vtrue-kts", &FlightGearSample::tas_kt, SPEED},
+    {"/systems/electrical/volts", &FlightGearSample::bus_volts, VOLTS},
+    {"/autopilot/settings/heading-bug-deg", &FlightGearSample::heading_bug_deg, DIRECTION},
     {"/autopilot/KAP140/locks/roll-axis", &FlightGearSample::ap_engaged},
     {"/autopilot/KAP140/locks/hdg-hold", &FlightGearSample::ap_heading_mode},
-    {"/systems/static/pressure-inhg", &FlightGearSample::static_pressure_inhg},
+    {"/systems/static/pressure-inhg", &FlightGearSample::static_pressure_inhg, PRESSURE_INHG},
 };
+
+// The value within its limits (an angle taken back by one turn), or nothing.
+std::optional<double> within(double value, const Limits& limits) {
+  if (limits.angle) {
+    if (value < limits.low) value += 360.0;
+    if (value >= limits.high) value -= 360.0;
+    if (value < limits.low || value >= limits.high) return std::nullopt;
+    return value;
+  }
+  if (value < limits.low || value > limits.high) return std::nullopt;
+  return value;
+}
+
+std::string limits_text(const Limits& limits) {
+  char text[96];
+  std::snprintf(text, sizeof text, "(%g to %g%s)", limits.low, limits.high,
+                limits.angle ? ", or one turn beyond" : "");
+  return text;
+}
 
 std::optional<double> number_of(const std::string& text) {
   double value = 0.0;
@@ -59,15 +101,6 @@ std::optional<bool> bool_of(const std::string& text) {
   return std::nullopt;
 }
 
-// At most this much of an unreadable reply is repeated in a message.
-std::string shown(const std::string& text) {
-  std::string out;
-  for (char c : text.substr(0, 40)) {
-    out += (c >= 0x20 && c < 0x7f) ? c : '?';
-  }
-  return "\"" + out + (text.size() > 40 ? "...\"" : "\"");
-}
-
 std::string format_command(const char* verb, const char* path, const std::string& value) {
   return std::string(verb) + " " + path + " " + value + "\r\n";
 }
@@ -80,13 +113,12 @@ std::string number_text(double value) {
 
 }  // namespace
 
-std::optional<std::string> LineReader::next_line() {
-  const std::size_t end = pending_.find('\n');
-  if (end == std::string::npos) return std::nullopt;
-  std::string line = pending_.substr(0, end);
-  pending_.erase(0, end + 1);
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
+std::string shown(std::string_view text) {
+  std::string out;
+  for (char c : text.substr(0, 40)) {
+    out += (c >= 0x20 && c < 0x7f) ? c : '?';
+  }
+  return "\"" + out + (text.size() > 40 ? "...\"" : "\"");
 }
 
 double FlightGearSample::magvar_east_deg() const {
@@ -108,7 +140,7 @@ const std::vector<std::string>& sample_paths() {
 std::string sample_request() {
   std::string request;
   for (const std::string& path : sample_paths()) request += "get " + path + "\r\n";
-  return request;
+  return request + "pwd\r\n";
 }
 
 SampleReading read_sample(const std::vector<std::string>& lines) {
@@ -135,10 +167,16 @@ SampleReading read_sample(const std::vector<std::string>& lines) {
     const bool is_bool = std::holds_alternative<BoolField>(property.field) ||
                          std::holds_alternative<OptionalBool>(property.field);
     const auto flag = is_bool ? bool_of(text) : std::nullopt;
-    const auto number = is_bool ? std::nullopt : number_of(text);
-    if (!flag && !number) {
+    const auto parsed = is_bool ? std::nullopt : number_of(text);
+    if (!flag && !parsed) {
       reading.fault = std::string(property.path) + ": " + shown(text) + " is not " +
                       (is_bool ? "true or false" : "a number");
+      return reading;
+    }
+    const auto number = parsed ? within(*parsed, property.limits) : std::nullopt;
+    if (parsed && !number) {
+      reading.fault = std::string(property.path) + ": " + shown(text) + " is out of range " +
+                      limits_text(property.limits);
       return reading;
     }
     std::visit(

@@ -14,21 +14,6 @@
 
 namespace host::link {
 
-// Splits a byte stream into lines however it arrives in chunks: a line ends at "\n", a "\r"
-// before it is dropped; a partial line waits for the rest.
-class LineReader {
- public:
-  void feed(std::string_view chunk) { pending_.append(chunk); }
-  // The next whole line, if one has arrived.
-  std::optional<std::string> next_line();
-  // Bytes of a line still waiting for its end.
-  std::size_t waiting() const { return pending_.size(); }
-  void clear() { pending_.clear(); }
-
- private:
-  std::string pending_;
-};
-
 // One batch's values, as FlightGear reported them.
 struct FlightGearSample {
   double sim_time_s = 0.0;  // /sim/time/elapsed-sec: stands still while FlightGear is paused
@@ -62,8 +47,12 @@ struct FlightGearSample {
 // The property paths of one batch, in the order their replies come back.
 const std::vector<std::string>& sample_paths();
 
-// The batch of requests as sent: one "get PATH\r\n" line per path.
+// The batch of requests as sent: one "get PATH\r\n" line per path, then "pwd\r\n", which
+// FlightGear answers (in data mode) with BATCH_END_REPLY: the line that ends the batch's reply,
+// which no value the batch asks for can be. A reply is placed only when its lines are exactly
+// one per path, then that one.
 std::string sample_request();
+inline constexpr std::string_view BATCH_END_REPLY = "/";
 
 struct SampleReading {
   std::optional<FlightGearSample> sample;  // empty when the reply cannot be used
@@ -72,9 +61,16 @@ struct SampleReading {
 };
 
 // Reads a batch's reply lines (one per path of sample_paths(), in order). A property that must
-// be there (time, pause, position, heading, ground speed) without a value, or any value that is
-// not a number (or true/false) where one is due, makes the whole sample unusable.
+// be there (time, pause, position, heading, ground speed) without a value, any value that is
+// not a number (or true/false) where one is due, and any number no aircraft can have (a
+// latitude beyond 90 degrees, a speed past MAX_SPEED_KT, ...) make the whole sample unusable.
+// Angles may come up to one turn outside their range (a longitude just past the antimeridian, a
+// heading just below 0) and are taken back into it: longitudes into [-180, 180), headings and
+// directions into [0, 360).
 SampleReading read_sample(const std::vector<std::string>& lines);
+
+// Faster than any aircraft that carries an INS flies (Mach 6): a speed beyond is no speed.
+inline constexpr double MAX_SPEED_KT = 4000.0;
 
 // Sets the aircraft from a sample: position, headings and variation, ground speed, wind, OAT,
 // Mach, altitude, TAS, power from the electrical bus and the autopilot switches from the
@@ -92,6 +88,10 @@ inline constexpr double BATTERY_MIN_VOLTS = 8.0;
 // setd/setb/seti, none answered.
 std::string kap140_heading_mode_commands(double bug_deg,
                                          std::optional<double> hold_static_pressure_inhg);
+
+// What FlightGear sent, for a message: quoted, at most 40 characters of it, anything not
+// printable as "?".
+std::string shown(std::string_view text);
 
 // "setd /autopilot/settings/heading-bug-deg 111.0\r\n".
 std::string heading_bug_command(double bug_mag_deg);

@@ -36,7 +36,10 @@ void LinkPacer::frames_ran(web::LiveSession& session, int64_t count) {
   // Only frames run on live data steer FlightGear: never paused, stale or disconnected (what
   // the module sent then is dropped; it sends again from fresh data).
   if (view_.state != LinkState::live || !view_.sample) return;
-  const double bug = session.aircraft().heading_bug_mag_deg;
+  // FlightGear's bug is a direction: nothing else the module could hold is ever written.
+  const double module_bug = session.aircraft().heading_bug_mag_deg;
+  if (!std::isfinite(module_bug)) return;
+  const double bug = flight::wrap_360_deg(module_bug);
   const auto flightgear_bug = view_.sample->heading_bug_deg;
   const bool changed = !bug_written_deg_ || *bug_written_deg_ != bug;
   const double off =

@@ -5,11 +5,15 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+
+#include "host/link/flightgear_properties.h"
 
 namespace host::link {
 
@@ -22,11 +26,33 @@ int remaining_ms(Clock::time_point deadline) {
   return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-// Waits for `events` on `fd` until `deadline`: true when ready, false on timeout or error.
-bool wait_for(int fd, short events, Clock::time_point deadline, std::string& error) {
+std::string whole_seconds(std::chrono::milliseconds timeout) {
+  return std::to_string((timeout.count() + 999) / 1000) + " s";
+}
+
+}  // namespace
+
+PropertySocket::PropertySocket() : wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+PropertySocket::~PropertySocket() {
+  close();
+  if (wake_fd_ >= 0) ::close(wake_fd_);
+}
+
+void PropertySocket::interrupt() {
+  const uint64_t one = 1;
+  if (wake_fd_ >= 0) (void)!::write(wake_fd_, &one, sizeof one);
+}
+
+bool PropertySocket::wait_for(int fd, short events, Clock::time_point deadline,
+                              std::string& error) const {
   for (;;) {
-    pollfd entry{fd, events, 0};
-    const int ready = ::poll(&entry, 1, remaining_ms(deadline));
+    pollfd entries[2] = {{fd, events, 0}, {wake_fd_, POLLIN, 0}};
+    const int ready = ::poll(entries, wake_fd_ >= 0 ? 2 : 1, remaining_ms(deadline));
+    if (ready > 0 && entries[1].revents != 0) {
+      error = "the link is stopping";
+      return false;
+    }
     if (ready > 0) return true;
     if (ready == 0) {
       error = "no answer within the time allowed";
@@ -38,8 +64,6 @@ bool wait_for(int fd, short events, Clock::time_point deadline, std::string& err
     }
   }
 }
-
-}  // namespace
 
 bool PropertySocket::connect(const std::string& host, int port, std::chrono::milliseconds timeout,
                              std::string& error) {
@@ -106,24 +130,52 @@ bool PropertySocket::send_all(const std::string& bytes, std::chrono::millisecond
   return true;
 }
 
-bool PropertySocket::read_lines(std::size_t count, std::chrono::milliseconds timeout,
-                                std::vector<std::string>& lines, std::string& error) {
+bool PropertySocket::read_reply(std::size_t count, std::string_view end,
+                                std::chrono::milliseconds timeout, std::vector<std::string>& lines,
+                                std::string& error) {
   lines.clear();
   if (fd_ < 0) {
     error = "not connected";
     return false;
   }
+  // One deadline for the whole reply, looked at before every receive: a peer that never stops
+  // sending keeps the socket ready, and must not keep the read going.
   const auto deadline = Clock::now() + timeout;
-  while (lines.size() < count) {
-    if (auto line = reader_.next_line()) {
+  for (;;) {
+    while (auto line = reader_.next_line()) {
+      if (*line == end && lines.size() == count) {
+        if (reader_.waiting() == 0) return true;
+        const std::string_view rest = reader_.waiting_bytes();
+        error = "FlightGear sent bytes not asked for after the batch's reply (" +
+                shown(rest.substr(0, rest.find_first_of("\r\n"))) + ")";
+        return false;
+      }
+      if (*line == end) {
+        error = "FlightGear ended a batch's reply after " + std::to_string(lines.size()) +
+                " of its " + std::to_string(count) + " lines";
+        return false;
+      }
+      if (lines.size() == count) {
+        error = "FlightGear sent a line not asked for (" + shown(*line) + " after the " +
+                std::to_string(count) + " lines of a batch)";
+        return false;
+      }
       lines.push_back(std::move(*line));
-      continue;
+    }
+    if (reader_.too_long()) {
+      error = "FlightGear sent a line longer than " + std::to_string(LineReader::MAX_LINE_BYTES) +
+              " bytes (" + shown(reader_.waiting_bytes()) + ")";
+      return false;
+    }
+    if (Clock::now() >= deadline) {
+      error = "no whole reply within " + whole_seconds(timeout);
+      return false;
     }
     if (!wait_for(fd_, POLLIN, deadline, error)) return false;
-    char chunk[4096];
-    const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+    const std::span<char> space = reader_.space();
+    const ssize_t n = ::recv(fd_, space.data(), space.size(), 0);
     if (n > 0) {
-      reader_.feed(std::string_view(chunk, static_cast<std::size_t>(n)));
+      reader_.received(static_cast<std::size_t>(n));
     } else if (n == 0) {
       error = "FlightGear closed the connection";
       return false;
@@ -132,7 +184,6 @@ bool PropertySocket::read_lines(std::size_t count, std::chrono::milliseconds tim
       return false;
     }
   }
-  return true;
 }
 
 void PropertySocket::close() {

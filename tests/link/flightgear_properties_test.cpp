@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "host/link/line_reader.h"
+
 namespace host::link {
 namespace {
 
@@ -168,6 +170,29 @@ TEST(FlightGearReplies, UnusableRepliesNameTheProperty) {
       {"/velocities/mach", "-ERR \"node '/velocities' not found\"", "is not a number"},
       {"/sim/freeze/master", "maybe", "/sim/freeze/master: \"maybe\" is not true or false"},
       {"/autopilot/KAP140/locks/hdg-hold", "2", "is not true or false"},
+      {"/velocities/groundspeed-kt", "inf", "is not a number"},
+      {"/position/latitude-deg", "1e400", "is not a number"},
+      // Numbers no aircraft can have.
+      {"/position/latitude-deg", "91",
+       "/position/latitude-deg: \"91\" is out of range (-90 to 90)"},
+      {"/position/latitude-deg", "-90.0001", "is out of range"},
+      {"/position/longitude-deg", "1000", "/position/longitude-deg: \"1000\" is out of range"},
+      {"/position/longitude-deg", "1e308", "is out of range"},
+      {"/position/longitude-deg", "-540.5", "is out of range"},
+      {"/orientation/heading-magnetic-deg", "1e17", "is out of range"},
+      {"/orientation/heading-deg", "-360.5", "is out of range"},
+      {"/orientation/heading-deg", "720", "is out of range"},
+      {"/velocities/groundspeed-kt", "90000", "is out of range (0 to 4000)"},
+      {"/velocities/groundspeed-kt", "-3", "is out of range"},
+      {"/sim/time/elapsed-sec", "-1", "is out of range"},
+      {"/sim/time/elapsed-sec", "1e300", "is out of range"},
+      // The optional ones too: a value out of range is no missing value, it is a broken peer.
+      {"/autopilot/settings/heading-bug-deg", "1e17", "is out of range"},
+      {"/environment/wind-from-heading-deg", "-1e9", "is out of range"},
+      {"/fdm/jsbsim/velocities/vtrue-kts", "5000", "is out of range"},
+      {"/velocities/mach", "1e5", "is out of range"},
+      {"/position/altitude-ft", "-1e6", "is out of range"},
+      {"/systems/static/pressure-inhg", "-2", "is out of range"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> reply = good;
@@ -179,6 +204,35 @@ TEST(FlightGearReplies, UnusableRepliesNameTheProperty) {
   std::vector<std::string> short_reply(good.begin(), good.end() - 1);
   EXPECT_FALSE(read_sample(short_reply).sample);
   EXPECT_NE(read_sample(short_reply).fault.find("reply lines"), std::string::npos);
+}
+
+TEST(FlightGearReplies, AnglesOneTurnOutAreTakenBackIntoRange) {
+  const std::vector<std::string> good = recorded_replies().front();
+  struct Case {
+    const char* path;
+    const char* value;
+    double FlightGearSample::*field;
+    double read;
+  };
+  const Case cases[] = {
+      // Just past the antimeridian, and on it.
+      {"/position/longitude-deg", "190", &FlightGearSample::lon_east_deg, -170.0},
+      {"/position/longitude-deg", "-180.5", &FlightGearSample::lon_east_deg, 179.5},
+      {"/position/longitude-deg", "180", &FlightGearSample::lon_east_deg, -180.0},
+      {"/position/longitude-deg", "-180", &FlightGearSample::lon_east_deg, -180.0},
+      {"/position/latitude-deg", "-90", &FlightGearSample::lat_deg, -90.0},  // the pole itself
+      {"/orientation/heading-magnetic-deg", "-10", &FlightGearSample::heading_mag_deg, 350.0},
+      {"/orientation/heading-magnetic-deg", "360", &FlightGearSample::heading_mag_deg, 0.0},
+      {"/orientation/heading-deg", "719.5", &FlightGearSample::heading_true_deg, 359.5},
+      {"/velocities/groundspeed-kt", "4000", &FlightGearSample::gs_kt, 4000.0},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> reply = good;
+    reply[index_of(c.path)] = c.value;
+    const SampleReading reading = read_sample(reply);
+    ASSERT_TRUE(reading.sample) << c.path << " = " << c.value << ": " << reading.fault;
+    EXPECT_DOUBLE_EQ((*reading.sample).*c.field, c.read) << c.path << " = " << c.value;
+  }
 }
 
 TEST(FlightGearReplies, LinesSplitAcrossChunksReadWhole) {
@@ -222,8 +276,10 @@ TEST(FlightGearReplies, CommandsAreTheWritesFlightGearTakes) {
   EXPECT_GT(engage.find("locks/alt-hold true"), engage.find("locks/alt-hold false"));
   const std::string request = sample_request();
   EXPECT_EQ(request.rfind("get /sim/time/elapsed-sec\r\n", 0), 0u);
+  // One line a path, then the line FlightGear answers with the batch's end.
   EXPECT_EQ(std::count(request.begin(), request.end(), '\n'),
-            static_cast<long>(sample_paths().size()));
+            static_cast<long>(sample_paths().size()) + 1);
+  EXPECT_TRUE(request.ends_with("\r\npwd\r\n"));
 }
 
 }  // namespace

@@ -14,10 +14,21 @@ TCP socket, as FlightGear would serve it.
       came during and whether FlightGear was paused then. Prints "REPLAY_PORT N" once listening.
       --speed-from T:S plays from recorded time T on at S times (repeatable; before the first,
       --speed). At the end of the rows the connection is reset and the port closed, as when fgfs was
-      stopped. Faults, by recorded time T1..T2 (seconds):
+      stopped. "pwd" answers "/", as FlightGear's answers in data mode. Faults, by recorded time
+      T1..T2 (seconds):
         --fault gone:T1:T2       reset the connection at T1 and refuse connections until T2
         --fault malformed:T1:T2  latitude answers "21.32x5"
         --fault missing:T1:T2    latitude answers an empty line
+        --fault value:T1:T2:PATH=VALUE  PATH answers VALUE
+      A misbehaving peer (what no FlightGear sends, which the link must survive):
+        --fault stray:T1:T2      one line nobody asked for, once, after the first batch in T1..T2
+        --fault flood:T1:T2      at the first batch in T1..T2, bytes without a newline, without
+                                 end, as fast as the connection takes them (until it closes)
+        --fault trickle:T1:T2    at the first batch, a byte without a newline every 50 ms, for ever
+        --fault long-line:T1:T2  latitude answers a line of 100000 digits
+        --fault clock-back:T1:T2    the clock runs backwards (T1 less the time since T1)
+        --fault clock-stands:T1:T2  the clock stands at its value at T1, FlightGear not paused
+        --fault clock-leaps:T1:T2   the clock leaps 1e9 s at every batch
 """
 import argparse
 import bisect
@@ -138,9 +149,15 @@ class Replay:
             self.speeds.append((float(t), float(speed)))
         self.speeds.sort()
         self.faults = []
+        self.values = []  # (t1, t2, path, value) of --fault value
         for fault in args.fault or []:
-            kind, t1, t2 = fault.split(":")
+            kind, t1, t2, *rest = fault.split(":", 3)
             self.faults.append((kind, float(t1), float(t2)))
+            if kind == "value":
+                path, value = rest[0].split("=", 1)
+                self.values.append((float(t1), float(t2), path, value))
+        self.stray_sent = False
+        self.leaps = 0
         self.log = open(args.log, "a") if args.log else None
         self.started = None
         self.port = args.port
@@ -167,13 +184,45 @@ class Replay:
             self.log.write(json.dumps(entry) + "\n")
             self.log.flush()
 
+    def fault_start(self, kind):
+        return next(t1 for k, t1, t2 in self.faults if k == kind)
+
     def value(self, row, t, path):
+        for t1, t2, fault_path, value in self.values:
+            if path == fault_path and t1 <= t < t2:
+                return value
         if path == "/position/latitude-deg":
             if self.fault_at("malformed", t):
                 return "21.32x5"
             if self.fault_at("missing", t):
                 return ""
+            if self.fault_at("long-line", t):
+                return "2" * 100000
+        if path == "/sim/time/elapsed-sec":
+            if self.fault_at("clock-back", t):
+                start = self.fault_start("clock-back")
+                return repr(float(self.rows[bisect.bisect_right(self.times, start) - 1][path])
+                            - (t - start))
+            if self.fault_at("clock-stands", t):
+                start = self.fault_start("clock-stands")
+                return self.rows[bisect.bisect_right(self.times, start) - 1][path]
+            if self.fault_at("clock-leaps", t):
+                self.leaps += 1
+                return repr(float(row[path]) + 1e9 * self.leaps)
         return row.get(path, "")
+
+    def without_end(self, conn, t):
+        """Bytes without a newline, never ending, while the connection takes them: 'closed'."""
+        flood = self.fault_at("flood", t)
+        self.note(event="flood" if flood else "trickle", t=round(t, 3))
+        conn.settimeout(None)
+        try:
+            while True:
+                conn.sendall(b"7" * 65536 if flood else b"7")
+                if not flood:
+                    time.sleep(0.05)
+        except OSError:
+            return "closed"
 
     def serve(self, conn):
         """One connection; returns 'ended', 'gone' or 'closed'."""
@@ -201,15 +250,23 @@ class Replay:
             t = self.now_t()
             index = max(0, bisect.bisect_right(self.times, t) - 1)
             row = self.rows[index]
+            if lines and (self.fault_at("flood", t) or self.fault_at("trickle", t)):
+                return self.without_end(conn, t)
             out = []
             for raw in lines:
                 line = raw.rstrip(b"\r").decode("latin-1")
                 if line.startswith("get "):
                     out.append(self.value(row, t, line[4:]) + "\r\n")
+                elif line == "pwd":
+                    out.append("/\r\n")
                 elif line and line != "data":
                     paused = row.get("/sim/freeze/master") == "true" or \
                         row.get("/sim/freeze/clock") == "true"
                     self.note(line=line, row=index, t=round(t, 3), paused=paused)
+            if out and self.fault_at("stray", t) and not self.stray_sent:
+                self.stray_sent = True
+                out.append("-0.5\r\n")
+                self.note(event="stray", t=round(t, 3))
             if out:
                 try:
                     conn.sendall("".join(out).encode("latin-1"))

@@ -1,13 +1,16 @@
 """Shared by the link's tests: the panel's API, a click on a named control, waiting, a plan near
-a position, and `ins-host link` started and stopped."""
+a position, a recorded session replayed, and `ins-host link` started and stopped."""
 import json
 import math
 import os
 import re
 import signal
 import subprocess
+import sys
 import time
 import urllib.request
+
+HERE = os.path.dirname(os.path.abspath(__file__))
 
 NM_PER_DEG = 60.0
 
@@ -75,6 +78,15 @@ def write_plan(path, lat, lon):
     return alfa
 
 
+def start_replay(recording, log_path, *options):
+    """flightgear_replay.py serving tests/link/RECORDING: (its process, its port)."""
+    proc = subprocess.Popen([sys.executable, os.path.join(HERE, "flightgear_replay.py"), "replay",
+                             os.path.join(HERE, recording), "--log", log_path, *options],
+                            stdout=subprocess.PIPE, text=True)
+    port = int(proc.stdout.readline().split()[1])
+    return proc, port
+
+
 class Link:
     """ins-host link on a free port; its stderr kept in a file."""
 
@@ -108,5 +120,10 @@ class Link:
     def stop(self):
         if self.proc.poll() is None:
             self.proc.send_signal(signal.SIGTERM)
-            self.proc.wait(15)
+            try:
+                self.proc.wait(15)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()  # not left behind by a failed test
+                self.proc.wait()
+                raise AssertionError("ins-host link did not end on SIGTERM within 15 s")
         return self.proc.returncode

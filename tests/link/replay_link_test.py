@@ -8,7 +8,8 @@ session  flightgear-align-hold-pause.csv (recorded by real_flightgear_test.py): 
          from the recorded position on PHNL's runway, its frames follow FlightGear's clock, HOLD
          steers FlightGear's bug once the recorded KAP140 is in heading mode; the status goes
          live -> paused -> not connected as the recording does, and no bug is written while
-         paused or after the stream ended.
+         paused, after the stream ended, or while FlightGear's heading is out of range (1e17
+         for a while under HOLD): every bug written is a heading.
 faults   flightgear-c172p-phnl.csv (a session of the findings), at 8 times its speed, with the
          peer gone mid-stream (reset, then refused), a malformed reply and a missing property:
          each is said on the status and on stderr, the INS keeps its last values and its frames
@@ -17,28 +18,20 @@ faults   flightgear-c172p-phnl.csv (a session of the findings), at 8 times its s
 import csv
 import json
 import os
-import subprocess
 import sys
 import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from link_harness import Link, angle_off, until, write_plan  # noqa: E402
+from link_harness import Link, angle_off, start_replay, until, write_plan  # noqa: E402
 
 HOST_PROGRAM, SOURCE, CASE = sys.argv[1], sys.argv[2], sys.argv[3]
 HERE = os.path.join(SOURCE, "tests/link")
+BAD_HEADING = (100, 108)  # recorded seconds, while HOLD steers the replayed session
 
 
 def log(*parts):
     print(f"[{time.strftime('%H:%M:%S')}]", *parts, flush=True)
-
-
-def start_replay(recording, log_path, *options):
-    proc = subprocess.Popen([sys.executable, os.path.join(HERE, "flightgear_replay.py"), "replay",
-                             os.path.join(HERE, recording), "--log", log_path, *options],
-                            stdout=subprocess.PIPE, text=True)
-    port = int(proc.stdout.readline().split()[1])
-    return proc, port
 
 
 def first_row(recording):
@@ -69,8 +62,10 @@ def session(work):
     write_plan(plan, lat, lon)
     replay_log = os.path.join(work, "replay.jsonl")
     # Slow while the test's clicks start the alignment, then twice and four times as fast.
+    # While HOLD steers, FlightGear's heading comes out of range for a while.
+    bad_heading = ("--fault", "value:%d:%d:/orientation/heading-magnetic-deg=1e17" % BAD_HEADING)
     replay, port = start_replay(recording, replay_log, "--speed", "0.5", "--speed-from", "5:2",
-                                "--speed-from", "63:4")
+                                "--speed-from", "63:4", *bad_heading)
     link = Link(HOST_PROGRAM, f"127.0.0.1:{port}", work, ["--plan", plan])
     try:
         until(lambda: link.panel()["link"]["state"] == "live", 10, "the link live")
@@ -106,6 +101,8 @@ def session(work):
         log("HOLD steers the replayed FlightGear")
         seen = watch(link, 40, until_state="paused")
         assert seen[-1][0] == "paused", "the recorded pause was not seen"
+        bad = [s for s in seen if "heading-magnetic-deg" in s[7]]
+        assert bad and all(s[0] == "no data" for s in bad), "the heading out of range was not seen"
         paused = watch(link, 10, until_state="live")
         paused_ticks = {s[2] for s in paused if s[0] == "paused"}
         assert len(paused_ticks) == 1, f"frames ran while paused: ticks {sorted(paused_ticks)}"
@@ -125,6 +122,12 @@ def session(work):
         writes = [e for e in entries if "line" in e and "heading-bug-deg" in e["line"]]
         assert writes, "no bug write reached FlightGear"
         assert not [e for e in writes if e["paused"]], "a bug write arrived while paused"
+        # Only bugs a heading can be, and none steered from the heading out of range (a write
+        # from the last good sample before it may arrive in its first moment).
+        values = [float(e["line"].split()[-1]) for e in writes]
+        assert all(0 <= v < 360 for v in values), f"bugs written: {sorted(set(values))}"
+        during = [e for e in writes if BAD_HEADING[0] + 0.5 <= e["t"] < BAD_HEADING[1]]
+        assert not during, f"bugs written while the heading was out of range: {during}"
         ended_at = max(e["t"] for e in entries if e.get("event") == "ended")
         assert all(e["t"] <= ended_at for e in writes)
         err = link.stderr()
