@@ -17,6 +17,7 @@ namespace {
 constexpr double POSITION_TOLERANCE_RAD = 0.0001;  // per axis, latitude and longitude
 constexpr double STANDSTILL_LIMIT_KT = 1.0;
 constexpr double RAD_PER_DEG = std::numbers::pi / 180.0;
+constexpr const char* LAMP_TEST_LEFT_WINDOW = " 88\u00B088.88";
 
 const ElementHeader* named_element(const Panel& panel, std::string_view gauge,
                                    std::string_view name) {
@@ -111,6 +112,12 @@ PanelView view_of(const LiveSession& session) {
   if (const ElementHeader* right = named_element(panel, "INS", "right")) {
     view.right_window = panel.text_of(*right);
   }
+  // The windows and the lamps are not updated in the same step of a frame, so either may still
+  // show the test at its end; the four lamps lit together are the test's in any likely case.
+  const ElementHeader* left = named_element(panel, "INS", "left");
+  const bool test_lamps = lit(panel, "INS", "hold_lit") && lit(panel, "INS", "set_lit") &&
+                          lit(panel, "INS", "last_wpt_lit") && lit(panel, "INS", "alert");
+  view.lamp_test = test_lamps || (left != nullptr && panel.text_of(*left) == LAMP_TEST_LEFT_WINDOW);
   view.msu_bat_lit = lit(panel, "ALIGN", "bat");
   view.ready_nav_lit = lit(panel, "ALIGN", "ready_nav");
   view.hold_lit = lit(panel, "INS", "hold_lit");
@@ -222,7 +229,10 @@ std::optional<Hint> PanelHints::auto_man_hint(const PanelView& view) {
                   "CHG."};
 }
 
-std::vector<Hint> PanelHints::update(const PanelView& view) {
+std::vector<Hint> PanelHints::update(const PanelView& shown) {
+  // HOLD lit by the lamp test says nothing of HOLD: it is taken to be as it was before.
+  PanelView view = shown;
+  if (view.lamp_test && seen_) view.hold_lit = was_hold_lit_;
   if (!seen_) {
     // What the panel shows at the first look is where the pilot found it, not an action.
     was_hold_lit_ = view.hold_lit;

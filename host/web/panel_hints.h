@@ -21,6 +21,9 @@ struct PanelView {
   std::string mode_knob;      // OFF, STBY, ALIGN or NAV ("" without the ALIGN gauge)
   std::string data_selector;  // TK_GS .. DSRTK_STS ("" without the INS gauge)
   std::string right_window;
+  // The lamp test lights HOLD too: seen by its left window (88°88.88, no position) or by the
+  // HOLD, SET, LAST WPT and ALERT lamps lit together.
+  bool lamp_test = false;
   bool msu_bat_lit = false;
   bool ready_nav_lit = false;
   bool hold_lit = false;

@@ -255,6 +255,29 @@ TEST_F(HintsOnTheLivePanel, HoldRefusedOrDroppedByTheAutopilotSaysWhichSwitch) {
   EXPECT_EQ(hint_ids(), Ids{});
 }
 
+// The lamp test lights HOLD for five seconds: neither an engaged HOLD nor one dropped.
+TEST_F(HintsOnTheLivePanel, TheLampTestLightingHoldExplainsNothing) {
+  align_to_ready_nav();
+  click("INS", "TEST");
+  frames(1);
+  ASSERT_TRUE(host::web::view_of(*session_).lamp_test);
+  EXPECT_TRUE(host::web::view_of(*session_).hold_lit);
+  frames(6 * FPS);
+  ASSERT_FALSE(host::web::view_of(*session_).lamp_test);
+  EXPECT_EQ(hint_ids(), Ids{});
+
+  // A refused press stays explained through a lamp test.
+  click("INS", "HOLD");
+  frames(1);
+  ASSERT_EQ(hint_ids(), Ids{"hold_autopilot_off"});
+  click("INS", "TEST");
+  frames(1);
+  ASSERT_TRUE(host::web::view_of(*session_).lamp_test);
+  EXPECT_EQ(hint_ids(), Ids{"hold_autopilot_off"});
+  frames(6 * FPS);
+  EXPECT_EQ(hint_ids(), Ids{"hold_autopilot_off"});
+}
+
 // AUTO or MAN switched without HOLD does nothing, and the page says so until HOLD engages.
 TEST_F(HintsOnTheLivePanel, AutoOrManWithoutHoldIsExplainedUntilHoldEngages) {
   align_to_ready_nav();
