@@ -181,21 +181,25 @@ std::optional<Hint> PanelHints::hold_hint(const PanelView& view) {
   if (view.hold_lit || !(hold_refused_ || hold_dropped_)) return std::nullopt;
 
   std::string off;
+  const char* switch_on = "Switch it on";
   if (!view.ap_master && !view.ap_heading) {
     off = "the autopilot's master switch and heading mode are off";
+    switch_on = "Switch both on";
   } else if (!view.ap_master) {
     off = "the autopilot's master switch is off";
   } else if (!view.ap_heading) {
     off = "the autopilot's heading mode is off";
   }
   if (hold_dropped_) {
-    if (off.empty()) return std::nullopt;
+    // Explained until the switch is back on; the pilot then presses HOLD or not.
+    hold_dropped_ = !off.empty();
+    if (!hold_dropped_) return std::nullopt;
     return Hint{"hold_released", "HOLD",
-                "HOLD released: " + off + ". Switch it on and press HOLD again."};
+                "HOLD released: " + off + ". " + switch_on + " and press HOLD again."};
   }
   if (!off.empty()) {
     return Hint{"hold_autopilot_off", "HOLD",
-                "HOLD did not engage: " + off + ". Switch it on, then press HOLD."};
+                "HOLD did not engage: " + off + ". " + switch_on + ", then press HOLD."};
   }
   const bool no_power = view.mode_knob == "OFF" || view.msu_bat_lit;
   if (no_power) {
@@ -216,7 +220,9 @@ std::optional<Hint> PanelHints::hold_hint(const PanelView& view) {
 }
 
 std::optional<Hint> PanelHints::auto_man_hint(const PanelView& view) {
-  const bool moved = view.auto_lit != was_auto_lit_ || view.man_lit != was_man_lit_;
+  // From one side to the other: before the first frame has drawn the panel neither is shown.
+  const bool was_set = was_auto_lit_ || was_man_lit_;
+  const bool moved = was_set && (view.auto_lit != was_auto_lit_ || view.man_lit != was_man_lit_);
   if (view.hold_lit) {
     auto_man_until_s_ = -1.0;
   } else if (moved) {

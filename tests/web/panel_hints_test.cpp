@@ -44,6 +44,8 @@ class HintsOnTheLivePanel : public ::testing::Test {
     options.gauges = {"INS", "INS_UPDATE", "ALIGN"};
     options.fps = FPS;
     session_ = std::make_unique<LiveSession>(options);
+    // The server publishes a first state before the first frame has drawn the panel.
+    hints_ = watch_.update(host::web::view_of(*session_));
     set("lat", 47.5);
     set("lon", -122.3);
     set("gs", 0);
@@ -242,6 +244,13 @@ TEST_F(HintsOnTheLivePanel, HoldRefusedOrDroppedByTheAutopilotSaysWhichSwitch) {
   EXPECT_FALSE(host::web::view_of(*session_).hold_lit);
   ASSERT_EQ(hint_ids(), Ids{"hold_released"});
   EXPECT_NE(hints_[0].text.find("heading mode is off"), std::string::npos);
+  // Explained until the switch is back on, and not again when it goes off with HOLD dark.
+  set("ap_heading", 1);
+  frames(1);
+  EXPECT_EQ(hint_ids(), Ids{});
+  set("ap_heading", 0);
+  frames(1);
+  EXPECT_EQ(hint_ids(), Ids{});
 
   // Released by the pilot's own press: nothing to explain.
   set("ap_heading", 1);
