@@ -102,3 +102,27 @@ test('the event stream carries the hints with every state', async () => {
               5000, 'STBY in the stream');
   assert.deepEqual(await page.evaluate(() => window.insPanel.state.hints), []);
 });
+
+test('a HOLD press refused for the autopilot is explained on the page until HOLD engages', async () => {
+  // READY NAV: the knob from STBY to ALIGN (waypoint 00 is in place), a minute at 64 times.
+  await click('ALIGN', 'CW');
+  assert.equal((await postJson(server.url, '/api/sim', {rate: 64})).status, 200);
+  await until(async () => (await panel()).visible.ALIGN.ready_nav, 20000, 'READY NAV');
+  assert.equal((await postJson(server.url, '/api/sim', {rate: 1})).status, 200);
+
+  await click('INS', 'HOLD');  // the autopilot's switches are off
+  const refused = await untilHints(['hold_autopilot_off']);
+  assert.match(refused.hints[0].text, /master switch and heading mode are off/);
+  await until(async () => JSON.stringify(await pageHints()) === '["hold_autopilot_off"]',
+              5000, 'the HOLD hint on the page');
+
+  for (const name of ['ap_master', 'ap_heading']) {
+    assert.equal((await postJson(server.url, '/api/set', {name, value: 1})).status, 200);
+  }
+  // The key is taken again once its last press has let go (5 ticks).
+  await until(async () => !(await panel()).visible.INS.hold_pressed, 5000, 'HOLD let go');
+  await click('INS', 'HOLD');
+  const engaged = await untilHints([]);
+  assert.equal(engaged.visible.INS.hold_lit, true);
+  await until(async () => page.locator('#hints').isHidden(), 5000, 'the HOLD hint gone from the page');
+});
