@@ -220,7 +220,7 @@ std::string file_stamp(const std::filesystem::path& path) {
 
 }  // namespace
 
-json state_json(const LiveSession& session, const SimStatus& status) {
+json state_json(const LiveSession& session, const SimStatus& status, PanelHints& hints) {
   const SimClock& clock = session.clock();
   json out = {{"time_s", clock.time_s()},
               {"tick", clock.tick()},
@@ -245,6 +245,7 @@ json state_json(const LiveSession& session, const SimStatus& status) {
   out["plan"] = session.plan() ? json(session.plan()->name) : json(nullptr);
   const auto& held = session.held_press();
   out["held"] = held ? json{{"gauge", held->gauge}, {"client", held->owner.client}} : json(nullptr);
+  out["hints"] = hints_json(hints.update(view_of(session)));
   return out;
 }
 

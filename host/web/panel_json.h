@@ -8,6 +8,7 @@
 
 #include "host/drawing/bitmap_source.h"
 #include "host/web/live_session.h"
+#include "host/web/panel_hints.h"
 #include "host/web/web_requests.h"
 
 namespace host::web {
@@ -33,7 +34,9 @@ struct SimStatus {
   bool paused = false;
 };
 
-nlohmann::json state_json(const LiveSession& session, const SimStatus& status);
+// The state after a frame. `hints` remembers the pilot's last actions between states (see
+// PanelHints); one publisher keeps one.
+nlohmann::json state_json(const LiveSession& session, const SimStatus& status, PanelHints& hints);
 
 // Waypoints as the INS holds them in WAYPOINTS.DAT (the file's text): number, latitude (north)
 // and longitude (east) in degrees, for the map. Lines that do not read as "N LAT LON" are passed

@@ -175,7 +175,7 @@ bool SimLoop::apply_commands() {
 void SimLoop::publish() {
   // The state's texts are UTF-8 by the time they get here (the module's 8-bit texts converted,
   // a plan's name checked); should one not be, it is replaced rather than end this thread.
-  nlohmann::json state = state_json(session_, status_);
+  nlohmann::json state = state_json(session_, status_, hints_);
   if (pacer_ != nullptr) state["link"] = pacer_->state_json();
   auto text = std::make_shared<const std::string>(json_text(state));
   {

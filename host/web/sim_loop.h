@@ -87,6 +87,7 @@ class SimLoop {
   LiveSession& session_;
   FramePacer* pacer_;
   SimStatus status_;  // this thread's own copy; commands change it
+  PanelHints hints_;  // the pilot's actions seen from one published state to the next
 
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;  // commands queued, results and states published

@@ -707,6 +707,7 @@ function showState(state) {
   showLink(state.link);
   takeSounds(state);
   insMap.update(state);
+  insHints.update(state);
   if (state.plan !== insPanel.planName) {
     insPanel.planName = state.plan;
     showLoadedPlan().catch(showSetError);
