@@ -2,6 +2,7 @@
 // module and exits 0 when every expectation held, 1 when one failed, 2 when the scenario
 // cannot be played, printing FILE:LINE: and what happened.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -13,6 +14,8 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #if INS_HOST_FLIGHT_MODEL
 #include "host/fly/fly_command.h"
@@ -23,6 +26,7 @@
 #include "host/platform/checked_files.h"
 #include "host/platform/stop_signals.h"
 #include "host/platform/working_folder.h"
+#include "host/scenario/nearest_name.h"
 #include "host/scenario/scenario_parser.h"
 #include "host/scenario/scenario_runner.h"
 
@@ -43,9 +47,11 @@ std::string plural(int count, const std::string& word) {
   return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
 
-// "FILE: 12 expectations held over 10m00s of simulated time; 1 snapshot in DIR".
+// "FILE: 12 expectations held over 10m00s of simulated time; 1 snapshot in DIR". The run's
+// folders are given as they were resolved before the run entered its working folder: a
+// relative --output is the starting folder's.
 std::string run_summary(const std::string& label, const host::RunOutcome& outcome,
-                        const RunArguments& args, const std::filesystem::path& working_folder) {
+                        const RunArguments& args, const host::RunOptions& options) {
   const long whole_s = std::lround(outcome.simulated_s);
   char simulated[48];
   std::snprintf(simulated, sizeof simulated, "%ldh%02ldm%02lds", whole_s / 3600, whole_s / 60 % 60,
@@ -54,8 +60,8 @@ std::string run_summary(const std::string& label, const host::RunOutcome& outcom
                      " held over " + simulated + " of simulated time";
   if (outcome.snapshots_written == 0) return line;
   line += "; " + plural(outcome.snapshots_written, "snapshot") + " in ";
-  if (!args.output.empty()) return line + std::filesystem::absolute(args.output).string();
-  if (args.keep || !args.workdir.empty()) return line + working_folder.string();
+  if (!options.output_folder.empty()) return line + options.output_folder.string();
+  if (args.keep || !args.workdir.empty()) return line + options.working_folder.string();
   return line + "the working folder, removed with it (keep them with --output DIR)";
 }
 
@@ -102,7 +108,7 @@ int run_scenario(const RunArguments& args) {
     if (outcome.status != host::RunStatus::passed) {
       std::cerr << label << ":" << outcome.line << ": " << outcome.message << "\n";
     } else {
-      std::cout << run_summary(label, outcome, args, folder.path()) << "\n";
+      std::cout << run_summary(label, outcome, args, options) << "\n";
     }
     return static_cast<int>(outcome.status);
   } catch (const std::exception& error) {
@@ -290,6 +296,65 @@ int fly_as_asked(FlyArguments& fly) {
 }
 #endif
 
+// The long names of a command's options, "--port", ...
+std::vector<std::string> option_names(const CLI::App& command) {
+  std::vector<std::string> names;
+  for (const CLI::Option* option : command.get_options()) {
+    for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+  }
+  return names;
+}
+
+std::string did_you_mean_one_of(const std::string& word, const std::vector<std::string>& names) {
+  return host::did_you_mean(word, std::vector<std::string_view>(names.begin(), names.end()));
+}
+
+std::string command_list(const CLI::App& app) {
+  std::string list;
+  const auto commands = app.get_subcommands({});
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    list += (i == 0 ? "" : i + 1 == commands.size() ? " or " : ", ") + commands[i]->get_name();
+  }
+  return list;
+}
+
+// What is wrong with a command line CLI11 refused, when it is a word no command or option has:
+// "unknown command \"serv\"; did you mean serve?", "serve: unknown option --prot; did you mean
+// --port?". CLI11 itself would say only that a command is required, or that some arguments were
+// not expected. Nothing when the fault is of another kind (a missing file name, a bad value),
+// which CLI11's own message says well.
+std::optional<std::string> wrong_word(const CLI::App& app, int argc, char** argv) {
+  const std::string commands = command_list(app);
+  if (argc < 2) return "a command is required: " + commands + " (ins-host --help says more)";
+  const std::string first = argv[1];
+  const CLI::App* command = nullptr;
+  for (const CLI::App* candidate : app.get_subcommands({})) {
+    if (candidate->check_name(first)) command = candidate;
+  }
+  if (command == nullptr) {
+    std::vector<std::string> names;
+    for (const CLI::App* candidate : app.get_subcommands({}))
+      names.push_back(candidate->get_name());
+    if (first.starts_with("-")) {
+      return "unknown option " + first + did_you_mean_one_of(first, option_names(app)) +
+             " (ins-host takes a command first: " + commands + "; ins-host --help says more)";
+    }
+    return "unknown command \"" + first + "\"" + did_you_mean_one_of(first, names) +
+           " (the commands: " + commands + ")";
+  }
+  const std::vector<std::string> known = option_names(*command);
+  for (int i = 2; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "--") break;  // what follows is a value, whatever it looks like
+    if (!word.starts_with("--") || word.size() == 2) continue;
+    const std::string name = word.substr(0, word.find('='));
+    if (std::find(known.begin(), known.end(), name) != known.end()) continue;
+    return command->get_name() + ": unknown option " + name + did_you_mean_one_of(name, known) +
+           " (ins-host " + command->get_name() + " --help lists its options)";
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 int run_command(int argc, char** argv) {
@@ -320,6 +385,10 @@ int run_command(int argc, char** argv) {
   } catch (const CLI::ParseError& error) {
     // Help and the version exit 0; a command line that cannot be used is a scenario that
     // cannot run.
+    if (const auto wrong = wrong_word(app, argc, argv); wrong && error.get_exit_code() != 0) {
+      std::cerr << *wrong << "\n";
+      return EXIT_SCENARIO_ERROR;
+    }
     return app.exit(error) == 0 ? 0 : EXIT_SCENARIO_ERROR;
   }
 #if INS_HOST_FLIGHT_MODEL

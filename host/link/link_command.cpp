@@ -30,6 +30,15 @@ std::optional<std::pair<std::string, int>> parse_host_port(const std::string& te
 std::optional<std::string> check_link_options(const LinkCommandOptions& options) {
   if (auto wrong = web::check_serve_options(options.serve)) return wrong;
   if (!parse_host_port(options.flightgear)) {
+    // A port of digits that is no TCP port is named as such, not as a text of another form.
+    const std::size_t colon = options.flightgear.rfind(':');
+    const std::string port = options.flightgear.substr(colon + 1);
+    const bool digits = colon != std::string::npos && colon > 0 && !port.empty() &&
+                        port.find_first_not_of("0123456789") == std::string::npos;
+    if (digits && (port.size() > 5 || std::stoi(port) < 1 || std::stoi(port) > 65535)) {
+      return "--flightgear " + options.flightgear + ": port " + port +
+             " is out of range: a TCP port is 1 to 65535 (FlightGear's telnet server, e.g. 5401)";
+    }
     return "--flightgear " + options.flightgear +
            ": expected HOST:PORT of FlightGear's telnet property server, e.g. 127.0.0.1:5401";
   }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <stdexcept>
 #include <system_error>
 
 #include "host/platform/platform.h"
@@ -33,7 +34,13 @@ std::string in_use_message(const std::filesystem::path& folder, std::string hold
 }  // namespace
 
 WorkingFolderLock::WorkingFolderLock(const std::filesystem::path& folder) {
-  std::filesystem::create_directories(folder);
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error) {
+    throw std::runtime_error("cannot make the working folder " +
+                             std::filesystem::absolute(folder).string() + ": " + error.message() +
+                             "; choose another --workdir, in a folder you may write to");
+  }
   const std::filesystem::path resolved = std::filesystem::canonical(folder);
   const std::lock_guard<std::mutex> guard(held_folders_mutex);
   std::weak_ptr<Held>& entry = held_folders[resolved];

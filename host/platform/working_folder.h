@@ -28,7 +28,8 @@ class FolderInUse : public std::runtime_error {
 // panel server holds it again), the folder is held once, until both let it go.
 class WorkingFolderLock {
  public:
-  // Creates the folder if need be. Throws FolderInUse when another process holds it, and
+  // Creates the folder if need be. Throws FolderInUse when another process holds it,
+  // std::runtime_error naming the folder when it cannot be made, and
   // std::filesystem::filesystem_error when the lock file cannot be made or locked.
   explicit WorkingFolderLock(const std::filesystem::path& folder);
 

@@ -560,6 +560,10 @@ std::optional<double> parse_duration_s(std::string_view word) {
 
 ParseResult parse_scenario(std::string_view text) {
   ParseResult result;
+  // Editors on Windows (Notepad among them) may save UTF-8 with a byte order mark first: it
+  // marks the encoding and is no part of the first line.
+  constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+  if (text.starts_with(BYTE_ORDER_MARK)) text.remove_prefix(BYTE_ORDER_MARK.size());
   const std::vector<std::string_view> lines = split_lines(text);
   std::size_t i = 0;
   try {

@@ -22,7 +22,8 @@ struct ParseResult {
   std::optional<ParseError> error;  // set: `commands` is incomplete and must not be played
 };
 
-// The entry point: parses a whole scenario. Never throws for bad input.
+// The entry point: parses a whole scenario, UTF-8 with or without a byte order mark. Never
+// throws for bad input.
 ParseResult parse_scenario(std::string_view text);
 
 // Parses a duration such as "0.5s", "15s", "2m", "1h30m"; empty when malformed.

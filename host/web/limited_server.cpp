@@ -171,26 +171,42 @@ class DeadlineStream final : public httplib::Stream {
     line_end_seen_ = 0;
     body_.reset();
     body_refused_ = false;
+    head_read_ = false;
+    head_fault_.reset();
+    body_absent_ = false;
   }
 
   // Once the head is read (the library's parse of it): holds the body to its limit, as the
-  // library will read it.
+  // library will read it. A head whose body length is unclear is refused (head_fault): the
+  // library would read "25abc" or "+25" as 25, and one of two lengths, and the bytes it then
+  // leaves, or takes, would be read as another request.
   void expect_body(const httplib::Request& request) {
+    head_read_ = true;
+    head_fault_ = content_length_fault(request);
+    if (head_fault_) return;
     // The library reads a body as chunked exactly when its first Transfer-Encoding is this word.
     if (strcasecmp(request.get_header_value("Transfer-Encoding").c_str(), "chunked") == 0) {
       body_.emplace(limits_.body_bytes);
+    } else if (!request.has_header("Content-Length")) {
+      // A request with neither has no body (RFC 9112 6.3); the library would wait for the
+      // connection's end, then answer a request that had none as one that could not be read.
+      body_absent_ = true;
     } else if (request.get_header_value<uint64_t>("Content-Length") > limits_.body_bytes) {
       body_refused_ = true;  // the library refuses it too, but only after reading it all
     }
   }
 
   bool body_over_limit() const { return body_refused_; }
+  const std::optional<std::string>& head_fault() const { return head_fault_; }
   void close_after_reply() { closing_ = true; }
 
-  // The request overran a limit, or a handler closes its connection: it ends here.
-  bool ends() const { return overran_ || body_refused_ || closing_; }
+  // The request overran a limit, its head was refused (by the library, as malformed, or for its
+  // body's length), or a handler closes its connection: it ends here. What follows a head that
+  // could not be read is no request of its own: answered line by line, one malformed request
+  // would get an answer for each of its lines.
+  bool ends() const { return overran_ || body_refused_ || closing_ || head_refused(); }
   // A request ended before its body was read: the client may be sending it still.
-  bool body_left_unread() const { return body_refused_ || closing_; }
+  bool body_left_unread() const { return body_refused_ || closing_ || head_refused(); }
 
   bool is_readable() const override {
     return begin_ < end_ || wait_until(fd_, POLLIN, deadline()) == Wait::Ready;
@@ -201,7 +217,8 @@ class DeadlineStream final : public httplib::Stream {
   }
 
   ssize_t read(char* ptr, size_t size) override {
-    if (body_refused_) return -1;
+    if (body_refused_ || head_fault_) return -1;
+    if (!in_head_ && body_absent_) return 0;
     if (begin_ == end_) {
       const ssize_t received = receive();
       if (received <= 0) return received;
@@ -239,6 +256,28 @@ class DeadlineStream final : public httplib::Stream {
 
  private:
   Clock::time_point deadline() const { return in_head_ ? head_deadline_ : whole_deadline_; }
+
+  bool head_refused() const { return !head_read_ || head_fault_.has_value(); }
+
+  // Why the request's Content-Length does not say its body's length: it must be given at most
+  // once, as digits only.
+  static std::optional<std::string> content_length_fault(const httplib::Request& request) {
+    const std::size_t given = request.get_header_value_count("Content-Length");
+    if (given > 1) {
+      return "the request gives Content-Length " + std::to_string(given) +
+             " times: give the body's length once";
+    }
+    const std::string length = request.get_header_value("Content-Length");
+    if (given == 0 ||
+        (!length.empty() && length.find_first_not_of("0123456789") == std::string::npos)) {
+      return std::nullopt;
+    }
+    constexpr std::size_t SHOWN_BYTES = 40;
+    std::string shown;
+    for (char c : length.substr(0, SHOWN_BYTES)) shown += c >= 0x20 && c < 0x7f ? c : '?';
+    return "Content-Length \"" + shown + (length.size() > SHOWN_BYTES ? "..." : "") +
+           "\" is not a length: the body's length in bytes, digits only";
+  }
 
   // Fills the empty buffer: the count received, 0 at the connection's end, -1 on an error or
   // when the deadline passed (then `overran_`).
@@ -285,6 +324,9 @@ class DeadlineStream final : public httplib::Stream {
   int line_end_seen_ = 0;  // 1 after "\n", 2 after "\n\r"
   std::optional<ChunkedBodyMeter> body_;
   bool body_refused_ = false;
+  bool head_read_ = false;  // the library read the request's head (else it refused it)
+  std::optional<std::string> head_fault_;
+  bool body_absent_ = false;
   bool overran_ = false;
   bool closing_ = false;
 };
@@ -473,6 +515,10 @@ void close_after_reply() {
 
 bool body_over_limit() {
   return served_stream != nullptr && served_stream->body_over_limit();
+}
+
+std::optional<std::string> head_fault() {
+  return served_stream != nullptr ? served_stream->head_fault() : std::nullopt;
 }
 
 TrimmingThreadPool::TrimmingThreadPool(std::size_t threads, std::size_t max_queued,

@@ -12,6 +12,9 @@
 //   be at most `head_bytes` long; head and body must arrive within `whole`;
 // - a body may be at most `body_bytes` long, chunked or not: it is refused (413) as it passes
 //   that, never read further;
+// - a head the library cannot read gets one answer (400) and its connection is closed; a
+//   Content-Length must be digits only and given once (`head_fault`), and a request with
+//   neither it nor a chunked body has none;
 // - at most `queued_connections` ready connections wait for a thread: past that, a connection is
 //   answered 503 at once and closed, so that whatever is queued starts within one request's
 //   deadline;
@@ -34,6 +37,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace host::web {
@@ -59,6 +63,10 @@ struct ConnectionLimits {
 void close_after_reply();
 // True when the request's body was refused for passing ConnectionLimits::body_bytes.
 bool body_over_limit();
+// Why the request's head cannot be taken as it stands (a Content-Length that is not digits
+// only, or given twice), for a handler to answer 400 with before anything else; the
+// connection then ends.
+std::optional<std::string> head_fault();
 
 // One accepted connection, as it goes between the pool and the waiting room.
 struct Connection {

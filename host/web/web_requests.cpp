@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <limits>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "host/aircraft/host_variables.h"
 #include "host/platform/plain_text.h"
@@ -14,20 +16,54 @@ namespace {
 
 using nlohmann::json;
 
+constexpr const char* JSON_TYPE = "application/json";
+
 RequestError bad(std::string message) {
   return RequestError{400, std::move(message)};
 }
 
-// The body as a JSON object, or why it is not one.
+// The body as a JSON object, or why it is not one. A key given twice in an object is refused
+// by name: the parser alone would keep the last silently, and a request that says two things
+// means neither for sure.
 Parsed<json> object_of(const std::string& body) {
   if (body.size() > MAX_JSON_BODY_BYTES) {
     return RequestError{413, "request body of " + std::to_string(body.size()) +
                                  " bytes is larger than " + std::to_string(MAX_JSON_BODY_BYTES)};
   }
-  json value = json::parse(body, nullptr, false);
+  if (body.empty()) {
+    return bad("the request has no body: send a JSON object (Content-Type: application/json)");
+  }
+  std::vector<std::set<std::string>> keys_of_open_objects;
+  std::optional<std::string> given_twice;
+  const json::parser_callback_t note_keys = [&](int, json::parse_event_t event, json& parsed) {
+    if (event == json::parse_event_t::object_start) keys_of_open_objects.emplace_back();
+    if (event == json::parse_event_t::object_end && !keys_of_open_objects.empty()) {
+      keys_of_open_objects.pop_back();
+    }
+    if (event == json::parse_event_t::key && !given_twice &&
+        !keys_of_open_objects.back().insert(parsed.get<std::string>()).second) {
+      given_twice = parsed.get<std::string>();
+    }
+    return true;
+  };
+  json value = json::parse(body, note_keys, false);
   if (value.is_discarded()) return bad("the body is not valid JSON");
+  if (given_twice) return bad("the field " + json(*given_twice).dump() + " is given twice");
   if (!value.is_object()) return bad("the body must be a JSON object");
   return value;
+}
+
+// The whole number `value` when it lies within min..max. The JSON parser keeps a number past
+// int64's range as unsigned, which read as int64 would wrap to a small (even negative) one.
+std::optional<int64_t> whole_number_within(const json& value, int64_t min, int64_t max) {
+  if (!value.is_number_integer()) return std::nullopt;
+  if (value.is_number_unsigned() &&
+      value.get<uint64_t>() > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
+    return std::nullopt;
+  }
+  const auto whole = value.get<int64_t>();
+  if (whole < min || whole > max) return std::nullopt;
+  return whole;
 }
 
 // Every key of `object` must be one of `known`.
@@ -77,12 +113,12 @@ Parsed<MouseRequest> parse_mouse_request(const std::string& body,
     if (it == o.end() || !it->is_number_integer()) {
       return bad(std::string("\"") + key + "\" must be a whole number of gauge pixels");
     }
-    const auto value = it->get<int64_t>();
-    if (value < 0 || value >= limit) {
-      return bad(std::string("\"") + key + "\" " + std::to_string(value) + " is outside the " +
-                 extent->name + " gauge (0.." + std::to_string(limit - 1) + ")");
+    const auto value = whole_number_within(*it, 0, limit - 1);
+    if (!value) {
+      return bad(std::string("\"") + key + "\" " + it->dump() + " is outside the " + extent->name +
+                 " gauge (0.." + std::to_string(limit - 1) + ")");
     }
-    *out = static_cast<int32_t>(value);
+    *out = static_cast<int32_t>(*value);
   }
   auto action = o.find("action");
   if (action == o.end() || !action->is_string() ||
@@ -146,10 +182,9 @@ Parsed<SimRequest> parse_sim_request(const std::string& body) {
   if (o.empty()) return bad("nothing to change: give \"rate\", \"paused\" or \"motion\"");
   SimRequest request;
   if (auto it = o.find("rate"); it != o.end()) {
-    if (!it->is_number_integer() || it->get<int64_t>() < 1 || it->get<int64_t>() > MAX_RATE) {
-      return bad("\"rate\" must be a whole number 1.." + std::to_string(MAX_RATE));
-    }
-    request.rate = static_cast<int>(it->get<int64_t>());
+    const auto rate = whole_number_within(*it, 1, MAX_RATE);
+    if (!rate) return bad("\"rate\" must be a whole number 1.." + std::to_string(MAX_RATE));
+    request.rate = static_cast<int>(*rate);
   }
   for (auto [key, out] :
        {std::pair{"paused", &request.paused}, std::pair{"motion", &request.motion}}) {
@@ -186,6 +221,36 @@ std::optional<RequestError> check_plan_name(const std::string& name) {
     }
   }
   if (name == "." || name == "..") return bad("\"" + name + "\" is not a file name");
+  return std::nullopt;
+}
+
+std::optional<RequestError> refuse_form_body(const std::string& content_type,
+                                             const std::string& path) {
+  const std::string form = "application/x-www-form-urlencoded";
+  const bool is_form =
+      content_type.size() >= form.size() &&
+      std::equal(form.begin(), form.end(), content_type.begin(),
+                 [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+  if (!is_form) return std::nullopt;
+  const std::string sent_as = "came as a form (Content-Type: " + form +
+                              ", what curl sends for -d or --data-binary unless told otherwise)";
+  if (path == "/api/plan") {
+    return RequestError{415, "the plan " + sent_as +
+                                 ": send the file's bytes as they are, with Content-Type: "
+                                 "application/octet-stream (curl -H 'Content-Type: "
+                                 "application/octet-stream' --data-binary @FILE.PLN)"};
+  }
+  return RequestError{415, "the body " + sent_as + ": send JSON, with Content-Type: " + JSON_TYPE};
+}
+
+std::optional<RequestError> check_plan_body(const std::string& content_type,
+                                            const std::string& body) {
+  if (auto form = refuse_form_body(content_type, "/api/plan")) return form;
+  if (body.empty()) {
+    return bad(
+        "the request has no body: send the plan file's bytes with ?name=FILE.PLN, or "
+        "load a bundled plan with ?example=NAME");
+  }
   return std::nullopt;
 }
 

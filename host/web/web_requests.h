@@ -80,4 +80,15 @@ std::optional<RequestError> check_client_id(const std::string& what, const std::
 // folders or control bytes.
 std::optional<RequestError> check_plan_name(const std::string& name);
 
+// A body sent as a form (Content-Type application/x-www-form-urlencoded, which curl sends for
+// -d and --data-binary unless told another type): refused (415), saying how to send `path`'s
+// body instead. The HTTP library reads a form only up to 8 KiB, and takes its text for form
+// fields; a plan is a file's bytes, an API request JSON. Nothing for any other type.
+std::optional<RequestError> refuse_form_body(const std::string& content_type,
+                                             const std::string& path);
+
+// The body of a plan upload (?name=FILE.PLN): the plan file's bytes, not a form, not nothing.
+std::optional<RequestError> check_plan_body(const std::string& content_type,
+                                            const std::string& body);
+
 }  // namespace host::web

@@ -109,6 +109,7 @@ Parsed<PlanUpload> plan_upload(const httplib::Request& req,
   if (!req.has_param("example")) {
     const std::string name = req.has_param("name") ? req.get_param_value("name") : "";
     if (auto error = check_plan_name(name)) return *error;
+    if (auto error = check_plan_body(req.get_header_value("Content-Type"), req.body)) return *error;
     return PlanUpload{name, req.body};
   }
   const std::string name = req.get_param_value("example");
@@ -213,6 +214,12 @@ WebServer::WebServer(SimLoop& loop, const std::vector<GaugeExtent>& gauges, json
   server_->set_file_extension_and_mimetype_mapping("wav", "audio/wav");
   server_->set_file_extension_and_mimetype_mapping("mjs", "text/javascript");
   server_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    if (const auto fault = head_fault()) {
+      const_cast<httplib::Request&>(req).ranges.clear();
+      reply_error(res, 400, *fault);
+      res.set_header("Connection", "close");  // the stream ends the connection
+      return httplib::Server::HandlerResponse::Handled;
+    }
     // The library has read the Range header into the request before any handler runs, and cuts
     // every reply to it: an API reply and a refusal go out whole. (The request is the library's
     // own, not const; this hook is the only place before the cut.)
@@ -269,6 +276,15 @@ void WebServer::add_static_files() {
     // A chunked body the server stopped reading at the limit: the library saw only a body it
     // could not read.
     if (body_over_limit()) res.status = 413;
+    // The library's own limit on a form body (8 KiB), passed by a body sent as a form: the
+    // form is what is wrong.
+    if (res.status == 413 && !body_over_limit()) {
+      if (auto form = refuse_form_body(req.get_header_value("Content-Type"), req.path)) {
+        res.status = form->status;
+        res.set_content(json_text(json{{"error", form->message}}), JSON_TYPE);
+        return;
+      }
+    }
     res.set_content(json_text(json{{"error", library_refusal(res.status, req)}}), JSON_TYPE);
   });
   // A handler that throws has changed nothing: every change is the simulation thread's, made by
