@@ -6,7 +6,8 @@
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {readFileSync} from 'node:fs';
-import {startServer, launchBrowser, getJson, postJson, until, clickThroughApi} from './harness.mjs';
+import {startServer, launchBrowser, getJson, postJson, until, clickThroughApi, controlCentre}
+  from './harness.mjs';
 
 const TYPING_DELAY_MS = 40;
 
@@ -92,6 +93,21 @@ test('a waypoint typed at 40 ms a key is stored digit for digit', async (t) => {
       assert.equal(await page.locator('#key-queue').isVisible(), false, 'the queue is empty at the end');
     });
   }
+});
+
+test('clicks on a key 40 ms apart are each taken', async (t) => {
+  const panelPage = await openPanel(t);
+  const {page, layout, windowText} = panelPage;
+  await readyForEntry(panelPage);
+  const click = (control) => page.click('#gauge-INS', {position: controlCentre(layout, 'INS', control)});
+  for (const control of ['SET', '2', '0', '0', '0']) {
+    await click(control);
+    await new Promise((resolve) => setTimeout(resolve, TYPING_DELAY_MS));
+  }
+  const keyed = ' 00°0-.--';
+  const last = await until(async () => { const s = await windowText('left'); return s === keyed && s; },
+                           5000, 'N and three 0s keyed').catch(() => windowText('left'));
+  assert.equal(last, keyed);
 });
 
 test('a repeated key waits while the simulation is paused, and goes when it runs', async (t) => {
