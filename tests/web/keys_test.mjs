@@ -81,7 +81,8 @@ test('a waypoint typed at 40 ms a key is stored digit for digit', async (t) => {
         const same = (a, b) => a.left === b.left && a.right === b.right;
         const last = await until(async () => { const s = await shown(); return same(s, keyed) && s; },
                                  10000, 'the whole waypoint keyed').catch(shown);
-        assert.deepEqual(last, keyed);
+        // A refused request says why in the page's message line.
+        assert.deepEqual(last, keyed, `message: "${await page.locator('#set-message').textContent()}"`);
         await page.keyboard.press('Enter');
         const stored = await until(() => storedWaypoint00(server.workdir), 5000, 'waypoint 00 stored');
         assert.deepEqual(stored, EXPECTED);

@@ -3,7 +3,7 @@
 // free, and every press of it (and every repeat of a held key) latches it for 5 ticks of the
 // simulation, 18 ticks to a simulated second. A key pressed again sooner is lost, so typing
 // `2530000` at a person's pace would store one 0 where four were keyed. Here a key waits until
-// the live state shows its latch let go; other keys and controls go at once, behind it. The
+// the live state shows its latch let go; other keys and controls go behind it, one a frame. The
 // simulation's rate does not matter (the wait is counted in ticks), and while it is paused no tick
 // passes, so a repeated key holds the queue until it runs again.
 'use strict';
@@ -23,12 +23,20 @@ const insKeys = (() => {
   let current = null;     // the press sent down whose release is not sent yet
   let sending = false;    // a request of this queue is on its way
   const latchedAt = new Map();  // control -> {tick, frame} its latch counts from
+  let lastPress = null;   // {frame} of the last press the host took
   let live = null;        // {tick, frame, paused} of the latest state
   let send = null;        // (gauge, x, y, action) -> Promise of the host's reply
   let line = null;        // the element that lists the presses waiting
   let idle = [];          // resolvers of settled(), called once the queue is empty
   let refused = 0;        // presses refused since the queue was last empty
   let ticker = null;      // refreshes the line while presses wait (no state comes while paused)
+
+  // One press a frame: the CDU draws what a press did at the next frame, and some of it only
+  // then (SET reads the stored waypoint there; the left display shows the whole latitude only if
+  // a frame drew it before the longitude's first key), as a pilot's finger never outruns it.
+  function frameSinceLastPress() {
+    return !lastPress || (live !== null && live.frame > lastPress.frame);
+  }
 
   function latchFree(control) {
     if (!LATCHED.has(control)) return true;
@@ -39,7 +47,8 @@ const insKeys = (() => {
     return live.tick >= from.tick + WAIT_TICKS || live.tick < from.tick;
   }
 
-  function remember(entry, reply) {
+  function remember(entry, action, reply) {
+    if (action === 'down' && reply && Number.isFinite(reply.frame)) lastPress = {frame: reply.frame};
     if (LATCHED.has(entry.control) && reply && Number.isFinite(reply.tick)) {
       latchedAt.set(entry.control, {tick: reply.tick, frame: reply.frame});
     }
@@ -48,7 +57,7 @@ const insKeys = (() => {
   async function transmit(entry, action) {
     sending = true;
     try {
-      remember(entry, await send(entry.gauge, entry.x, entry.y, action));
+      remember(entry, action, await send(entry.gauge, entry.x, entry.y, action));
     } catch (e) {
       // The host said why (shown by the sender); the queue goes on with the next press.
     } finally {
@@ -67,7 +76,7 @@ const insKeys = (() => {
         continue;
       }
       const next = waiting[0];
-      if (!next || !latchFree(next.control)) break;
+      if (!next || !frameSinceLastPress() || !latchFree(next.control)) break;
       waiting.shift();
       current = next;
       await transmit(next, 'down');
