@@ -3,9 +3,9 @@
 // free, and every press of it (and every repeat of a held key) latches it for 5 ticks of the
 // simulation, 18 ticks to a simulated second. A key pressed again sooner is lost, so typing
 // `2530000` at a person's pace would store one 0 where four were keyed. Here a key waits until
-// the live state shows its latch let go; other keys and controls go behind it, one a frame. The
-// simulation's rate does not matter (the wait is counted in ticks), and while it is paused no tick
-// passes, so a repeated key holds the queue until it runs again.
+// the live state shows its latch let go, and in a frame after the last key; other controls go at
+// once, behind it. The simulation's rate does not matter (the wait is counted in ticks), and
+// while it is paused no tick passes, so a repeated key holds the queue until it runs again.
 'use strict';
 
 const insKeys = (() => {
@@ -23,7 +23,7 @@ const insKeys = (() => {
   let current = null;     // the press sent down whose release is not sent yet
   let sending = false;    // a request of this queue is on its way
   const latchedAt = new Map();  // control -> {tick, frame} its latch counts from
-  let lastPress = null;   // {frame} of the last press the host took
+  let lastKey = null;     // {frame} of the last CDU key the host took
   let live = null;        // {tick, frame, paused} of the latest state
   let send = null;        // (gauge, x, y, action) -> Promise of the host's reply
   let line = null;        // the element that lists the presses waiting
@@ -31,11 +31,13 @@ const insKeys = (() => {
   let refused = 0;        // presses refused since the queue was last empty
   let ticker = null;      // refreshes the line while presses wait (no state comes while paused)
 
-  // One press a frame: the CDU draws what a press did at the next frame, and some of it only
+  // One CDU key a frame: the CDU draws what a key did at the next frame, and some of it only
   // then (SET reads the stored waypoint there; the left display shows the whole latitude only if
   // a frame drew it before the longitude's first key), as a pilot's finger never outruns it.
-  function frameSinceLastPress() {
-    return !lastPress || (live !== null && live.frame > lastPress.frame);
+  // The wheels and knobs act at once and draw nothing of their own, so they go while paused.
+  function frameSinceLastKey(control) {
+    if (!LATCHED.has(control) || !lastKey) return true;
+    return live !== null && live.frame > lastKey.frame;
   }
 
   function latchFree(control) {
@@ -48,10 +50,9 @@ const insKeys = (() => {
   }
 
   function remember(entry, action, reply) {
-    if (action === 'down' && reply && Number.isFinite(reply.frame)) lastPress = {frame: reply.frame};
-    if (LATCHED.has(entry.control) && reply && Number.isFinite(reply.tick)) {
-      latchedAt.set(entry.control, {tick: reply.tick, frame: reply.frame});
-    }
+    if (!LATCHED.has(entry.control) || !reply || !Number.isFinite(reply.tick)) return;
+    latchedAt.set(entry.control, {tick: reply.tick, frame: reply.frame});
+    if (action === 'down') lastKey = {frame: reply.frame};
   }
 
   async function transmit(entry, action) {
@@ -76,7 +77,7 @@ const insKeys = (() => {
         continue;
       }
       const next = waiting[0];
-      if (!next || !frameSinceLastPress() || !latchFree(next.control)) break;
+      if (!next || !frameSinceLastKey(next.control) || !latchFree(next.control)) break;
       waiting.shift();
       current = next;
       await transmit(next, 'down');
