@@ -2,6 +2,9 @@
 
 #include <httplib.h>
 
+#include <cstdint>
+#include <memory>
+
 #include "host/flight/flight_plan.h"
 #include "host/platform/plain_text.h"
 #include "host/web/limited_server.h"
@@ -136,9 +139,19 @@ void run_parsed(SimLoop& loop, httplib::Response& res, const Parsed<Request>& pa
   run_command(loop, res, command_for(std::get<Request>(parsed)));
 }
 
-SessionCommand mouse_command(const MouseRequest& mouse) {
-  return [mouse](LiveSession& session, SimStatus&) -> std::string {
+// The tick and frame a mouse request was taken at, read on the simulation thread. The CDU's keys
+// latch for 5 ticks from a press (and from a held key's last repeat), so a page that sends a key
+// again waits until the state's tick is past that, in a frame run after it.
+struct TakenAt {
+  int64_t tick = 0;
+  int64_t frame = 0;
+};
+
+SessionCommand mouse_command(const MouseRequest& mouse, std::shared_ptr<TakenAt> taken) {
+  return [mouse, taken](LiveSession& session, SimStatus&) -> std::string {
     const auto now = Clock::now();
+    taken->tick = session.clock().tick();
+    taken->frame = session.clock().frame_count();
     switch (mouse.action) {
       case MouseAction::UP:
         session.mouse_up(mouse.client, now);
@@ -375,7 +388,12 @@ void WebServer::open_stream(const httplib::Request& req, httplib::Response& res)
 // command runs on the simulation thread.
 void WebServer::add_command_routes() {
   server_->Post("/api/mouse", [this](const httplib::Request& req, httplib::Response& res) {
-    run_parsed(loop_, res, parse_mouse_request(req.body, gauges_), mouse_command);
+    auto taken = std::make_shared<TakenAt>();
+    run_parsed(loop_, res, parse_mouse_request(req.body, gauges_),
+               [&taken](const MouseRequest& mouse) { return mouse_command(mouse, taken); });
+    if (res.status == 200) {
+      reply_ok(res, json{{"ok", true}, {"tick", taken->tick}, {"frame", taken->frame}});
+    }
   });
 
   server_->Post("/api/set", [this](const httplib::Request& req, httplib::Response& res) {

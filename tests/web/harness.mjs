@@ -91,3 +91,19 @@ export async function until(probe, timeoutMs, what) {
   }
   throw new Error(`timed out after ${timeoutMs} ms waiting for ${what} (last: ${JSON.stringify(last)})`);
 }
+
+// The centre of a named control's mouse box, in gauge pixels, from `GET /api/layout`.
+export function controlCentre(layout, gauge, control) {
+  const box = layout.gauges.find((g) => g.name === gauge).mouse.find((b) => b.control === control);
+  if (!box) throw new Error(`no control ${control} on gauge ${gauge}`);
+  return {x: box.x + Math.floor(box.width / 2), y: box.y + Math.floor(box.height / 2)};
+}
+
+// A click on a control through the API (a press and its release), for a test's set-up.
+export async function clickThroughApi(base, layout, gauge, control) {
+  const {x, y} = controlCentre(layout, gauge, control);
+  for (const action of ['down', 'up']) {
+    const reply = await postJson(base, '/api/mouse', {gauge, x, y, action});
+    if (reply.status !== 200) throw new Error(`${control} ${action}: ${JSON.stringify(reply.body)}`);
+  }
+}

@@ -15,7 +15,7 @@ const insPanel = {
   chosenScale: 1,
   pixelRatio: 1,     // device pixels to a gauge pixel: the screen's ratio times the scale
   artScale: 1,       // the bitmaps drawn: 1 (bitmaps/) or 2 (bitmaps-2x/, drawn at twice the size)
-  heldControl: null,
+  heldPress: null,         // the mouse's press on the panel, queued or sent (key-queue.js)
   planName: null,         // the plan the card and the map show
   client: randomId('t'),  // this tab: the presses it makes are its own
   stream: null,           // the id of the event stream serving this tab, once known
@@ -51,8 +51,9 @@ function api(method, path, body, contentType = 'application/json') {
   return result;
 }
 
-// Resolves once every request made so far has been answered (for tools and tests).
-insPanel.settled = () => requestChain;
+// Resolves once every press made so far has reached the host and every request has been answered
+// (for tools and tests).
+insPanel.settled = () => insKeys.settled().then(() => requestChain);
 
 function mouseBody(gauge, x, y, action) {
   const body = {gauge, x: Math.round(x), y: Math.round(y), action, client: insPanel.client};
@@ -78,12 +79,20 @@ function mouse(gauge, x, y, action) {
 
 // A tab going away with a button down lets it go at once (the host would after a moment anyway).
 window.addEventListener('pagehide', () => {
-  const held = insPanel.heldControl ?? (keysDown.size ? [...keysDown.values()][0] : null);
-  if (held === null) return;
+  const held = insKeys.held();
+  if (!held) return;
   fetch('/api/mouse', {method: 'POST', keepalive: true,
                        headers: {'X-INS-Panel': '1', 'Content-Type': 'application/json'},
-                       body: JSON.stringify(mouseBody(held, 0, 0, 'up'))}).catch(() => {});
+                       body: JSON.stringify(mouseBody(held.gauge, 0, 0, 'up'))}).catch(() => {});
 });
+
+// What the key queue hands on (key-queue.js): the host's reply, or null when it refused.
+function sendPress(gauge, x, y, action) {
+  return mouse(gauge, x, y, action).catch((error) => {
+    showSetError(error);
+    return null;
+  });
+}
 
 function setCondition(name, value) {
   return api('POST', '/api/set', {name, value});
@@ -362,26 +371,24 @@ function buildGauge(layout, container) {
     const p = gaugePoint(container, event);
     const x = Math.min(layout.width - 1, Math.max(0, Math.floor(p.x)));
     const y = Math.min(layout.height - 1, Math.max(0, Math.floor(p.y)));
-    insPanel.heldControl = layout.name;
-    mouse(layout.name, x, y, 'down').catch(showSetError);
+    const box = boxAt(layout, {x, y});
+    insKeys.release(insPanel.heldPress);
+    insPanel.heldPress = insKeys.press(layout.name, x, y, box ? box.control : null);
   });
   insPanel.gauges[layout.name] = {layout, canvas, ctx: canvas.getContext('2d'), windows};
 }
 
 window.addEventListener('mouseup', () => {
-  if (insPanel.heldControl === null) return;
-  const gauge = insPanel.heldControl;
-  insPanel.heldControl = null;
-  mouse(gauge, 0, 0, 'up').catch(showSetError);
+  insKeys.release(insPanel.heldPress);
+  insPanel.heldPress = null;
 });
 
 // A button let go outside the window, or a key up that never comes (the window lost the focus),
 // must not leave a box held and repeating.
 window.addEventListener('blur', () => {
-  const held = insPanel.heldControl ?? (keysDown.size ? [...keysDown.values()][0] : null);
-  insPanel.heldControl = null;
+  insPanel.heldPress = null;
   keysDown.clear();
-  if (held !== null) mouse(held, 0, 0, 'up').catch(showSetError);
+  insKeys.releaseAll();
 });
 
 function buildIcons(layout) {
@@ -424,7 +431,7 @@ function controlCentre(gaugeName, control) {
   return box ? {x: box.x + Math.floor(box.width / 2), y: box.y + Math.floor(box.height / 2)} : null;
 }
 
-const keysDown = new Map();  // key -> gauge name, while a control is held from the keyboard
+const keysDown = new Map();  // key -> its press (key-queue.js), while the key is down
 
 function keyName(event) {
   const key = event.key.length === 1 ? event.key.toLowerCase() : event.key;
@@ -455,15 +462,13 @@ document.addEventListener('keydown', (event) => {
   if (event.repeat || keysDown.has(event.code)) return;
   const point = controlCentre(control[0], control[1]);
   if (!point) return;
-  keysDown.set(event.code, control[0]);
-  mouse(control[0], point.x, point.y, 'down').catch(showSetError);
+  keysDown.set(event.code, insKeys.press(control[0], point.x, point.y, control[1]));
 });
 
 document.addEventListener('keyup', (event) => {
-  const gauge = keysDown.get(event.code);
-  if (gauge === undefined) return;
+  if (!keysDown.has(event.code)) return;
+  insKeys.release(keysDown.get(event.code));
   keysDown.delete(event.code);
-  mouse(gauge, 0, 0, 'up').catch(showSetError);
 });
 
 function toggleHelp(show) {
@@ -580,12 +585,12 @@ function bindControls() {
   });
   document.getElementById('load-example').addEventListener('click', () => {
     const name = document.getElementById('examples').value;
-    if (name) loadPlan(`/api/plan?example=${encodeURIComponent(name)}`, undefined);
+    if (name) loadPlan(`/api/plan?example=${encodeURIComponent(name)}`, undefined, name);
   });
   document.getElementById('plan-file').addEventListener('change', async (event) => {
     const file = event.target.files[0];
     if (!file) return;
-    loadPlan(`/api/plan?name=${encodeURIComponent(file.name)}`, await file.arrayBuffer());
+    loadPlan(`/api/plan?name=${encodeURIComponent(file.name)}`, await file.arrayBuffer(), file.name);
     event.target.value = '';
   });
   document.getElementById('takeoff').addEventListener('click', () => {
@@ -630,8 +635,29 @@ function fitPanel() {
   matchResolution();
 }
 
-async function loadPlan(url, body) {
+// Loading a plan puts the aircraft on the ground at the plan's departure, standing still; in
+// flight (or on its take-off roll) the pilot is asked first.
+function flying(state) {
+  const a = state && state.aircraft;
+  return !!a && (a.alt_ft > 50 || ['take-off roll', 'climb', 'cruise'].includes(a.phase));
+}
+
+function planMayLoad(name) {
+  const a = insPanel.state && insPanel.state.aircraft;
+  if (!flying(insPanel.state)) return true;
+  const where = a.alt_ft > 50 ? `in the air at ${Math.round(a.alt_ft)} ft` : 'on its take-off roll';
+  return window.confirm(`The aircraft is ${where}. Loading ${name} ends the flight: the ` +
+                        'aircraft is put on the ground at the plan\'s departure, standing still. ' +
+                        'Load the plan?');
+}
+
+async function loadPlan(url, body, name) {
   const line = document.getElementById('plan-message');
+  if (!planMayLoad(name)) {
+    line.className = 'message';
+    line.textContent = `${name} not loaded: the aircraft flies on.`;
+    return;
+  }
   line.className = 'message';
   line.textContent = 'reading the plan...';
   try {
@@ -666,6 +692,7 @@ function two(n) { return String(Math.floor(n)).padStart(2, '0'); }
 function showState(state) {
   const previous = insPanel.state;
   insPanel.state = state;
+  insKeys.observe(state);
   for (const name of Object.keys(insPanel.gauges)) {
     const g = insPanel.gauges[name];
     if (!previous || JSON.stringify(previous.elements[name]) !== JSON.stringify(state.elements[name])) {
@@ -779,6 +806,7 @@ function connect() {
 
 async function start() {
   bindControls();
+  insKeys.start(sendPress, document.getElementById('key-queue'));
   await document.fonts.load('20px "DSEG14 Classic"').catch(() => {});
   const probe = document.createElement('canvas').getContext('2d');
   probe.font = '100px "DSEG14 Classic"';
