@@ -2,12 +2,11 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <numbers>
-#include <sstream>
 
 #include "host/flight/flight_model.h"
 #include "host/panel/control_names.h"
+#include "host/platform/checked_files.h"
 
 namespace host::web {
 
@@ -39,14 +38,20 @@ std::string knob_at(const Panel& panel, std::string_view gauge) {
   return legend ? std::string(*legend) : "";
 }
 
-// The last line numbered 0, as the INS takes it.
+// The waypoint file as the hints read it: through the host's checked reader, like every file
+// from outside, since another program may have put anything under that name.
+constexpr host::InputKind WAYPOINT_FILE{"the waypoint file", "a waypoint file", 1024 * 1024};
+
+// The last line numbered 0, as the INS takes it; none when the file is missing or unreadable.
 std::optional<StoredWaypoint> stored_waypoint_zero(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream text;
-  text << in.rdbuf();
+  std::string text;
+  try {
+    text = host::read_input_file(file, WAYPOINT_FILE);
+  } catch (const host::FileError&) {
+    return std::nullopt;
+  }
   std::optional<StoredWaypoint> zero;
-  for (const StoredWaypoint& w : stored_waypoints(text.str())) {
+  for (const StoredWaypoint& w : stored_waypoints(text)) {
     if (w.number == 0) zero = w;
   }
   return zero;
