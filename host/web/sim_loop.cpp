@@ -81,8 +81,13 @@ SimLoop::~SimLoop() {
 }
 
 void SimLoop::start() {
+  {
+    std::lock_guard lock(mutex_);
+    if (running_) return;
+  }
+  // The first state is there before any client can ask for it: a reader never sees an empty one.
+  publish();
   std::lock_guard lock(mutex_);
-  if (running_) return;
   running_ = true;
   stopping_ = false;
   thread_ = std::thread([this] { run(); });

@@ -116,4 +116,13 @@ TEST_F(LiveLoop, ACommandStillQueuedAtItsTimeoutIsWithdrawnAndNeverRuns) {
             "1 0");
 }
 
+// A client that asks the moment the loop has started (the server answers at once) gets the
+// panel's state, not an empty one.
+TEST_F(LiveLoop, TheStateIsPublishedBeforeStartReturns) {
+  const auto first = loop_->state();
+  ASSERT_NE(first.json, nullptr);
+  EXPECT_GE(first.seq, 1u);
+  EXPECT_NE(first.json->find("\"aircraft\""), std::string::npos) << *first.json;
+}
+
 }  // namespace
