@@ -5,17 +5,18 @@
 //
 // Every routine runs the same frame (update_window): the result alternates with the element's
 // value; without power the window is blank; during the lamp test it shows its test text;
-// otherwise the data selector (and at WAY PT the waypoint entry) picks the text. A composer may
-// decline to rewrite, and the window then keeps the text of its previous update.
+// otherwise the data selector (and at WAY PT the waypoint entry) picks the field shown. A field
+// may decline to rewrite, and the window then keeps the text of its previous update.
 //
 // Each window's text is defined by a printf format (written beside its writer); the writers
 // write the same text field by field through core/text_format.h, which the panel can afford on
 // every frame. tests/unit/display_window_formats_test.cpp holds each writer to its format.
-// Most fields are described by the few numbers their text follows from (their inputs, each as
-// it is shown: a whole number, or a value to so many decimals) and a writer that sees nothing
-// but those inputs. The key a field's kept text is compared by is made from the same inputs, so
-// a kept text cannot go stale: whatever the text shows is in its key. The text is composed
-// only when the key changes; in between it is copied (KeptText below).
+// Most fields are kept by their inputs: the few numbers their text follows from (each as it is
+// shown: a whole number, or a value to so many decimals) and a writer that sees nothing but
+// those inputs. The key a field's kept text is compared by is made from the same inputs, so a
+// kept text cannot go stale: whatever the text shows is in its key. The text is written only
+// when the key changes; in between it is copied (KeptText below). The others (the waypoint
+// entry's echo, the lamps' one letter) are written from the INS state on each update.
 //
 // Texts are single-byte: the degree sign is the byte 0xB0 of the display font's character set.
 // In string literals "\xB0" is always followed by a character that is not a hex digit, or
@@ -34,14 +35,14 @@
 
 namespace {
 
-// A composer writes a window's text and returns true, or returns false when the window keeps
-// its previous text. The text is the host's own buffer, so a composer that keeps the previous
-// text decides so before it writes anything.
-using Composer = bool (*)(BoundedText& text);
+// Writes a window's text straight from the INS state and returns true, or returns false when
+// the window keeps its previous text. The text is the host's own buffer, so a writer that keeps
+// the previous text decides so before it writes anything.
+using WriteFromState = bool (*)(BoundedText& text);
 
-// Room for any text composed here. A value far outside its range (a corrupt distance of 1e300)
+// Room for any text written here. A value far outside its range (a corrupt distance of 1e300)
 // is cut here first; the host's own buffer, usually smaller, bounds the text again.
-constexpr std::size_t COMPOSE_CAPACITY = 64;
+constexpr std::size_t TEXT_CAPACITY = 64;
 
 // Test and blank texts. The displays are blanked with nine blanks even where the right display
 // holds ten characters; the host centres the text either way.
@@ -56,43 +57,46 @@ constexpr char LAMP_BLANK_TEXT[] = " ";
 constexpr char NUMBER_TEST_TEXT[] = "88";
 constexpr char NUMBER_BLANK_TEXT[] = "  ";
 
-// A number as a field shows it: a whole number, or a value to `precision` decimals.
-constexpr int WHOLE = -1;
+// A number as a field shows it: a whole number, or a value to `precision` decimals. A whole
+// number is marked by a precision no count of decimals can be: it is written as an integer
+// (truncated), where a value to 0 decimals would be rounded.
+constexpr int WHOLE_NUMBER_PRECISION = -1;
 struct Shown {
   double value;
   int precision;
 };
 
 constexpr Shown whole_number(int64_t value) {
-  return {static_cast<double>(value), WHOLE};
+  return {static_cast<double>(value), WHOLE_NUMBER_PRECISION};
 }
 constexpr Shown to_decimals(double value, int precision) {
   return {value, precision};
 }
 
-// The numbers a field's text follows from, as the field shows them.
+// A field's inputs: the numbers its text follows from, as the field shows them.
 template <int N>
 struct Inputs {
   static constexpr int COUNT = N;
   Shown numbers[N];
 };
-using One = Inputs<1>;
-using Two = Inputs<2>;
-using Three = Inputs<3>;
+using OneInput = Inputs<1>;
+using TwoInputs = Inputs<2>;
+using ThreeInputs = Inputs<3>;
 constexpr int MAX_INPUTS = 3;
 
 // A number's key: what decides how it is written, a whole number itself, a decimal value its
 // sign and rounded magnitude (fixed_point_key). False when it has none (NaN, infinity, a huge
 // value): its field is then written every time.
 bool number_key(const Shown& shown, uint64_t& key) {
-  if (shown.precision != WHOLE) return fixed_point_key(shown.value, shown.precision, key);
+  if (shown.precision != WHOLE_NUMBER_PRECISION)
+    return fixed_point_key(shown.value, shown.precision, key);
   key = static_cast<uint64_t>(static_cast<int64_t>(shown.value));
   return true;
 }
 
 // Writes a number as shown, at least `width` characters.
 void append_shown(BoundedText& text, const Shown& shown, int width, Padding padding) {
-  if (shown.precision == WHOLE) {
+  if (shown.precision == WHOLE_NUMBER_PRECISION) {
     append_decimal(text, static_cast<int64_t>(shown.value), width, padding);
   } else {
     append_fixed(text, shown.value, width, shown.precision, padding);
@@ -110,22 +114,22 @@ struct KeptText {
   uint64_t keys[MAX_INPUTS] = {};
   std::size_t capacity = 0;
   std::size_t length = 0;
-  char chars[COMPOSE_CAPACITY] = {};
+  char chars[TEXT_CAPACITY] = {};
 };
 
-// A window's field: writes the window's text and returns true, or returns false when the window
-// keeps its previous text.
-using Field = bool (*)(BoundedText& text, KeptText& kept);
+// Shows one field in a window: writes the window's text and returns true, or returns false when
+// the window keeps its previous text.
+using ShowField = bool (*)(BoundedText& text, KeptText& kept);
 
-// A field described by its inputs: `gather` reads them from the INS state, and `write` writes
-// the text from them alone, so a text kept for the same inputs is the text `write` would write.
-template <auto gather, auto write>
-bool described_field(BoundedText& text, KeptText& kept) {
+// A field kept by its inputs: `read_inputs` reads them from the INS state, and `write` writes the
+// text from them alone, so a text kept for the same inputs is the text `write` would write.
+template <auto read_inputs, auto write>
+bool field_kept_by_inputs(BoundedText& text, KeptText& kept) {
   // This field's own, for telling its kept text from another's. Writable on purpose: a linker
   // folding identical constants (identical-data folding, merged constants) may give two fields'
   // constant marks one address, and a window would then show one field's text for another's.
   static char mark;
-  const auto inputs = gather();
+  const auto inputs = read_inputs();
   constexpr int count = decltype(inputs)::COUNT;
   static_assert(count <= MAX_INPUTS);
   uint64_t keys[count];
@@ -135,7 +139,7 @@ bool described_field(BoundedText& text, KeptText& kept) {
       return true;
     }
   }
-  INS_INVARIANT(text.capacity <= COMPOSE_CAPACITY);
+  INS_INVARIANT(text.capacity <= TEXT_CAPACITY);
   bool same = kept.field == &mark && kept.capacity == text.capacity;
   for (int i = 0; same && i < count; ++i) same = kept.keys[i] == keys[i];
   if (!same) {
@@ -153,28 +157,28 @@ bool described_field(BoundedText& text, KeptText& kept) {
   return true;
 }
 
-// A field composed from the state on every update: a text that is cheaper to compose than to
+// A field written from the state on every update: a text that is cheaper to write than to
 // key, or one shown only while a pilot keys it.
-template <Composer compose>
-bool composed_field(BoundedText& text, KeptText&) {
-  return compose(text);
+template <WriteFromState write>
+bool field_written_each_update(BoundedText& text, KeptText&) {
+  return write(text);
 }
 
-template <auto gather, auto write>
-constexpr Field described = &described_field<gather, write>;
-template <Composer compose>
-constexpr Field composed = &composed_field<compose>;
+template <auto read_inputs, auto write>
+constexpr ShowField kept_by_inputs = &field_kept_by_inputs<read_inputs, write>;
+template <WriteFromState write>
+constexpr ShowField written_each_update = &field_written_each_update<write>;
 
 struct Window {
-  const char* test_text;
-  const char* blank_text;
-  Field field;                  // the window's one field, unless it has a table:
-  const Field* selector_table;  // a display's field in each selector position
-  Field entry_field;            // a display's field at WAY PT while an entry is open
-  KeptText* kept;
+  const char* test_text = nullptr;
+  const char* blank_text = nullptr;
+  ShowField field = nullptr;                  // the window's one field, unless it has a table:
+  const ShowField* selector_table = nullptr;  // a display's field in each selector position
+  ShowField entry_field = nullptr;            // a display's field at WAY PT while an entry is open
+  KeptText* kept = nullptr;
 };
 
-Field field_by_selector(const Window& window);
+ShowField field_by_selector(const Window& window);
 
 double update_window(ElementHeader* element, const Window& window) {
   if (element == nullptr || element->kind != ELEMENT_STRING) return 0.0;
@@ -188,15 +192,16 @@ double update_window(ElementHeader* element, const Window& window) {
   // host's buffer.
   if (text_element.text_buffer == nullptr) return result;
   const std::size_t capacity = std::size_t{text_element.char_count} + 1;
-  BoundedText text{text_element.text_buffer,
-                   capacity < COMPOSE_CAPACITY ? capacity : COMPOSE_CAPACITY, 0};
+  BoundedText text{text_element.text_buffer, capacity < TEXT_CAPACITY ? capacity : TEXT_CAPACITY,
+                   0};
   bool written = true;
   if (ins_state.ins_powered == 0) {
     append_text(text, window.blank_text);
   } else if (ins_state.lamp_test_active != 0) {
     append_text(text, window.test_text);
   } else {
-    const Field field = window.selector_table != nullptr ? field_by_selector(window) : window.field;
+    const ShowField field =
+        window.selector_table != nullptr ? field_by_selector(window) : window.field;
     written = field(text, *window.kept);
   }
   // Each character written brings its terminator; a text with none (a window of no characters)
@@ -218,78 +223,78 @@ bool is_left(const Shown& side_flag) {
 
 // --- What each field shows, and how: its inputs, then the writer of its printf format.
 
-One one_number(Shown number) {
+OneInput one_number(Shown number) {
   return {{number}};
 }
 
-Two two_numbers(Shown first, Shown second) {
+TwoInputs two_numbers(Shown first, Shown second) {
   return {{first, second}};
 }
 
 // A value in degrees to the tenth with " DEG": "%05.1f%4s".
-void write_degrees(BoundedText& text, const One& in) {
+void write_degrees(BoundedText& text, const OneInput& in) {
   append_shown(text, in.numbers[0], 5, Padding::Zeros);
   append_text(text, " DEG");
 }
 
-One track_inputs() {
+OneInput track_inputs() {
   return one_number(to_decimals(ins_state.track, 1));
 }
-One heading_inputs() {
+OneInput heading_inputs() {
   return one_number(to_decimals(static_cast<double>(ins_state.heading), 1));
 }
-One desired_track_inputs() {
+OneInput desired_track_inputs() {
   return one_number(to_decimals(ins_state.desired_track, 1));
 }
 
 // "%6.1f%3s" with the ground speed and " KT".
-One ground_speed_inputs() {
+OneInput ground_speed_inputs() {
   return one_number(to_decimals(ins_state.ground_speed_shown, 1));
 }
-void write_ground_speed(BoundedText& text, const One& in) {
+void write_ground_speed(BoundedText& text, const OneInput& in) {
   append_shown(text, in.numbers[0], 6, Padding::Blanks);
   append_text(text, " KT");
 }
 
 // "%2s%03d%4s" with the side, the drift angle and " DEG".
-Two drift_angle_inputs() {
+TwoInputs drift_angle_inputs() {
   return two_numbers(whole_number(ins_state.drift_left != 0), whole_number(ins_state.drift_angle));
 }
-void write_drift_angle(BoundedText& text, const Two& in) {
+void write_drift_angle(BoundedText& text, const TwoInputs& in) {
   append_text(text, side_with_blank(is_left(in.numbers[0])));
   append_shown(text, in.numbers[1], 3, Padding::Zeros);
   append_text(text, " DEG");
 }
 
 // "%2s%7.2f%3s" with the side, the cross-track distance and " NM".
-Two cross_track_inputs() {
+TwoInputs cross_track_inputs() {
   return two_numbers(whole_number(ins_state.cross_track_left != 0),
                      to_decimals(ins_state.cross_track_nm, 2));
 }
-void write_cross_track(BoundedText& text, const Two& in) {
+void write_cross_track(BoundedText& text, const TwoInputs& in) {
   append_text(text, side_with_blank(is_left(in.numbers[0])));
   append_shown(text, in.numbers[1], 7, Padding::Blanks);
   append_text(text, " NM");
 }
 
 // "%1s%4.1f%4s" with the side, the track angle error and " DEG".
-Two track_error_inputs() {
+TwoInputs track_error_inputs() {
   return two_numbers(whole_number(ins_state.track_error_left != 0),
                      to_decimals(ins_state.track_error, 1));
 }
-void write_track_error(BoundedText& text, const Two& in) {
+void write_track_error(BoundedText& text, const TwoInputs& in) {
   append_text(text, side(is_left(in.numbers[0])));
   append_shown(text, in.numbers[1], 4, Padding::Blanks);
   append_text(text, " DEG");
 }
 
 // A position's coordinate: its whole degrees and its minutes to the hundredth.
-Two coordinate(int32_t whole_degrees, double minutes) {
+TwoInputs coordinate(int32_t whole_degrees, double minutes) {
   return two_numbers(whole_number(whole_degrees), to_decimals(minutes, 2));
 }
 
 // A latitude: "%1s%02d\xB0%05.2f" with " ", the whole degrees and the minutes.
-void write_latitude(BoundedText& text, const Two& in) {
+void write_latitude(BoundedText& text, const TwoInputs& in) {
   append_char(text, ' ');
   append_shown(text, in.numbers[0], 2, Padding::Zeros);
   append_char(text, '\xB0');
@@ -297,23 +302,23 @@ void write_latitude(BoundedText& text, const Two& in) {
 }
 
 // A longitude: "%03d\xB0%05.2f" with the whole degrees and the minutes.
-void write_longitude(BoundedText& text, const Two& in) {
+void write_longitude(BoundedText& text, const TwoInputs& in) {
   append_shown(text, in.numbers[0], 3, Padding::Zeros);
   append_char(text, '\xB0');
   append_shown(text, in.numbers[1], 5, Padding::Zeros);
 }
 
-Two present_latitude_inputs() {
+TwoInputs present_latitude_inputs() {
   return coordinate(ins_state.present_lat_abs_whole, ins_state.present_lat_abs_minutes);
 }
-Two present_longitude_inputs() {
+TwoInputs present_longitude_inputs() {
   return coordinate(ins_state.present_lon_abs_whole, ins_state.present_lon_abs_minutes);
 }
 // WAY PT shows the TO waypoint (or, while an entry is open, the digits being keyed).
-Two waypoint_latitude_inputs() {
+TwoInputs waypoint_latitude_inputs() {
   return coordinate(ins_state.to_lat_abs_whole, ins_state.to_lat_abs_minutes);
 }
-Two waypoint_longitude_inputs() {
+TwoInputs waypoint_longitude_inputs() {
   return coordinate(ins_state.to_lon_abs_whole, ins_state.to_lon_abs_minutes);
 }
 
@@ -349,7 +354,7 @@ void append_entry_digits(BoundedText& text, const double* digits, int count, int
 }
 
 // " %s%s\xB0%s%s.%s%s" with the six latitude fields.
-bool compose_latitude_entry(BoundedText& text) {
+bool write_latitude_entry(BoundedText& text) {
   const int position = ins_state.entry_position;
   // While the longitude is keyed the left display keeps the full latitude it showed at 8.
   if (position >= ENTRY_LON_DEG_HUNDREDS) return false;
@@ -364,7 +369,7 @@ bool compose_latitude_entry(BoundedText& text) {
 }
 
 // "%s%s%s\xB0%s%s.%s%s" with the seven longitude fields.
-bool compose_longitude_entry(BoundedText& text) {
+bool write_longitude_entry(BoundedText& text) {
   const int position = ins_state.entry_position;
   // Past complete nothing more is keyed; the display keeps its text.
   if (position > ENTRY_COMPLETE) return false;
@@ -379,20 +384,20 @@ bool compose_longitude_entry(BoundedText& text) {
 }
 
 // "%6.1f%3s" with the distance to go and " NM".
-One distance_inputs() {
+OneInput distance_inputs() {
   return one_number(to_decimals(ins_state.distance_to_go, 1));
 }
-void write_distance(BoundedText& text, const One& in) {
+void write_distance(BoundedText& text, const OneInput& in) {
   append_shown(text, in.numbers[0], 6, Padding::Blanks);
   append_text(text, " NM");
 }
 
 // "%02d%1s%02d%1s%1d%3s" with the hours, ":", the whole minutes, ".", the tenths and " ET".
-Three time_to_go_inputs() {
+ThreeInputs time_to_go_inputs() {
   return {{whole_number(ins_state.ttg_hours), whole_number(truncate_to<int>(ins_state.ttg_minutes)),
            whole_number(ins_state.ttg_tenths)}};
 }
-void write_time_to_go(BoundedText& text, const Three& in) {
+void write_time_to_go(BoundedText& text, const ThreeInputs& in) {
   append_shown(text, in.numbers[0], 2, Padding::Zeros);
   append_char(text, ':');
   append_shown(text, in.numbers[1], 2, Padding::Zeros);
@@ -402,65 +407,66 @@ void write_time_to_go(BoundedText& text, const Three& in) {
 }
 
 // "%2s%3d%4s" with two blanks, the wind direction and " DEG".
-One wind_direction_inputs() {
+OneInput wind_direction_inputs() {
   return one_number(whole_number(ins_state.wind_dir_shown));
 }
-void write_wind_direction(BoundedText& text, const One& in) {
+void write_wind_direction(BoundedText& text, const OneInput& in) {
   append_text(text, "  ");
   append_shown(text, in.numbers[0], 3, Padding::Blanks);
   append_text(text, " DEG");
 }
 
 // "%1s%3d%3s" with a blank, the wind speed and " KT".
-One wind_speed_inputs() {
+OneInput wind_speed_inputs() {
   return one_number(whole_number(ins_state.wind_speed_shown));
 }
-void write_wind_speed(BoundedText& text, const One& in) {
+void write_wind_speed(BoundedText& text, const OneInput& in) {
   append_char(text, ' ');
   append_shown(text, in.numbers[0], 3, Padding::Blanks);
   append_text(text, " KT");
 }
 
 // "%3s%01d" with three blanks and the status digit.
-One align_status_inputs() {
+OneInput align_status_inputs() {
   return one_number(whole_number(ins_state.align_status));
 }
-void write_align_status(BoundedText& text, const One& in) {
+void write_align_status(BoundedText& text, const OneInput& in) {
   append_text(text, "   ");
   append_shown(text, in.numbers[0], 1, Padding::Zeros);
 }
 
 // What each display shows in each selector position: the left display the first quantity of
 // the legend, the right display the second.
-constexpr Field LEFT_DISPLAY[] = {described<track_inputs, write_degrees>,
-                                  described<heading_inputs, write_degrees>,
-                                  described<cross_track_inputs, write_cross_track>,
-                                  described<present_latitude_inputs, write_latitude>,
-                                  described<waypoint_latitude_inputs, write_latitude>,
-                                  described<distance_inputs, write_distance>,
-                                  described<wind_direction_inputs, write_wind_direction>,
-                                  described<desired_track_inputs, write_degrees>};
-constexpr Field RIGHT_DISPLAY[] = {described<ground_speed_inputs, write_ground_speed>,
-                                   described<drift_angle_inputs, write_drift_angle>,
-                                   described<track_error_inputs, write_track_error>,
-                                   described<present_longitude_inputs, write_longitude>,
-                                   described<waypoint_longitude_inputs, write_longitude>,
-                                   described<time_to_go_inputs, write_time_to_go>,
-                                   described<wind_speed_inputs, write_wind_speed>,
-                                   described<align_status_inputs, write_align_status>};
+constexpr ShowField LEFT_DISPLAY[] = {kept_by_inputs<track_inputs, write_degrees>,
+                                      kept_by_inputs<heading_inputs, write_degrees>,
+                                      kept_by_inputs<cross_track_inputs, write_cross_track>,
+                                      kept_by_inputs<present_latitude_inputs, write_latitude>,
+                                      kept_by_inputs<waypoint_latitude_inputs, write_latitude>,
+                                      kept_by_inputs<distance_inputs, write_distance>,
+                                      kept_by_inputs<wind_direction_inputs, write_wind_direction>,
+                                      kept_by_inputs<desired_track_inputs, write_degrees>};
+constexpr ShowField RIGHT_DISPLAY[] = {kept_by_inputs<ground_speed_inputs, write_ground_speed>,
+                                       kept_by_inputs<drift_angle_inputs, write_drift_angle>,
+                                       kept_by_inputs<track_error_inputs, write_track_error>,
+                                       kept_by_inputs<present_longitude_inputs, write_longitude>,
+                                       kept_by_inputs<waypoint_longitude_inputs, write_longitude>,
+                                       kept_by_inputs<time_to_go_inputs, write_time_to_go>,
+                                       kept_by_inputs<wind_speed_inputs, write_wind_speed>,
+                                       kept_by_inputs<align_status_inputs, write_align_status>};
 static_assert(std::size(LEFT_DISPLAY) == SELECTOR_POSITION_COUNT);
 static_assert(std::size(RIGHT_DISPLAY) == SELECTOR_POSITION_COUNT);
 
-bool compose_blank_display(BoundedText& text) {
+bool write_blank_display(BoundedText& text) {
   append_text(text, DISPLAY_BLANK_TEXT);
   return true;
 }
 
 // A selector value outside its eight positions cannot come from the knob's end stops; should
 // one appear, the display is blanked rather than indexing past the table.
-Field field_by_selector(const Window& window) {
+ShowField field_by_selector(const Window& window) {
   const int position = ins_state.data_selector;
-  if (position < 0 || position >= SELECTOR_POSITION_COUNT) return composed<compose_blank_display>;
+  if (position < 0 || position >= SELECTOR_POSITION_COUNT)
+    return written_each_update<write_blank_display>;
   if (position == SELECTOR_WAY_PT && ins_state.waypoint_entry_mode != 0) return window.entry_field;
   return window.selector_table[position];
 }
@@ -525,68 +531,80 @@ std::optional<bool> lamp_lit(Lamp lamp) {
 }
 
 // "%1s" with the letter or a blank.
-bool compose_lamp(Lamp lamp, char letter, BoundedText& text) {
+bool write_lamp(Lamp lamp, char letter, BoundedText& text) {
   const std::optional<bool> lit = lamp_lit(lamp);
   if (!lit.has_value()) return false;
   append_char(text, *lit ? letter : ' ');
   return true;
 }
 
-bool compose_n_lamp(BoundedText& text) {
-  return compose_lamp(Lamp::North, 'N', text);
+bool write_n_lamp(BoundedText& text) {
+  return write_lamp(Lamp::North, 'N', text);
 }
-bool compose_s_lamp(BoundedText& text) {
-  return compose_lamp(Lamp::South, 'S', text);
+bool write_s_lamp(BoundedText& text) {
+  return write_lamp(Lamp::South, 'S', text);
 }
-bool compose_e_lamp(BoundedText& text) {
-  return compose_lamp(Lamp::East, 'E', text);
+bool write_e_lamp(BoundedText& text) {
+  return write_lamp(Lamp::East, 'E', text);
 }
-bool compose_w_lamp(BoundedText& text) {
-  return compose_lamp(Lamp::West, 'W', text);
+bool write_w_lamp(BoundedText& text) {
+  return write_lamp(Lamp::West, 'W', text);
 }
 
 // ---------------------------------------------------------------------------------------------
 // FROM and TO numbers: the same in every selector position.
 // ---------------------------------------------------------------------------------------------
 // "%02d" with the waypoint number.
-One from_number_inputs() {
+OneInput from_number_inputs() {
   return one_number(whole_number(ins_state.from_waypoint));
 }
-One to_number_inputs() {
+OneInput to_number_inputs() {
   return one_number(whole_number(ins_state.to_waypoint));
 }
-void write_number(BoundedText& text, const One& in) {
+void write_number(BoundedText& text, const OneInput& in) {
   append_shown(text, in.numbers[0], 2, Padding::Zeros);
 }
 
 enum WindowIndex { LEFT, RIGHT, N_LAMP, S_LAMP, E_LAMP, W_LAMP, FROM, TO, WINDOW_COUNT };
 KeptText kept_texts[WINDOW_COUNT];
 
-// The lamps' one-letter texts cost less to compose than to key.
-constexpr Field NO_FIELD = nullptr;
-constexpr Window LEFT_DISPLAY_WINDOW = {
-    LEFT_TEST_TEXT,   DISPLAY_BLANK_TEXT, NO_FIELD, LEFT_DISPLAY, composed<compose_latitude_entry>,
-    &kept_texts[LEFT]};
-constexpr Window RIGHT_DISPLAY_WINDOW = {RIGHT_TEST_TEXT,
-                                         DISPLAY_BLANK_TEXT,
-                                         NO_FIELD,
-                                         RIGHT_DISPLAY,
-                                         composed<compose_longitude_entry>,
-                                         &kept_texts[RIGHT]};
-constexpr Window N_LAMP_WINDOW = {"N",     LAMP_BLANK_TEXT, composed<compose_n_lamp>,
-                                  nullptr, NO_FIELD,        &kept_texts[N_LAMP]};
-constexpr Window S_LAMP_WINDOW = {"S",     LAMP_BLANK_TEXT, composed<compose_s_lamp>,
-                                  nullptr, NO_FIELD,        &kept_texts[S_LAMP]};
-constexpr Window E_LAMP_WINDOW = {"E",     LAMP_BLANK_TEXT, composed<compose_e_lamp>,
-                                  nullptr, NO_FIELD,        &kept_texts[E_LAMP]};
-constexpr Window W_LAMP_WINDOW = {"W",     LAMP_BLANK_TEXT, composed<compose_w_lamp>,
-                                  nullptr, NO_FIELD,        &kept_texts[W_LAMP]};
-constexpr Window FROM_WINDOW = {
-    NUMBER_TEST_TEXT, NUMBER_BLANK_TEXT, described<from_number_inputs, write_number>,
-    nullptr,          NO_FIELD,          &kept_texts[FROM]};
-constexpr Window TO_WINDOW = {
-    NUMBER_TEST_TEXT, NUMBER_BLANK_TEXT, described<to_number_inputs, write_number>,
-    nullptr,          NO_FIELD,          &kept_texts[TO]};
+// Each window shows its one `field`, or a display the field of its `selector_table` (and at WAY PT
+// with an entry open its `entry_field`). The lamps' one-letter texts cost less to write than to
+// key.
+constexpr Window LEFT_DISPLAY_WINDOW = {.test_text = LEFT_TEST_TEXT,
+                                        .blank_text = DISPLAY_BLANK_TEXT,
+                                        .selector_table = LEFT_DISPLAY,
+                                        .entry_field = written_each_update<write_latitude_entry>,
+                                        .kept = &kept_texts[LEFT]};
+constexpr Window RIGHT_DISPLAY_WINDOW = {.test_text = RIGHT_TEST_TEXT,
+                                         .blank_text = DISPLAY_BLANK_TEXT,
+                                         .selector_table = RIGHT_DISPLAY,
+                                         .entry_field = written_each_update<write_longitude_entry>,
+                                         .kept = &kept_texts[RIGHT]};
+constexpr Window N_LAMP_WINDOW = {.test_text = "N",
+                                  .blank_text = LAMP_BLANK_TEXT,
+                                  .field = written_each_update<write_n_lamp>,
+                                  .kept = &kept_texts[N_LAMP]};
+constexpr Window S_LAMP_WINDOW = {.test_text = "S",
+                                  .blank_text = LAMP_BLANK_TEXT,
+                                  .field = written_each_update<write_s_lamp>,
+                                  .kept = &kept_texts[S_LAMP]};
+constexpr Window E_LAMP_WINDOW = {.test_text = "E",
+                                  .blank_text = LAMP_BLANK_TEXT,
+                                  .field = written_each_update<write_e_lamp>,
+                                  .kept = &kept_texts[E_LAMP]};
+constexpr Window W_LAMP_WINDOW = {.test_text = "W",
+                                  .blank_text = LAMP_BLANK_TEXT,
+                                  .field = written_each_update<write_w_lamp>,
+                                  .kept = &kept_texts[W_LAMP]};
+constexpr Window FROM_WINDOW = {.test_text = NUMBER_TEST_TEXT,
+                                .blank_text = NUMBER_BLANK_TEXT,
+                                .field = kept_by_inputs<from_number_inputs, write_number>,
+                                .kept = &kept_texts[FROM]};
+constexpr Window TO_WINDOW = {.test_text = NUMBER_TEST_TEXT,
+                              .blank_text = NUMBER_BLANK_TEXT,
+                              .field = kept_by_inputs<to_number_inputs, write_number>,
+                              .kept = &kept_texts[TO]};
 
 }  // namespace
 
