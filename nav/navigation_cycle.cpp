@@ -140,6 +140,12 @@ SinCos from_dlon_trig(const InsState& s) {
   return navigation_trig.from_dlon.of(s.from_lon - s.present_lon);
 }
 
+// A course kept counter-clockwise (minus the course, in degrees) as the clockwise course: minus
+// 90 is 090, and a course of 0 comes out as 360.
+double clockwise_deg(double minus_course_deg) {
+  return minus_course_deg >= 0.0 ? 360.0 - minus_course_deg : -minus_course_deg;
+}
+
 }  // namespace
 
 namespace navigation_steps {
@@ -327,8 +333,7 @@ void compute_steering_course() {
 // the whole part sent to the host is one below the nearest whole degree (course 090 sends 89).
 void convert_steering_to_degrees() {
   InsState& s = state();
-  const double a = s.steer_course * DEG_PER_RADIAN + 0.5;
-  s.steer_heading = a >= 0.0 ? 360.0 - a : -a;
+  s.steer_heading = clockwise_deg(s.steer_course * DEG_PER_RADIAN + 0.5);
   if (s.nav_ready == 0) s.steer_heading = 0.0;
 }
 
@@ -396,8 +401,7 @@ void compute_track_angle_error(CrossTrackReference reference) {
 // Magnetic course direct to TO, clockwise, in (0, 360]: north shows as 360.
 void compute_desired_track() {
   InsState& s = state();
-  const double a = s.direct_course_angle * DEG_PER_RADIAN;
-  const double desired = a >= 0.0 ? 360.0 - a : -a;
+  const double desired = clockwise_deg(s.direct_course_angle * DEG_PER_RADIAN);
   s.desired_track = s.nav_ready != 0 ? desired : 0.0;
 }
 
@@ -405,11 +409,11 @@ void compute_desired_track() {
 // left of the leg turning it anticlockwise.
 void compute_track() {
   InsState& s = state();
-  double t = s.desired_track - s.cross_track_angle * NM_PER_RADIAN;
-  if (t >= 360.0) t -= 360.0;
-  if (t < 0.0) t += 360.0;
-  if (t == 360.0) t = 0.0;
-  s.track = s.nav_ready != 0 ? t : 0.0;
+  double track = s.desired_track - s.cross_track_angle * NM_PER_RADIAN;
+  if (track >= 360.0) track -= 360.0;
+  if (track < 0.0) track += 360.0;
+  if (track == 360.0) track = 0.0;
+  s.track = s.nav_ready != 0 ? track : 0.0;
 }
 
 }  // namespace navigation_steps
