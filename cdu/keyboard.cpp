@@ -124,13 +124,6 @@ void digit_action(int digit) {
   if (store_hemisphere(digit) || store_digit(digit)) ++s.entry_position;
 }
 
-int32_t digit_key(int digit) {
-  if (press_key_latch(ins_state.digit_pressed[digit], ins_state.digit_release_tick[digit])) {
-    digit_action(digit);
-  }
-  return 0;
-}
-
 void set_action() {
   InsState& s = ins_state;
   if (s.data_selector != SELECTOR_WAY_PT) return;
@@ -220,33 +213,9 @@ int32_t GAUGE_CALLBACK clear_key(const MousePoint*, uint32_t) {
   return 0;
 }
 
-int32_t GAUGE_CALLBACK digit_key_0(const MousePoint*, uint32_t) {
-  return digit_key(0);
-}
-int32_t GAUGE_CALLBACK digit_key_1(const MousePoint*, uint32_t) {
-  return digit_key(1);
-}
-int32_t GAUGE_CALLBACK digit_key_2(const MousePoint*, uint32_t) {
-  return digit_key(2);
-}
-int32_t GAUGE_CALLBACK digit_key_3(const MousePoint*, uint32_t) {
-  return digit_key(3);
-}
-int32_t GAUGE_CALLBACK digit_key_4(const MousePoint*, uint32_t) {
-  return digit_key(4);
-}
-int32_t GAUGE_CALLBACK digit_key_5(const MousePoint*, uint32_t) {
-  return digit_key(5);
-}
-int32_t GAUGE_CALLBACK digit_key_6(const MousePoint*, uint32_t) {
-  return digit_key(6);
-}
-int32_t GAUGE_CALLBACK digit_key_7(const MousePoint*, uint32_t) {
-  return digit_key(7);
-}
-int32_t GAUGE_CALLBACK digit_key_8(const MousePoint*, uint32_t) {
-  return digit_key(8);
-}
-int32_t GAUGE_CALLBACK digit_key_9(const MousePoint*, uint32_t) {
-  return digit_key(9);
+int32_t press_digit_key(int digit) {
+  if (press_key_latch(ins_state.digit_pressed[digit], ins_state.digit_release_tick[digit])) {
+    digit_action(digit);
+  }
+  return 0;
 }

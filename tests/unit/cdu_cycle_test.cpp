@@ -349,7 +349,7 @@ TEST_F(CduCycleTest, ALatchIsReleasedInTheFirstFrameAtOrPastItsReleaseTick) {
 TEST_F(CduCycleTest, AKeyPressedAgainAfterAnUnseenReleaseTickActs) {
   ins_state.entry_position = 3;
   set_var(TICK, 100);
-  digit_key_5(nullptr, MOUSE_LEFT_SINGLE);
+  digit_key<5>(nullptr, MOUSE_LEFT_SINGLE);
   EXPECT_EQ(ins_state.entry_position, 4);
   frame(102);
   EXPECT_FALSE(hidden(INS_DEPTH_KEY0_PRESSED + 5));
@@ -357,11 +357,11 @@ TEST_F(CduCycleTest, AKeyPressedAgainAfterAnUnseenReleaseTickActs) {
   EXPECT_TRUE(hidden(INS_DEPTH_KEY0_PRESSED + 5));
 
   set_var(TICK, 107);
-  digit_key_5(nullptr, MOUSE_LEFT_SINGLE);
+  digit_key<5>(nullptr, MOUSE_LEFT_SINGLE);
   EXPECT_EQ(ins_state.entry_position, 5);
   // A second click within the 5 ticks still only restarts them.
   set_var(TICK, 109);
-  digit_key_5(nullptr, MOUSE_LEFT_SINGLE);
+  digit_key<5>(nullptr, MOUSE_LEFT_SINGLE);
   EXPECT_EQ(ins_state.entry_position, 5);
   EXPECT_EQ(ins_state.digit_release_tick[5], 114);
   frame(113);

@@ -32,9 +32,9 @@ enum Key { K0, K1, K2, K3, K4, K5, K6, K7, K8, K9, SET, INSERT, CLEAR };
 constexpr Key N = K2, S = K8, E = K6, W = K4;
 
 MouseRoutine routine_of(Key key) {
-  static const MouseRoutine digits[] = {digit_key_0, digit_key_1, digit_key_2, digit_key_3,
-                                        digit_key_4, digit_key_5, digit_key_6, digit_key_7,
-                                        digit_key_8, digit_key_9};
+  static const MouseRoutine digits[] = {digit_key<0>, digit_key<1>, digit_key<2>, digit_key<3>,
+                                        digit_key<4>, digit_key<5>, digit_key<6>, digit_key<7>,
+                                        digit_key<8>, digit_key<9>};
   switch (key) {
     case SET:
       return set_key;
@@ -173,9 +173,9 @@ TEST_F(KeyboardTest, SecondClickWithinFiveTicksDoesNotActAgain) {
   ASSERT_EQ(press(SET), 1);
   press(N);
   set_var(TICK, ++tick_);
-  digit_key_4(nullptr, MOUSE_LEFT_SINGLE);
+  digit_key<4>(nullptr, MOUSE_LEFT_SINGLE);
   set_var(TICK, tick_ + 2);
-  digit_key_4(nullptr, MOUSE_LEFT_SINGLE);  // still latched
+  digit_key<4>(nullptr, MOUSE_LEFT_SINGLE);  // still latched
   EXPECT_EQ(ins_state.entry_position, 3);
   EXPECT_EQ(ins_state.digit_release_tick[4], tick_ + 7);
 }
