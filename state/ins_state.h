@@ -145,11 +145,11 @@ struct InsState {
   // --- Waypoint store and import.
   uint8_t plan_import_request = 0;                         // import runs in the next CDU cycle
   WaypointEntry waypoint_table[WAYPOINT_TABLE_SIZE] = {};  // scratch of import and INSERT
-  // The record keeps the import's two counters, but the store's routines are pure and count in
-  // their own variables. plan_waypoint_count is 0 between imports, as it always was;
-  // waypoint_index now stays 0 (an import used to leave it at 100; nothing reads it).
-  int32_t waypoint_index = 0;       // loop index over waypoint_table
-  int32_t plan_waypoint_count = 0;  // waypoint lines copied from the plan
+  // The import's two counters. The store's routines are pure and count in variables of their
+  // own, so neither field is read: waypoint_index is never written and stays 0, and an import
+  // ends by setting plan_waypoint_count to 0, so both read 0 between imports.
+  int32_t waypoint_index = 0;       // index over waypoint_table, left to the store's routines
+  int32_t plan_waypoint_count = 0;  // waypoint lines copied from the plan, 0 after an import
 
   // --- Present position (navigation computer), in the forms the others use.
   double present_lat_deg = 0.0;          // degrees, north positive

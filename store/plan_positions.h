@@ -1,8 +1,8 @@
 // The position of one waypoint line of a flight plan, read from the text that follows the tag
 // (XML form) or starts at the latitude (key=value form), in every shape real plans write.
 //
-// The two syntaxes' rules, kept exactly, so that every plan they read gives the same waypoint
-// file as before, to the last digit:
+// The two syntaxes' rules, followed exactly, so that a plan in their shapes gives the waypoint
+// file they define, to the last digit (rounding edges included):
 //   XML form        N47° 26' 58.82",W122° 18' 30.40",+000433.00   degrees, minutes, seconds
 //   key=value form  N47* 26.98', W122* 18.51', +000429.00          degrees, decimal minutes
 // A field that a line in these shapes does not supply keeps the value the last such line gave it
@@ -10,7 +10,7 @@
 //
 // Shapes that real tools write in the XML form and that its rule misreads (it takes them apart
 // as degrees, minutes and seconds), read as what they are when the whole position is in that
-// shape; anything else is left to the rule, as before:
+// shape; anything else is left to the rule:
 //   signed decimal degrees   54.285833 , -130.444678,+116.0    north and EAST positive
 //   degrees, decimal minutes S22° 47.50',W45° 12.29',+1761.00  any degree sign (UTF-8, Latin-1, *)
 #pragma once

@@ -2,7 +2,7 @@
 // read_line_piece):
 //
 // - ASCII, UTF-8 and Latin-1 plans read byte for byte as they stand (a UTF-8 byte-order mark
-//   included), so every plan the two syntaxes' rules read today reads exactly as before;
+//   included), so the two syntaxes' rules see such a plan's own bytes, unchanged;
 // - a UTF-16 plan (recognised by its byte-order mark, either byte order) is decoded to UTF-8, so
 //   it reads exactly like the same plan saved in UTF-8;
 // - a <WorldPosition> element that does not begin its line (tools that write the whole

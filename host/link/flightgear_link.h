@@ -48,7 +48,7 @@ struct LinkView {
   double silent_s = 0.0;                   // since the latest good sample (or the connection)
   std::string fault;                       // what went wrong last, while it lasts
   std::vector<std::string> missing;        // optional properties FlightGear has no value for
-  uint64_t heading_bug_writes = 0;         // sent to FlightGear so far
+  uint64_t heading_bug_writes = 0;         // writes queued for FlightGear so far
   bool heading_mode_engaged = false;       // the link set the KAP140's heading mode
 
   // One line for the page and the log: "live", "paused in FlightGear", "no data for 3 s: ...",

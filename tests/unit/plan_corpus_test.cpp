@@ -411,7 +411,8 @@ TEST_F(PlanCorpusTest, EveryXmlPlanReEncodedOrOnOneLineGivesTheSameFile) {
 
 // Plans without a position of their own (the newest simulator's plans, which name navaids by
 // ident only or hold procedures only; FS Commander's format) leave the stored waypoint file
-// byte for byte, where they used to replace it by the present position and 99 zero lines.
+// byte for byte: a plan that says nothing of where to fly must not replace the crew's waypoints
+// by the present position and 99 zero lines.
 TEST_F(PlanCorpusTest, PlansWithoutPositionsLeaveTheStoredPlanByteForByte) {
   const std::string stored = read_bytes(CORPUS_PLANS / "xml-fsx-rtm-LOWZ.PLN");
   for (const char* file : {

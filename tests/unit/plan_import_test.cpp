@@ -190,9 +190,9 @@ TEST_F(PlanImportTest, ImportResetsTheRequestAndAsksForTheToWaypointAgain) {
 // Which lines are taken.
 
 // A line of 45 characters or less is passed over, and the line after it is examined like any
-// other: a waypoint right after a 45-character line is the plan's waypoint 1. (Dropping the line
-// after a short one, as the import was first described, would lose the first waypoint here and
-// make the second one line 1: its run of two short lines would drop only the second of them.)
+// other: a waypoint right after a 45-character line is the plan's waypoint 1. (A reader that
+// dropped the line after a short one would lose the first waypoint here and make the second one
+// line 1: its run of two short lines would drop only the second of them.)
 TEST_F(PlanImportTest, ShortLinesArePassedOverButTheNextLineIsExamined) {
   const std::string type_line = "            <ATCWaypointType>Intersection</ATCWaypointType>\n";
   const std::string short_line = line_of_length("            <ATCWaypointType>VOR", 45);
