@@ -306,63 +306,17 @@ class FlightWatch {
   FlightWatch(ScenarioRunner& runner, const flight::FlightPlan& plan, bool quiet)
       : runner_(runner), plan_(plan), quiet_(quiet), log_(plan, TRACK_SAMPLE_S) {}
 
+  // One frame: where the aircraft is and what the INS shows, then, from the take-off on, the
+  // log, the CDU line due after a change of leg, and the check that HOLD still steers.
   void operator()() {
     if (!find_elements()) return;
     const Panel& panel = runner_.panel();
-    const int to = to_number(panel);
-    const bool hold = shown(hold_lit_);
-    const Aircraft& a = runner_.aircraft();
-    flight::TrackPoint& p = last_;  // every field written afresh
-    p.time_s = runner_.clock().time_s();
-    p.lat_deg = a.lat_deg;
-    p.lon_east_deg = a.lon_east_deg;
-    p.alt_ft = a.alt_ft;
-    p.gs_kt = a.gs_kt;
-    p.tas_kt = a.tas_kt;
-    p.heading_true_deg = flight::wrap_360_deg(a.heading_mag_deg + a.magvar_east_deg);
-    p.track_true_deg = runner_.motion().model().state().track_true_deg;
-    p.to_waypoint = to;
-    p.hold = hold;
-
+    sample_point(to_number(panel), shown(hold_lit_));
     if (!runner_.motion().on()) return;  // the track starts at the take-off
-    if (!started_) {
-      started_ = true;
-      if (!quiet_) {
-        std::cout << "\n"
-                  << flight::FlightLog::table_header() << "\n"
-                  << " (a row as its leg ends; the aircraft may still close on the waypoint in "
-                     "the turn: final figures at the end)\n";
-      }
-    }
-    const int previous_to = last_to_;
-    const bool changed = log_.record(p);
-    last_to_ = to;
-    if (hold) engaged_ = true;
-    if (changed && !quiet_) {
-      const int finished = log_.leg_index_for(previous_to);
-      if (finished >= 0)
-        std::cout << flight::FlightLog::table_row(log_.legs()[static_cast<std::size_t>(finished)])
-                  << "\n";
-      cdu_due_s_ = p.time_s + CDU_PRINT_DELAY_S;
-    }
-    // The new leg shows a frame or two after the change (the INS loads it in its next cycle).
-    if (cdu_due_s_ >= 0.0 && p.time_s >= cdu_due_s_) {
-      cdu_due_s_ = -1.0;
-      std::cout << "        CDU  " << windows(panel, *ins_) << "\n";
-    }
-    const bool man = shown(man_);
-    if (engaged_ && !hold && !man) {
-      throw FlightStopped("HOLD dropped at " + fixed(p.time_s / 60.0, 1) + " min, TO " +
-                              two_digits(static_cast<std::size_t>(to)) + ", " +
-                              fixed(p.lat_deg, 4) + " " + fixed(p.lon_east_deg, 4) +
-                              ", before the final leg",
-                          false);
-    }
-    if (engaged_ && !hold && man && to != static_cast<int>(plan_.waypoints.size())) {
-      throw FlightStopped("HOLD released in MAN before the last waypoint (TO " +
-                              two_digits(static_cast<std::size_t>(to)) + ")",
-                          false);
-    }
+    print_table_header_once();
+    record_point();
+    print_cdu_when_due(panel);
+    check_hold_kept(shown(man_));
   }
 
   flight::FlightLog& log() { return log_; }
@@ -371,6 +325,76 @@ class FlightWatch {
   int final_to() const { return last_to_; }
 
  private:
+  // The point of this frame, written afresh into last_ (kept for the final figures even before
+  // the take-off).
+  void sample_point(int to, bool hold) {
+    const Aircraft& aircraft = runner_.aircraft();
+    flight::TrackPoint& p = last_;
+    p.time_s = runner_.clock().time_s();
+    p.lat_deg = aircraft.lat_deg;
+    p.lon_east_deg = aircraft.lon_east_deg;
+    p.alt_ft = aircraft.alt_ft;
+    p.gs_kt = aircraft.gs_kt;
+    p.tas_kt = aircraft.tas_kt;
+    p.heading_true_deg = flight::wrap_360_deg(aircraft.heading_mag_deg + aircraft.magvar_east_deg);
+    p.track_true_deg = runner_.motion().model().state().track_true_deg;
+    p.to_waypoint = to;
+    p.hold = hold;
+  }
+
+  void print_table_header_once() {
+    if (started_) return;
+    started_ = true;
+    if (quiet_) return;
+    std::cout << "\n"
+              << flight::FlightLog::table_header() << "\n"
+              << " (a row as its leg ends; the aircraft may still close on the waypoint in "
+                 "the turn: final figures at the end)\n";
+  }
+
+  // Adds the point to the log. When it starts a new leg, the row of the leg just finished is
+  // printed and the CDU's line falls due a moment later.
+  void record_point() {
+    const flight::TrackPoint& p = last_;
+    const int previous_to = last_to_;
+    const bool changed = log_.record(p);
+    last_to_ = p.to_waypoint;
+    if (p.hold) engaged_ = true;
+    if (!changed || quiet_) return;
+    const int finished = log_.leg_index_for(previous_to);
+    if (finished >= 0) {
+      std::cout << flight::FlightLog::table_row(log_.legs()[static_cast<std::size_t>(finished)])
+                << "\n";
+    }
+    cdu_due_s_ = p.time_s + CDU_PRINT_DELAY_S;
+  }
+
+  // The new leg shows a frame or two after the change (the INS loads it in its next cycle).
+  void print_cdu_when_due(const Panel& panel) {
+    if (cdu_due_s_ < 0.0 || last_.time_s < cdu_due_s_) return;
+    cdu_due_s_ = -1.0;
+    std::cout << "        CDU  " << windows(panel, *ins_) << "\n";
+  }
+
+  // Once engaged, HOLD stays lit to the end: it may be released only in MAN at the last
+  // waypoint.
+  void check_hold_kept(bool man) const {
+    const flight::TrackPoint& p = last_;
+    if (!engaged_ || p.hold) return;
+    if (!man) {
+      throw FlightStopped("HOLD dropped at " + fixed(p.time_s / 60.0, 1) + " min, TO " +
+                              two_digits(static_cast<std::size_t>(p.to_waypoint)) + ", " +
+                              fixed(p.lat_deg, 4) + " " + fixed(p.lon_east_deg, 4) +
+                              ", before the final leg",
+                          false);
+    }
+    if (p.to_waypoint != static_cast<int>(plan_.waypoints.size())) {
+      throw FlightStopped("HOLD released in MAN before the last waypoint (TO " +
+                              two_digits(static_cast<std::size_t>(p.to_waypoint)) + ")",
+                          false);
+    }
+  }
+
   static const ElementHeader* element(const PlacedGauge& gauge, std::string_view name) {
     const auto index = element_index(gauge.name, name);
     return index ? Panel::element_at(*gauge.header, *index) : nullptr;
