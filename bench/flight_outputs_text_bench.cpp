@@ -4,7 +4,6 @@
 // field with the decimals each file gives it, then on all the numbers of the two track files of
 // a two-hour flight, and the real writers of those files are timed whole for scale.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <charconv>
 #include <cmath>
@@ -13,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "bench_folder.h"
 #include "host/flight/flight_log.h"
 #include "host/flight/flight_outputs.h"
 #include "host/flight/flight_outputs_text.h"
@@ -131,17 +131,13 @@ void BM_TrackFilesNumbers(benchmark::State& state, Writer write) {
   for (auto _ : state) {
     for (const flight::TrackPoint& p : track()) {
       line.clear();
-      for (const auto& [value, decimals] : {std::pair{p.time_s, 2},
-                                            {p.lat_deg, 7},
-                                            {p.lon_east_deg, 7},
-                                            {p.alt_ft, 0},
-                                            {p.gs_kt, 1},
-                                            {p.tas_kt, 1},
-                                            {p.heading_true_deg, 2},
-                                            {p.track_true_deg, 2},
-                                            {p.lat_deg, 7},
-                                            {p.lon_east_deg, 7},
-                                            {p.alt_ft * 0.3048, 1}}) {
+      for (const auto& [value, decimals] : flight::track_csv_numbers(p)) {
+        write(line, value, decimals);
+        line += ',';
+      }
+      // track.gpx: the position and the elevation in metres.
+      for (const auto& [value, decimals] :
+           {flight::TrackNumber{p.lat_deg, 7}, {p.lon_east_deg, 7}, {p.alt_ft * 0.3048, 1}}) {
         write(line, value, decimals);
         line += ',';
       }
@@ -157,18 +153,14 @@ BENCHMARK_CAPTURE(BM_TrackFilesNumbers, to_chars, &to_chars_fixed)->Unit(benchma
 // The two track files written whole by the flight's own writers (flight::append_fixed inside),
 // into a temporary folder: what the numbers above are a part of.
 void BM_WriteTrackFiles(benchmark::State& state) {
-  std::string folder = (std::filesystem::temp_directory_path() / "ins-bench-XXXXXX").string();
-  if (mkdtemp(folder.data()) == nullptr) {
-    state.SkipWithError("no temporary folder");
-    return;
-  }
-  const std::filesystem::path csv = std::filesystem::path(folder) / "track.csv";
-  const std::filesystem::path gpx = std::filesystem::path(folder) / "track.gpx";
+  const BenchFolder folder(state, BenchFolder::Apart);
+  if (!folder.made()) return;
+  const std::filesystem::path csv = folder.path() / "track.csv";
+  const std::filesystem::path gpx = folder.path() / "track.gpx";
   for (auto _ : state) {
     flight::write_track_csv(csv, track());
     flight::write_track_gpx(gpx, track(), "EINN-BIKF");
   }
-  std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_WriteTrackFiles)->Unit(benchmark::kMicrosecond);
 

@@ -90,6 +90,17 @@ const char* GPX_HEAD =
 
 }  // namespace
 
+std::array<TrackNumber, 8> track_csv_numbers(const TrackPoint& p) {
+  return {{{p.time_s, 2},
+           {p.lat_deg, 7},
+           {p.lon_east_deg, 7},
+           {p.alt_ft, 0},
+           {p.gs_kt, 1},
+           {p.tas_kt, 1},
+           {p.heading_true_deg, 2},
+           {p.track_true_deg, 2}}};
+}
+
 void write_track_csv(const std::filesystem::path& path, const std::vector<TrackPoint>& track) {
   std::ostringstream out;
   out << "time_s,lat_deg,lon_east_deg,alt_ft,gs_kt,tas_kt,heading_true_deg,track_true_deg,"
@@ -97,14 +108,7 @@ void write_track_csv(const std::filesystem::path& path, const std::vector<TrackP
   std::string line;
   for (const TrackPoint& p : track) {
     line.clear();
-    for (const auto& [value, decimals] : {std::pair{p.time_s, 2},
-                                          {p.lat_deg, 7},
-                                          {p.lon_east_deg, 7},
-                                          {p.alt_ft, 0},
-                                          {p.gs_kt, 1},
-                                          {p.tas_kt, 1},
-                                          {p.heading_true_deg, 2},
-                                          {p.track_true_deg, 2}}) {
+    for (const auto& [value, decimals] : track_csv_numbers(p)) {
       append_fixed(line, value, decimals);
       line += ',';
     }

@@ -3,6 +3,7 @@
 // throws std::runtime_error naming the file when it cannot write.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <vector>
 
@@ -11,6 +12,16 @@
 #include "host/flight/flight_plan.h"
 
 namespace flight {
+
+// A number of a track point as the track files write it: to so many decimals.
+struct TrackNumber {
+  double value;
+  int decimals;
+};
+
+// track.csv's decimal columns of one point, in the file's order; the TO waypoint and the HOLD
+// flag follow them as whole numbers.
+std::array<TrackNumber, 8> track_csv_numbers(const TrackPoint& p);
 
 void write_track_csv(const std::filesystem::path& path, const std::vector<TrackPoint>& track);
 
