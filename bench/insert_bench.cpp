@@ -3,12 +3,12 @@
 // putting the new waypoint in, and writing all 100 lines through the atomic rewrite (temporary
 // file, flush, rename). Runs in a temporary folder.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "bench_folder.h"
 #include "cdu/keyboard.h"
 #include "module/gauge_tables.h"
 #include "state/ins_state.h"
@@ -47,13 +47,8 @@ void open_complete_entry() {
 // INSERTs in a folder that holds the waypoint file and `other_files` files more: the rewrite
 // looks through the folder for stale temporaries, and a simulator's main folder holds many files.
 void insert_in_folder(benchmark::State& state, int other_files) {
-  const std::filesystem::path previous = std::filesystem::current_path();
-  std::string folder = (std::filesystem::temp_directory_path() / "ins-bench-XXXXXX").string();
-  if (mkdtemp(folder.data()) == nullptr) {
-    state.SkipWithError("no temporary folder");
-    return;
-  }
-  std::filesystem::current_path(folder);
+  const BenchFolder folder(state, BenchFolder::AsWorkingFolder);
+  if (!folder.made()) return;
   write_full_waypoint_file();
   for (int i = 0; i < other_files; ++i) std::ofstream("OTHER" + std::to_string(i) + ".DAT");
 
@@ -67,9 +62,6 @@ void insert_in_folder(benchmark::State& state, int other_files) {
     insert_key(&point, MOUSE_LEFT_SINGLE);
     stored = stored && ins_state.waypoint_entry_mode == 0;  // closed only when the file was written
   }
-
-  std::filesystem::current_path(previous);
-  std::filesystem::remove_all(folder);
   if (!stored) state.SkipWithError("an INSERT did not store the waypoint");
 }
 

@@ -7,13 +7,13 @@
 //   INS_UPDATE, ALIGN): the three gauges' code 6 and the draw of every element, every text window
 //   included, in the same flown state (bench/flown_panel.h).
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "bench_folder.h"
 #include "boundary/gauge_api.h"
 #include "module/gauge_tables.h"
 #include "nav/navigation_cycle.h"
@@ -76,13 +76,8 @@ PanelServiceTable& bench_services() {
 }
 
 void BM_NavigationCycle(benchmark::State& state) {
-  const std::filesystem::path previous = std::filesystem::current_path();
-  std::string folder = (std::filesystem::temp_directory_path() / "ins-bench-XXXXXX").string();
-  if (mkdtemp(folder.data()) == nullptr) {
-    state.SkipWithError("no temporary folder");
-    return;
-  }
-  std::filesystem::current_path(folder);
+  const BenchFolder folder(state, BenchFolder::AsWorkingFolder);
+  if (!folder.made()) return;
   std::ofstream("WAYPOINTS.DAT") << "0 0.00000000 0.00000000\n"
                                     "1 0.00000000 -0.01745329\n"
                                     "2 0.01745329 -0.01745329\n"
@@ -105,8 +100,6 @@ void BM_NavigationCycle(benchmark::State& state) {
   const bool steering = ins_state.hold_active == 1 && ins_state.reload_to_waypoint == 0 &&
                         ins_state.to_waypoint == 1 && last_steering == 99;
   ImportTable.panel_services.table = nullptr;
-  std::filesystem::current_path(previous);
-  std::filesystem::remove_all(folder);
   if (!steering) state.SkipWithError("the cycle was not steering on the first leg");
 }
 BENCHMARK(BM_NavigationCycle);

@@ -4,11 +4,11 @@
 // The plan is read from the corpus folder (INS_CORPUS_DIR, by default ../shared/corpus beside the
 // project) and copied into a temporary folder.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
+#include "bench_folder.h"
 #include "cdu/flight_plan_import.h"
 #include "module/gauge_tables.h"
 #include "state/ins_state.h"
@@ -24,14 +24,9 @@ void BM_ImportLargestCorpusPlan(benchmark::State& state) {
     state.SkipWithError("flight-plan corpus not found (INS_CORPUS_DIR)");
     return;
   }
-  const std::filesystem::path previous = std::filesystem::current_path();
-  std::string folder = (std::filesystem::temp_directory_path() / "ins-bench-XXXXXX").string();
-  if (mkdtemp(folder.data()) == nullptr) {
-    state.SkipWithError("no temporary folder");
-    return;
-  }
-  std::filesystem::copy_file(LARGEST_PLAN, std::filesystem::path(folder) / PLAN_FILE_NAME);
-  std::filesystem::current_path(folder);
+  const BenchFolder folder(state, BenchFolder::AsWorkingFolder);
+  if (!folder.made()) return;
+  std::filesystem::copy_file(LARGEST_PLAN, folder.path() / PLAN_FILE_NAME);
 
   reset_module_for_tests();
   for (auto _ : state) {
@@ -39,9 +34,6 @@ void BM_ImportLargestCorpusPlan(benchmark::State& state) {
     import_flight_plan();
   }
   const bool imported = std::filesystem::file_size("WAYPOINTS.DAT") > 0;
-
-  std::filesystem::current_path(previous);
-  std::filesystem::remove_all(folder);
   if (!imported) state.SkipWithError("the import wrote no waypoint file");
 }
 BENCHMARK(BM_ImportLargestCorpusPlan)->Unit(benchmark::kMicrosecond);
