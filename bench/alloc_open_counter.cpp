@@ -5,11 +5,12 @@
 // (everything C++'s operator new and the C file functions end in) and counts the calls made while
 // it is armed. The program under test finds the three control functions with dlsym; their
 // absence tells it the counter is not loaded, so the check cannot pass without counting.
-#include <dlfcn.h>
 #include <stdarg.h>
 #include <stddef.h>
 #include <stdio.h>
 #include <sys/types.h>
+
+#include "tests/support/preloaded_functions.h"
 
 extern "C" {
 
@@ -42,13 +43,13 @@ OpenatFn real_openat64 = nullptr;
 
 // Resolved once at load, before anything is armed.
 __attribute__((constructor)) void resolve_real_functions() {
-  real_fopen = reinterpret_cast<FopenFn>(dlsym(RTLD_NEXT, "fopen"));
-  real_fopen64 = reinterpret_cast<FopenFn>(dlsym(RTLD_NEXT, "fopen64"));
-  real_freopen = reinterpret_cast<FreopenFn>(dlsym(RTLD_NEXT, "freopen"));
-  real_open = reinterpret_cast<OpenFn>(dlsym(RTLD_NEXT, "open"));
-  real_open64 = reinterpret_cast<OpenFn>(dlsym(RTLD_NEXT, "open64"));
-  real_openat = reinterpret_cast<OpenatFn>(dlsym(RTLD_NEXT, "openat"));
-  real_openat64 = reinterpret_cast<OpenatFn>(dlsym(RTLD_NEXT, "openat64"));
+  find_real_function(real_fopen, "fopen");
+  find_real_function(real_fopen64, "fopen64");
+  find_real_function(real_freopen, "freopen");
+  find_real_function(real_open, "open");
+  find_real_function(real_open64, "open64");
+  find_real_function(real_openat, "openat");
+  find_real_function(real_openat64, "openat64");
 }
 
 void count_allocation() {

@@ -7,14 +7,13 @@
 //                          Exit status 0 when both hold.
 //   frame_probe frames N   run N ordinary frames through ins_bench_ordinary_frame, the function
 //                          that callgrind's --toggle-collect counts (bench/README.md).
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string>
 
 #include "flown_panel.h"
+#include "tests/support/preloaded_functions.h"
 
 extern "C" __attribute__((noinline)) void ins_bench_ordinary_frame(bench::FlownPanel& panel) {
   panel.frame();
@@ -35,11 +34,10 @@ struct Counter {
 
 Counter find_counter() {
   Counter c;
-  c.arm = reinterpret_cast<void (*)(int)>(dlsym(RTLD_DEFAULT, "alloc_open_counter_arm"));
-  c.allocations =
-      reinterpret_cast<long (*)()>(dlsym(RTLD_DEFAULT, "alloc_open_counter_allocations"));
-  c.opens = reinterpret_cast<long (*)()>(dlsym(RTLD_DEFAULT, "alloc_open_counter_opens"));
-  c.reset = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "alloc_open_counter_reset"));
+  find_preloaded_function(c.arm, "alloc_open_counter_arm");
+  find_preloaded_function(c.allocations, "alloc_open_counter_allocations");
+  find_preloaded_function(c.opens, "alloc_open_counter_opens");
+  find_preloaded_function(c.reset, "alloc_open_counter_reset");
   return c;
 }
 

@@ -2,14 +2,12 @@
 // waypoint store never loses or misreads a file when the system fails under it.
 //
 // Loaded with LD_PRELOAD, it stands in front of the C library's read, write, fsync and rename and
-// passes every call on (found with dlsym(RTLD_NEXT), so it also works behind the sanitizer
-// runtime, which must come first in LD_PRELOAD and hands its own intercepted calls on to the next
-// library). A test arms a failure by the operation and the file's name: reads or writes of that
-// file pass a given number of bytes and then fail, as a disk error or a full disk part way
-// through; fsync or rename calls fail after a given number of calls. Every fsync and rename is
-// logged by name, so a test can check their order. The program under test finds the control
-// functions with dlsym; their absence tells it the injector is not loaded.
-#include <dlfcn.h>
+// passes every call on (tests/support/preloaded_functions.h). A test arms a failure by the
+// operation and the file's name: reads or writes of that file pass a given number of bytes and then
+// fail, as a disk error or a full disk part way through; fsync or rename calls fail after a given
+// number of calls. Every fsync and rename is logged by name, so a test can check their order. The
+// program under test finds the control functions with dlsym; their absence tells it the injector is
+// not loaded.
 #include <errno.h>
 #include <stddef.h>
 #include <stdio.h>
@@ -19,6 +17,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+
+#include "tests/support/preloaded_functions.h"
 
 namespace {
 
@@ -33,10 +33,10 @@ FsyncFn real_fsync = nullptr;
 RenameFn real_rename = nullptr;
 
 __attribute__((constructor)) void resolve_real_functions() {
-  real_read = reinterpret_cast<ReadFn>(dlsym(RTLD_NEXT, "read"));
-  real_write = reinterpret_cast<WriteFn>(dlsym(RTLD_NEXT, "write"));
-  real_fsync = reinterpret_cast<FsyncFn>(dlsym(RTLD_NEXT, "fsync"));
-  real_rename = reinterpret_cast<RenameFn>(dlsym(RTLD_NEXT, "rename"));
+  find_real_function(real_read, "read");
+  find_real_function(real_write, "write");
+  find_real_function(real_fsync, "fsync");
+  find_real_function(real_rename, "rename");
 }
 
 enum Operation { OP_READ, OP_WRITE, OP_FSYNC, OP_RENAME, OP_NONE };

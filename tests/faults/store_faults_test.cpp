@@ -3,8 +3,6 @@
 // fail. Whatever fails, the old waypoint file stays byte for byte, no temporary is left behind,
 // INSERT keeps its entry open (nothing was stored, and the crew can see it) and an import changes
 // nothing but its request. The injector must be loaded: without it every test here fails.
-#include <dlfcn.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -17,27 +15,25 @@
 #include "state/ins_state.h"
 #include "store/plan_import.h"
 #include "store/waypoint_file.h"
+#include "tests/support/preloaded_functions.h"
 #include "tests/unit/test_support.h"
 
 namespace {
 
-using FailFn = int (*)(const char*, const char*, long, int);
-using ResetFn = void (*)();
-using FailuresFn = long (*)();
-using LogFn = const char* (*)();
-
 struct Injector {
-  FailFn fail = nullptr;
-  ResetFn reset = nullptr;
-  FailuresFn failures = nullptr;
-  LogFn log = nullptr;
+  int (*fail)(const char*, const char*, long, int) = nullptr;
+  void (*reset)() = nullptr;
+  long (*failures)() = nullptr;
+  const char* (*log)() = nullptr;
 };
 
 Injector find_injector() {
-  return {reinterpret_cast<FailFn>(dlsym(RTLD_DEFAULT, "fault_injector_fail")),
-          reinterpret_cast<ResetFn>(dlsym(RTLD_DEFAULT, "fault_injector_reset")),
-          reinterpret_cast<FailuresFn>(dlsym(RTLD_DEFAULT, "fault_injector_failures")),
-          reinterpret_cast<LogFn>(dlsym(RTLD_DEFAULT, "fault_injector_log"))};
+  Injector injector;
+  find_preloaded_function(injector.fail, "fault_injector_fail");
+  find_preloaded_function(injector.reset, "fault_injector_reset");
+  find_preloaded_function(injector.failures, "fault_injector_failures");
+  find_preloaded_function(injector.log, "fault_injector_log");
+  return injector;
 }
 
 // A full waypoint file of 100 lines, as the module writes it, of values a single-precision
