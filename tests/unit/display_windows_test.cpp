@@ -118,71 +118,139 @@ class DisplayWindowsTest : public ModuleTest {
 // Selector positions.
 // ---------------------------------------------------------------------------------------------
 
-TEST_F(DisplayWindowsTest, TrackAndGroundSpeed) {
-  select(0);
-  ins_state.track = 93.44;
-  ins_state.ground_speed_shown = 452.0;
-  EXPECT_EQ(show(left_display_text), "093.4 DEG");
-  EXPECT_EQ(show(right_display_text), " 452.0 KT");
+// What the two displays show in one selector position: the inputs set in the INS state, and the
+// left and right texts (UTF-8, the degree sign as °).
+struct SelectorCase {
+  const char* what;
+  int position;
+  void (*set)(InsState& s);
+  const char* left;
+  const char* right;
+};
 
-  ins_state.track = 5.06;              // zero padded to five characters, rounded to a tenth
-  ins_state.ground_speed_shown = 0.0;  // at or below 40 kt the navigation computer shows 0
-  EXPECT_EQ(show(left_display_text), "005.1 DEG");
-  EXPECT_EQ(show(right_display_text), "   0.0 KT");
-}
+const SelectorCase SELECTOR_CASES[] = {
+    {"track and ground speed", 0,
+     [](InsState& s) {
+       s.track = 93.44;
+       s.ground_speed_shown = 452.0;
+     },
+     "093.4 DEG", " 452.0 KT"},
+    // Zero padded to five characters, rounded to a tenth; at or below 40 kt the navigation
+    // computer shows a ground speed of 0.
+    {"small track, no ground speed", 0,
+     [](InsState& s) {
+       s.track = 5.06;
+       s.ground_speed_shown = 0.0;
+     },
+     "005.1 DEG", "   0.0 KT"},
+    {"heading, drift right", 1,
+     [](InsState& s) {
+       s.heading = 95;
+       s.drift_angle = 3;
+       s.drift_left = 0;
+     },
+     "095.0 DEG", "R 003 DEG"},
+    {"heading before the INS is ready, drift left", 1,
+     [](InsState& s) {
+       s.heading = 0;
+       s.drift_angle = 12;
+       s.drift_left = 1;
+     },
+     "000.0 DEG", "L 012 DEG"},
+    {"largest heading and drift", 1,
+     [](InsState& s) {
+       s.heading = 359;
+       s.drift_angle = 180;
+       s.drift_left = 1;
+     },
+     "359.0 DEG", "L 180 DEG"},
+    // The cross-track distance is 12 characters, written whole.
+    {"cross-track and track error right", 2,
+     [](InsState& s) {
+       s.cross_track_nm = 1.5;
+       s.cross_track_left = 0;
+       s.track_error = 2.5;
+       s.track_error_left = 0;
+     },
+     "R    1.50 NM", "R 2.5 DEG"},
+    {"cross-track and track error left", 2,
+     [](InsState& s) {
+       s.cross_track_nm = 37.256;
+       s.cross_track_left = 1;
+       s.track_error = 12.34;
+       s.track_error_left = 1;
+     },
+     "L   37.26 NM", "L12.3 DEG"},
+    {"present position", 3,
+     [](InsState& s) {
+       s.present_lat_abs_whole = 47;
+       s.present_lat_abs_minutes = 27.35;
+       s.present_lon_abs_whole = 122;
+       s.present_lon_abs_minutes = 18.52;
+     },
+     " 47°27.35", "122°18.52"},
+    {"present position zero padded", 3,
+     [](InsState& s) {
+       s.present_lat_abs_whole = 5;
+       s.present_lat_abs_minutes = 3.5;
+       s.present_lon_abs_whole = 7;
+       s.present_lon_abs_minutes = 0.0;
+     },
+     " 05°03.50", "007°00.00"},
+    {"TO waypoint outside an entry", 4,
+     [](InsState& s) {
+       s.waypoint_entry_mode = 0;
+       s.to_lat_abs_whole = 33;
+       s.to_lat_abs_minutes = 0.0;
+       s.to_lon_abs_whole = 1;
+       s.to_lon_abs_minutes = 59.99;
+     },
+     " 33°00.00", "001°59.99"},
+    {"distance and time to go", 5,
+     [](InsState& s) {
+       s.distance_to_go = 123.44;
+       s.ttg_hours = 0;
+       s.ttg_minutes = 17.0;
+       s.ttg_tenths = 5;
+     },
+     " 123.4 NM", "00:17.5 ET"},
+    // Whole minutes by truncation, not rounding.
+    {"no distance, hours to go", 5,
+     [](InsState& s) {
+       s.distance_to_go = 0.0;
+       s.ttg_hours = 12;
+       s.ttg_minutes = 3.9;
+       s.ttg_tenths = 0;
+     },
+     "   0.0 NM", "12:03.0 ET"},
+    {"wind", 6,
+     [](InsState& s) {
+       s.wind_dir_shown = 270;
+       s.wind_speed_shown = 25;
+     },
+     "  270 DEG", "  25 KT"},
+    {"wind of one-digit direction, three-digit speed", 6,
+     [](InsState& s) {
+       s.wind_dir_shown = 5;
+       s.wind_speed_shown = 130;
+     },
+     "    5 DEG", " 130 KT"},
+    {"desired track and alignment status", 7,
+     [](InsState& s) {
+       s.desired_track = 93.0;
+       s.align_status = 5;
+     },
+     "093.0 DEG", "   5"},
+};
 
-TEST_F(DisplayWindowsTest, HeadingAndDriftAngleWithItsSide) {
-  select(1);
-  ins_state.heading = 95;
-  ins_state.drift_angle = 3;
-  ins_state.drift_left = 0;
-  EXPECT_EQ(show(left_display_text), "095.0 DEG");
-  EXPECT_EQ(show(right_display_text), "R 003 DEG");
-
-  ins_state.heading = 0;  // before the INS is ready
-  ins_state.drift_angle = 12;
-  ins_state.drift_left = 1;
-  EXPECT_EQ(show(left_display_text), "000.0 DEG");
-  EXPECT_EQ(show(right_display_text), "L 012 DEG");
-
-  ins_state.heading = 359;
-  ins_state.drift_angle = 180;
-  EXPECT_EQ(show(left_display_text), "359.0 DEG");
-  EXPECT_EQ(show(right_display_text), "L 180 DEG");
-}
-
-TEST_F(DisplayWindowsTest, CrossTrackAndTrackErrorWithTheirSides) {
-  select(2);
-  ins_state.cross_track_nm = 1.5;
-  ins_state.cross_track_left = 0;
-  ins_state.track_error = 2.5;
-  ins_state.track_error_left = 0;
-  EXPECT_EQ(show(left_display_text), "R    1.50 NM");  // 12 characters, written whole
-  EXPECT_EQ(show(right_display_text), "R 2.5 DEG");
-
-  ins_state.cross_track_nm = 37.256;
-  ins_state.cross_track_left = 1;
-  ins_state.track_error = 12.34;
-  ins_state.track_error_left = 1;
-  EXPECT_EQ(show(left_display_text), "L   37.26 NM");
-  EXPECT_EQ(show(right_display_text), "L12.3 DEG");
-}
-
-TEST_F(DisplayWindowsTest, PresentPositionInDegreesAndMinutes) {
-  select(3);
-  ins_state.present_lat_abs_whole = 47;
-  ins_state.present_lat_abs_minutes = 27.35;
-  ins_state.present_lon_abs_whole = 122;
-  ins_state.present_lon_abs_minutes = 18.52;
-  EXPECT_EQ(show(left_display_text), latin1(" 47°27.35"));
-  EXPECT_EQ(show(right_display_text), latin1("122°18.52"));
-
-  ins_state.present_lat_abs_whole = 5;
-  ins_state.present_lat_abs_minutes = 3.5;
-  ins_state.present_lon_abs_whole = 7;
-  ins_state.present_lon_abs_minutes = 0.0;
-  EXPECT_EQ(show(left_display_text), latin1(" 05°03.50"));
-  EXPECT_EQ(show(right_display_text), latin1("007°00.00"));
+TEST_F(DisplayWindowsTest, EachSelectorPositionShowsItsTwoQuantities) {
+  for (const SelectorCase& c : SELECTOR_CASES) {
+    SCOPED_TRACE(std::string(c.what) + ", selector " + std::to_string(c.position));
+    select(c.position);
+    c.set(ins_state);
+    EXPECT_EQ(show(left_display_text), latin1(c.left));
+    EXPECT_EQ(show(right_display_text), latin1(c.right));
+  }
 }
 
 TEST_F(DisplayWindowsTest, DegreeSignIsTheSingleByteB0) {
@@ -192,53 +260,8 @@ TEST_F(DisplayWindowsTest, DegreeSignIsTheSingleByteB0) {
   EXPECT_EQ(static_cast<unsigned char>(text[3]), 0xB0);
 }
 
-TEST_F(DisplayWindowsTest, WaypointPositionShowsTheToWaypointOutsideEntry) {
-  select(4);
-  ins_state.waypoint_entry_mode = 0;
-  ins_state.to_lat_abs_whole = 33;
-  ins_state.to_lat_abs_minutes = 0.0;
-  ins_state.to_lon_abs_whole = 1;
-  ins_state.to_lon_abs_minutes = 59.99;
-  EXPECT_EQ(show(left_display_text), latin1(" 33°00.00"));
-  EXPECT_EQ(show(right_display_text), latin1("001°59.99"));
-}
-
-TEST_F(DisplayWindowsTest, DistanceAndTimeToGo) {
-  select(5);
-  ins_state.distance_to_go = 123.44;
-  ins_state.ttg_hours = 0;
-  ins_state.ttg_minutes = 17.0;
-  ins_state.ttg_tenths = 5;
-  EXPECT_EQ(show(left_display_text), " 123.4 NM");
-  EXPECT_EQ(show(right_display_text), "00:17.5 ET");
-
-  ins_state.distance_to_go = 0.0;
-  ins_state.ttg_hours = 12;
-  ins_state.ttg_minutes = 3.9;  // whole minutes by truncation, not rounding
-  ins_state.ttg_tenths = 0;
-  EXPECT_EQ(show(left_display_text), "   0.0 NM");
-  EXPECT_EQ(show(right_display_text), "12:03.0 ET");
-}
-
-TEST_F(DisplayWindowsTest, Wind) {
-  select(6);
-  ins_state.wind_dir_shown = 270;
-  ins_state.wind_speed_shown = 25;
-  EXPECT_EQ(show(left_display_text), "  270 DEG");
-  EXPECT_EQ(show(right_display_text), "  25 KT");
-
-  ins_state.wind_dir_shown = 5;
-  ins_state.wind_speed_shown = 130;
-  EXPECT_EQ(show(left_display_text), "    5 DEG");
-  EXPECT_EQ(show(right_display_text), " 130 KT");
-}
-
-TEST_F(DisplayWindowsTest, DesiredTrackAndAlignmentStatus) {
+TEST_F(DisplayWindowsTest, AlignmentStatusShowsEachDigit) {
   select(7);
-  ins_state.desired_track = 93.0;
-  ins_state.align_status = 5;
-  EXPECT_EQ(show(left_display_text), "093.0 DEG");
-  EXPECT_EQ(show(right_display_text), "   5");
   for (int status = 9; status >= 1; --status) {
     ins_state.align_status = static_cast<uint8_t>(status);
     EXPECT_EQ(show(right_display_text), "   " + std::to_string(status));
