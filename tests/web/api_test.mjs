@@ -97,6 +97,17 @@ const BAD_REQUESTS = [
   ['/api/set', `{"name": "lat", "value": 1, "pad": "${'x'.repeat(20000)}"}`, 413, /larger than 16384/],
 ];
 
+// The panel as published once two frames after `reply`'s have run: the positive sign that a
+// mouse request's command reached the simulation (its reply names the frame it was taken at),
+// before a check that it changed nothing.
+async function panelAfter(reply) {
+  assert.equal(reply.status, 200, JSON.stringify(reply.body));
+  return until(async () => {
+    const p = (await getJson(server.url, '/api/panel')).body;
+    return p.frame > reply.body.frame + 1 ? p : null;
+  }, 5000, `a frame after frame ${reply.body.frame}`);
+}
+
 async function pausedPanel() {
   await postJson(server.url, '/api/sim', {paused: true});
   // The state published after the pause: wait for it to stand still.
@@ -179,36 +190,38 @@ test('a click is hit-tested against the mouse list: the mode knob turns, with it
                    [['sound\\tavren\\ins_tog.wav', '/assets/sound/tavren/ins_tog.wav']]);
   // A point on no box does nothing.
   await postJson(server.url, '/api/mouse', {gauge: 'ALIGN', x: 5, y: 5, action: 'down'});
-  await postJson(server.url, '/api/mouse', {gauge: 'ALIGN', x: 5, y: 5, action: 'up'});
-  assert.equal((await getJson(server.url, '/api/panel')).body.images.ALIGN.knob, 1);
+  const up = await postJson(server.url, '/api/mouse', {gauge: 'ALIGN', x: 5, y: 5, action: 'up'});
+  assert.equal((await panelAfter(up)).images.ALIGN.knob, 1);
 });
 
 test('a held thumbwheel box repeats until the button comes up; a key acts once', async () => {
   await postJson(server.url, '/api/sim', {paused: false, rate: 1});
-  const units = async () => (await getJson(server.url, '/api/panel')).body.images.INS.units;
-  const start = await units();
+  const panel = async () => (await getJson(server.url, '/api/panel')).body;
+  const start = (await panel()).images.INS.units;
+  // Steps the wheel has turned since the start, across its wrap from 9 to 0.
+  const steps = async () => ((await panel()).images.INS.units - start + 10) % 10;
   // UNITS_UP is the box at 82, 115, 50 x 20.
   await postJson(server.url, '/api/mouse', {gauge: 'INS', x: 100, y: 125, action: 'down'});
-  await until(async () => (await units()) >= (start + 3) % 10, 5000, 'three steps while held');
-  await postJson(server.url, '/api/mouse', {gauge: 'INS', x: 0, y: 0, action: 'up'});
+  await until(async () => (await steps()) >= 3, 5000, 'three steps while held');
+  const release = await postJson(server.url, '/api/mouse', {gauge: 'INS', x: 0, y: 0, action: 'up'});
   // A repeat that fell due just before the release is delivered with it; the wheel's image
-  // shows it once a frame has drawn it.
-  const frameAtRelease = (await getJson(server.url, '/api/panel')).body.frame;
-  await until(async () => (await getJson(server.url, '/api/panel')).body.frame > frameAtRelease + 1,
-              3000, 'a frame after the release');
-  const released = await units();
+  // shows it once a frame has drawn it. The panel then says nothing is held.
+  const atRelease = await panelAfter(release);
+  assert.equal(atRelease.held, null);
   await new Promise((r) => setTimeout(r, 500));  // five repeat periods
-  assert.equal(await units(), released);
-  // SET does not repeat: held for half a second it acts once (entry opens, the lamp lights).
+  const later = await panel();
+  assert.ok(later.frame > atRelease.frame, 'the simulation ran on through the wait');
+  assert.equal(later.images.INS.units, atRelease.images.INS.units);
+  // A box that does not repeat (the data selector's clockwise one): held for half a second, it
+  // acts once.
   await postJson(server.url, '/api/set', {name: 'battery', value: 1});
-  const selector = (await getJson(server.url, '/api/panel')).body.images.INS.knob;
+  const selector = (await panel()).images.INS.knob;
   await postJson(server.url, '/api/mouse', {gauge: 'INS', x: 100, y: 200, action: 'down'});  // SEL_CW
   await new Promise((r) => setTimeout(r, 500));
-  await postJson(server.url, '/api/mouse', {gauge: 'INS', x: 0, y: 0, action: 'up'});
-  await until(async () => (await getJson(server.url, '/api/panel')).body.images.INS.knob === selector + 1,
-              3000, 'one step of the data selector');
-  await new Promise((r) => setTimeout(r, 200));
-  assert.equal((await getJson(server.url, '/api/panel')).body.images.INS.knob, selector + 1);
+  const up = await postJson(server.url, '/api/mouse', {gauge: 'INS', x: 0, y: 0, action: 'up'});
+  await until(async () => (await panel()).images.INS.knob === selector + 1, 3000,
+              'one step of the data selector');
+  assert.equal((await panelAfter(up)).images.INS.knob, selector + 1);
 });
 
 // UNITS_UP's box, and what the panel says is held.
@@ -241,8 +254,8 @@ test('a held press belongs to its client, and ends with it', async (t) => {
     try {
       await pause(2500);  // longer than a silence that releases
       assert.deepEqual(await held(), {gauge: 'INS', client: 'steady'});
-      await postJson(server.url, '/api/mouse', {gauge: 'INS', x: 0, y: 0, action: 'up', client: 'other'});
-      assert.deepEqual(await held(), {gauge: 'INS', client: 'steady'});
+      const other = await postJson(server.url, '/api/mouse', {gauge: 'INS', x: 0, y: 0, action: 'up', client: 'other'});
+      assert.deepEqual((await panelAfter(other)).held, {gauge: 'INS', client: 'steady'});
       await postJson(server.url, '/api/mouse', {gauge: 'INS', x: 0, y: 0, action: 'up', client: 'steady'});
       assert.equal(await held(), null);
     } finally {
