@@ -50,7 +50,6 @@ window.attack = async () => {
     return (await r.text()).length === 0 ? 'nothing' : 'read it';
   });
   document.getElementById('form').submit();
-  await new Promise((r) => setTimeout(r, 500));
 };
 // Keeps count fetches of the panel's stream under way, from each of the origins: a no-cors fetch
 // sends no Origin, and its answer, though withheld from this page, holds a stream while it lasts.
@@ -86,6 +85,32 @@ after(async () => {
 
 const panelText = async () => (await fetch(new URL('/api/panel', server.url))).text();
 
+// What the panel's server did with each request `page` made of it, as the browser's network layer
+// saw it (the page itself is shown none of it): "POST /api/set 403" once the server answered,
+// "GET / net::ERR_BLOCKED_BY_RESPONSE" once the browser refused an answer. An answer is the sign
+// that a request reached the server, before a check that it changed nothing there.
+async function watchServer(page) {
+  const port = new URL(server.url).port;
+  const sent = new Map();  // request id -> "METHOD /path"
+  const seen = {answers: [], failures: []};
+  const pending = [];  // events of a request not yet seen sent (their order is not guaranteed)
+  const note = (list, id, what) => {
+    if (sent.has(id)) list.push(`${sent.get(id)} ${what}`); else pending.push([list, id, what]);
+  };
+  const session = await page.context().newCDPSession(page);
+  session.on('Network.requestWillBeSent', (e) => {
+    const url = new URL(e.request.url);
+    if (url.port !== port) return;
+    sent.set(e.requestId, `${e.request.method} ${url.pathname}`);
+    for (const [list, id, what] of pending.splice(0)) note(list, id, what);
+  });
+  session.on('Network.responseReceivedExtraInfo', (e) => note(seen.answers, e.requestId, e.statusCode));
+  session.on('Network.loadingFailed', (e) => note(seen.failures, e.requestId, e.errorText));
+  await session.send('Network.enable');
+  return seen;
+}
+const count = (list, prefix) => list.filter((entry) => entry.startsWith(prefix)).length;
+
 test('a page of another origin changes nothing and reads nothing', async () => {
   await postJson(server.url, '/api/sim', {paused: true});
   const before = await until(async () => {
@@ -105,9 +130,17 @@ test('a page of another origin changes nothing and reads nothing', async () => {
   page.on('requestfailed', (r) => {
     if (r.url().startsWith(server.url)) failed.push(`${r.method()} ${new URL(r.url()).pathname} ${r.failure().errorText}`);
   });
+  const network = await watchServer(page);
   await page.goto(otherUrl);
   await page.evaluate(() => window.attack());
   const results = await page.evaluate(() => window.results);
+  // Every attempt reached the server: the simple POST and the form's, the preflight of the POST
+  // with the panel header (refused, so its POST is never sent), and both reads.
+  await until(() => count(network.answers, 'POST /api/set ') === 2 &&
+                    count(network.answers, 'OPTIONS /api/sim ') === 1 &&
+                    count(network.answers, 'GET /api/panel ') === 2, 5000,
+              'every attempt answered by the server');
+  assert.equal(count(network.answers, 'POST /api/sim '), 0, network.answers.join('\n'));
 
   assert.match(results['simple POST'], /^failed/);  // sent; its answer withheld from the page
   assert.match(results['POST with the panel header'], /^failed/);  // its preflight is not granted
@@ -126,9 +159,16 @@ test('a page of another origin changes nothing and reads nothing', async () => {
 test('frames and streams from another origin leave the pilot\'s page its stream', async () => {
   const attacker = await browser.newPage();
   await attacker.goto(otherUrl);
+  const network = await watchServer(attacker);
   await attacker.evaluate(() => window.hold(12));
-  await new Promise((r) => setTimeout(r, 2000));
-  // No frame shows the panel (and so none opens a stream): the panel's own headers refuse it.
+  // Each frame's page and each stream reached the server; the browser refused every page the
+  // server sent for a frame, by the panel's own headers, and the server refused every stream.
+  await until(() => count(network.failures, 'GET / net::ERR_BLOCKED_BY_RESPONSE') === 12 &&
+                    count(network.answers, 'GET /api/stream ') === 12, 10000,
+              'every frame and stream answered');
+  assert.deepEqual(network.answers.filter((a) => a.startsWith('GET /api/stream ')),
+                   Array(12).fill('GET /api/stream 403'));
+  // No frame shows the panel (and so none opens a stream of its own).
   const frames = attacker.frames().slice(1);
   assert.equal(frames.length, 13);  // the form's frame and twelve of the panel
   for (const frame of frames) {
@@ -148,32 +188,22 @@ test('no-cors fetches of the stream from another origin leave the pilot\'s page 
   const origins = [`http://127.0.0.1:${panel.port}`, `http://localhost:${panel.port}`];
   const context = await browser.newContext();
   const attacker = await context.newPage();
-  // What the server answered each fetch, as the browser's network layer saw it (the page itself
-  // is shown none of it).
-  const answered = [];
-  const streamRequests = new Set();
-  const network = await context.newCDPSession(attacker);
-  network.on('Network.requestWillBeSent', (e) => {
-    if (new URL(e.request.url).pathname === '/api/stream') streamRequests.add(e.requestId);
-  });
-  network.on('Network.responseReceivedExtraInfo', (e) => {
-    if (streamRequests.has(e.requestId)) answered.push(e.statusCode);
-  });
-  await network.send('Network.enable');
+  const network = await watchServer(attacker);
+  const answered = () => network.answers.filter((a) => a.startsWith('GET /api/stream '));
   await attacker.goto(otherUrl);
   await attacker.evaluate((o) => window.flood(o, 6), origins);
   const pilot = await browser.newPage();
   try {
     // The flood reaches the server, and keeps coming, while the pilot's page opens.
-    await until(() => answered.length >= 12, 10000, 'the flood answered');
+    await until(() => answered().length >= 12, 10000, 'the flood answered');
     await pilot.goto(server.url);
     await pilot.waitForSelector('body[data-ready=true]');
     await until(async () => (await pilot.locator('#connection').textContent()) === 'live', 10000,
                 'the pilot live among the flood');
-    const seen = answered.length;
-    await until(() => answered.length >= seen + 12, 10000, 'the flood still coming');
+    const seen = answered().length;
+    await until(() => answered().length >= seen + 12, 10000, 'the flood still coming');
     assert.equal(await pilot.locator('#connection').textContent(), 'live');
-    assert.deepEqual([...new Set(answered)], [403], 'every fetch of the flood refused');
+    assert.deepEqual([...new Set(answered())], ['GET /api/stream 403'], 'every fetch of the flood refused');
   } finally {
     await attacker.evaluate(() => { window.flooding = false; });
     await context.close();
