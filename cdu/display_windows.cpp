@@ -88,8 +88,9 @@ constexpr int MAX_INPUTS = 3;
 // sign and rounded magnitude (fixed_point_key). False when it has none (NaN, infinity, a huge
 // value): its field is then written every time.
 bool number_key(const Shown& shown, uint64_t& key) {
-  if (shown.precision != WHOLE_NUMBER_PRECISION)
+  if (shown.precision != WHOLE_NUMBER_PRECISION) {
     return fixed_point_key(shown.value, shown.precision, key);
+  }
   key = static_cast<uint64_t>(static_cast<int64_t>(shown.value));
   return true;
 }
