@@ -270,7 +270,8 @@ const insMap = {
     const planLabels = this.plan ? this.drawPlan(path, projection, symbols) : [];
     this.drawLegs(path);
     const plane = this.drawTrack(path, projection);
-    if (plane) symbols.push({x: plane[0] - 12, y: plane[1] - 12, w: 24, h: 24});
+    // (The aircraft's symbol, turned any way, and a little room round it.)
+    if (plane) symbols.push({x: plane[0] - 16, y: plane[1] - 16, w: 32, h: 32});
     const waypointLabels = this.drawWaypoints(projection, symbols);
     symbols.push(...this.drawScale(projection));
     // The FROM and TO waypoints' numbers first, so they are the last to be crowded out.
