@@ -9,12 +9,12 @@
 //   node --test tests/web/link_page_test.mjs     (with INS_HOST=<build>/ins-host)
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
-import {spawn} from 'node:child_process';
 import {mkdtempSync, readFileSync, rmSync, writeFileSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import {dirname, join} from 'node:path';
 import {fileURLToPath} from 'node:url';
-import {clickThroughApi, getJson, hostProgram, launchBrowser, until} from './harness.mjs';
+import {clickThroughApi, getJson, hostProgram, launchBrowser, startAndRead, stopChild, until}
+  from './harness.mjs';
 
 const SOURCE = join(dirname(fileURLToPath(import.meta.url)), '..', '..');
 const RECORDING = join(SOURCE, 'tests', 'link', 'flightgear-align-hold-pause.csv');
@@ -30,31 +30,6 @@ const REPLAY_PACE = ['--speed', '4', '--speed-from', '96:8', '--speed-from', '14
                      '--speed-from', '149.5:4', '--fault', HEADING_OFF, '--fault', AUTOPILOT_OFF];
 
 let work, replay, link, browser, desk, watcher;
-
-function startAndRead(command, args, pattern, what) {
-  const child = spawn(command, args, {stdio: ['ignore', 'pipe', 'pipe'],
-                                      env: {...process.env, SDL_AUDIODRIVER: 'dummy'}});
-  let out = '';
-  const found = new Promise((resolve, reject) => {
-    const timer = setTimeout(() => reject(new Error(`no ${what}:\n${out}`)), 15000);
-    const look = (d) => {
-      out += d;
-      const m = out.match(pattern);
-      if (m) { clearTimeout(timer); resolve(m[1]); }
-    };
-    child.stdout.on('data', look);
-    child.stderr.on('data', look);
-    child.on('exit', (code) => { clearTimeout(timer); reject(new Error(`${what}: exited ${code}\n${out}`)); });
-  });
-  return {child, found};
-}
-
-function stop(child) {
-  if (!child || child.exitCode !== null) return Promise.resolve();
-  const exited = new Promise((resolve) => child.on('exit', resolve));
-  child.kill('SIGTERM');
-  return exited;
-}
 
 // The point `nm` from (lat, lon) along `course_deg` (flat: a few NM).
 function offset([lat, lon], course_deg, nm) {
@@ -141,8 +116,8 @@ before(async () => {
 
 after(async () => {
   await browser?.close();
-  await stop(link?.child);
-  await stop(replay?.child);
+  await stopChild(link?.child);
+  await stopChild(replay?.child);
   if (work) rmSync(work, {recursive: true, force: true});
 });
 
