@@ -70,9 +70,10 @@ int link(const LinkCommandOptions& options) {
   link_options.port = peer->second;
   link_options.engage_heading = options.engage_heading;
   FlightGearLink link(link_options, std::cerr);
-  link.start();
   LinkPacer pacer(link);
-  const int status = web::serve(options.serve, &pacer);
+  // FlightGear is reached only once the panel's port is taken: a link that cannot serve exits
+  // without ever saying it is live, nor writing to FlightGear.
+  const int status = web::serve(options.serve, &pacer, [&link] { link.start(); });
   link.stop();
   return status;
 }

@@ -70,6 +70,14 @@ nlohmann::json LinkPacer::state_json() const {
     out["sim_time_s"] = nullptr;
     out["heading_bug_deg"] = nullptr;
   }
+  // FlightGear's autopilot as its own locks say (null where FlightGear has no value): the page
+  // tells from them what steers the aircraft.
+  const auto lock = [this](std::optional<bool> FlightGearSample::*member) {
+    const bool known = view_.sample && (*view_.sample).*member;
+    return known ? nlohmann::json(*((*view_.sample).*member)) : nlohmann::json(nullptr);
+  };
+  out["autopilot"] = {{"engaged", lock(&FlightGearSample::ap_engaged)},
+                      {"heading_mode", lock(&FlightGearSample::ap_heading_mode)}};
   return out;
 }
 

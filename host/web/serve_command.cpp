@@ -169,7 +169,7 @@ void serve_until_stopped(WebServer& server, const std::string& address, int port
 // before it.
 int serve_panel(const ServeOptions& options, const fs::path& program, const fs::path& module,
                 const std::optional<StartPlan>& start_plan, const sigset_t& signals,
-                FramePacer* pacer) {
+                FramePacer* pacer, const std::function<void()>& on_listening) {
   std::optional<fs::path> chosen;
   if (!options.workdir.empty()) chosen = options.workdir;
   WorkingFolder folder(chosen, false);
@@ -193,6 +193,7 @@ int serve_panel(const ServeOptions& options, const fs::path& program, const fs::
     return EXIT_CANNOT_SERVE;
   }
   warn_unless_loopback(options.address);
+  if (on_listening) on_listening();
   serve_until_stopped(server, options.address, port, folder.path(), signals);
   loop.stop();
   return 0;
@@ -212,7 +213,8 @@ std::optional<std::string> check_serve_options(const ServeOptions& options) {
   return std::nullopt;
 }
 
-int serve(const ServeOptions& options, FramePacer* pacer) {
+int serve(const ServeOptions& options, FramePacer* pacer,
+          const std::function<void()>& on_listening) {
   prepare_libraries_for_serving();
   const sigset_t signals = block_stop_signals();
   if (stop_signal() != 0) return 0;  // asked to stop before the block: the caller ends by it
@@ -227,7 +229,7 @@ int serve(const ServeOptions& options, FramePacer* pacer) {
     if (!start_plan) return EXIT_CANNOT_SERVE;
   }
   try {
-    return serve_panel(options, program, module, start_plan, signals, pacer);
+    return serve_panel(options, program, module, start_plan, signals, pacer, on_listening);
   } catch (const std::exception& error) {
     std::cerr << "cannot serve the panel: " << error.what() << "\n";
     return EXIT_CANNOT_SERVE;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -29,7 +30,10 @@ std::optional<std::string> check_serve_options(const ServeOptions& options);
 class FramePacer;
 
 // Serves until SIGINT or SIGTERM; 0 then, 2 when the server cannot start. With a pacer, the
-// frames follow it rather than the wall clock (`ins-host link`).
-int serve(const ServeOptions& options, FramePacer* pacer = nullptr);
+// frames follow it rather than the wall clock (`ins-host link`). `on_listening` runs once the
+// port is taken, before the URL is printed: what starts there never starts for a server that
+// could not listen.
+int serve(const ServeOptions& options, FramePacer* pacer = nullptr,
+          const std::function<void()>& on_listening = {});
 
 }  // namespace host::web

@@ -56,9 +56,9 @@ CASES = {
               window("clock-leaps:95:105", "leaps", said_at_most=3)],
 }
 
-# Where the published state may hold null: FlightGear's bug and time before it has given them,
-# and the panel's fields that are empty on an idle panel.
-NULLABLE = {"heading_bug_deg", "sim_time_s", "held", "plan"}
+# Where the published state may hold null: FlightGear's bug, time and autopilot locks before it
+# has given them, and the panel's fields that are empty on an idle panel.
+NULLABLE = {"heading_bug_deg", "sim_time_s", "engaged", "heading_mode", "held", "plan"}
 
 
 def log(*parts):

@@ -107,3 +107,31 @@ export async function clickThroughApi(base, layout, gauge, control) {
     if (reply.status !== 200) throw new Error(`${control} ${action}: ${JSON.stringify(reply.body)}`);
   }
 }
+
+// Starts `command` (the link, a recorded FlightGear) and resolves `found` with the first group
+// of `pattern` its output matches.
+export function startAndRead(command, args, pattern, what) {
+  const child = spawn(command, args, {stdio: ['ignore', 'pipe', 'pipe'],
+                                      env: {...process.env, SDL_AUDIODRIVER: 'dummy'}});
+  let out = '';
+  const found = new Promise((resolve, reject) => {
+    const timer = setTimeout(() => reject(new Error(`no ${what}:\n${out}`)), 15000);
+    const look = (d) => {
+      out += d;
+      const m = out.match(pattern);
+      if (m) { clearTimeout(timer); resolve(m[1]); }
+    };
+    child.stdout.on('data', look);
+    child.stderr.on('data', look);
+    child.on('exit', (code) => { clearTimeout(timer); reject(new Error(`${what}: exited ${code}\n${out}`)); });
+  });
+  return {child, found};
+}
+
+// Stops a program started so, by SIGTERM, and resolves once it has ended.
+export function stopChild(child) {
+  if (!child || child.exitCode !== null) return Promise.resolve();
+  const exited = new Promise((resolve) => child.on('exit', resolve));
+  child.kill('SIGTERM');
+  return exited;
+}

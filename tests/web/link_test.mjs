@@ -5,41 +5,14 @@
 //   node --test tests/web/link_test.mjs     (with INS_HOST=<build>/ins-host)
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
-import {spawn} from 'node:child_process';
 import {dirname, join} from 'node:path';
 import {fileURLToPath} from 'node:url';
-import {hostProgram, launchBrowser, until} from './harness.mjs';
+import {hostProgram, launchBrowser, startAndRead, stopChild, until} from './harness.mjs';
 
 const SOURCE = join(dirname(fileURLToPath(import.meta.url)), '..', '..');
 const RECORDING = join(SOURCE, 'tests', 'link', 'flightgear-c172p-phnl.csv');
 
 let replay, link, browser;
-
-// Starts `command` and resolves with the first match of `pattern` in its output.
-function startAndRead(command, args, pattern, what) {
-  const child = spawn(command, args, {stdio: ['ignore', 'pipe', 'pipe'],
-                                      env: {...process.env, SDL_AUDIODRIVER: 'dummy'}});
-  let out = '';
-  const found = new Promise((resolve, reject) => {
-    const timer = setTimeout(() => reject(new Error(`no ${what}:\n${out}`)), 15000);
-    const look = (d) => {
-      out += d;
-      const m = out.match(pattern);
-      if (m) { clearTimeout(timer); resolve(m[1]); }
-    };
-    child.stdout.on('data', look);
-    child.stderr.on('data', look);
-    child.on('exit', (code) => { clearTimeout(timer); reject(new Error(`${what}: exited ${code}\n${out}`)); });
-  });
-  return {child, found};
-}
-
-function stop(child) {
-  if (!child || child.exitCode !== null) return Promise.resolve();
-  const exited = new Promise((resolve) => child.on('exit', resolve));
-  child.kill('SIGTERM');
-  return exited;
-}
 
 before(async () => {
   replay = startAndRead('python3', [join(SOURCE, 'tests', 'link', 'flightgear_replay.py'), 'replay',
@@ -52,8 +25,8 @@ before(async () => {
 
 after(async () => {
   await browser?.close();
-  await stop(link?.child);
-  await stop(replay?.child);
+  await stopChild(link?.child);
+  await stopChild(replay?.child);
 });
 
 test('the page says the link is live and greys out what FlightGear takes over', async () => {
@@ -77,7 +50,7 @@ test('the page says the link is live and greys out what FlightGear takes over', 
 
 test('when FlightGear goes away the line says so and the host keeps serving', async () => {
   const url = await link.found;
-  await stop(replay.child);
+  await stopChild(replay.child);
   const page = await browser.newPage();
   await page.goto(url);
   const line = page.locator('#link-status');

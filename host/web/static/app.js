@@ -706,11 +706,12 @@ function showState(state) {
   const t = state.time_s;
   document.getElementById('sim-time').textContent =
     `${two(t / 3600)}:${two((t / 60) % 60)}:${two(t % 60)}`;
-  document.getElementById('sim-state').textContent = state.paused ? 'PAUSED' : `${state.rate}x`;
+  showTimeState(state);
   document.getElementById('pause').textContent = state.paused ? 'Run' : 'Pause';
   document.getElementById('pause').classList.toggle('active', state.paused);
+  // (Under `ins-host link` FlightGear sets the pace: no rate of the host's is in force.)
   document.querySelectorAll('[data-rate]').forEach((b) =>
-    b.classList.toggle('active', Number(b.dataset.rate) === state.rate));
+    b.classList.toggle('active', !state.link && Number(b.dataset.rate) === state.rate));
   const a = state.aircraft;
   document.querySelectorAll('input[type=checkbox][data-set]').forEach((box) => {
     showSwitch(box, !!a[box.dataset.set]);
@@ -723,7 +724,7 @@ function showState(state) {
   document.getElementById('readout').textContent =
     `GS ${a.gs_kt.toFixed(0)} kt  TRK ${a.track_true_deg.toFixed(0)}\u00B0T  ` +
     `HDG bug ${a.heading_bug_mag_deg.toFixed(0)}\u00B0M  Mach ${a.mach.toFixed(2)}  ` +
-    `${a.phase}`;
+    (state.link ? linkedAutopilot(state.link) : a.phase);
   state.panel_windows.forEach((open, i) => {
     const s = document.getElementById(`panel-window-${i + 1}`);
     if (s) {
@@ -739,6 +740,35 @@ function showState(state) {
     insPanel.planName = state.plan;
     showLoadedPlan().catch(showSetError);
   }
+}
+
+// The time's state beside the clock: the rate it runs at, or paused. Under `ins-host link`
+// FlightGear keeps the time: its pause is the INS's, and so is a link without data.
+function showTimeState(state) {
+  const shown = document.getElementById('sim-state');
+  const link = state.link;
+  if (!link) {
+    shown.textContent = state.paused ? 'PAUSED' : `${state.rate}x`;
+    shown.title = '';
+    return;
+  }
+  shown.textContent = {live: 'FG TIME', paused: 'PAUSED'}[link.state] || 'STOPPED';
+  shown.title = link.state === 'live' ? 'The time runs with FlightGear\'s'
+    : link.state === 'paused' ? 'FlightGear is paused, and so is the INS'
+      : 'No data from FlightGear: the INS\'s time stands';
+}
+
+// What steers the aircraft under `ins-host link`, from FlightGear's KAP140 locks (the host's
+// own flight phases mean nothing while FlightGear flies).
+function linkedAutopilot(link) {
+  const ap = link.autopilot || {};
+  let text = 'KAP140 not reported';
+  if (ap.engaged === false) text = 'autopilot off';
+  else if (ap.engaged && ap.heading_mode === true) text = 'KAP140 heading mode';
+  else if (ap.engaged && ap.heading_mode === false) text = 'KAP140 roll hold';
+  else if (ap.engaged) text = 'KAP140 engaged';
+  const fresh = link.state === 'live' || link.state === 'paused';
+  return fresh || ap.engaged === null || ap.engaged === undefined ? text : `${text} (last seen)`;
 }
 
 // `ins-host link`: one line under the header saying what the link to FlightGear is doing (live,

@@ -8,6 +8,15 @@
 const NM_PER_RADIAN = 3437.7467707849396;
 const SVG_NS = 'http://www.w3.org/2000/svg';
 const TRAIL_POINTS = 1500;  // the trail keeps at most this many points, thinning the oldest
+// Where a label may go round its point, as the top left corner of a label of width w and height
+// h: right of the point above and below it, left of it, above, below, then further out.
+const LABEL_PLACES = [
+  [() => 7, (h) => -h + 2], [() => 7, () => 2], [(w) => -7 - w, (h) => -h + 2],
+  [(w) => -7 - w, () => 2], [(w) => -w / 2, (h) => -7 - h], [(w) => -w / 2, () => 7],
+  [() => 9, (h) => -h / 2], [(w) => -9 - w, (h) => -h / 2],
+  [() => 7, (h) => -2 * h - 2], [() => 7, (h) => h + 4], [(w) => -7 - w, (h) => -2 * h - 2],
+  [(w) => -7 - w, (h) => h + 4],
+];
 
 function svg(tag, attributes = {}, parent = null) {
   const node = document.createElementNS(SVG_NS, tag);
@@ -227,114 +236,148 @@ const insMap = {
     }
   },
 
-  drawPlan(path, projection, taken) {
+  // The loaded plan, thin and amber under all else, a small square at each of its waypoints;
+  // returns the labels it asks for (its first and last waypoints' names: one where a plan ends
+  // where it began).
+  drawPlan(path, projection, symbols) {
     const root = this.overlay;
     const waypoints = this.plan.waypoints;
     svg('path', {id: 'map-plan', d: path({type: 'LineString', coordinates:
       waypoints.map((w) => [w.lon_east_deg, w.lat_deg])}) || '', fill: 'none', stroke: '#c8a050',
       'stroke-width': 1, opacity: 0.85, 'data-waypoints': waypoints.length}, root);
+    const labels = [];
     waypoints.forEach((w, i) => {
       const p = projection([w.lon_east_deg, w.lat_deg]);
       if (!p) return;
       const mark = svg('rect', {x: (p[0] - 2.5).toFixed(1), y: (p[1] - 2.5).toFixed(1), width: 5, height: 5,
                                 fill: 'none', stroke: '#c8a050', 'data-plan-waypoint': w.ident}, root);
       svg('title', {}, mark).textContent = w.ident;
+      symbols.push({x: p[0] - 3, y: p[1] - 3, w: 6, h: 6});
       if (i !== 0 && i !== waypoints.length - 1) return;
-      const box = {x: p[0] + 6, y: p[1] + 4, w: 7 * w.ident.length + 2, h: 12};
-      taken.push(box);
-      svg('text', {x: box.x.toFixed(1), y: (box.y + 10).toFixed(1), fill: '#e0c080'}, root).textContent = w.ident;
+      const first = waypoints[0];
+      const again = i > 0 && w.ident === first.ident && w.lat_deg === first.lat_deg &&
+        w.lon_east_deg === first.lon_east_deg;
+      if (!again) labels.push({p, text: w.ident, attributes: {fill: '#e0c080', 'data-plan-label': w.ident}});
     });
+    return labels;
   },
 
   drawOverlay(projection) {
     const root = this.overlay;
     root.textContent = '';
     const path = d3.geoPath(projection);
-    const s = this.lastState;
-    const taken = [];  // label and symbol boxes already on the map
-    const free = (box) => box.x >= 0 && box.y >= 0 && box.x + box.w <= this.width &&
-      box.y + box.h <= this.height &&
-      !taken.some((t) => box.x < t.x + t.w && t.x < box.x + box.w && box.y < t.y + t.h && t.y < box.y + box.h);
+    const symbols = [];  // boxes no label may cover: the waypoints, the aircraft, the scale
+    const planLabels = this.plan ? this.drawPlan(path, projection, symbols) : [];
+    this.drawLegs(path);
+    const plane = this.drawTrack(path, projection);
+    // (The aircraft's symbol, turned any way, and a little room round it.)
+    if (plane) symbols.push({x: plane[0] - 16, y: plane[1] - 16, w: 32, h: 32});
+    const waypointLabels = this.drawWaypoints(projection, symbols);
+    symbols.push(...this.drawScale(projection));
+    // The FROM and TO waypoints' numbers first, so they are the last to be crowded out.
+    const byImportance = [...waypointLabels.filter((l) => l.active), ...planLabels,
+                          ...waypointLabels.filter((l) => !l.active)];
+    this.placeLabels(byImportance, symbols);
+    if (plane) this.drawAircraft(plane);
+  },
 
-    // The loaded plan, thin and amber under all else, its first and last waypoints named.
-    if (this.plan) this.drawPlan(path, projection, taken);
-
-    // The plan's legs faintly, the INS's FROM-TO leg in magenta over them.
-    const shown = this.shownWaypoints();
-    const byNumber = new Map(this.waypoints.map((w) => [w.number, w]));
-    const route = shown.filter((w) => w.number > 0).map((w) => [w.lon_east_deg, w.lat_deg]);
+  // The plan's legs faintly, the INS's FROM-TO leg in magenta over them.
+  drawLegs(path) {
+    const root = this.overlay;
+    const route = this.shownWaypoints().filter((w) => w.number > 0).map((w) => [w.lon_east_deg, w.lat_deg]);
     if (route.length > 1) {
       svg('path', {d: path({type: 'LineString', coordinates: route}), fill: 'none',
                    stroke: '#5c7288', 'stroke-width': 1.2, 'stroke-dasharray': '6 4'}, root);
     }
     const leg = this.leg();
+    const byNumber = new Map(this.waypoints.map((w) => [w.number, w]));
     if (leg && byNumber.has(leg.from) && byNumber.has(leg.to) && leg.from !== leg.to) {
       const f = byNumber.get(leg.from), t = byNumber.get(leg.to);
       svg('path', {id: 'map-leg', d: path({type: 'LineString', coordinates:
         [[f.lon_east_deg, f.lat_deg], [t.lon_east_deg, t.lat_deg]]}) || '',
         fill: 'none', stroke: '#e040e0', 'stroke-width': 2.5, 'data-from': leg.from, 'data-to': leg.to}, root);
     }
+  },
 
-    // The trail and the aircraft with its track ahead (ten minutes at its ground speed).
+  // The trail and the aircraft's track ahead (ten minutes at its ground speed); returns where
+  // the aircraft is on the map, if it is.
+  drawTrack(path, projection) {
+    const root = this.overlay;
     if (this.trail.length > 1) {
       svg('path', {d: path({type: 'LineString', coordinates: this.trail}) || '', fill: 'none',
                    stroke: '#f0d060', 'stroke-width': 1.2, opacity: 0.7}, root);
     }
-    let plane = null;
-    if (s) {
-      const a = s.aircraft;
-      const here = [a.lon_east_deg, a.lat_deg];
-      if (a.gs_kt > 5) {
-        const ahead = destination(a.lat_deg, a.lon_east_deg, a.track_true_deg, a.gs_kt / 6);
-        svg('path', {d: path({type: 'LineString', coordinates: [here, ahead]}) || '', fill: 'none',
-                     stroke: '#ffffff', 'stroke-width': 1.5, 'stroke-dasharray': '3 3'}, root);
-      }
-      plane = projection(here);
-      if (plane) {
-        taken.push({x: plane[0] - 12, y: plane[1] - 12, w: 24, h: 24});
-      }
+    const s = this.lastState;
+    if (!s) return null;
+    const a = s.aircraft;
+    const here = [a.lon_east_deg, a.lat_deg];
+    if (a.gs_kt > 5) {
+      const ahead = destination(a.lat_deg, a.lon_east_deg, a.track_true_deg, a.gs_kt / 6);
+      svg('path', {d: path({type: 'LineString', coordinates: [here, ahead]}) || '', fill: 'none',
+                   stroke: '#ffffff', 'stroke-width': 1.5, 'stroke-dasharray': '3 3'}, root);
     }
+    return projection(here);
+  },
 
-    // Waypoints with their numbers; each label goes where it overprints nothing, or nowhere.
-    const offsets = [[8, -6], [8, 14], [-24, -6], [-24, 14], [-8, -12], [-8, 24]];
-    const placed = [];
-    for (const w of shown) {
+  // The waypoints the INS holds, as circles (the TO waypoint filled); returns the labels they
+  // ask for, their numbers.
+  drawWaypoints(projection, symbols) {
+    const leg = this.leg();
+    const labels = [];
+    for (const w of this.shownWaypoints()) {
       const p = projection([w.lon_east_deg, w.lat_deg]);
       if (!p || p[0] < -10 || p[1] < -10 || p[0] > this.width + 10 || p[1] > this.height + 10) continue;
-      const active = leg && (w.number === leg.to || w.number === leg.from);
+      const active = !!leg && (w.number === leg.to || w.number === leg.from);
       svg('circle', {cx: p[0].toFixed(1), cy: p[1].toFixed(1), r: active ? 5 : 4,
                      fill: w.number === (leg && leg.to) ? '#e040e0' : '#0e1a24',
-                     stroke: '#6fd0f0', 'stroke-width': 2, 'data-waypoint': w.number}, root);
-      taken.push({x: p[0] - 5, y: p[1] - 5, w: 10, h: 10});
-      placed.push({w, p, active});
+                     stroke: '#6fd0f0', 'stroke-width': 2, 'data-waypoint': w.number}, this.overlay);
+      symbols.push({x: p[0] - 6, y: p[1] - 6, w: 12, h: 12});
+      labels.push({p, active, text: String(w.number).padStart(2, '0'), attributes: {
+        fill: active ? '#ffffff' : '#9fdcf0', 'font-weight': active ? 'bold' : 'normal',
+        'data-label': w.number}});
     }
-    // Labels: the FROM and TO waypoints first, so they are the last to be crowded out.
-    placed.sort((a, b) => Number(b.active) - Number(a.active));
-    for (const {w, p, active} of placed) {
-      const text = String(w.number).padStart(2, '0');
-      const width = 7 * text.length + 2, height = 12;
-      for (const [dx, dy] of offsets) {
-        const box = {x: p[0] + dx, y: p[1] + dy - height + 2, w: width, h: height};
-        if (!free(box)) continue;
-        taken.push(box);
-        svg('text', {x: box.x.toFixed(1), y: (p[1] + dy).toFixed(1),
-                     fill: active ? '#ffffff' : '#9fdcf0', 'font-weight': active ? 'bold' : 'normal',
-                     'data-label': w.number}, root).textContent = text;
-        break;
+    return labels;
+  },
+
+  // Each label goes beside its point where it covers no symbol and no label placed before it,
+  // measured as the browser draws it, trying the places round the point nearest first; where
+  // every place is taken it is left out rather than drawn over another.
+  placeLabels(labels, symbols) {
+    const taken = [...symbols];
+    const overlaps = (a, b) => a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
+    const fits = (box) => box.x >= 0 && box.y >= 0 && box.x + box.w <= this.width &&
+      box.y + box.h <= this.height && !taken.some((t) => overlaps(box, t));
+    for (const {p, text, attributes} of labels) {
+      const node = svg('text', {...attributes, x: 0, y: 0}, this.overlay);
+      node.textContent = text;
+      const size = node.getBBox();
+      const w = size.width || 7 * text.length, h = size.height || 13;
+      const box = LABEL_PLACES.map(([fx, fy]) => ({x: p[0] + fx(w), y: p[1] + fy(h), w, h}))
+        .find(fits);
+      if (!box) {
+        node.remove();
+        continue;
       }
+      taken.push(box);
+      // The text's box starts `size.y` above its baseline (negative: the ascent).
+      node.setAttribute('x', (box.x - (size.x || 0)).toFixed(1));
+      node.setAttribute('y', (box.y - (size.y || -10)).toFixed(1));
     }
+  },
 
-    if (s && plane) {
-      const a = s.aircraft;
-      const g = svg('g', {id: 'map-aircraft', transform:
-        `translate(${plane[0].toFixed(1)},${plane[1].toFixed(1)}) rotate(${a.heading_true_deg.toFixed(1)})`,
-        'data-lat': a.lat_deg.toFixed(6), 'data-lon': a.lon_east_deg.toFixed(6),
-        'data-x': plane[0].toFixed(1), 'data-y': plane[1].toFixed(1)}, root);
-      svg('path', {d: 'M0,-11 L2,-4 L10,2 L10,4 L2,1 L1.5,7 L4,9.5 L4,11 L0,10 L-4,11 L-4,9.5 L-1.5,7 L-2,1 L-10,4 L-10,2 L-2,-4 Z',
-                   fill: '#ffd24a', stroke: '#1a1a1a', 'stroke-width': 1}, g);
-    }
+  drawAircraft(plane) {
+    const a = this.lastState.aircraft;
+    const g = svg('g', {id: 'map-aircraft', transform:
+      `translate(${plane[0].toFixed(1)},${plane[1].toFixed(1)}) rotate(${a.heading_true_deg.toFixed(1)})`,
+      'data-lat': a.lat_deg.toFixed(6), 'data-lon': a.lon_east_deg.toFixed(6),
+      'data-x': plane[0].toFixed(1), 'data-y': plane[1].toFixed(1)}, this.overlay);
+    svg('path', {d: 'M0,-11 L2,-4 L10,2 L10,4 L2,1 L1.5,7 L4,9.5 L4,11 L0,10 L-4,11 L-4,9.5 L-1.5,7 L-2,1 L-10,4 L-10,2 L-2,-4 Z',
+                 fill: '#ffd24a', stroke: '#1a1a1a', 'stroke-width': 1}, g);
+  },
 
-    // Scale bar, bottom left.
+  // The scale bar, bottom left, and the credit, top right; returns the boxes they cover.
+  drawScale(projection) {
+    const root = this.overlay;
     const px_per_nm = projection.scale() / NM_PER_RADIAN;
     const bar_nm = niceLength((this.width * 0.25) / px_per_nm);
     const bar_px = bar_nm * px_per_nm;
@@ -343,8 +386,15 @@ const insMap = {
     svg('path', {d: `M12,${y - 5} V${y} H${12 + bar_px} V${y - 5}`, fill: 'none', stroke: '#e8e6dc',
                  'stroke-width': 1.5}, scale);
     svg('text', {x: 16 + bar_px, y: y + 1, fill: '#e8e6dc'}, scale).textContent = `${bar_nm} NM`;
-    svg('text', {x: this.width - 12, y: 18, fill: '#8c8f93', 'text-anchor': 'end'}, root).textContent =
-      'N \u2191  coastlines: Natural Earth';
+    const credit = svg('text', {x: this.width - 12, y: 18, fill: '#8c8f93', 'text-anchor': 'end'}, root);
+    // Natural Earth's 1:50m coastlines stray by up to a mile or so: at the small ranges a c172p's
+    // legs are flown at, the map says so rather than let a runway seem to lie in the sea.
+    const coarse = this.range_nm < 25 ? ' (approximate at this range)' : '';
+    credit.textContent = `N \u2191  coastlines: Natural Earth${coarse}`;
+    return [scale, credit].map((node) => {
+      const b = node.getBBox();
+      return {x: b.x - 2, y: b.y - 2, w: b.width + 4, h: b.height + 4};
+    });
   },
 };
 window.insMap = insMap;
