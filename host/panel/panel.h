@@ -19,6 +19,7 @@
 #include "host/aircraft/host_variables.h"
 #include "host/aircraft/sim_clock.h"
 #include "host/panel/activity_log.h"
+#include "host/panel/host_events.h"
 #include "host/panel/module_loader.h"
 #include "host/panel/panel_services.h"
 
@@ -92,7 +93,11 @@ class Panel final : public PanelServiceHandler {
   void remove();
 
   // One frame: repeats due for a held box, the aircraft's step, code 6 to every gauge, the draw.
-  void run_frame();
+  // Returns the host events the module raised since they were last taken (in this frame, and
+  // between frames by a click): the caller passes them on (steer_autopilot, the FlightGear link).
+  HostEvents run_frame();
+  // The host events raised since they were last taken, taken now (after a click, between frames).
+  HostEvents take_raised();
 
   // A left click at `point` (gauge pixels): the routine of the first box that holds it is
   // called with the point and the row's flags, or the row's host event is sent. Returns the
@@ -172,6 +177,7 @@ class Panel final : public PanelServiceHandler {
   mutable const std::vector<char>* last_text_buffer_ = nullptr;
   std::vector<DrawnElement> drawn_elements_;
   std::array<bool, PANEL_WINDOW_COUNT> panel_windows_{};
+  HostEvents raised_;  // since they were last taken
 
   // The held box, if any: its row, point, the frames run since the press, the next repeat.
   const MouseRow* held_row_ = nullptr;

@@ -8,6 +8,10 @@
 #include <optional>
 #include <string>
 
+namespace host::live {
+class FramePacer;
+}
+
 namespace host::web {
 
 struct ServeOptions {
@@ -26,10 +30,8 @@ inline constexpr int MAX_SERVE_FPS = 120;
 // ("--port 99999: a TCP port is 0 to 65535"), or nothing.
 std::optional<std::string> check_serve_options(const ServeOptions& options);
 
-class FramePacer;
-
 // Serves until SIGINT or SIGTERM; 0 then, 2 when the server cannot start. With a pacer, the
 // frames follow it rather than the wall clock (`ins-host link`).
-int serve(const ServeOptions& options, FramePacer* pacer = nullptr);
+int serve(const ServeOptions& options, live::FramePacer* pacer = nullptr);
 
 }  // namespace host::web

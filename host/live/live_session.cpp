@@ -1,13 +1,14 @@
-#include "host/web/live_session.h"
+#include "host/live/live_session.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include "store/durable_file.h"
 
-namespace host::web {
+namespace host::live {
 
 namespace {
 
@@ -63,10 +64,17 @@ LiveSession::~LiveSession() {
   module_.reset();  // the module goes before the sound library it may hold
 }
 
+void LiveSession::pass_on(const HostEvents& raised) {
+  steer_autopilot(raised, aircraft_);
+  raised_.add(raised);
+}
+
+HostEvents LiveSession::take_raised() {
+  return std::exchange(raised_, HostEvents{});
+}
+
 void LiveSession::collect_activity() {
-  for (const KeyEvent& event : log_.since_frame().events) {
-    if (event.event_id == EVENT_HEADING_BUG_SET) ++heading_bug_sets_;
-  }
+  pass_on(panel_->take_raised());
   for (const std::string& path : log_.since_frame().sounds) {
     sounds_.push_back({next_sound_seq_++, path, sound_url(path, options_.assets_folder)});
     if (sounds_.size() > KEPT_SOUNDS) sounds_.pop_front();
@@ -76,7 +84,7 @@ void LiveSession::collect_activity() {
 }
 
 void LiveSession::run_frame() {
-  panel_->run_frame();
+  pass_on(panel_->run_frame());
   collect_activity();
 }
 
@@ -162,4 +170,4 @@ void LiveSession::install_plan(const std::string& name, const flight::FlightPlan
   }
 }
 
-}  // namespace host::web
+}  // namespace host::live

@@ -20,11 +20,12 @@
 #include "host/aircraft/sim_clock.h"
 #include "host/flight/flight_plan.h"
 #include "host/panel/activity_log.h"
+#include "host/panel/host_events.h"
 #include "host/panel/module_loader.h"
 #include "host/panel/panel.h"
 #include "host/panel/sound_link.h"
 
-namespace host::web {
+namespace host::live {
 
 struct SessionOptions {
   std::filesystem::path module_path;
@@ -80,7 +81,12 @@ class LiveSession {
 
   // One frame; afterwards the frame's sound requests are kept (the last few) and the activity
   // log is emptied, so a session that runs for days holds no more than one frame's activity.
+  // The host events the module raised steer the aircraft's autopilot at once and are kept for
+  // `take_raised`.
   void run_frame();
+  // The host events the module raised since they were last taken: in the frames run since, and
+  // between them (a click, a held box's repeat).
+  HostEvents take_raised();
 
   // The mouse button pressed at a gauge pixel by a client of the page (hit-tested against the
   // gauge's mouse list; a repeating box is held, its repeats on the pilot's wall clock), and
@@ -116,8 +122,6 @@ class LiveSession {
   const Aircraft& aircraft() const { return aircraft_; }
   // For a session whose aircraft another simulator flies (`ins-host link`), between frames.
   Aircraft& aircraft() { return aircraft_; }
-  // How many times the module has sent its heading bug (key event EVENT_HEADING_BUG_SET).
-  uint64_t heading_bug_sets() const { return heading_bug_sets_; }
   const AircraftMotion& motion() const { return motion_; }
   const SimClock& clock() const { return clock_; }
   const std::deque<SoundRequest>& recent_sounds() const { return sounds_; }
@@ -133,6 +137,7 @@ class LiveSession {
 
  private:
   void collect_activity();
+  void pass_on(const HostEvents& raised);
   void release_held();
 
   SessionOptions options_;
@@ -146,9 +151,9 @@ class LiveSession {
   std::unique_ptr<Panel> panel_;
   std::deque<SoundRequest> sounds_;
   uint64_t next_sound_seq_ = 1;
-  uint64_t heading_bug_sets_ = 0;
+  HostEvents raised_;  // since they were last taken
   std::optional<LoadedPlan> plan_;
   std::optional<HeldPress> held_;
 };
 
-}  // namespace host::web
+}  // namespace host::live

@@ -2,7 +2,7 @@
 // in a live session: a request waits no longer than its timeout, whether its command is still
 // queued (withdrawn: it never runs) or already taken by the simulation thread (it runs to its end
 // later, on data it owns, and its late result goes to no other request).
-#include "host/web/sim_loop.h"
+#include "host/live/sim_loop.h"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +13,16 @@
 #include <memory>
 #include <string>
 
-#include "host/web/live_session.h"
+#include "host/live/live_session.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-using host::web::LiveSession;
-using host::web::SessionCommand;
-using host::web::SimLoop;
-using host::web::SimStatus;
+using host::live::LiveSession;
+using host::live::SessionCommand;
+using host::live::SimLoop;
+using host::live::SimStatus;
 
 // Far beyond the short waits the cases give their requests; a request still waiting after this
 // is waiting on the command, not on its timeout.
@@ -37,7 +37,7 @@ class LiveLoop : public ::testing::Test {
         ("ins-sim-loop-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
          "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(folder_);
-    host::web::SessionOptions options;
+    host::live::SessionOptions options;
     options.module_path = INS_MODULE_PATH;
     options.working_folder = folder_;
     options.gauges = {"INS"};
