@@ -11,7 +11,9 @@
 #include <filesystem>
 #include <future>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "host/live/live_session.h"
 
@@ -27,6 +29,17 @@ using host::live::SimStatus;
 // Far beyond the short waits the cases give their requests; a request still waiting after this
 // is waiting on the command, not on its timeout.
 constexpr auto ANSWER_DEADLINE = 5s;
+
+// Whether `condition` held within ANSWER_DEADLINE, looked at every millisecond.
+template <typename Condition>
+bool until(Condition condition) {
+  const auto deadline = std::chrono::steady_clock::now() + ANSWER_DEADLINE;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
 
 // A live session on the real module, in a temporary working folder.
 class LiveLoop : public ::testing::Test {
@@ -114,6 +127,66 @@ TEST_F(LiveLoop, ACommandStillQueuedAtItsTimeoutIsWithdrawnAndNeverRuns) {
     return std::to_string(first_ran->load()) + " " + std::to_string(queued_ran->load());
   }),
             "1 0");
+}
+
+// Commands run on the simulation thread in the order they came, each request answered with its
+// own command's result (an exception's message for one that throws).
+TEST_F(LiveLoop, CommandsRunInOrderEachAnsweredWithItsOwnResult) {
+  auto order = std::make_shared<std::string>();
+  const auto appending = [order](std::string mark) -> SessionCommand {
+    return [order, mark](LiveSession&, SimStatus&) {
+      *order += mark;
+      return "ran " + mark;
+    };
+  };
+  EXPECT_EQ(loop_->submit(appending("a")), "ran a");
+  EXPECT_EQ(loop_->submit(appending("b")), "ran b");
+  EXPECT_EQ(loop_->submit([](LiveSession&, SimStatus&) -> std::string {
+    throw std::runtime_error("refused by the session");
+  }),
+            "refused by the session");
+  EXPECT_EQ(loop_->submit([order](LiveSession&, SimStatus& status) {
+    status.paused = true;  // the loop's own status, changed on its thread
+    return *order;
+  }),
+            "ab");
+  // Published before the request was answered.
+  const auto after = loop_->state();
+  EXPECT_NE(after.json->find("\"paused\":true"), std::string::npos) << *after.json;
+}
+
+// The loop stops while a command holds its thread and another waits behind it: the one taken
+// runs to its end, the one queued is answered that the simulation stopped and never runs, and
+// a request after the stop is answered at once without running.
+TEST_F(LiveLoop, StoppingAnswersTheQueuedCommandsWithoutRunningThem) {
+  std::promise<void> open_gate;
+  auto taken = std::make_shared<std::promise<void>>();
+  const std::shared_future<void> gate = open_gate.get_future().share();
+  auto first_ran = std::make_shared<std::atomic<int>>(0);
+  auto queued_ran = std::make_shared<std::atomic<int>>(0);
+  auto first = std::async(std::launch::async,
+                          [&] { return loop_->submit(held_until(gate, first_ran, taken), 10s); });
+  ASSERT_EQ(taken->get_future().wait_for(ANSWER_DEADLINE), std::future_status::ready);
+  auto queued = std::async(std::launch::async,
+                           [&] { return loop_->submit(held_until(gate, queued_ran), 10s); });
+  ASSERT_TRUE(until([&] { return loop_->commands_waiting() == 1; })) << "never queued";
+  auto stopping = std::async(std::launch::async, [&] { loop_->stop(); });
+  const bool stop_asked = until([&] { return !loop_->running(); });
+  open_gate.set_value();
+  ASSERT_TRUE(stop_asked);
+  ASSERT_EQ(stopping.wait_for(ANSWER_DEADLINE), std::future_status::ready);
+  EXPECT_EQ(first.get(), "late result");
+  EXPECT_EQ(queued.get(), "the simulation has stopped");
+  EXPECT_EQ(first_ran->load(), 1);
+  EXPECT_EQ(queued_ran->load(), 0);
+
+  auto after_ran = std::make_shared<std::atomic<int>>(0);
+  EXPECT_EQ(loop_->submit([after_ran](LiveSession&, SimStatus&) {
+    ++*after_ran;
+    return std::string();
+  }),
+            "the simulation has stopped");
+  EXPECT_EQ(after_ran->load(), 0);
 }
 
 // A client that asks the moment the loop has started (the server answers at once) gets the
