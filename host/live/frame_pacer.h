@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/live/live_session.h"
-#include "host/panel/host_events.h"
+#include "host/panel/panel.h"
 
 namespace host::live {
 

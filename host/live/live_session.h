@@ -20,7 +20,6 @@
 #include "host/aircraft/sim_clock.h"
 #include "host/flight/flight_plan.h"
 #include "host/panel/activity_log.h"
-#include "host/panel/host_events.h"
 #include "host/panel/module_loader.h"
 #include "host/panel/panel.h"
 #include "host/panel/sound_link.h"

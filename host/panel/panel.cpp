@@ -131,6 +131,15 @@ HostEvents Panel::run_frame() {
   return take_raised();
 }
 
+void HostEvents::add(const HostEvents& later) {
+  if (later.heading_bug_mag_deg) heading_bug_mag_deg = later.heading_bug_mag_deg;
+  heading_bug_sets += later.heading_bug_sets;
+}
+
+void steer_autopilot(const HostEvents& raised, Aircraft& aircraft) {
+  if (raised.heading_bug_mag_deg) aircraft.heading_bug_mag_deg = *raised.heading_bug_mag_deg;
+}
+
 HostEvents Panel::take_raised() {
   return std::exchange(raised_, HostEvents{});
 }

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -19,7 +20,6 @@
 #include "host/aircraft/host_variables.h"
 #include "host/aircraft/sim_clock.h"
 #include "host/panel/activity_log.h"
-#include "host/panel/host_events.h"
 #include "host/panel/module_loader.h"
 #include "host/panel/panel_services.h"
 
@@ -41,7 +41,24 @@ struct PlacedGauge {
 };
 
 // The key events the host acts on (EVENT_HEADING_BUG_SET, EVENT_PANEL_WINDOW_1 ..) are the
-// module's own, in gauge_vocabulary.h.
+// module's own, in gauge_vocabulary.h. The panel acts on its own (the panel windows); those the
+// rest of the simulator acts on it hands out as a value, HostEvents, from run_frame and
+// take_raised: the flight model and the FlightGear link take the autopilot's heading bug from
+// there.
+struct HostEvents {
+  // The heading the module last sent to the autopilot's bug (EVENT_HEADING_BUG_SET), in
+  // magnetic degrees: a whole number, read signed so that a negative bug stays negative.
+  std::optional<double> heading_bug_mag_deg;
+  // How many times it sent one.
+  uint64_t heading_bug_sets = 0;
+
+  // These events followed by `later`: the bug sent last is the one that holds.
+  void add(const HostEvents& later);
+};
+
+// The aircraft's autopilot set from what the module sent (its heading bug, when it sent one):
+// the flight model steers by it from its next step.
+void steer_autopilot(const HostEvents& raised, Aircraft& aircraft);
 
 // A text routine is lent a buffer of exactly its window's characters and the terminator, as
 // the simulator lends it; these bytes of a known pattern follow it, and a debug build checks

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,11 @@ struct EpochCase {
   std::string name;
   std::vector<Sample> samples;
 };
+
+// A case is shown by its name, not its bytes.
+void PrintTo(const EpochCase& epoch_case, std::ostream* out) {
+  *out << epoch_case.name;
+}
 
 class FrameEpochRules : public ::testing::TestWithParam<EpochCase> {};
 
