@@ -41,6 +41,18 @@ bool until(Condition condition) {
   return true;
 }
 
+// A command that says it was `taken` (if asked), holds the simulation thread until `gate` opens,
+// then counts itself in `ran`. It owns all it touches, as every command must.
+SessionCommand held_until(std::shared_future<void> gate, std::shared_ptr<std::atomic<int>> ran,
+                          std::shared_ptr<std::promise<void>> taken = nullptr) {
+  return [gate, ran, taken](LiveSession&, SimStatus&) -> std::string {
+    if (taken) taken->set_value();
+    gate.wait();
+    ++*ran;
+    return "late result";
+  };
+}
+
 // A live session on the real module, in a temporary working folder.
 class LiveLoop : public ::testing::Test {
  protected:
@@ -65,22 +77,42 @@ class LiveLoop : public ::testing::Test {
     fs::remove_all(folder_, ignored);
   }
 
-  // A command that says it was `taken` (if asked), holds the simulation thread until `gate`
-  // opens, then counts itself in `ran`. It owns all it touches, as every command must.
-  static SessionCommand held_until(std::shared_future<void> gate,
-                                   std::shared_ptr<std::atomic<int>> ran,
-                                   std::shared_ptr<std::promise<void>> taken = nullptr) {
-    return [gate, ran, taken](LiveSession&, SimStatus&) -> std::string {
-      if (taken) taken->set_value();
-      gate.wait();
-      ++*ran;
-      return "late result";
-    };
-  }
-
   fs::path folder_;
   std::unique_ptr<LiveSession> session_;
   std::unique_ptr<SimLoop> loop_;
+};
+
+// A command that holds the simulation thread until `open_gate`, handed in with a long timeout,
+// and once the thread has taken it (`first_taken`) a second one behind it with
+// `queued_timeout`; each request waits on a thread of its own.
+struct HeldAndQueued {
+  HeldAndQueued(SimLoop& loop, std::chrono::milliseconds queued_timeout) {
+    auto taken = std::make_shared<std::promise<void>>();
+    const std::shared_future<void> gate = gate_opener.get_future().share();
+    first = std::async(std::launch::async, [&loop, gate, ran = first_ran, taken] {
+      return loop.submit(held_until(gate, ran, taken), 10s);
+    });
+    first_taken = taken->get_future().wait_for(ANSWER_DEADLINE) == std::future_status::ready;
+    if (!first_taken) return;
+    queued = std::async(std::launch::async, [&loop, gate, ran = queued_ran, queued_timeout] {
+      return loop.submit(held_until(gate, ran), queued_timeout);
+    });
+  }
+  ~HeldAndQueued() {
+    if (!opened) open_gate();  // nothing is left waiting on the gate
+  }
+  void open_gate() {
+    opened = true;
+    gate_opener.set_value();
+  }
+
+  std::promise<void> gate_opener;
+  bool opened = false;
+  bool first_taken = false;
+  std::shared_ptr<std::atomic<int>> first_ran = std::make_shared<std::atomic<int>>(0);
+  std::shared_ptr<std::atomic<int>> queued_ran = std::make_shared<std::atomic<int>>(0);
+  std::future<std::string> first;
+  std::future<std::string> queued;
 };
 
 // The simulation thread has taken the command and does not finish it (a stalled disk): the
@@ -108,22 +140,15 @@ TEST_F(LiveLoop, ACommandTakenButNotFinishedInTimeIsAnsweredAtItsTimeout) {
 
 // Still queued behind a command that holds the thread: withdrawn at its timeout, never run.
 TEST_F(LiveLoop, ACommandStillQueuedAtItsTimeoutIsWithdrawnAndNeverRuns) {
-  std::promise<void> open_gate;
-  auto taken = std::make_shared<std::promise<void>>();
-  const std::shared_future<void> gate = open_gate.get_future().share();
-  auto first_ran = std::make_shared<std::atomic<int>>(0);
-  auto queued_ran = std::make_shared<std::atomic<int>>(0);
-  auto first = std::async(std::launch::async,
-                          [&] { return loop_->submit(held_until(gate, first_ran, taken), 10s); });
-  ASSERT_EQ(taken->get_future().wait_for(ANSWER_DEADLINE), std::future_status::ready);
-  auto queued = std::async(std::launch::async,
-                           [&] { return loop_->submit(held_until(gate, queued_ran), 100ms); });
-  const bool answered = queued.wait_for(ANSWER_DEADLINE) == std::future_status::ready;
-  open_gate.set_value();
+  HeldAndQueued held(*loop_, 100ms);
+  ASSERT_TRUE(held.first_taken);
+  const bool answered = held.queued.wait_for(ANSWER_DEADLINE) == std::future_status::ready;
+  held.open_gate();
   ASSERT_TRUE(answered);
-  EXPECT_EQ(queued.get(), "the simulation did not answer in time; nothing changed");
-  EXPECT_EQ(first.get(), "late result");
-  EXPECT_EQ(loop_->submit([first_ran, queued_ran](LiveSession&, SimStatus&) {
+  EXPECT_EQ(held.queued.get(), "the simulation did not answer in time; nothing changed");
+  EXPECT_EQ(held.first.get(), "late result");
+  EXPECT_EQ(loop_->submit([first_ran = held.first_ran, queued_ran = held.queued_ran](LiveSession&,
+                                                                                     SimStatus&) {
     return std::to_string(first_ran->load()) + " " + std::to_string(queued_ran->load());
   }),
             "1 0");
@@ -159,26 +184,18 @@ TEST_F(LiveLoop, CommandsRunInOrderEachAnsweredWithItsOwnResult) {
 // runs to its end, the one queued is answered that the simulation stopped and never runs, and
 // a request after the stop is answered at once without running.
 TEST_F(LiveLoop, StoppingAnswersTheQueuedCommandsWithoutRunningThem) {
-  std::promise<void> open_gate;
-  auto taken = std::make_shared<std::promise<void>>();
-  const std::shared_future<void> gate = open_gate.get_future().share();
-  auto first_ran = std::make_shared<std::atomic<int>>(0);
-  auto queued_ran = std::make_shared<std::atomic<int>>(0);
-  auto first = std::async(std::launch::async,
-                          [&] { return loop_->submit(held_until(gate, first_ran, taken), 10s); });
-  ASSERT_EQ(taken->get_future().wait_for(ANSWER_DEADLINE), std::future_status::ready);
-  auto queued = std::async(std::launch::async,
-                           [&] { return loop_->submit(held_until(gate, queued_ran), 10s); });
+  HeldAndQueued held(*loop_, 10s);
+  ASSERT_TRUE(held.first_taken);
   ASSERT_TRUE(until([&] { return loop_->commands_waiting() == 1; })) << "never queued";
   auto stopping = std::async(std::launch::async, [&] { loop_->stop(); });
   const bool stop_asked = until([&] { return !loop_->running(); });
-  open_gate.set_value();
+  held.open_gate();
   ASSERT_TRUE(stop_asked);
   ASSERT_EQ(stopping.wait_for(ANSWER_DEADLINE), std::future_status::ready);
-  EXPECT_EQ(first.get(), "late result");
-  EXPECT_EQ(queued.get(), "the simulation has stopped");
-  EXPECT_EQ(first_ran->load(), 1);
-  EXPECT_EQ(queued_ran->load(), 0);
+  EXPECT_EQ(held.first.get(), "late result");
+  EXPECT_EQ(held.queued.get(), "the simulation has stopped");
+  EXPECT_EQ(held.first_ran->load(), 1);
+  EXPECT_EQ(held.queued_ran->load(), 0);
 
   auto after_ran = std::make_shared<std::atomic<int>>(0);
   EXPECT_EQ(loop_->submit([after_ran](LiveSession&, SimStatus&) {
