@@ -1,8 +1,9 @@
-// The live panel of `ins-host serve`: the same pieces a scenario run assembles (the sound
-// library, the module loaded through its tables, the aircraft with its flight model, the clock,
-// the host variables and the panel), placed once and driven frame by frame for as long as the
-// server runs. Only the simulation thread touches a session (the module's routines expect one
-// caller at a time); the web server reaches it through SimLoop's command queue.
+// The live panel of `ins-host serve` and `ins-host link`: the same pieces a scenario run
+// assembles (the sound library, the module loaded through its tables, the aircraft with its
+// flight model, the clock, the host variables and the panel), placed once and driven frame by
+// frame for as long as the program runs. Only the simulation thread touches a session (the
+// module's routines expect one caller at a time): the web server reaches it through SimLoop's
+// command queue, the FlightGear link through the loop's FramePacer.
 #pragma once
 
 #include <chrono>
