@@ -72,7 +72,7 @@ FlownPanel::~FlownPanel() {
 void FlownPanel::frame() {
   log_.start_command();
   log_.frame_written();
-  panel_->run_frame();
+  steer_autopilot(panel_->run_frame(), aircraft_);
 }
 
 void FlownPanel::run(int frames) {

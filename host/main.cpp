@@ -200,6 +200,7 @@ CLI::App* add_check_plan_command(CLI::App& app, host::CheckPlanOptions& check) {
 
 struct LinkArguments {
   host::link::LinkCommandOptions options;
+  host::web::ServeOptions serve;
   std::string plan, workdir, module;
 };
 
@@ -213,16 +214,16 @@ CLI::App* add_link_command(CLI::App& app, LinkArguments& link) {
       ->required();
   command->add_flag("--engage-heading", link.options.engage_heading,
                     "Put FlightGear's KAP140 autopilot in heading mode (c172p)");
-  command->add_option("--port", link.options.serve.port,
+  command->add_option("--port", link.serve.port,
                       "TCP port of the panel (default 8080; 0: any free port)");
-  command->add_option("--address", link.options.serve.address,
+  command->add_option("--address", link.serve.address,
                       "Address to listen on (default 127.0.0.1; others warn)");
   command->add_option("--plan", link.plan, "Flight plan (.PLN) to load at start");
   command->add_option("--workdir", link.workdir,
                       "Working folder (created if missing, kept; default: temporary)");
   command->add_option("--module", link.module,
                       "Gauge module to load (default: INS.so beside ins-host)");
-  command->add_option("--fps", link.options.serve.fps, "Frames a simulated second (default 30)");
+  command->add_option("--fps", link.serve.fps, "Frames a simulated second (default 30)");
   return command;
 }
 
@@ -264,14 +265,21 @@ int serve_as_asked(ServeArguments& serve) {
 }
 
 int link_as_asked(LinkArguments& link) {
-  if (const auto wrong = host::link::check_link_options(link.options)) {
+  auto wrong = host::web::check_serve_options(link.serve);
+  if (!wrong) wrong = host::link::check_flightgear_address(link.options.flightgear);
+  if (wrong) {
     std::cerr << *wrong << "\n";
     return EXIT_SCENARIO_ERROR;
   }
-  link.options.serve.plan = link.plan;
-  link.options.serve.workdir = link.workdir;
-  link.options.serve.module = link.module;
-  return host::link::link(link.options);
+  link.serve.plan = link.plan;
+  link.serve.workdir = link.workdir;
+  link.serve.module = link.module;
+  link.options.workdir = link.workdir;
+  // The panel served as `serve` serves it, its frames paced by the link.
+  return host::link::link(link.options, [&link](host::live::FramePacer& pacer,
+                                                const std::function<void()>& on_listening) {
+    return host::web::serve(link.serve, &pacer, on_listening);
+  });
 }
 
 int fly_as_asked(FlyArguments& fly) {

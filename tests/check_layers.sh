@@ -10,7 +10,8 @@
 #   nav/ cdu/ msu/   the subsystems' steps; none includes another subsystem
 #   module/          the gauge tables and entry routines on top
 #   host/            the substitute host: its own folder and the boundary, nothing else (the
-#                    web server also the store's durable file layer, store/durable_file.h)
+#                    live session and the web server also the store's durable file layer,
+#                    store/durable_file.h)
 #   tests/fixture_module/   a stand-in module: the boundary only
 #
 # Inside the host, each room includes itself and the rooms below it, always by the room's name
@@ -23,8 +24,10 @@
 #   drawing/                     platform
 #   picture/                     platform flight aircraft panel drawing
 #   scenario/                    every room above but the commands
-#   fly/ web/                    the commands: the rooms they use, never each other
-#   link/                        the command `link`: serve's panel (web) with FlightGear
+#   live/                        the live session serve and link share: platform flight
+#                                aircraft panel drawing picture
+#   fly/ web/ link/              the commands: the rooms they use, never each other (web/ serves
+#                                the live session, link/ feeds it from FlightGear)
 #   host/main.cpp                everything
 #
 # Usage: check_layers.sh SOURCE_ROOT
@@ -58,9 +61,10 @@ host_rooms_below() {
     picture) echo "platform flight aircraft panel drawing" ;;
     scenario) echo "platform flight aircraft panel drawing picture" ;;
     fly) echo "platform flight aircraft panel drawing picture scenario" ;;
-    web) echo "platform flight aircraft panel drawing picture" ;;
-    link) echo "platform flight aircraft panel drawing picture web" ;;
-    main.cpp) echo "platform sound flight aircraft panel drawing picture scenario fly web link" ;;
+    live) echo "platform flight aircraft panel drawing picture" ;;
+    web) echo "platform flight aircraft panel drawing picture live" ;;
+    link) echo "platform flight aircraft panel live" ;;
+    main.cpp) echo "platform sound flight aircraft panel drawing picture scenario live fly web link" ;;
     *) echo "?" ;;
   esac
 }
@@ -82,7 +86,7 @@ host_include_fault() {
     return
   fi
   [[ $target =~ ^($boundary)$ ]] && return
-  [[ $file == host/web/* && $target == store/durable_file.h ]] && return
+  [[ $file == host/web/* || $file == host/live/* ]] && [[ $target == store/durable_file.h ]] && return
   if [[ $target != */* ]]; then
     echo "bare include, say the room: \"$target\""
     return

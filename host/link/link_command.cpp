@@ -27,25 +27,24 @@ std::optional<std::pair<std::string, int>> parse_host_port(const std::string& te
   return std::make_pair(host, port);
 }
 
-std::optional<std::string> check_link_options(const LinkCommandOptions& options) {
-  if (auto wrong = web::check_serve_options(options.serve)) return wrong;
-  if (!parse_host_port(options.flightgear)) {
+std::optional<std::string> check_flightgear_address(const std::string& text) {
+  if (!parse_host_port(text)) {
     // A port of digits that is no TCP port is named as such, not as a text of another form.
-    const std::size_t colon = options.flightgear.rfind(':');
-    const std::string port = options.flightgear.substr(colon + 1);
+    const std::size_t colon = text.rfind(':');
+    const std::string port = text.substr(colon + 1);
     const bool digits = colon != std::string::npos && colon > 0 && !port.empty() &&
                         port.find_first_not_of("0123456789") == std::string::npos;
     if (digits && (port.size() > 5 || std::stoi(port) < 1 || std::stoi(port) > 65535)) {
-      return "--flightgear " + options.flightgear + ": port " + port +
+      return "--flightgear " + text + ": port " + port +
              " is out of range: a TCP port is 1 to 65535 (FlightGear's telnet server, e.g. 5401)";
     }
-    return "--flightgear " + options.flightgear +
+    return "--flightgear " + text +
            ": expected HOST:PORT of FlightGear's telnet property server, e.g. 127.0.0.1:5401";
   }
   return std::nullopt;
 }
 
-int link(const LinkCommandOptions& options) {
+int link(const LinkCommandOptions& options, const ServeLivePanel& serve_panel) {
   // The link's thread must not take SIGINT or SIGTERM: they are the server's to wait for, so
   // they are blocked before it starts (the server blocks them the same way).
   sigset_t signals;
@@ -58,7 +57,7 @@ int link(const LinkCommandOptions& options) {
   // is refused before it touches FlightGear; the panel server then shares this hold.
   std::optional<WorkingFolderLock> folder;
   try {
-    if (!options.serve.workdir.empty()) folder.emplace(options.serve.workdir);
+    if (!options.workdir.empty()) folder.emplace(options.workdir);
   } catch (const std::exception& error) {
     std::cerr << "cannot link: " << error.what() << "\n";
     return 2;  // as when the server cannot start
@@ -73,7 +72,7 @@ int link(const LinkCommandOptions& options) {
   LinkPacer pacer(link);
   // FlightGear is reached only once the panel's port is taken: a link that cannot serve exits
   // without ever saying it is live, nor writing to FlightGear.
-  const int status = web::serve(options.serve, &pacer, [&link] { link.start(); });
+  const int status = serve_panel(pacer, [&link] { link.start(); });
   link.stop();
   return status;
 }

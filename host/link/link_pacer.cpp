@@ -6,7 +6,21 @@
 
 namespace host::link {
 
-int64_t LinkPacer::frames_owed(web::LiveSession& session) {
+int64_t FrameEpoch::frames_owed(double time_s, uint64_t connection, double fps) {
+  const bool new_epoch =
+      !epoch_time_s_ || connection != epoch_connection_ || time_s < last_time_s_ ||
+      (time_s - *epoch_time_s_) * fps - static_cast<double>(frames_since_epoch_) >
+          MAX_CATCH_UP_S * fps;
+  if (new_epoch) {
+    epoch_time_s_ = time_s;
+    epoch_connection_ = connection;
+    frames_since_epoch_ = 0;
+  }
+  last_time_s_ = time_s;
+  return static_cast<int64_t>(std::floor((time_s - *epoch_time_s_) * fps)) - frames_since_epoch_;
+}
+
+int64_t LinkPacer::frames_owed(live::LiveSession& session) {
   view_ = link_.view();
   if (!view_.sample) return 0;
   const FlightGearSample& sample = *view_.sample;
@@ -14,30 +28,17 @@ int64_t LinkPacer::frames_owed(web::LiveSession& session) {
   // host's flight model, a condition set on the page or a plan standing it at its departure.
   session.set_motion(false);
   apply_sample(sample, session.aircraft());
-  const double fps = session.clock().fps();
-  const double t = sample.sim_time_s;
-  const bool new_epoch =
-      !epoch_time_s_ || view_.connection != epoch_connection_ || t < last_time_s_ ||
-      (t - *epoch_time_s_) * fps - static_cast<double>(frames_since_epoch_) > MAX_CATCH_UP_S * fps;
-  if (new_epoch) {
-    epoch_time_s_ = t;
-    epoch_connection_ = view_.connection;
-    frames_since_epoch_ = 0;
-  }
-  last_time_s_ = t;
-  return static_cast<int64_t>(std::floor((t - *epoch_time_s_) * fps)) - frames_since_epoch_;
+  return epoch_.frames_owed(sample.sim_time_s, view_.connection, session.clock().fps());
 }
 
-void LinkPacer::frames_ran(web::LiveSession& session, int64_t count) {
-  frames_since_epoch_ += count;
-  const uint64_t sets = session.heading_bug_sets();
-  if (sets == seen_bug_sets_) return;
-  seen_bug_sets_ = sets;
+void LinkPacer::frames_ran(int64_t count, const HostEvents& raised) {
+  epoch_.frames_ran(count);
+  if (!raised.heading_bug_mag_deg) return;
   // Only frames run on live data steer FlightGear: never paused, stale or disconnected (what
   // the module sent then is dropped; it sends again from fresh data).
   if (view_.state != LinkState::live || !view_.sample) return;
   // FlightGear's bug is a direction: nothing else the module could hold is ever written.
-  const double module_bug = session.aircraft().heading_bug_mag_deg;
+  const double module_bug = *raised.heading_bug_mag_deg;
   if (!std::isfinite(module_bug)) return;
   const double bug = flight::wrap_360_deg(module_bug);
   const auto flightgear_bug = view_.sample->heading_bug_deg;

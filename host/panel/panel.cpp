@@ -118,7 +118,7 @@ void Panel::remove() {
   }
 }
 
-void Panel::run_frame() {
+HostEvents Panel::run_frame() {
   deliver_due_repeats();
   clock_.advance_frame();
   aircraft_.step(clock_.dt_s());
@@ -128,6 +128,20 @@ void Panel::run_frame() {
   }
   draw();
   if (held_row_ != nullptr) ++held_frames_;
+  return take_raised();
+}
+
+void HostEvents::add(const HostEvents& later) {
+  if (later.heading_bug_mag_deg) heading_bug_mag_deg = later.heading_bug_mag_deg;
+  heading_bug_sets += later.heading_bug_sets;
+}
+
+void steer_autopilot(const HostEvents& raised, Aircraft& aircraft) {
+  if (raised.heading_bug_mag_deg) aircraft.heading_bug_mag_deg = *raised.heading_bug_mag_deg;
+}
+
+HostEvents Panel::take_raised() {
+  return std::exchange(raised_, HostEvents{});
 }
 
 void Panel::deliver_due_repeats() {
@@ -331,7 +345,8 @@ int32_t Panel::trigger_key_event(uint32_t event_id, uint32_t value) {
 void Panel::act_on(const KeyEvent& event) {
   if (event.event_id == EVENT_HEADING_BUG_SET) {
     // The value is a whole number of degrees; read it signed so a negative bug stays negative.
-    aircraft_.heading_bug_mag_deg = static_cast<double>(static_cast<int32_t>(event.value));
+    raised_.heading_bug_mag_deg = static_cast<double>(static_cast<int32_t>(event.value));
+    ++raised_.heading_bug_sets;
   } else if (event.event_id >= EVENT_PANEL_WINDOW_1 &&
              event.event_id < EVENT_PANEL_WINDOW_1 + PANEL_WINDOW_COUNT) {
     bool& open = panel_windows_[event.event_id - EVENT_PANEL_WINDOW_1];

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -40,7 +41,24 @@ struct PlacedGauge {
 };
 
 // The key events the host acts on (EVENT_HEADING_BUG_SET, EVENT_PANEL_WINDOW_1 ..) are the
-// module's own, in gauge_vocabulary.h.
+// module's own, in gauge_vocabulary.h. The panel acts on its own (the panel windows); those the
+// rest of the simulator acts on it hands out as a value, HostEvents, from run_frame and
+// take_raised: the flight model and the FlightGear link take the autopilot's heading bug from
+// there.
+struct HostEvents {
+  // The heading the module last sent to the autopilot's bug (EVENT_HEADING_BUG_SET), in
+  // magnetic degrees: a whole number, read signed so that a negative bug stays negative.
+  std::optional<double> heading_bug_mag_deg;
+  // How many times it sent one.
+  uint64_t heading_bug_sets = 0;
+
+  // These events followed by `later`: the bug sent last is the one that holds.
+  void add(const HostEvents& later);
+};
+
+// The aircraft's autopilot set from what the module sent (its heading bug, when it sent one):
+// the flight model steers by it from its next step.
+void steer_autopilot(const HostEvents& raised, Aircraft& aircraft);
 
 // A text routine is lent a buffer of exactly its window's characters and the terminator, as
 // the simulator lends it; these bytes of a known pattern follow it, and a debug build checks
@@ -92,7 +110,11 @@ class Panel final : public PanelServiceHandler {
   void remove();
 
   // One frame: repeats due for a held box, the aircraft's step, code 6 to every gauge, the draw.
-  void run_frame();
+  // Returns the host events the module raised since they were last taken (in this frame, and
+  // between frames by a click): the caller passes them on (steer_autopilot, the FlightGear link).
+  HostEvents run_frame();
+  // The host events raised since they were last taken, taken now (after a click, between frames).
+  HostEvents take_raised();
 
   // A left click at `point` (gauge pixels): the routine of the first box that holds it is
   // called with the point and the row's flags, or the row's host event is sent. Returns the
@@ -172,6 +194,7 @@ class Panel final : public PanelServiceHandler {
   mutable const std::vector<char>* last_text_buffer_ = nullptr;
   std::vector<DrawnElement> drawn_elements_;
   std::array<bool, PANEL_WINDOW_COUNT> panel_windows_{};
+  HostEvents raised_;  // since they were last taken
 
   // The held box, if any: its row, point, the frames run since the press, the next repeat.
   const MouseRow* held_row_ = nullptr;

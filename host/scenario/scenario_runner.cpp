@@ -83,7 +83,10 @@ void ScenarioRunner::ensure_placed(int line) {
 
 void ScenarioRunner::run_frame() {
   if (const int signal_number = stop_signal()) throw StopRequested(signal_number);
-  panel_->run_frame();
+  // A heading bug a click sent between frames steers this frame's step already, as the one the
+  // frame before sent does.
+  steer_autopilot(panel_->take_raised(), aircraft_);
+  steer_autopilot(panel_->run_frame(), aircraft_);
   click_without_frame_line_ = 0;
   set_without_frame_line_ = 0;
   if (trace_) trace_->write_frame(*panel_, clock_, log_.since_frame());

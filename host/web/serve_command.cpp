@@ -11,15 +11,15 @@
 #include <optional>
 #include <thread>
 
+#include "host/live/live_session.h"
+#include "host/live/sim_loop.h"
 #include "host/panel/sound_link.h"
 #include "host/picture/panel_snapshot.h"
 #include "host/platform/plain_text.h"
 #include "host/platform/stop_signals.h"
 #include "host/platform/working_folder.h"
-#include "host/web/live_session.h"
-#include "host/web/panel_json.h"
+#include "host/web/panel_layout.h"
 #include "host/web/plan_import_check.h"
-#include "host/web/sim_loop.h"
 #include "host/web/web_server.h"
 
 namespace host::web {
@@ -27,6 +27,10 @@ namespace host::web {
 namespace {
 
 namespace fs = std::filesystem;
+using live::LiveSession;
+using live::SessionOptions;
+using live::SimLoop;
+using live::SimStatus;
 
 constexpr int EXIT_CANNOT_SERVE = 2;
 
@@ -169,7 +173,7 @@ void serve_until_stopped(WebServer& server, const std::string& address, int port
 // before it.
 int serve_panel(const ServeOptions& options, const fs::path& program, const fs::path& module,
                 const std::optional<StartPlan>& start_plan, const sigset_t& signals,
-                FramePacer* pacer, const std::function<void()>& on_listening) {
+                live::FramePacer* pacer, const std::function<void()>& on_listening) {
   std::optional<fs::path> chosen;
   if (!options.workdir.empty()) chosen = options.workdir;
   WorkingFolder folder(chosen, false);
@@ -213,7 +217,7 @@ std::optional<std::string> check_serve_options(const ServeOptions& options) {
   return std::nullopt;
 }
 
-int serve(const ServeOptions& options, FramePacer* pacer,
+int serve(const ServeOptions& options, live::FramePacer* pacer,
           const std::function<void()>& on_listening) {
   prepare_libraries_for_serving();
   const sigset_t signals = block_stop_signals();

@@ -9,6 +9,10 @@
 #include <optional>
 #include <string>
 
+namespace host::live {
+class FramePacer;
+}
+
 namespace host::web {
 
 struct ServeOptions {
@@ -27,13 +31,11 @@ inline constexpr int MAX_SERVE_FPS = 120;
 // ("--port 99999: a TCP port is 0 to 65535"), or nothing.
 std::optional<std::string> check_serve_options(const ServeOptions& options);
 
-class FramePacer;
-
 // Serves until SIGINT or SIGTERM; 0 then, 2 when the server cannot start. With a pacer, the
 // frames follow it rather than the wall clock (`ins-host link`). `on_listening` runs once the
 // port is taken, before the URL is printed: what starts there never starts for a server that
 // could not listen.
-int serve(const ServeOptions& options, FramePacer* pacer = nullptr,
+int serve(const ServeOptions& options, live::FramePacer* pacer = nullptr,
           const std::function<void()>& on_listening = {});
 
 }  // namespace host::web

@@ -6,8 +6,10 @@
 #include <memory>
 
 #include "host/flight/flight_plan.h"
+#include "host/live/panel_state.h"
 #include "host/platform/plain_text.h"
 #include "host/web/limited_server.h"
+#include "host/web/panel_layout.h"
 #include "host/web/plan_import_check.h"
 #include "host/web/request_guard.h"
 #include "store/durable_file.h"
@@ -16,6 +18,14 @@ namespace host::web {
 
 namespace {
 
+using live::Clock;
+using live::json_text;
+using live::LiveSession;
+using live::LoadedPlan;
+using live::PublishedState;
+using live::SessionCommand;
+using live::SimLoop;
+using live::SimStatus;
 using nlohmann::json;
 
 constexpr const char* JSON_TYPE = "application/json";

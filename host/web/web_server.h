@@ -11,7 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "host/web/sim_loop.h"
+#include "host/live/sim_loop.h"
+#include "host/web/web_requests.h"
 
 namespace httplib {
 struct Request;
@@ -37,7 +38,7 @@ struct ServerFolders {
 
 class WebServer {
  public:
-  WebServer(SimLoop& loop, const std::vector<GaugeExtent>& gauges, nlohmann::json layout,
+  WebServer(live::SimLoop& loop, const std::vector<GaugeExtent>& gauges, nlohmann::json layout,
             const ServerFolders& folders);
   ~WebServer();
   WebServer(const WebServer&) = delete;
@@ -68,7 +69,7 @@ class WebServer {
   void load_plan(const httplib::Request& req, httplib::Response& res);
   void add_static_files();
 
-  SimLoop& loop_;
+  live::SimLoop& loop_;
   std::vector<GaugeExtent> gauges_;
   std::string layout_text_;
   ServerFolders folders_;

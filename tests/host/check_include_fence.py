@@ -5,8 +5,8 @@ with (the build's compile_commands.json), not with the roots the build means to 
 For every distinct set of include options among the host's compile commands, a probe is compiled
 with exactly those options for each header of the module tree: no module header but the boundary's
 may even be found (rooms that need no boundary header may see none), and the boundary headers
-must compile wherever they are found. The web server's files may also include
-the store's durable file layer (store/durable_file.h), and nothing else of the store.
+must compile wherever they are found. The live session's and the web server's files may also
+include the store's durable file layer (store/durable_file.h), and nothing else of the store.
 
 Usage: check_include_fence.py SOURCE_DIR BUILD_DIR
 """
@@ -69,7 +69,7 @@ def main():
                      for h in (source_dir / folder).glob("*.h"))
     groups = {}
     for source, compiler, options in host_commands(source_dir, build_dir):
-        web = (source_dir / "host" / "web") in source.parents
+        web = any((source_dir / "host" / room) in source.parents for room in ("live", "web"))
         groups.setdefault((compiler, tuple(options), web), []).append(source)
     if not groups:
         print(f"no host file in {build_dir / 'compile_commands.json'}")

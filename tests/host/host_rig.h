@@ -37,7 +37,7 @@ struct HostRig {
     return panel->text_of(element(index, name));
   }
   void frames(int count) {
-    for (int i = 0; i < count; ++i) panel->run_frame();
+    for (int i = 0; i < count; ++i) host::steer_autopilot(panel->run_frame(), aircraft);
   }
 
   host::ActivityLog log;

@@ -269,7 +269,12 @@ TEST(PanelEvents, KeyEventsAreRecordedAndActedOn) {
   rig.panel->click(rig.gauge(), {155, 15});  // the row's own host event 0x10174 (window 2)
   const std::vector<host::KeyEvent> sent = {{0x101FA, 270, false}, {0x10174, 0, true}};
   EXPECT_EQ(rig.log.since_frame().events, sent);
-  EXPECT_EQ(rig.aircraft.heading_bug_mag_deg, 270.0);
+  // The bug is handed out as an event for the autopilot, not set on the aircraft by the panel.
+  EXPECT_EQ(rig.aircraft.heading_bug_mag_deg, 0.0);
+  const host::HostEvents raised = rig.panel->take_raised();
+  EXPECT_EQ(raised.heading_bug_mag_deg, 270.0);
+  EXPECT_EQ(raised.heading_bug_sets, 1u);
+  EXPECT_EQ(rig.panel->take_raised().heading_bug_sets, 0u) << "taken once";
   for (int w = 1; w <= PANEL_WINDOW_COUNT; ++w) EXPECT_EQ(rig.panel->panel_window_open(w), w == 2);
   rig.panel->click(rig.gauge(), {155, 15});
   EXPECT_FALSE(rig.panel->panel_window_open(2));

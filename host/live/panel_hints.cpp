@@ -1,4 +1,4 @@
-#include "host/web/panel_hints.h"
+#include "host/live/panel_hints.h"
 
 #include <cmath>
 #include <cstdio>
@@ -8,7 +8,7 @@
 #include "host/panel/control_names.h"
 #include "host/platform/checked_files.h"
 
-namespace host::web {
+namespace host::live {
 
 namespace {
 
@@ -270,4 +270,4 @@ nlohmann::json hints_json(const std::vector<Hint>& hints) {
   return out;
 }
 
-}  // namespace host::web
+}  // namespace host::live

@@ -1,10 +1,10 @@
-#include "host/web/sim_loop.h"
+#include "host/live/sim_loop.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-namespace host::web {
+namespace host::live {
 
 namespace {
 
@@ -66,7 +66,7 @@ int64_t run_paced_frames(FramePacer& pacer, LiveSession& session) {
   const int64_t batch = std::min(pacer.frames_owed(session), FRAMES_PER_BATCH);
   for (int64_t i = 0; i < batch; ++i) session.run_frame();
   const int64_t ran = std::max<int64_t>(batch, 0);
-  pacer.frames_ran(session, ran);
+  pacer.frames_ran(ran, session.take_raised());
   return ran;
 }
 
@@ -134,6 +134,11 @@ std::string SimLoop::submit(SessionCommand command, std::chrono::milliseconds ti
   // commands): this request is answered now, and the command still takes effect when it ends.
   return "the simulation did not finish the command in " + std::to_string(timeout.count()) +
          " ms; it may still take effect";
+}
+
+std::size_t SimLoop::commands_waiting() const {
+  std::lock_guard lock(mutex_);
+  return queue_.size();
 }
 
 PublishedState SimLoop::state() const {
@@ -232,4 +237,4 @@ void SimLoop::run() {
   }
 }
 
-}  // namespace host::web
+}  // namespace host::live

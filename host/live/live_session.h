@@ -1,8 +1,9 @@
-// The live panel of `ins-host serve`: the same pieces a scenario run assembles (the sound
-// library, the module loaded through its tables, the aircraft with its flight model, the clock,
-// the host variables and the panel), placed once and driven frame by frame for as long as the
-// server runs. Only the simulation thread touches a session (the module's routines expect one
-// caller at a time); the web server reaches it through SimLoop's command queue.
+// The live panel of `ins-host serve` and `ins-host link`: the same pieces a scenario run
+// assembles (the sound library, the module loaded through its tables, the aircraft with its
+// flight model, the clock, the host variables and the panel), placed once and driven frame by
+// frame for as long as the program runs. Only the simulation thread touches a session (the
+// module's routines expect one caller at a time): the web server reaches it through SimLoop's
+// command queue, the FlightGear link through the loop's FramePacer.
 #pragma once
 
 #include <chrono>
@@ -24,7 +25,7 @@
 #include "host/panel/panel.h"
 #include "host/panel/sound_link.h"
 
-namespace host::web {
+namespace host::live {
 
 struct SessionOptions {
   std::filesystem::path module_path;
@@ -80,7 +81,12 @@ class LiveSession {
 
   // One frame; afterwards the frame's sound requests are kept (the last few) and the activity
   // log is emptied, so a session that runs for days holds no more than one frame's activity.
+  // The host events the module raised steer the aircraft's autopilot at once and are kept for
+  // `take_raised`.
   void run_frame();
+  // The host events the module raised since they were last taken: in the frames run since, and
+  // between them (a click, a held box's repeat).
+  HostEvents take_raised();
 
   // The mouse button pressed at a gauge pixel by a client of the page (hit-tested against the
   // gauge's mouse list; a repeating box is held, its repeats on the pilot's wall clock), and
@@ -116,8 +122,6 @@ class LiveSession {
   const Aircraft& aircraft() const { return aircraft_; }
   // For a session whose aircraft another simulator flies (`ins-host link`), between frames.
   Aircraft& aircraft() { return aircraft_; }
-  // How many times the module has sent its heading bug (key event EVENT_HEADING_BUG_SET).
-  uint64_t heading_bug_sets() const { return heading_bug_sets_; }
   const AircraftMotion& motion() const { return motion_; }
   const SimClock& clock() const { return clock_; }
   const std::deque<SoundRequest>& recent_sounds() const { return sounds_; }
@@ -132,7 +136,10 @@ class LiveSession {
   static constexpr std::chrono::milliseconds HOLD_SILENCE{1500};
 
  private:
-  void collect_activity();
+  // Takes what the module did since the last call (host events, sounds) and starts the activity
+  // log afresh, so that each thing is seen once.
+  void collect_activity_and_reset_log();
+  void pass_on(const HostEvents& raised);
   void release_held();
 
   SessionOptions options_;
@@ -146,9 +153,9 @@ class LiveSession {
   std::unique_ptr<Panel> panel_;
   std::deque<SoundRequest> sounds_;
   uint64_t next_sound_seq_ = 1;
-  uint64_t heading_bug_sets_ = 0;
+  HostEvents raised_;  // since they were last taken
   std::optional<LoadedPlan> plan_;
   std::optional<HeldPress> held_;
 };
 
-}  // namespace host::web
+}  // namespace host::live

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "host/live/live_session.h"
 #include "host/panel/stored_waypoints.h"
-#include "host/web/live_session.h"
 
-namespace host::web {
+namespace host::live {
 
 // What the host sees of the panel and around it after a frame.
 struct PanelView {
@@ -78,4 +78,4 @@ class PanelHints {
 
 nlohmann::json hints_json(const std::vector<Hint>& hints);
 
-}  // namespace host::web
+}  // namespace host::live

@@ -1,6 +1,6 @@
 // The hints the web panel shows where the INS stays silent, on the real module in a live session:
 // each appears for the panel state it explains and goes when the pilot does what it says.
-#include "host/web/panel_hints.h"
+#include "host/live/panel_hints.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -19,9 +19,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using host::web::Hint;
-using host::web::LiveSession;
-using host::web::PanelHints;
+using host::live::Hint;
+using host::live::LiveSession;
+using host::live::PanelHints;
 
 // The aircraft stands at 47.5 N 122.3 W: 0.82903139 rad north, 2.13453768 rad west.
 constexpr const char* WAYPOINT_ZERO_HERE = "0 0.82903139 2.13453768\n";
@@ -38,14 +38,14 @@ class HintsOnTheLivePanel : public ::testing::Test {
     // The module reads its waypoint file from the current folder, as `ins-host serve` sets it.
     previous_folder_ = fs::current_path();
     fs::current_path(folder_);
-    host::web::SessionOptions options;
+    host::live::SessionOptions options;
     options.module_path = INS_MODULE_PATH;
     options.working_folder = folder_;
     options.gauges = {"INS", "INS_UPDATE", "ALIGN"};
     options.fps = FPS;
     session_ = std::make_unique<LiveSession>(options);
     // The server publishes a first state before the first frame has drawn the panel.
-    hints_ = watch_.update(host::web::view_of(*session_));
+    hints_ = watch_.update(host::live::view_of(*session_));
     set("lat", 47.5);
     set("lon", -122.3);
     set("gs", 0);
@@ -80,13 +80,13 @@ class HintsOnTheLivePanel : public ::testing::Test {
   void frames(int count) {
     for (int i = 0; i < count; ++i) {
       session_->run_frame();
-      hints_ = watch_.update(host::web::view_of(*session_));
+      hints_ = watch_.update(host::live::view_of(*session_));
     }
   }
   void write_waypoints(const std::string& text) {
     std::ofstream(folder_ / "WAYPOINTS.DAT") << text;
   }
-  std::string status() const { return host::web::view_of(*session_).right_window; }
+  std::string status() const { return host::live::view_of(*session_).right_window; }
   std::vector<std::string> hint_ids() const {
     std::vector<std::string> ids;
     for (const Hint& hint : hints_) ids.push_back(hint.id);
@@ -226,7 +226,7 @@ TEST_F(HintsOnTheLivePanel, HoldRefusedOrDroppedByTheAutopilotSaysWhichSwitch) {
     frames(FPS);  // past the last press's latch
     click("INS", "HOLD");
     frames(1);
-    EXPECT_FALSE(host::web::view_of(*session_).hold_lit);
+    EXPECT_FALSE(host::live::view_of(*session_).hold_lit);
     ASSERT_EQ(hint_ids(), Ids{"hold_autopilot_off"});
     EXPECT_NE(hints_[0].text.find(c.in_text), std::string::npos) << hints_[0].text;
   }
@@ -236,12 +236,12 @@ TEST_F(HintsOnTheLivePanel, HoldRefusedOrDroppedByTheAutopilotSaysWhichSwitch) {
   EXPECT_EQ(hint_ids(), Ids{"hold_press_again"});
   click("INS", "HOLD");
   frames(1);
-  EXPECT_TRUE(host::web::view_of(*session_).hold_lit);
+  EXPECT_TRUE(host::live::view_of(*session_).hold_lit);
   EXPECT_EQ(hint_ids(), Ids{});
 
   set("ap_heading", 0);
   frames(2);
-  EXPECT_FALSE(host::web::view_of(*session_).hold_lit);
+  EXPECT_FALSE(host::live::view_of(*session_).hold_lit);
   ASSERT_EQ(hint_ids(), Ids{"hold_released"});
   EXPECT_NE(hints_[0].text.find("heading mode is off"), std::string::npos);
   // Explained until the switch is back on, and not again when it goes off with HOLD dark.
@@ -257,10 +257,10 @@ TEST_F(HintsOnTheLivePanel, HoldRefusedOrDroppedByTheAutopilotSaysWhichSwitch) {
   frames(FPS);
   click("INS", "HOLD");
   frames(FPS);
-  ASSERT_TRUE(host::web::view_of(*session_).hold_lit);
+  ASSERT_TRUE(host::live::view_of(*session_).hold_lit);
   click("INS", "HOLD");
   frames(FPS);
-  EXPECT_FALSE(host::web::view_of(*session_).hold_lit);
+  EXPECT_FALSE(host::live::view_of(*session_).hold_lit);
   EXPECT_EQ(hint_ids(), Ids{});
 }
 
@@ -269,10 +269,10 @@ TEST_F(HintsOnTheLivePanel, TheLampTestLightingHoldExplainsNothing) {
   align_to_ready_nav();
   click("INS", "TEST");
   frames(1);
-  ASSERT_TRUE(host::web::view_of(*session_).lamp_test);
-  EXPECT_TRUE(host::web::view_of(*session_).hold_lit);
+  ASSERT_TRUE(host::live::view_of(*session_).lamp_test);
+  EXPECT_TRUE(host::live::view_of(*session_).hold_lit);
   frames(6 * FPS);
-  ASSERT_FALSE(host::web::view_of(*session_).lamp_test);
+  ASSERT_FALSE(host::live::view_of(*session_).lamp_test);
   EXPECT_EQ(hint_ids(), Ids{});
 
   // A refused press stays explained through a lamp test.
@@ -281,7 +281,7 @@ TEST_F(HintsOnTheLivePanel, TheLampTestLightingHoldExplainsNothing) {
   ASSERT_EQ(hint_ids(), Ids{"hold_autopilot_off"});
   click("INS", "TEST");
   frames(1);
-  ASSERT_TRUE(host::web::view_of(*session_).lamp_test);
+  ASSERT_TRUE(host::live::view_of(*session_).lamp_test);
   EXPECT_EQ(hint_ids(), Ids{"hold_autopilot_off"});
   frames(6 * FPS);
   EXPECT_EQ(hint_ids(), Ids{"hold_autopilot_off"});
@@ -305,7 +305,7 @@ TEST_F(HintsOnTheLivePanel, AutoOrManWithoutHoldIsExplainedUntilHoldEngages) {
   // With HOLD engaged the switch acts: no hint.
   click("INS", "MAN");
   frames(1);
-  ASSERT_TRUE(host::web::view_of(*session_).man_lit);
+  ASSERT_TRUE(host::live::view_of(*session_).man_lit);
   EXPECT_EQ(hint_ids(), Ids{});
 }
 

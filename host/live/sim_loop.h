@@ -1,8 +1,8 @@
-// The simulation thread of `ins-host serve`: runs the live session's frames in step with the
-// wall clock times the chosen rate (1x to 64x) or holds them while paused, applies the web
-// server's commands between frames, in the order they came, and publishes the panel's state
-// as JSON for the server's handlers and event streams. The session is touched by this thread
-// only.
+// The simulation thread of the live session (`ins-host serve` and `ins-host link`): runs its
+// frames in step with the wall clock times the chosen rate (1x to 64x), or with a FramePacer's
+// clock, or holds them while paused; applies the commands it is handed between frames, in the
+// order they came; and publishes the panel's state as JSON for whoever shows it (the web
+// server's handlers and event streams). The session is touched by this thread only.
 #pragma once
 
 #include <chrono>
@@ -15,31 +15,16 @@
 #include <string>
 #include <thread>
 
-#include "host/web/live_session.h"
-#include "host/web/panel_json.h"
+#include "host/live/frame_pacer.h"
+#include "host/live/live_session.h"
+#include "host/live/panel_state.h"
 
-namespace host::web {
+namespace host::live {
 
 // A command run on the simulation thread; returns an error message, or empty when it did its
 // work. It owns what it works on (captured by value or by shared ownership, never by reference
 // to the caller's locals): a caller that stopped waiting has gone on when the command runs.
 using SessionCommand = std::function<std::string(LiveSession&, SimStatus&)>;
-
-// Frames paced by another simulator's clock instead of the wall clock (`ins-host link`): the
-// loop asks it between frames how many frames are owed and tells it how many ran. Its calls are
-// made on the simulation thread, so it may touch the session there.
-class FramePacer {
- public:
-  virtual ~FramePacer() = default;
-  // Brings the session up to date with the other simulator; the frames owed now.
-  virtual int64_t frames_owed(LiveSession& session) = 0;
-  // After `count` frames ran (none, too): may act on what the module did in them.
-  virtual void frames_ran(LiveSession& session, int64_t count) = 0;
-  // Its part of the published state (under "link").
-  virtual nlohmann::json state_json() const = 0;
-  // How long the loop may sleep before asking again.
-  virtual std::chrono::milliseconds poll_interval() const = 0;
-};
 
 struct PublishedState {
   uint64_t seq = 0;  // rises with every publication
@@ -68,6 +53,8 @@ class SimLoop {
   // Waits until a state newer than `seq` is published, the loop stops or `timeout` passes.
   PublishedState wait_for_state_after(uint64_t seq, std::chrono::milliseconds timeout) const;
   bool running() const;
+  // Commands handed in and not yet taken by the simulation thread.
+  std::size_t commands_waiting() const;
 
   // States are published at most this often (the page's frame rate).
   static constexpr std::chrono::milliseconds PUBLISH_INTERVAL{33};
@@ -98,4 +85,4 @@ class SimLoop {
   std::thread thread_;
 };
 
-}  // namespace host::web
+}  // namespace host::live

@@ -1,13 +1,14 @@
-#include "host/web/live_session.h"
+#include "host/live/live_session.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include "store/durable_file.h"
 
-namespace host::web {
+namespace host::live {
 
 namespace {
 
@@ -53,7 +54,7 @@ LiveSession::LiveSession(const SessionOptions& options)
   sound_.set_search_folders(options.working_folder, options.assets_folder);
   clock_.set_fps(options.fps);
   panel_->place(options.gauges);
-  collect_activity();
+  collect_activity_and_reset_log();
 }
 
 LiveSession::~LiveSession() {
@@ -63,10 +64,17 @@ LiveSession::~LiveSession() {
   module_.reset();  // the module goes before the sound library it may hold
 }
 
-void LiveSession::collect_activity() {
-  for (const KeyEvent& event : log_.since_frame().events) {
-    if (event.event_id == EVENT_HEADING_BUG_SET) ++heading_bug_sets_;
-  }
+void LiveSession::pass_on(const HostEvents& raised) {
+  steer_autopilot(raised, aircraft_);
+  raised_.add(raised);
+}
+
+HostEvents LiveSession::take_raised() {
+  return std::exchange(raised_, HostEvents{});
+}
+
+void LiveSession::collect_activity_and_reset_log() {
+  pass_on(panel_->take_raised());
   for (const std::string& path : log_.since_frame().sounds) {
     sounds_.push_back({next_sound_seq_++, path, sound_url(path, options_.assets_folder)});
     if (sounds_.size() > KEPT_SOUNDS) sounds_.pop_front();
@@ -76,8 +84,8 @@ void LiveSession::collect_activity() {
 }
 
 void LiveSession::run_frame() {
-  panel_->run_frame();
-  collect_activity();
+  pass_on(panel_->run_frame());
+  collect_activity_and_reset_log();
 }
 
 void LiveSession::mouse_down(const PlacedGauge& gauge, MousePoint point, const PressOwner& owner,
@@ -85,7 +93,7 @@ void LiveSession::mouse_down(const PlacedGauge& gauge, MousePoint point, const P
   held_.reset();
   panel_->press(gauge, point, RepeatClock::WALL);
   if (panel_->holding()) held_ = HeldPress{gauge.name, owner, now, WallClockRepeats(now)};
-  collect_activity();
+  collect_activity_and_reset_log();
 }
 
 void LiveSession::mouse_up(const std::string& client, Clock::time_point now) {
@@ -111,7 +119,7 @@ bool LiveSession::run_held_press(Clock::time_point now) {
   }
   const int due = held_->repeats.take_due(now);
   for (int i = 0; i < due; ++i) panel_->repeat_held();
-  if (due > 0) collect_activity();
+  if (due > 0) collect_activity_and_reset_log();
   return due > 0;
 }
 
@@ -123,7 +131,7 @@ std::optional<Clock::time_point> LiveSession::next_hold_deadline() const {
 void LiveSession::release_held() {
   held_.reset();
   panel_->release();
-  collect_activity();
+  collect_activity_and_reset_log();
 }
 
 bool LiveSession::set_condition(const std::string& name, double value) {
@@ -162,4 +170,4 @@ void LiveSession::install_plan(const std::string& name, const flight::FlightPlan
   }
 }
 
-}  // namespace host::web
+}  // namespace host::live
