@@ -213,6 +213,9 @@ CLI::App* add_link_command(CLI::App& app, LinkArguments& link) {
       ->required();
   command->add_flag("--engage-heading", link.options.engage_heading,
                     "Put FlightGear's KAP140 autopilot in heading mode (c172p)");
+  command->add_flag("--prepare", link.options.prepare,
+                    "Switch the c172p's masters on (battery, alternator, avionics): the INS's "
+                    "power standing on the ground");
   command->add_option("--port", link.options.serve.port,
                       "TCP port of the panel (default 8080; 0: any free port)");
   command->add_option("--address", link.options.serve.address,

@@ -12,6 +12,14 @@
 
 namespace host::link {
 
+namespace {
+
+// The page's Take off puts FlightGear's c172p where its in-air start does: 3000 ft, 100 kt.
+constexpr double FLIGHTGEAR_TAKEOFF_ALT_FT = 3000.0;
+constexpr double FLIGHTGEAR_TAKEOFF_TAS_KT = 100.0;
+
+}  // namespace
+
 std::optional<std::pair<std::string, int>> parse_host_port(const std::string& text) {
   const std::size_t colon = text.rfind(':');
   if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return std::nullopt;
@@ -69,10 +77,16 @@ int link(const LinkCommandOptions& options) {
   link_options.host = peer->first;
   link_options.port = peer->second;
   link_options.engage_heading = options.engage_heading;
+  link_options.prepare = options.prepare;
   FlightGearLink link(link_options, std::cerr);
   link.start();
   LinkPacer pacer(link);
-  const int status = web::serve(options.serve, &pacer);
+  web::ServeOptions serve = options.serve;
+  serve.aircraft.take_off = [&link] {
+    return link.take_off(FLIGHTGEAR_TAKEOFF_ALT_FT, FLIGHTGEAR_TAKEOFF_TAS_KT);
+  };
+  serve.aircraft.prepare = [&link] { return link.prepare(); };
+  const int status = web::serve(serve, &pacer);
   link.stop();
   return status;
 }

@@ -15,6 +15,7 @@ struct LinkCommandOptions {
   web::ServeOptions serve;
   std::string flightgear;  // HOST:PORT of FlightGear's telnet property server
   bool engage_heading = false;
+  bool prepare = false;
 };
 
 // HOST:PORT read as a host and a TCP port; nothing when it is not of that form.

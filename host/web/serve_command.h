@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "host/web/aircraft_requests.h"
+
 namespace host::web {
 
 struct ServeOptions {
@@ -17,6 +19,7 @@ struct ServeOptions {
   std::filesystem::path workdir;  // default: a temporary folder, removed at the end
   std::filesystem::path module;   // default: INS.so beside ins-host
   int fps = 30;
+  AircraftRequests aircraft;  // empty: the host's own flight model takes off
 };
 
 inline constexpr int MIN_SERVE_FPS = 18;
