@@ -9,7 +9,10 @@ session  flightgear-align-hold-pause.csv (recorded by real_flightgear_test.py): 
          steers FlightGear's bug once the recorded KAP140 is in heading mode; the status goes
          live -> paused -> not connected as the recording does, and no bug is written while
          paused, after the stream ended, or while FlightGear's heading is out of range (1e17
-         for a while under HOLD): every bug written is a heading.
+         for a while under HOLD): every bug written is a heading. With --prepare, the
+         c172p's masters are switched on at the connection; the page's Take off, standing,
+         asks FlightGear for an in-air start 1 NM ahead (and, 6.5 s of its time later, cruise
+         settings); flying, it is refused.
 faults   flightgear-c172p-phnl.csv (a session of the findings), at 8 times its speed, with the
          peer gone mid-stream (reset, then refused), a malformed reply and a missing property:
          each is said on the status and on stderr, the INS keeps its last values and its frames
@@ -23,7 +26,10 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from link_harness import Link, angle_off, start_replay, until, write_plan  # noqa: E402
+import urllib.error  # noqa: E402
+
+from link_harness import (Link, api, distance_nm, start_replay, until,  # noqa: E402
+                          write_plan)
 
 HOST_PROGRAM, SOURCE, CASE = sys.argv[1], sys.argv[2], sys.argv[3]
 HERE = os.path.join(SOURCE, "tests/link")
@@ -66,11 +72,12 @@ def session(work):
     bad_heading = ("--fault", "value:%d:%d:/orientation/heading-magnetic-deg=1e17" % BAD_HEADING)
     replay, port = start_replay(recording, replay_log, "--speed", "0.5", "--speed-from", "5:2",
                                 "--speed-from", "63:4", *bad_heading)
-    link = Link(HOST_PROGRAM, f"127.0.0.1:{port}", work, ["--plan", plan])
+    link = Link(HOST_PROGRAM, f"127.0.0.1:{port}", work, ["--plan", plan, "--prepare"])
     try:
         until(lambda: link.panel()["link"]["state"] == "live", 10, "the link live")
         p = link.panel()
         assert abs(p["aircraft"]["lat_deg"] - lat) < 1e-6 and abs(p["aircraft"]["lon_east_deg"] - lon) < 1e-6
+        assert api(link.base, "/api/takeoff", {})["ok"]
         # (The INS learns its present position in its frames: import after the first ones.)
         until(lambda: link.panel()["time_s"] > 0.2, 5, "the first frames")
         link.click("INS", "PLAN")
@@ -97,6 +104,11 @@ def session(work):
         link.click("INS", "WYPT_CHG")
         until(lambda: link.panel()["windows"]["to"].strip() == "01", 5, "TO waypoint 01")
         until(lambda: link.panel()["aircraft"]["ap_heading"], 40, "the recorded heading mode")
+        try:
+            api(link.base, "/api/takeoff", {})
+            raise AssertionError("a take-off was asked of an aircraft in the air")
+        except urllib.error.HTTPError as refused:
+            assert refused.code == 409 and "flies already" in json.loads(refused.read())["error"]
         link.click("INS", "HOLD")
         until(lambda: link.panel()["visible"]["INS"]["hold_lit"], 5, "HOLD lit")
         until(lambda: link.panel()["link"]["heading_bug_writes"] > 0, 5, "a bug written")
@@ -132,6 +144,7 @@ def session(work):
         assert not during, f"bugs written while the heading was out of range: {during}"
         ended_at = max(e["t"] for e in entries if e.get("event") == "ended")
         assert all(e["t"] <= ended_at for e in writes)
+        check_prepare_and_takeoff(entries, lat, lon)
         err = link.stderr()
         for said in ("live: FlightGear", "paused: FlightGear", "not connected to FlightGear"):
             assert said in err, f"stderr lacks {said!r}:\n{err}"
@@ -140,6 +153,25 @@ def session(work):
         link.stop()
         replay.kill()
         replay.wait()
+
+
+def check_prepare_and_takeoff(entries, lat, lon):
+    """The writes of --prepare and of the take-off asked standing, as the replay received them."""
+    lines = [e["line"] for e in entries if "line" in e]
+    for master in ("master-bat", "master-alt", "master-avionics"):
+        assert f"setb /controls/switches/{master} true" in lines, f"no {master} in {lines[:20]}"
+    presets = {ln.split()[1].rsplit("/", 1)[1]: ln.split()[2] for ln in lines
+               if ln.startswith("setd /sim/presets/")}
+    ahead = distance_nm(lat, lon, float(presets["latitude-deg"]), float(presets["longitude-deg"]))
+    assert abs(ahead - 1.0) < 0.01, f"the in-air start {ahead:.3f} NM from the aircraft"
+    assert (float(presets["altitude-ft"]), float(presets["airspeed-kt"])) == (3000.0, 100.0)
+    reposition = lines.index("run reposition")
+    assert lines.index("setb /sim/presets/onground false") < reposition
+    assert lines.index("setd /controls/gear/brake-parking 0") < reposition
+    at = {e["line"]: e["t"] for e in entries if "line" in e}
+    cruise = at["setd /controls/flight/flaps 0"] - at["run reposition"]
+    assert 6.0 <= cruise <= 9.0, f"cruise settings {cruise:.1f} s after the reposition"
+    log(f"--prepare's masters, the take-off 1 NM ahead, cruise {cruise:.1f} s after it")
 
 
 def faults(work):
