@@ -127,6 +127,7 @@ def fly_legs(host, fgt, legs):
     rows, changes, release = [], [], None
     to = 1
     deadline = time.time() + 300
+    polled = time.time()
     while release is None:
         assert time.time() < deadline, f"the flight did not end (TO {to}, rows {rows[-3:]})"
         p = panel()
@@ -134,11 +135,14 @@ def fly_legs(host, fgt, legs):
         now_to = int(p["windows"]["to"].strip() or 0)
         target = legs[to - 1]
         left = distance_nm(a["lat_deg"], a["lon_east_deg"], target[1], target[2])
+        gap = time.time() - polled
+        polled = time.time()
         if link["state"] == "live" and link["heading_bug_deg"] is not None:
             rows.append((link["sim_time_s"], a["heading_bug_mag_deg"], link["heading_bug_deg"]))
         if now_to != to:
             changes.append((to, now_to, left, p["visible"]["INS"]["auto"]))
-            log(f"leg change TO {to:02d} -> {now_to:02d} at {left:.2f} NM from {target[0]}")
+            log(f"leg change TO {to:02d} -> {now_to:02d} at {left:.2f} NM from {target[0]} "
+                f"(FlightGear time {link['sim_time_s']:.1f} s, {gap:.2f} s since the last look)")
             to = now_to
             if to == len(legs):
                 click("INS", "MAN")
@@ -155,10 +159,14 @@ def worst_bug_gap(rows):
     """FlightGear's bug against the INS's: each of FlightGear's readings against the nearest
     of the INS's bugs over the last half second of wall time (FlightGear's bug comes with the
     link's next batch, a tenth of a second after the INS's changed)."""
-    worst = 0.0
-    for i, (t, _, fg_bug) in enumerate(rows):
+    worst = (0.0, None)
+    for i, (t, ins_now, fg_bug) in enumerate(rows):
+        if t - rows[0][0] < 0.5 * SPEED_UP:
+            continue  # FlightGear's bug is still the one the heading mode was engaged with
         recent = [r[1] for r in rows[max(0, i - 5):i + 1] if t - r[0] <= 0.5 * SPEED_UP]
-        worst = max(worst, min(angle_off(ins_bug, fg_bug) for ins_bug in recent))
+        gap = min(angle_off(ins_bug, fg_bug) for ins_bug in recent)
+        if gap > worst[0]:
+            worst = (gap, (round(t - rows[0][0], 1), ins_now, fg_bug))
     return worst
 
 
@@ -226,8 +234,9 @@ def main():
         take_off_and_engage(host, fgt)
         assert panel()["aircraft"]["main_power"], "no main power with the engine running"
         rows, changes, release = fly_legs(host, fgt, legs)
-        worst = worst_bug_gap(rows)
-        log(f"FlightGear's bug vs the INS's: worst {worst:.2f} deg over {len(rows)} samples; "
+        worst, where = worst_bug_gap(rows)
+        log(f"FlightGear's bug vs the INS's: worst {worst:.2f} deg (at {where}) over {len(rows)} "
+            f"samples; "
             f"{time.time() - started:.0f} s so far")
         assert [c[:2] for c in changes] == [(1, 2), (2, 3)], f"leg changes {changes}"
         for before, after, left, auto in changes:
