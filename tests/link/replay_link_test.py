@@ -14,7 +14,8 @@ session  flightgear-align-hold-pause.csv (recorded by real_flightgear_test.py): 
          asks FlightGear for an in-air start 1 NM ahead (and, 6.5 s of its time later, cruise
          settings); flying, it is refused.
 faults   flightgear-c172p-phnl.csv (a session of the findings), at 8 times its speed, with the
-         peer gone mid-stream (reset, then refused), a malformed reply and a missing property:
+         peer gone mid-stream (reset, then refused), a malformed reply, a missing property and
+         a KAP140 whose roll-axis lock stays false when --engage-heading sets it:
          each is said on the status and on stderr, the INS keeps its last values and its frames
          stand, the host runs on and reconnects when the peer is back.
 """
@@ -179,8 +180,10 @@ def faults(work):
     replay_log = os.path.join(work, "replay.jsonl")
     replay, port = start_replay(recording, replay_log, "--speed", "8",
                                 "--fault", "gone:40:60", "--fault", "malformed:80:95",
-                                "--fault", "missing:110:125")
-    link = Link(HOST_PROGRAM, f"127.0.0.1:{port}", work)
+                                "--fault", "missing:110:125",
+                                # A KAP140 that does not take the link's heading mode
+                                "--fault", "value:0:40:/autopilot/KAP140/locks/roll-axis=false")
+    link = Link(HOST_PROGRAM, f"127.0.0.1:{port}", work, ["--engage-heading"])
     try:
         until(lambda: link.panel()["link"]["state"] == "live", 10, "the link live")
         seen = watch(link, 30, until_state=None)
@@ -217,6 +220,16 @@ def faults(work):
                      "Connection reset by peer", "not connected to FlightGear", "live: FlightGear"):
             assert said in err, f"stderr lacks {said!r}:\n{err}"
         log("gone, malformed, missing: said, survived, reconnected")
+        # The heading mode set but not read back: said, with the lock that refused, never said
+        # engaged, and the elevator the KAP140 may have left deflected centred.
+        refused = ("could not engage FlightGear's KAP140 heading mode: "
+                   "/autopilot/KAP140/locks/roll-axis reads false")
+        assert refused in err and "read back true" not in err, err
+        with open(replay_log) as f:
+            lines = [json.loads(line).get("line") for line in f]
+        assert "setb /autopilot/KAP140/locks/roll-axis true" in lines
+        assert "setd /controls/flight/elevator 0" in lines
+        log("the heading mode refused: said, and the elevator centred")
     finally:
         link.stop()
         replay.kill()
