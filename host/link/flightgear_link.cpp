@@ -120,7 +120,6 @@ LinkView FlightGearLink::view_locked(LinkClock::time_point now) const {
   view.missing = missing_;
   view.heading_bug_writes = heading_bug_writes_;
   view.heading_mode_engaged = heading_mode_engaged_;
-  view.autopilot_fault = autopilot_fault_;
   view.silent_s = std::chrono::duration<double>(now - last_good_).count();
   if (!connected_) {
     view.state = LinkState::not_connected;
@@ -273,7 +272,6 @@ void FlightGearLink::read_back_engage(const FlightGearSample& sample,
   if (sample.ap_engaged.value_or(false) && sample.ap_heading_mode.value_or(false)) {
     engage_sent_at_s_.reset();
     heading_mode_engaged_ = true;
-    autopilot_fault_.clear();
     said.emplace_back(
         "FlightGear's KAP140 autopilot is in heading mode: /autopilot/KAP140/locks/roll-axis "
         "and hdg-hold read back true");
@@ -281,15 +279,14 @@ void FlightGearLink::read_back_engage(const FlightGearSample& sample,
   }
   if (sample.paused() || sample.sim_time_s < *engage_sent_at_s_ + ENGAGE_READ_BACK_S) return;
   engage_sent_at_s_.reset();
-  const char* refused = !sample.ap_engaged.value_or(false) ? "/autopilot/KAP140/locks/roll-axis"
-                                                           : "/autopilot/KAP140/locks/hdg-hold";
-  const auto value =
-      std::string(refused).ends_with("roll-axis") ? sample.ap_engaged : sample.ap_heading_mode;
-  autopilot_fault_ = std::string("could not engage FlightGear's KAP140 heading mode: ") + refused +
-                     (value ? " reads false" : " has no value") + " " +
-                     std::to_string(static_cast<int>(ENGAGE_READ_BACK_S)) +
-                     " s after it was set true (is the autopilot powered?)";
-  said.push_back(autopilot_fault_);
+  const bool roll_refused = !sample.ap_engaged.value_or(false);
+  const std::optional<bool>& value = roll_refused ? sample.ap_engaged : sample.ap_heading_mode;
+  said.push_back(
+      std::string("could not engage FlightGear's KAP140 heading mode: ") +
+      (roll_refused ? "/autopilot/KAP140/locks/roll-axis" : "/autopilot/KAP140/locks/hdg-hold") +
+      (value ? " reads false " : " has no value ") +
+      std::to_string(static_cast<int>(ENGAGE_READ_BACK_S)) +
+      " s after it was set true (is the autopilot powered?)");
   outgoing_ += elevator_neutral_command();
 }
 

@@ -54,7 +54,6 @@ struct LinkView {
   std::vector<std::string> missing;        // optional properties FlightGear has no value for
   uint64_t heading_bug_writes = 0;         // sent to FlightGear so far
   bool heading_mode_engaged = false;       // the KAP140's locks read back as the link set them
-  std::string autopilot_fault;             // why the link could not engage it, while it lasts
 
   // One line for the page and the log: "live", "paused in FlightGear", "no data for 3 s: ...",
   // "no usable data for 3 s: ... is out of range", "not connected (connection refused):
@@ -123,7 +122,6 @@ class FlightGearLink {
   uint64_t heading_bug_writes_ = 0;
   bool engaged_this_connection_ = false;
   bool heading_mode_engaged_ = false;
-  std::string autopilot_fault_;
   std::optional<double>
       engage_sent_at_s_;                   // FlightGear's time the engage was sent, until read back
   double engage_not_before_s_ = 0.0;       // FlightGear's time: after start-up, after a take-off

@@ -155,8 +155,8 @@ def free_port():
 class Telnet:
     """The few lines of FlightGear's telnet property server this test needs (data mode)."""
 
-    def __init__(self, port):
-        self.sock = socket.create_connection(("127.0.0.1", port), timeout=5)
+    def __init__(self, port, timeout_s=5):
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=timeout_s)
         self.buf = b""
         self.sock.sendall(b"data\r\n")
 

@@ -33,7 +33,7 @@ def log(*parts):
 
 def watch(port, seconds):
     """FlightGear's attitude, altitude and KAP140 locks for SECONDS of its time."""
-    fgt = Telnet(port)
+    fgt = Telnet(port, timeout_s=60)  # FlightGear stands still for seconds as it starts
     rows = []
     first = None
     while True:
