@@ -184,6 +184,7 @@ void FlightGearLink::lost(const std::string& reason) {
   connected_ = false;
   fault_ = reason;
   outgoing_.clear();  // a write is never sent late, on another connection
+  if (takeoff_unsent_) forget_takeoff();
   dropped_for_ = fault_kind(reason);
   seq_at_drop_ = sample_seq_;
 }
@@ -196,7 +197,12 @@ bool FlightGearLink::poll_once(std::string& error) {
   }
   batch += sample_request();
   const auto asked = LinkClock::now();
-  if (!socket_.send_all(batch, options_.reply_timeout, error)) return false;
+  const bool sent = socket_.send_all(batch, options_.reply_timeout, error);
+  if (!sent) return false;  // (and lost() forgets a take-off in it)
+  {
+    std::lock_guard lock(mutex_);
+    if (outgoing_.empty()) takeoff_unsent_ = false;  // (else it may wait for the next batch)
+  }
   std::vector<std::string> lines;
   if (!socket_.read_reply(sample_paths().size(), BATCH_END_REPLY, options_.reply_timeout, lines,
                           error)) {
@@ -301,7 +307,19 @@ std::string FlightGearLink::prepare() {
   std::lock_guard lock(mutex_);
   if (!connected_) return "FlightGear is not connected";
   outgoing_ += prepare_commands();
+  // From now on as with --prepare: again on every connection, so that a connection lost before
+  // the switches reached FlightGear (a busy FlightGear not answering in time) loses nothing.
+  options_.prepare = true;
   return "";
+}
+
+void FlightGearLink::forget_takeoff() {
+  takeoff_unsent_ = false;
+  cruise_due_at_s_.reset();
+  engage_not_before_s_ = STARTUP_S;
+  log_ << "link: the take-off was not sent: the connection to FlightGear was lost first; "
+          "ask again"
+       << std::endl;
 }
 
 std::string FlightGearLink::take_off(double alt_ft, double tas_kt) {
@@ -314,6 +332,7 @@ std::string FlightGearLink::take_off(double alt_ft, double tas_kt) {
   cruise_due_at_s_ = s.sim_time_s + CRUISE_AFTER_TAKEOFF_S;
   engage_not_before_s_ = *cruise_due_at_s_ + ENGAGE_SETTLE_S;
   engaged_this_connection_ = false;
+  takeoff_unsent_ = true;
   log_ << "link: FlightGear asked to put the aircraft in the air " << TAKEOFF_AHEAD_NM
        << " NM ahead at " << alt_ft << " ft, " << tas_kt << " kt" << std::endl;
   return "";

@@ -96,6 +96,7 @@ class FlightGearLink {
   std::string engage_if_due(const FlightGearSample& sample, std::vector<std::string>& said);
   void read_back_engage(const FlightGearSample& sample, std::vector<std::string>& said);
   std::string live_problem() const;
+  void forget_takeoff();  // (with mutex_ held)
   void lost(const std::string& reason);
   bool retrying_quietly(const LinkView& now) const;
   void report_changes();
@@ -127,6 +128,7 @@ class FlightGearLink {
   double engage_not_before_s_ = 0.0;       // FlightGear's time: after start-up, after a take-off
   std::optional<double> cruise_due_at_s_;  // a take-off's cruise settings, due at this time
   double takeoff_at_s_ = 0.0;
+  bool takeoff_unsent_ = false;  // queued, not yet sent whole to FlightGear
 
   // Touched by the link's thread only: what was last reported on the log, the kind of fault
   // the last connection was dropped for and the count of good samples then.
