@@ -214,6 +214,9 @@ CLI::App* add_link_command(CLI::App& app, LinkArguments& link) {
       ->required();
   command->add_flag("--engage-heading", link.options.engage_heading,
                     "Put FlightGear's KAP140 autopilot in heading mode (c172p)");
+  command->add_flag("--prepare", link.options.prepare,
+                    "Switch the c172p's masters on (battery, alternator, avionics): the INS's "
+                    "power standing on the ground");
   command->add_option("--port", link.serve.port,
                       "TCP port of the panel (default 8080; 0: any free port)");
   command->add_option("--address", link.serve.address,
@@ -277,8 +280,11 @@ int link_as_asked(LinkArguments& link) {
   link.options.workdir = link.workdir;
   // The panel served as `serve` serves it, its frames paced by the link.
   return host::link::link(link.options, [&link](host::live::FramePacer& pacer,
+                                                const host::live::AircraftRequests& aircraft,
                                                 const std::function<void()>& on_listening) {
-    return host::web::serve(link.serve, &pacer, on_listening);
+    host::web::ServeOptions serve = link.serve;
+    serve.aircraft = aircraft;
+    return host::web::serve(serve, &pacer, on_listening);
   });
 }
 

@@ -54,7 +54,10 @@ bash scripts/runs-32bit.sh --say || runs_32bit=no
 # One Wine prefix for this run, shared by both Windows builds' tests, with one Wine server kept
 # running for all of them; both go when the run ends.
 wine_prefix=""
+fg_pid=""  # the FlightGear test running beside the other stages
 cleanup() {
+  # The test and the FlightGear it started are one process group of their own.
+  if [ -n "$fg_pid" ]; then kill -- "-$fg_pid" 2>/dev/null || true; fi
   if [ -n "$wine_prefix" ]; then
     WINEPREFIX=$wine_prefix wineserver -k 2>/dev/null || true
     rm -rf "$wine_prefix"
@@ -118,20 +121,49 @@ build_and_test() {
 # The link's test against a real FlightGear runs where Debian's flightgear is installed
 # (scripts/install-deps.sh installs it unless INS_NO_FLIGHTGEAR=1); elsewhere it is reported as
 # not run, with the reason, and never counted as passed. INS_NO_FLIGHTGEAR=1 leaves it out here
-# too.
+# too. It mostly waits on FlightGear's own pace, so it runs beside the sanitizer build's stage,
+# started once the debug build it tests is built, and its result is taken before the fuzz stage.
 fg_missing=""
 [ -x /usr/games/fgfs ] || fg_missing="no /usr/games/fgfs"
 [ "${INS_NO_FLIGHTGEAR:-0}" = 1 ] && fg_missing="INS_NO_FLIGHTGEAR=1"
+build_and_test dev -LE flightgear
+fg_log="$(pwd)/build/dev/flightgear-test.log"
 if [ -z "$fg_missing" ]; then
-  build_and_test dev
+  echo "=== FlightGear test (beside the next stages; its output in $fg_log)"
+  fg_start=$(date +%s)
+  setsid ctest --preset dev -L flightgear --output-on-failure \
+    --output-junit "$(pwd)/build/dev/flightgear-results.xml" >"$fg_log" 2>&1 &
+  fg_pid=$!
 else
-  build_and_test dev -LE flightgear
   fg_not_run=$(ctest --preset dev -N -L flightgear --show-only=json-v1 |
     python3 -c 'import json, sys; print(len(json.load(sys.stdin)["tests"]))')
   not_run=$((not_run + fg_not_run))
   not_run_why="${not_run_why:+$not_run_why; }dev: the test against a real FlightGear, not run: $fg_missing"
   echo "  $fg_not_run test of dev not run: it needs FlightGear (/usr/games/fgfs)"
 fi
+
+# The FlightGear test's result, counted with the debug build's: waits for it to end.
+finish_flightgear_test() {
+  [ -n "$fg_pid" ] || return 0
+  local status=0 passes=0 fails=0 skips=0 results
+  wait "$fg_pid" || status=$?
+  fg_pid=""
+  echo "--- FlightGear test (beside the other stages): $(($(date +%s) - fg_start)) s"
+  if results=$(python3 scripts/ctest-results.py "$(pwd)/build/dev/flightgear-results.xml"); then
+    read -r passes fails skips <<<"$(head -1 <<<"$results")"
+  elif [ "$status" -ne 0 ]; then
+    fails=1
+  fi
+  counts+=("dev (FlightGear) $passes passed")
+  failed=$((failed + fails))
+  skipped=$((skipped + skips))
+  if [ "$status" -ne 0 ]; then
+    cat "$fg_log"
+    summary
+    exit "$status"
+  fi
+}
+
 build_and_test asan -LE plain_only
 make_wine_prefix
 if [ "$runs_32bit" = yes ]; then
@@ -145,6 +177,7 @@ else
   echo "  $wine_not_run tests of windows-x86 not run: they start Windows programs"
 fi
 build_and_test windows-x64
+finish_flightgear_test
 
 if [ -f fuzz/CMakeLists.txt ]; then
   start_stage "fuzz (brief)"

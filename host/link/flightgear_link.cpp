@@ -10,6 +10,16 @@ namespace {
 
 // The heading mode is engaged once the aircraft flies, not while it stands being aligned.
 constexpr double ENGAGE_MIN_GS_KT = 40.0;
+// FlightGear's time the c172p's start-up takes: its KAP140 powers up (clearing its locks) within
+// the first second, its engine starts and, 5 s in, it is set up for an approach.
+constexpr double STARTUP_S = 8.0;
+// After a take-off, the cruise settings come after that start-up's approach set-up, and the
+// heading mode a little after them, once the aircraft has settled.
+constexpr double CRUISE_AFTER_TAKEOFF_S = 6.5;
+constexpr double ENGAGE_SETTLE_S = 3.0;
+// FlightGear's locks read back as set within this much of its time, or the engage failed.
+constexpr double ENGAGE_READ_BACK_S = 3.0;
+constexpr double TAKEOFF_AHEAD_NM = 1.0;
 
 }  // namespace
 
@@ -174,6 +184,7 @@ void FlightGearLink::lost(const std::string& reason) {
   connected_ = false;
   fault_ = reason;
   outgoing_.clear();  // a write is never sent late, on another connection
+  if (takeoff_unsent_) forget_takeoff();
   dropped_for_ = fault_kind(reason);
   seq_at_drop_ = sample_seq_;
 }
@@ -186,7 +197,12 @@ bool FlightGearLink::poll_once(std::string& error) {
   }
   batch += sample_request();
   const auto asked = LinkClock::now();
-  if (!socket_.send_all(batch, options_.reply_timeout, error)) return false;
+  const bool sent = socket_.send_all(batch, options_.reply_timeout, error);
+  if (!sent) return false;  // (and lost() forgets a take-off in it)
+  {
+    std::lock_guard lock(mutex_);
+    if (outgoing_.empty()) takeoff_unsent_ = false;  // (else it may wait for the next batch)
+  }
   std::vector<std::string> lines;
   if (!socket_.read_reply(sample_paths().size(), BATCH_END_REPLY, options_.reply_timeout, lines,
                           error)) {
@@ -197,7 +213,8 @@ bool FlightGearLink::poll_once(std::string& error) {
                                ? clock_.check(reading.sample->sim_time_s, reading.sample->paused(),
                                               asked, LinkClock::now())
                                : std::nullopt;
-  std::string engage;
+  std::string writes;
+  std::vector<std::string> said;
   {
     std::lock_guard lock(mutex_);
     missing_ = reading.missing;
@@ -214,23 +231,111 @@ bool FlightGearLink::poll_once(std::string& error) {
     sample_ = reading.sample;
     ++sample_seq_;
     last_good_ = LinkClock::now();
-    const FlightGearSample& s = *sample_;
-    if (options_.engage_heading && !engaged_this_connection_ && !s.paused() &&
-        s.gs_kt >= ENGAGE_MIN_GS_KT) {
-      engaged_this_connection_ = true;
-      if (!s.ap_heading_mode.value_or(false)) {
-        const double bug = s.heading_dg_deg.value_or(s.heading_mag_deg);
-        engage = kap140_heading_mode_commands(std::round(bug), s.static_pressure_inhg);
-        heading_mode_engaged_ = true;
-      }
-    }
+    writes = after_sample(*sample_, said);
   }
-  if (!engage.empty()) {
-    if (!socket_.send_all(engage, options_.reply_timeout, error)) return false;
-    log_ << "link: FlightGear's KAP140 autopilot set to heading mode (and altitude hold)"
-         << std::endl;
-  }
+  if (!writes.empty() && !socket_.send_all(writes, options_.reply_timeout, error)) return false;
+  for (const std::string& line : said) log_ << "link: " << line << std::endl;
   return true;
+}
+
+std::string FlightGearLink::after_sample(const FlightGearSample& sample,
+                                         std::vector<std::string>& said) {
+  std::string writes;
+  if (cruise_due_at_s_ && sample.sim_time_s < takeoff_at_s_) {
+    cruise_due_at_s_.reset();  // FlightGear started again: that take-off is gone
+    engage_not_before_s_ = STARTUP_S;
+  }
+  if (cruise_due_at_s_ && !sample.paused() && sample.sim_time_s >= *cruise_due_at_s_) {
+    cruise_due_at_s_.reset();
+    writes += cruise_commands();
+    said.emplace_back("FlightGear's c172p set for cruise: flaps up, throttle 0.85, mixture rich");
+  }
+  if (engage_sent_at_s_) read_back_engage(sample, said);
+  return writes + engage_if_due(sample, said);
+}
+
+std::string FlightGearLink::engage_if_due(const FlightGearSample& sample,
+                                          std::vector<std::string>& said) {
+  // Not before the aircraft's start-up is over: the KAP140 clears its locks when its power
+  // comes on, and its pitch servo, engaged on the first unsettled values, leaves the elevator
+  // pulled full up when they are cleared under it (the aircraft climbs, stalls and spins).
+  const bool powered = sample.bus_volts.value_or(BUS_ALIVE_VOLTS) >= BUS_ALIVE_VOLTS;
+  if (!options_.engage_heading || engaged_this_connection_ || sample.paused() ||
+      sample.gs_kt < ENGAGE_MIN_GS_KT || sample.sim_time_s < engage_not_before_s_ || !powered ||
+      cruise_due_at_s_) {
+    return "";
+  }
+  engaged_this_connection_ = true;
+  if (sample.ap_engaged.value_or(false) && sample.ap_heading_mode.value_or(false)) return "";
+  const double bug = sample.heading_dg_deg.value_or(sample.heading_mag_deg);
+  engage_sent_at_s_ = sample.sim_time_s;
+  said.emplace_back("setting FlightGear's KAP140 autopilot to heading mode (and altitude hold)");
+  return kap140_heading_mode_commands(std::round(bug), sample.static_pressure_inhg);
+}
+
+void FlightGearLink::read_back_engage(const FlightGearSample& sample,
+                                      std::vector<std::string>& said) {
+  if (sample.ap_engaged.value_or(false) && sample.ap_heading_mode.value_or(false)) {
+    engage_sent_at_s_.reset();
+    heading_mode_engaged_ = true;
+    said.emplace_back(
+        "FlightGear's KAP140 autopilot is in heading mode: /autopilot/KAP140/locks/roll-axis "
+        "and hdg-hold read back true");
+    return;
+  }
+  if (sample.paused() || sample.sim_time_s < *engage_sent_at_s_ + ENGAGE_READ_BACK_S) return;
+  engage_sent_at_s_.reset();
+  const bool roll_refused = !sample.ap_engaged.value_or(false);
+  const std::optional<bool>& value = roll_refused ? sample.ap_engaged : sample.ap_heading_mode;
+  said.push_back(
+      std::string("could not engage FlightGear's KAP140 heading mode: ") +
+      (roll_refused ? "/autopilot/KAP140/locks/roll-axis" : "/autopilot/KAP140/locks/hdg-hold") +
+      (value ? " reads false " : " has no value ") +
+      std::to_string(static_cast<int>(ENGAGE_READ_BACK_S)) +
+      " s after it was set true (is the autopilot powered?)");
+  outgoing_ += elevator_neutral_command();
+}
+
+std::string FlightGearLink::live_problem() const {
+  if (!connected_) return "FlightGear is not connected";
+  if (!sample_ || sample_seq_ == seq_at_connect_) return "no data from FlightGear yet";
+  if (sample_->paused()) return "FlightGear is paused";
+  return "";
+}
+
+std::string FlightGearLink::prepare() {
+  std::lock_guard lock(mutex_);
+  if (!connected_) return "FlightGear is not connected";
+  outgoing_ += prepare_commands();
+  // From now on as with --prepare: again on every connection, so that a connection lost before
+  // the switches reached FlightGear (a busy FlightGear not answering in time) loses nothing.
+  options_.prepare = true;
+  return "";
+}
+
+void FlightGearLink::forget_takeoff() {
+  takeoff_unsent_ = false;
+  cruise_due_at_s_.reset();
+  engage_not_before_s_ = STARTUP_S;
+  log_ << "link: the take-off was not sent: the connection to FlightGear was lost first; "
+          "ask again"
+       << std::endl;
+}
+
+std::string FlightGearLink::take_off(double alt_ft, double tas_kt) {
+  std::lock_guard lock(mutex_);
+  if (auto problem = live_problem(); !problem.empty()) return "cannot take off: " + problem;
+  if (sample_->gs_kt >= ENGAGE_MIN_GS_KT) return "cannot take off: the aircraft flies already";
+  const FlightGearSample& s = *sample_;
+  outgoing_ += takeoff_commands(takeoff_point(s, TAKEOFF_AHEAD_NM, alt_ft, tas_kt));
+  takeoff_at_s_ = s.sim_time_s;
+  cruise_due_at_s_ = s.sim_time_s + CRUISE_AFTER_TAKEOFF_S;
+  engage_not_before_s_ = *cruise_due_at_s_ + ENGAGE_SETTLE_S;
+  engaged_this_connection_ = false;
+  takeoff_unsent_ = true;
+  log_ << "link: FlightGear asked to put the aircraft in the air " << TAKEOFF_AHEAD_NM
+       << " NM ahead at " << alt_ft << " ft, " << tas_kt << " kt" << std::endl;
+  return "";
 }
 
 void FlightGearLink::serve_connection() {
@@ -274,8 +379,12 @@ void FlightGearLink::run() {
         ++connection_;
         seq_at_connect_ = sample_seq_;
         fault_.clear();
-        outgoing_.clear();
+        outgoing_ = options_.prepare ? prepare_commands() : "";
         engaged_this_connection_ = false;
+        engage_sent_at_s_.reset();
+        // (A take-off under way keeps its cruise settings and later engaging: FlightGear may
+        // have been slow to answer while it put the aircraft in the air.)
+        if (!cruise_due_at_s_) engage_not_before_s_ = STARTUP_S;
         last_good_ = LinkClock::now();
       }
       clock_.reset();

@@ -27,8 +27,12 @@ struct LinkOptions {
   std::string host = "127.0.0.1";
   int port = 5401;
   // Put FlightGear's KAP140 in heading mode (holding the altitude) once it flies (40 kt over
-  // the ground), on every connection where it is not in heading mode already.
+  // the ground) and its start-up is over, on every connection where it is not in heading mode
+  // already; engaged is said only once FlightGear's own locks read back so.
   bool engage_heading = false;
+  // Switch the c172p's masters on (battery, alternator, avionics) on every connection, so the
+  // INS has power standing on the ground.
+  bool prepare = false;
   std::chrono::milliseconds poll_interval{50};    // from one batch's reply to the next batch
   std::chrono::milliseconds reply_timeout{2000};  // a connect, a batch's whole reply
   std::chrono::milliseconds retry_interval{1000};
@@ -49,7 +53,7 @@ struct LinkView {
   std::string fault;                       // what went wrong last, while it lasts
   std::vector<std::string> missing;        // optional properties FlightGear has no value for
   uint64_t heading_bug_writes = 0;         // writes queued for FlightGear so far
-  bool heading_mode_engaged = false;       // the link set the KAP140's heading mode
+  bool heading_mode_engaged = false;       // the KAP140's locks read back as the link set them
 
   // One line for the page and the log: "live", "paused in FlightGear", "no data for 3 s: ...",
   // "no usable data for 3 s: ... is out of range", "not connected (connection refused):
@@ -78,10 +82,21 @@ class FlightGearLink {
   // still stands then; false (nothing sent) when it does not stand now.
   bool write_heading_bug(double bug_mag_deg);
 
+  // The page's requests of the aircraft FlightGear flies: an error message, or empty when the
+  // writes were queued for the next batch. `prepare` switches the c172p's masters on;
+  // `take_off` puts the aircraft, standing, in the air ahead of where it stands, engine running.
+  std::string prepare();
+  std::string take_off(double alt_ft, double tas_kt);
+
  private:
   void run();
   void serve_connection();
   bool poll_once(std::string& error);
+  std::string after_sample(const FlightGearSample& sample, std::vector<std::string>& said);
+  std::string engage_if_due(const FlightGearSample& sample, std::vector<std::string>& said);
+  void read_back_engage(const FlightGearSample& sample, std::vector<std::string>& said);
+  std::string live_problem() const;
+  void forget_takeoff();  // (with mutex_ held)
   void lost(const std::string& reason);
   bool retrying_quietly(const LinkView& now) const;
   void report_changes();
@@ -108,6 +123,12 @@ class FlightGearLink {
   uint64_t heading_bug_writes_ = 0;
   bool engaged_this_connection_ = false;
   bool heading_mode_engaged_ = false;
+  std::optional<double>
+      engage_sent_at_s_;                   // FlightGear's time the engage was sent, until read back
+  double engage_not_before_s_ = 0.0;       // FlightGear's time: after start-up, after a take-off
+  std::optional<double> cruise_due_at_s_;  // a take-off's cruise settings, due at this time
+  double takeoff_at_s_ = 0.0;
+  bool takeoff_unsent_ = false;  // queued, not yet sent whole to FlightGear
 
   // Touched by the link's thread only: what was last reported on the log, the kind of fault
   // the last connection was dropped for and the count of good samples then.

@@ -6,6 +6,8 @@
 #include <functional>
 #include <variant>
 
+#include "host/flight/flight_model.h"
+
 namespace host::link {
 
 namespace {
@@ -65,6 +67,7 @@ const Property PROPERTIES[] = {
     {"/autopilot/KAP140/locks/roll-axis", &FlightGearSample::ap_engaged},
     {"/autopilot/KAP140/locks/hdg-hold", &FlightGearSample::ap_heading_mode},
     {"/systems/static/pressure-inhg", &FlightGearSample::static_pressure_inhg, PRESSURE_INHG},
+    {"/controls/switches/master-bat", &FlightGearSample::battery_master},
 };
 
 // The value within its limits (an angle taken back by one turn), or nothing.
@@ -108,6 +111,13 @@ std::string format_command(const char* verb, const char* path, const std::string
 std::string number_text(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.3f", value);
+  return text;
+}
+
+// Positions to a tenth of a metre.
+std::string precise_text(double degrees) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.7f", degrees);
   return text;
 }
 
@@ -214,8 +224,9 @@ void apply_sample(const FlightGearSample& sample, Aircraft& aircraft) {
     aircraft.mach_set = true;
   }
   if (sample.bus_volts) {
-    aircraft.main_power_on = *sample.bus_volts >= MAIN_POWER_MIN_VOLTS;
-    aircraft.battery_on = *sample.bus_volts >= BATTERY_MIN_VOLTS;
+    aircraft.main_power_on = *sample.bus_volts > BATTERY_MAX_VOLTS;
+    aircraft.battery_on =
+        sample.battery_master.value_or(true) && *sample.bus_volts >= BUS_ALIVE_VOLTS;
   }
   if (sample.ap_engaged) aircraft.ap_master_on = *sample.ap_engaged;
   if (sample.ap_heading_mode) aircraft.ap_heading_on = *sample.ap_heading_mode;
@@ -248,6 +259,51 @@ std::string kap140_heading_mode_commands(double bug_deg,
     out += format_command("setb", "/autopilot/KAP140/annunciators/vs", "true");
   }
   return out;
+}
+
+std::string prepare_commands() {
+  std::string out;
+  for (const char* master : {"master-bat", "master-alt", "master-avionics"}) {
+    out += format_command("setb", (std::string("/controls/switches/") + master).c_str(), "true");
+  }
+  return out;
+}
+
+TakeoffPoint takeoff_point(const FlightGearSample& standing, double ahead_nm, double alt_ft,
+                           double tas_kt) {
+  TakeoffPoint point;
+  point.heading_true_deg = standing.heading_true_deg;
+  point.alt_ft = alt_ft;
+  point.tas_kt = tas_kt;
+  flight::nav_sphere().Direct(standing.lat_deg, standing.lon_east_deg, standing.heading_true_deg,
+                              ahead_nm * METRES_PER_NM, point.lat_deg, point.lon_east_deg);
+  return point;
+}
+
+std::string takeoff_commands(const TakeoffPoint& point) {
+  const std::string presets = "/sim/presets/";
+  std::string out;
+  out += format_command("setd", (presets + "latitude-deg").c_str(), precise_text(point.lat_deg));
+  out +=
+      format_command("setd", (presets + "longitude-deg").c_str(), precise_text(point.lon_east_deg));
+  out += format_command("setd", (presets + "altitude-ft").c_str(), number_text(point.alt_ft));
+  out += format_command("setd", (presets + "airspeed-kt").c_str(), number_text(point.tas_kt));
+  out += format_command("setd", (presets + "heading-deg").c_str(),
+                        number_text(point.heading_true_deg));
+  out += format_command("setb", (presets + "onground").c_str(), "false");
+  out += format_command("setd", "/controls/gear/brake-parking", "0");
+  return out + "run reposition\r\n";
+}
+
+std::string cruise_commands() {
+  std::string out = format_command("setd", "/controls/flight/flaps", "0");
+  out += format_command("setd", "/controls/engines/engine/throttle", "0.85");
+  out += format_command("setd", "/controls/engines/engine/mixture", "1");
+  return out + format_command("seti", "/controls/engines/engine/magnetos", "3");
+}
+
+std::string elevator_neutral_command() {
+  return format_command("setd", "/controls/flight/elevator", "0");
 }
 
 std::string heading_bug_command(double bug_mag_deg) {

@@ -34,6 +34,7 @@ struct FlightGearSample {
   std::optional<double> mach;
   std::optional<double> tas_kt;
   std::optional<double> bus_volts;
+  std::optional<bool> battery_master;     // the c172p's battery master switch
   std::optional<double> heading_bug_deg;  // FlightGear's autopilot heading bug (magnetic)
   std::optional<bool> ap_engaged;         // KAP140 roll axis lock
   std::optional<bool> ap_heading_mode;    // KAP140 heading hold lock
@@ -78,16 +79,47 @@ inline constexpr double MAX_SPEED_KT = 4000.0;
 // FlightGear's.
 void apply_sample(const FlightGearSample& sample, Aircraft& aircraft);
 
-// A bus this many volts or more counts as main power (the c172p's alternator gives 28 V, its
-// battery alone about 24 V); any voltage above BATTERY_MIN_VOLTS as the battery on.
-inline constexpr double MAIN_POWER_MIN_VOLTS = 20.0;
-inline constexpr double BATTERY_MIN_VOLTS = 8.0;
+// Power as the c172p has it. Its bus takes the highest of its sources: the battery (24 V, a
+// little more fully charged) through the battery master, the alternator (28 V once the engine
+// turns 800 rpm) through the alternator master, a ground power unit (28 V). So a bus above
+// BATTERY_MAX_VOLTS is fed by the alternator (or the ground): main power. The battery is on
+// when its master switch is and the bus is alive (BUS_ALIVE_VOLTS, the least the c172p's
+// avionics, its KAP140 among them, work on); without the switch's value (another aircraft),
+// a live bus alone.
+inline constexpr double BATTERY_MAX_VOLTS = 25.5;
+inline constexpr double BUS_ALIVE_VOLTS = 8.0;
 
 // The KAP140's heading mode (what its HDG button does from OFF), with the bug on `bug_deg` and
 // the altitude held at the static pressure given (vertical speed 0 when there is none): lines of
 // setd/setb/seti, none answered.
 std::string kap140_heading_mode_commands(double bug_deg,
                                          std::optional<double> hold_static_pressure_inhg);
+
+// The c172p's battery, alternator and avionics masters on: the INS's power on the ground.
+std::string prepare_commands();
+
+// A take-off as FlightGear does a start in the air: its start position (/sim/presets) set to
+// `ahead_nm` ahead of the aircraft on its true heading, at `alt_ft` and `tas_kt`, in the air,
+// the parking brake off, and FlightGear's "reposition" command, which puts the aircraft there
+// (the c172p's start-up then starts its engine and sets it up for an approach).
+struct TakeoffPoint {
+  double lat_deg = 0.0;
+  double lon_east_deg = 0.0;
+  double heading_true_deg = 0.0;
+  double alt_ft = 0.0;
+  double tas_kt = 0.0;
+};
+TakeoffPoint takeoff_point(const FlightGearSample& standing, double ahead_nm, double alt_ft,
+                           double tas_kt);
+std::string takeoff_commands(const TakeoffPoint& point);
+
+// The c172p in cruise after its start-up's approach set-up: flaps up, throttle 0.85, mixture
+// rich, both magnetos.
+std::string cruise_commands();
+
+// The elevator back to neutral: the KAP140's pitch servo leaves it where it was when its locks
+// are dropped, and nothing else in a FlightGear without a joystick moves it again.
+std::string elevator_neutral_command();
 
 // What FlightGear sent, for a message: quoted, at most 40 characters of it, anything not
 // printable as "?".

@@ -12,6 +12,14 @@
 
 namespace host::link {
 
+namespace {
+
+// The page's Take off puts FlightGear's c172p where its in-air start does: 3000 ft, 100 kt.
+constexpr double FLIGHTGEAR_TAKEOFF_ALT_FT = 3000.0;
+constexpr double FLIGHTGEAR_TAKEOFF_TAS_KT = 100.0;
+
+}  // namespace
+
 std::optional<std::pair<std::string, int>> parse_host_port(const std::string& text) {
   const std::size_t colon = text.rfind(':');
   if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return std::nullopt;
@@ -68,11 +76,17 @@ int link(const LinkCommandOptions& options, const ServeLivePanel& serve_panel) {
   link_options.host = peer->first;
   link_options.port = peer->second;
   link_options.engage_heading = options.engage_heading;
+  link_options.prepare = options.prepare;
   FlightGearLink link(link_options, std::cerr);
   LinkPacer pacer(link);
+  live::AircraftRequests aircraft;
+  aircraft.take_off = [&link] {
+    return link.take_off(FLIGHTGEAR_TAKEOFF_ALT_FT, FLIGHTGEAR_TAKEOFF_TAS_KT);
+  };
+  aircraft.prepare = [&link] { return link.prepare(); };
   // FlightGear is reached only once the panel's port is taken: a link that cannot serve exits
   // without ever saying it is live, nor writing to FlightGear.
-  const int status = serve_panel(pacer, [&link] { link.start(); });
+  const int status = serve_panel(pacer, aircraft, [&link] { link.start(); });
   link.stop();
   return status;
 }

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "host/live/aircraft_requests.h"
 #include "host/live/frame_pacer.h"
 
 namespace host::link {
@@ -17,13 +18,16 @@ namespace host::link {
 struct LinkCommandOptions {
   std::string flightgear;  // HOST:PORT of FlightGear's telnet property server
   bool engage_heading = false;
+  bool prepare = false;           // the c172p's masters switched on at every connection
   std::filesystem::path workdir;  // held from before FlightGear is reached; empty: none given
 };
 
 // Serves the live panel with its frames paced by `pacer` until SIGINT or SIGTERM; 0 then, 2 when
-// the server cannot start. `on_listening` runs once the port is taken, and only then.
+// the server cannot start. The page's take-off and prepare go to `aircraft`; `on_listening` runs
+// once the port is taken, and only then.
 using ServeLivePanel =
-    std::function<int(live::FramePacer& pacer, const std::function<void()>& on_listening)>;
+    std::function<int(live::FramePacer& pacer, const live::AircraftRequests& aircraft,
+                      const std::function<void()>& on_listening)>;
 
 // HOST:PORT read as a host and a TCP port; nothing when it is not of that form.
 std::optional<std::pair<std::string, int>> parse_host_port(const std::string& text);

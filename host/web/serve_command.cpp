@@ -191,6 +191,7 @@ int serve_panel(const ServeOptions& options, const fs::path& program, const fs::
   if (start_plan && !install_start_plan(loop, *start_plan)) return EXIT_CANNOT_SERVE;
 
   WebServer server(loop, extents, layout, server_folders(program, module, options.fps));
+  server.set_aircraft_requests(options.aircraft);
   const int port = server.bind(options.address, options.port);
   if (port < 0) {
     explain_cannot_listen(options);

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "host/live/aircraft_requests.h"
+
 namespace host::live {
 class FramePacer;
 }
@@ -22,6 +24,7 @@ struct ServeOptions {
   std::filesystem::path workdir;  // default: a temporary folder, removed at the end
   std::filesystem::path module;   // default: INS.so beside ins-host
   int fps = 30;
+  live::AircraftRequests aircraft;  // empty: the host's own flight model takes off
 };
 
 inline constexpr int MIN_SERVE_FPS = 18;

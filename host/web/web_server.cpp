@@ -414,8 +414,25 @@ void WebServer::add_command_routes() {
     run_parsed(loop_, res, parse_sim_request(req.body), sim_command);
   });
 
+  add_aircraft_routes();
+}
+
+// Take-off and prepare: the host's own flight model's, or handed to the simulator flying the
+// aircraft (409 with its reason when it cannot do it now).
+void WebServer::add_aircraft_routes() {
   server_->Post("/api/takeoff", [this](const httplib::Request& req, httplib::Response& res) {
-    run_parsed(loop_, res, parse_takeoff_request(req.body), takeoff_command);
+    if (!aircraft_.take_off) {
+      return run_parsed(loop_, res, parse_takeoff_request(req.body), takeoff_command);
+    }
+    const std::string error = aircraft_.take_off();
+    error.empty() ? reply_ok(res) : reply_error(res, 409, error);
+  });
+  server_->Post("/api/prepare", [this](const httplib::Request&, httplib::Response& res) {
+    if (!aircraft_.prepare) {
+      return reply_error(res, 409, "prepare: the host's own aircraft needs none");
+    }
+    const std::string error = aircraft_.prepare();
+    error.empty() ? reply_ok(res) : reply_error(res, 409, error);
   });
 }
 

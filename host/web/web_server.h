@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "host/live/aircraft_requests.h"
 #include "host/live/sim_loop.h"
 #include "host/web/web_requests.h"
 
@@ -48,6 +49,8 @@ class WebServer {
   // errno saying why: EADDRINUSE when another server listens on it). The requests answered are
   // those that name this address and port (request_guard.h).
   int bind(const std::string& address, int port);
+  // Take-off and prepare go to another simulator flying the aircraft (set before `listen`).
+  void set_aircraft_requests(live::AircraftRequests requests) { aircraft_ = std::move(requests); }
   // Serves until `stop`; returns false when the server could not listen (or was never bound).
   bool listen();
   // True once `listen` accepts connections (a `stop` before then would not reach it).
@@ -64,6 +67,7 @@ class WebServer {
   void add_routes();
   void add_panel_routes();
   void add_command_routes();
+  void add_aircraft_routes();
   void add_plan_routes();
   void open_stream(const httplib::Request& req, httplib::Response& res);
   void load_plan(const httplib::Request& req, httplib::Response& res);
@@ -73,6 +77,7 @@ class WebServer {
   std::vector<GaugeExtent> gauges_;
   std::string layout_text_;
   ServerFolders folders_;
+  live::AircraftRequests aircraft_;
   std::unique_ptr<LimitedServer> server_;
   std::unique_ptr<RequestGuard> guard_;  // made when the port is known
   std::atomic<int> open_streams_{0};

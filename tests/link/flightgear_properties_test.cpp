@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -133,7 +134,7 @@ TEST(FlightGearReplies, SampleSetsTheAircraft) {
   EXPECT_DOUBLE_EQ(aircraft.wind_speed_kt, 12.0);
   EXPECT_TRUE(aircraft.oat_set);
   EXPECT_TRUE(aircraft.mach_set);
-  EXPECT_TRUE(aircraft.main_power_on);  // a 28 V bus
+  EXPECT_TRUE(aircraft.main_power_on);  // a 28 V bus: the alternator
   EXPECT_TRUE(aircraft.battery_on);
   EXPECT_TRUE(aircraft.ap_master_on);
   EXPECT_TRUE(aircraft.ap_heading_on);
@@ -153,6 +154,40 @@ TEST(FlightGearReplies, SampleSetsTheAircraft) {
   EXPECT_FALSE(kept.main_power_on);
   EXPECT_FALSE(kept.ap_master_on);
   EXPECT_DOUBLE_EQ(kept.alt_ft, 5.0);
+}
+
+// The c172p's power: its bus at the highest of battery (24 V, up to about 24.7 V fully charged,
+// as recorded on PHNL's runway), alternator (28 V) and ground power, the battery through its
+// master switch.
+TEST(FlightGearReplies, PowerIsTheBatteryMasterAndTheAlternatorOnLine) {
+  const std::vector<std::string> recorded = recorded_replies().front();
+  struct Case {
+    const char* volts;
+    const char* battery_master;
+    bool battery;
+    bool main;
+  };
+  const Case cases[] = {
+      {"0", "false", false, false},          // standing, masters off
+      {"24.74957774", "true", true, false},  // the battery alone, engine off
+      {"28", "true", true, true},            // the alternator on line
+      {"28", "false", false, true},          // the alternator alone: no battery
+      {"24.74957774", "", true, false},      // an aircraft without the switch: a live bus
+      {"7.5", "true", false, false},         // a battery run flat
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> reply = recorded;
+    reply[index_of("/systems/electrical/volts")] = c.volts;
+    reply[index_of("/controls/switches/master-bat")] = c.battery_master;
+    const SampleReading reading = read_sample(reply);
+    ASSERT_TRUE(reading.sample) << reading.fault;
+    Aircraft aircraft;
+    aircraft.battery_on = !c.battery;
+    aircraft.main_power_on = !c.main;
+    apply_sample(*reading.sample, aircraft);
+    EXPECT_EQ(aircraft.battery_on, c.battery) << c.volts << " V, master " << c.battery_master;
+    EXPECT_EQ(aircraft.main_power_on, c.main) << c.volts << " V, master " << c.battery_master;
+  }
 }
 
 TEST(FlightGearReplies, UnusableRepliesNameTheProperty) {
@@ -274,12 +309,41 @@ TEST(FlightGearReplies, CommandsAreTheWritesFlightGearTakes) {
   }
   // The altitude hold comes after the heading mode cleared the locks.
   EXPECT_GT(engage.find("locks/alt-hold true"), engage.find("locks/alt-hold false"));
+  EXPECT_EQ(prepare_commands(),
+            "setb /controls/switches/master-bat true\r\n"
+            "setb /controls/switches/master-alt true\r\n"
+            "setb /controls/switches/master-avionics true\r\n");
   const std::string request = sample_request();
   EXPECT_EQ(request.rfind("get /sim/time/elapsed-sec\r\n", 0), 0u);
   // One line a path, then the line FlightGear answers with the batch's end.
   EXPECT_EQ(std::count(request.begin(), request.end(), '\n'),
             static_cast<long>(sample_paths().size()) + 1);
   EXPECT_TRUE(request.ends_with("\r\npwd\r\n"));
+}
+
+// A take-off from PHNL's runway 08L heading east: the start position one nautical mile ahead on
+// the aircraft's true heading (a minute of arc east, at this latitude 1/cos(21.3) of a minute of
+// longitude), in the air, and FlightGear's reposition after it.
+TEST(FlightGearReplies, TakeOffPutsTheAircraftInTheAirAhead) {
+  FlightGearSample standing;
+  standing.lat_deg = 21.3252;
+  standing.lon_east_deg = -157.9432;
+  standing.heading_true_deg = 90.0;
+  const TakeoffPoint point = takeoff_point(standing, 1.0, 3000.0, 100.0);
+  EXPECT_NEAR(point.lat_deg, standing.lat_deg, 1e-4);
+  EXPECT_NEAR((point.lon_east_deg - standing.lon_east_deg) * 60.0 * std::cos(0.37220), 1.0, 0.002);
+  const std::string out = takeoff_commands(point);
+  for (const char* line :
+       {"setd /sim/presets/latitude-deg 21.32", "setd /sim/presets/altitude-ft 3000.000\r\n",
+        "setd /sim/presets/airspeed-kt 100.000\r\n", "setd /sim/presets/heading-deg 90.000\r\n",
+        "setb /sim/presets/onground false\r\n", "setd /controls/gear/brake-parking 0\r\n"}) {
+    EXPECT_NE(out.find(line), std::string::npos) << line;
+  }
+  EXPECT_TRUE(out.ends_with("run reposition\r\n"));
+  // Northward, the latitude moves instead.
+  standing.heading_true_deg = 0.0;
+  EXPECT_NEAR((takeoff_point(standing, 2.0, 3000.0, 100.0).lat_deg - standing.lat_deg) * 60.0, 2.0,
+              0.001);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@ import math
 import os
 import re
 import signal
+import socket
 import subprocess
 import sys
 import time
@@ -57,13 +58,21 @@ def angle_off(a, b):
     return min(d, 360 - d)
 
 
-def write_plan(path, lat, lon):
-    """A plan of two waypoints: ALFA 6 NM north-east of (lat, lon), BRAVO 6 NM north of ALFA.
-    Returns ALFA."""
-    alfa = (lat + 6 / NM_PER_DEG * math.cos(math.radians(45)),
-            lon + 6 / NM_PER_DEG * math.sin(math.radians(45)) / math.cos(math.radians(lat)))
-    bravo = (alfa[0] + 6 / NM_PER_DEG, alfa[1])
+def point_from(lat, lon, course_deg_true, distance_nm):
+    """The point DISTANCE_NM from (lat, lon) on a true course (flat over a few NM)."""
+    c = math.radians(course_deg_true)
+    return (lat + distance_nm * math.cos(c) / NM_PER_DEG,
+            lon + distance_nm * math.sin(c) / NM_PER_DEG / math.cos(math.radians(lat)))
 
+
+def distance_nm(lat1, lon1, lat2, lon2):
+    dy = (lat2 - lat1) * NM_PER_DEG
+    dx = (lon2 - lon1) * NM_PER_DEG * math.cos(math.radians((lat1 + lat2) / 2))
+    return math.hypot(dx, dy)
+
+
+def write_waypoints(path, waypoints):
+    """A plan of named waypoints [(ident, lat, lon), ...], flown from the aligned position."""
     def line(number, ident, la, lo):
         def dm(value, pos, neg):
             v = abs(value)
@@ -73,8 +82,16 @@ def write_plan(path, lat, lon):
 
     with open(path, "w") as f:
         f.write("[flightplan]\ntitle=PHNL link test\ntype=VFR\ncruising_altitude=3000\n")
-        f.write(line(1, "ALFA", *alfa))
-        f.write(line(2, "BRAVO", *bravo))
+        for number, (ident, la, lo) in enumerate(waypoints, start=1):
+            f.write(line(number, ident, la, lo))
+
+
+def write_plan(path, lat, lon):
+    """A plan of two waypoints: ALFA 6 NM north-east of (lat, lon), BRAVO 6 NM north of ALFA.
+    Returns ALFA."""
+    alfa = point_from(lat, lon, 45, 6)
+    bravo = point_from(*alfa, 0, 6)
+    write_waypoints(path, [("ALFA", *alfa), ("BRAVO", *bravo)])
     return alfa
 
 
@@ -127,3 +144,61 @@ class Link:
                 self.proc.wait()
                 raise AssertionError("ins-host link did not end on SIGTERM within 15 s")
         return self.proc.returncode
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class Telnet:
+    """The few lines of FlightGear's telnet property server this test needs (data mode)."""
+
+    def __init__(self, port, timeout_s=5):
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=timeout_s)
+        self.buf = b""
+        self.sock.sendall(b"data\r\n")
+
+    def get(self, *paths):
+        self.sock.sendall(b"".join(b"get %s\r\n" % p.encode() for p in paths))
+        out = []
+        while len(out) < len(paths):
+            while b"\n" not in self.buf:
+                chunk = self.sock.recv(65536)
+                if not chunk:
+                    raise EOFError("FlightGear closed the connection")
+                self.buf += chunk
+            line, self.buf = self.buf.split(b"\n", 1)
+            out.append(line.rstrip(b"\r").decode())
+        return out
+
+    def set(self, kind, path, value):
+        self.sock.sendall(f"{kind} {path} {value}\r\n".encode())
+
+    def run(self, command):
+        self.sock.sendall(f"run {command}\r\n".encode())
+
+
+class FlightGear:
+    """scripts/start-flightgear.sh on a telnet port: started, ready (its FG_READY line), stopped
+    with its Xvfb. `ground` starts it on PHNL's runway; `env` adds to its environment."""
+
+    def __init__(self, source, port, fg_home, log_path, ground=False, env=None):
+        self.port = port
+        environment = dict(os.environ, FG_HOME=fg_home, FG_LOG=log_path,
+                           FG_GROUND="1" if ground else "0", **(env or {}))
+        self.proc = subprocess.Popen(
+            ["bash", os.path.join(source, "scripts/start-flightgear.sh"), str(port), "0"],
+            stdout=subprocess.PIPE, text=True, env=environment, start_new_session=True)
+        self.started = time.time()
+        self.ready = self.proc.stdout.readline().strip()
+        if not self.ready.startswith("FG_READY"):
+            self.stop()
+            raise AssertionError(f"FlightGear did not start: {self.ready!r}; see {log_path}")
+        self.ready_s = time.time() - self.started
+
+    def stop(self):
+        if self.proc.poll() is None:
+            os.killpg(self.proc.pid, signal.SIGTERM)  # the start script stops fgfs and its Xvfb
+            self.proc.wait(30)

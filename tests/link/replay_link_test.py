@@ -9,9 +9,13 @@ session  flightgear-align-hold-pause.csv (recorded by real_flightgear_test.py): 
          steers FlightGear's bug once the recorded KAP140 is in heading mode; the status goes
          live -> paused -> not connected as the recording does, and no bug is written while
          paused, after the stream ended, or while FlightGear's heading is out of range (1e17
-         for a while under HOLD): every bug written is a heading.
+         for a while under HOLD): every bug written is a heading. With --prepare, the
+         c172p's masters are switched on at the connection; the page's Take off, standing,
+         asks FlightGear for an in-air start 1 NM ahead (and, 6.5 s of its time later, cruise
+         settings); flying, it is refused.
 faults   flightgear-c172p-phnl.csv (a session of the findings), at 8 times its speed, with the
-         peer gone mid-stream (reset, then refused), a malformed reply and a missing property:
+         peer gone mid-stream (reset, then refused), a malformed reply, a missing property and
+         a KAP140 whose roll-axis lock stays false when --engage-heading sets it:
          each is said on the status and on stderr, the INS keeps its last values and its frames
          stand, the host runs on and reconnects when the peer is back.
 """
@@ -23,7 +27,10 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from link_harness import Link, angle_off, start_replay, until, write_plan  # noqa: E402
+import urllib.error  # noqa: E402
+
+from link_harness import (Link, api, distance_nm, start_replay, until,  # noqa: E402
+                          write_plan)
 
 HOST_PROGRAM, SOURCE, CASE = sys.argv[1], sys.argv[2], sys.argv[3]
 HERE = os.path.join(SOURCE, "tests/link")
@@ -66,11 +73,12 @@ def session(work):
     bad_heading = ("--fault", "value:%d:%d:/orientation/heading-magnetic-deg=1e17" % BAD_HEADING)
     replay, port = start_replay(recording, replay_log, "--speed", "0.5", "--speed-from", "5:2",
                                 "--speed-from", "63:4", *bad_heading)
-    link = Link(HOST_PROGRAM, f"127.0.0.1:{port}", work, ["--plan", plan])
+    link = Link(HOST_PROGRAM, f"127.0.0.1:{port}", work, ["--plan", plan, "--prepare"])
     try:
         until(lambda: link.panel()["link"]["state"] == "live", 10, "the link live")
         p = link.panel()
         assert abs(p["aircraft"]["lat_deg"] - lat) < 1e-6 and abs(p["aircraft"]["lon_east_deg"] - lon) < 1e-6
+        assert api(link.base, "/api/takeoff", {})["ok"]
         # (The INS learns its present position in its frames: import after the first ones.)
         until(lambda: link.panel()["time_s"] > 0.2, 5, "the first frames")
         link.click("INS", "PLAN")
@@ -97,6 +105,11 @@ def session(work):
         link.click("INS", "WYPT_CHG")
         until(lambda: link.panel()["windows"]["to"].strip() == "01", 5, "TO waypoint 01")
         until(lambda: link.panel()["aircraft"]["ap_heading"], 40, "the recorded heading mode")
+        try:
+            api(link.base, "/api/takeoff", {})
+            raise AssertionError("a take-off was asked of an aircraft in the air")
+        except urllib.error.HTTPError as refused:
+            assert refused.code == 409 and "flies already" in json.loads(refused.read())["error"]
         link.click("INS", "HOLD")
         until(lambda: link.panel()["visible"]["INS"]["hold_lit"], 5, "HOLD lit")
         until(lambda: link.panel()["link"]["heading_bug_writes"] > 0, 5, "a bug written")
@@ -132,6 +145,7 @@ def session(work):
         assert not during, f"bugs written while the heading was out of range: {during}"
         ended_at = max(e["t"] for e in entries if e.get("event") == "ended")
         assert all(e["t"] <= ended_at for e in writes)
+        check_prepare_and_takeoff(entries, lat, lon)
         err = link.stderr()
         for said in ("live: FlightGear", "paused: FlightGear", "not connected to FlightGear"):
             assert said in err, f"stderr lacks {said!r}:\n{err}"
@@ -142,13 +156,34 @@ def session(work):
         replay.wait()
 
 
+def check_prepare_and_takeoff(entries, lat, lon):
+    """The writes of --prepare and of the take-off asked standing, as the replay received them."""
+    lines = [e["line"] for e in entries if "line" in e]
+    for master in ("master-bat", "master-alt", "master-avionics"):
+        assert f"setb /controls/switches/{master} true" in lines, f"no {master} in {lines[:20]}"
+    presets = {ln.split()[1].rsplit("/", 1)[1]: ln.split()[2] for ln in lines
+               if ln.startswith("setd /sim/presets/")}
+    ahead = distance_nm(lat, lon, float(presets["latitude-deg"]), float(presets["longitude-deg"]))
+    assert abs(ahead - 1.0) < 0.01, f"the in-air start {ahead:.3f} NM from the aircraft"
+    assert (float(presets["altitude-ft"]), float(presets["airspeed-kt"])) == (3000.0, 100.0)
+    reposition = lines.index("run reposition")
+    assert lines.index("setb /sim/presets/onground false") < reposition
+    assert lines.index("setd /controls/gear/brake-parking 0") < reposition
+    at = {e["line"]: e["t"] for e in entries if "line" in e}
+    cruise = at["setd /controls/flight/flaps 0"] - at["run reposition"]
+    assert 6.0 <= cruise <= 9.0, f"cruise settings {cruise:.1f} s after the reposition"
+    log(f"--prepare's masters, the take-off 1 NM ahead, cruise {cruise:.1f} s after it")
+
+
 def faults(work):
     recording = "flightgear-c172p-phnl.csv"
     replay_log = os.path.join(work, "replay.jsonl")
     replay, port = start_replay(recording, replay_log, "--speed", "8",
                                 "--fault", "gone:40:60", "--fault", "malformed:80:95",
-                                "--fault", "missing:110:125")
-    link = Link(HOST_PROGRAM, f"127.0.0.1:{port}", work)
+                                "--fault", "missing:110:125",
+                                # A KAP140 that does not take the link's heading mode
+                                "--fault", "value:0:40:/autopilot/KAP140/locks/roll-axis=false")
+    link = Link(HOST_PROGRAM, f"127.0.0.1:{port}", work, ["--engage-heading"])
     try:
         until(lambda: link.panel()["link"]["state"] == "live", 10, "the link live")
         seen = watch(link, 30, until_state=None)
@@ -185,6 +220,16 @@ def faults(work):
                      "Connection reset by peer", "not connected to FlightGear", "live: FlightGear"):
             assert said in err, f"stderr lacks {said!r}:\n{err}"
         log("gone, malformed, missing: said, survived, reconnected")
+        # The heading mode set but not read back: said, with the lock that refused, never said
+        # engaged, and the elevator the KAP140 may have left deflected centred.
+        refused = ("could not engage FlightGear's KAP140 heading mode: "
+                   "/autopilot/KAP140/locks/roll-axis reads false")
+        assert refused in err and "read back true" not in err, err
+        with open(replay_log) as f:
+            lines = [json.loads(line).get("line") for line in f]
+        assert "setb /autopilot/KAP140/locks/roll-axis true" in lines
+        assert "setd /controls/flight/elevator 0" in lines
+        log("the heading mode refused: said, and the elevator centred")
     finally:
         link.stop()
         replay.kill()

@@ -94,6 +94,7 @@ const BAD_REQUESTS = [
   ['/api/sim', {paused: 'yes'}, 400, /"paused" must be true or false/],
   ['/api/sim', {}, 400, /nothing to change/],
   ['/api/takeoff', {alt_ft: 90000}, 400, /"alt_ft" 90000.0 is out of range/],
+  ['/api/prepare', {}, 409, /the host's own aircraft needs none/],
   ['/api/set', `{"name": "lat", "value": 1, "pad": "${'x'.repeat(20000)}"}`, 413, /larger than 16384/],
 ];
 

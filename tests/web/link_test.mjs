@@ -37,11 +37,14 @@ test('the page says the link is live and greys out what FlightGear takes over', 
   await until(async () => (await line.isVisible()) && /^live: FlightGear at 127\.0\.0\.1:\d+ flies the aircraft$/
     .test(await line.textContent()), 15000, 'the live line');
   for (const selector of ['#pause', '.rates button[data-rate="8"]', '[data-set="battery"]',
-                          '[data-set="lat"]', '#motion', '#takeoff', '#cruise-alt']) {
+                          '[data-set="lat"]', '#motion', '#cruise-alt']) {
     assert.ok(await page.locator(selector).isDisabled(), `${selector} is still usable`);
   }
   // The panel's own controls and the plan loading stay the pilot's.
   assert.ok(await page.locator('#load-example').isEnabled());
+  // Take off and Prepare are asked of FlightGear.
+  assert.ok(await page.locator('#takeoff').isEnabled());
+  assert.ok(await page.locator('#prepare').isVisible() && await page.locator('#prepare').isEnabled());
   // FlightGear's position, near Honolulu, in the greyed fields.
   await until(async () => Math.abs(Number(await page.locator('[data-set="lat"]').inputValue()) - 21.3) < 0.2,
               10000, 'the recorded latitude');

@@ -598,6 +598,9 @@ function bindControls() {
                                  tas_kt: Number(document.getElementById('cruise-tas').value)})
       .then(showSetOk, showSetError);
   });
+  document.getElementById('prepare').addEventListener('click', () => {
+    api('POST', '/api/prepare', {}).then(showSetOk, showSetError);
+  });
 }
 
 // A switch the pilot just flipped keeps its new position until the host's state shows it (or a
@@ -776,7 +779,7 @@ function linkedAutopilot(link) {
 // While linked, FlightGear flies the aircraft and keeps the time: the page's own controls of
 // the simulation and of the aircraft would be overwritten by the next sample, so they are off
 // (they still show FlightGear's values).
-const LINKED_OFF = '#pause, .rates button, [data-set], #motion, #takeoff, #cruise-alt, #cruise-tas';
+const LINKED_OFF = '#pause, .rates button, [data-set], #motion, #cruise-alt, #cruise-tas';
 let linkedControlsOff = false;
 
 function showLink(link) {
@@ -789,6 +792,10 @@ function showLink(link) {
       control.disabled = true;
       control.title = 'FlightGear flies the aircraft and keeps the time';
     }
+    // Take off and Prepare ask FlightGear (its c172p at 3000 ft and 100 kt, 1 NM ahead).
+    document.getElementById('prepare').hidden = false;
+    document.getElementById('takeoff').title =
+      'FlightGear: into the air 1 NM ahead at 3000 ft and 100 kt, engine running, set for cruise';
   }
   line.dataset.state = link.state;
   line.textContent = link.text;  // names FlightGear's address itself
