@@ -22,6 +22,8 @@
 #include "host/link/link_command.h"
 #include "host/web/serve_command.h"
 #endif
+#include "host/lesson/lesson_check.h"
+#include "host/lesson/lesson_reader.h"
 #include "host/panel/sound_link.h"
 #include "host/platform/checked_files.h"
 #include "host/platform/stop_signals.h"
@@ -65,6 +67,8 @@ std::string run_summary(const std::string& label, const host::RunOutcome& outcom
   return line + "the working folder, removed with it (keep them with --output DIR)";
 }
 
+int play_commands(const std::vector<host::scenario::Command>& commands, const RunArguments& args);
+
 int run_scenario(const RunArguments& args) {
   namespace fs = std::filesystem;
   const std::string& label = args.scenario;
@@ -81,7 +85,14 @@ int run_scenario(const RunArguments& args) {
     std::cerr << label << ":" << parsed.error->line << ": " << parsed.error->message << "\n";
     return EXIT_SCENARIO_ERROR;
   }
+  return play_commands(parsed.commands, args);
+}
 
+// Plays parsed commands (a scenario, or a lesson's model answer) in a fresh working folder; the
+// exit status and messages are a scenario's.
+int play_commands(const std::vector<host::scenario::Command>& commands, const RunArguments& args) {
+  namespace fs = std::filesystem;
+  const std::string& label = args.scenario;
   const fs::path program = host::program_folder();
   host::RunOptions options;
   options.module_path =
@@ -103,7 +114,7 @@ int run_scenario(const RunArguments& args) {
     host::RunOutcome outcome;
     {
       host::ScenarioRunner runner(options);
-      outcome = runner.run(parsed.commands);
+      outcome = runner.run(commands);
     }
     if (outcome.status != host::RunStatus::passed) {
       std::cerr << label << ":" << outcome.line << ": " << outcome.message << "\n";
@@ -117,9 +128,57 @@ int run_scenario(const RunArguments& args) {
   }
 }
 
+// `check-lesson FILE...`: each lesson read whole, then its model answer played step by step
+// against a fresh module; the worst status of them all.
+struct LessonArguments {
+  std::vector<std::string> files;
+  std::string module;
+};
+
+int check_lesson(const std::string& file, const std::string& module) {
+  std::string text;
+  try {
+    text =
+        host::read_input_file(file, {"the lesson file", "a lesson", host::MAX_SCENARIO_FILE_BYTES});
+  } catch (const host::FileError& refused) {
+    std::cerr << refused.what() << "\n";
+    return EXIT_SCENARIO_ERROR;
+  }
+  const host::lesson::ReadResult read = host::lesson::read_lesson(text);
+  if (read.error) {
+    std::cerr << file << ":" << read.error->line << ": " << read.error->message << "\n";
+    return EXIT_SCENARIO_ERROR;
+  }
+  const int status =
+      play_commands(host::lesson::model_answer(read.lesson), {file, "", "", module, "", false});
+  if (status == 0) {
+    std::cout << file << ": lesson \"" << read.lesson.title
+              << "\": " << plural(static_cast<int>(read.lesson.steps.size()), "step")
+              << " completed by its model answer\n";
+  }
+  return status;
+}
+
+int check_lessons(const LessonArguments& args) {
+  int worst = 0;
+  for (const std::string& file : args.files)
+    worst = std::max(worst, check_lesson(file, args.module));
+  return worst;
+}
+
 }  // namespace
 
 namespace {
+
+CLI::App* add_check_lesson_command(CLI::App& app, LessonArguments& args) {
+  CLI::App* command = app.add_subcommand(
+      "check-lesson", "Complete each lesson headless by its model answer, step by step");
+  command->add_option("FILE", args.files, "Lesson files (.lesson)")->required();
+  command->add_option(
+      "--module", args.module,
+      "Gauge module to load (default: INS.so, or INS.gau on Windows, beside ins-host)");
+  return command;
+}
 
 void add_run_command(CLI::App& app, RunArguments& args) {
   CLI::App* run = app.add_subcommand("run", "Play a scenario file against the module");
@@ -366,6 +425,8 @@ int run_command(int argc, char** argv) {
   app.require_subcommand(1);
   RunArguments args;
   add_run_command(app, args);
+  LessonArguments lessons;
+  CLI::App* lesson_command = add_check_lesson_command(app, lessons);
 #if INS_HOST_FLIGHT_MODEL
   FlyArguments fly;
   CLI::App* fly_command = add_fly_command(app, fly);
@@ -403,6 +464,7 @@ int run_command(int argc, char** argv) {
     return EXIT_SCENARIO_ERROR;
   }
 #endif
+  if (app.got_subcommand(lesson_command)) return check_lessons(lessons);
   return run_scenario(args);
 }
 

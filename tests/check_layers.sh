@@ -23,6 +23,7 @@
 #   drawing/                     platform
 #   picture/                     platform flight aircraft panel drawing
 #   scenario/                    every room above but the commands
+#   lesson/                      lessons: scenario and every room below it
 #   fly/ web/                    the commands: the rooms they use, never each other
 #   link/                        the command `link`: serve's panel (web) with FlightGear
 #   host/main.cpp                everything
@@ -57,10 +58,11 @@ host_rooms_below() {
     drawing) echo "platform" ;;
     picture) echo "platform flight aircraft panel drawing" ;;
     scenario) echo "platform flight aircraft panel drawing picture" ;;
+    lesson) echo "platform flight aircraft panel drawing picture scenario" ;;
     fly) echo "platform flight aircraft panel drawing picture scenario" ;;
-    web) echo "platform flight aircraft panel drawing picture" ;;
+    web) echo "platform flight aircraft panel drawing picture scenario lesson" ;;
     link) echo "platform flight aircraft panel drawing picture web" ;;
-    main.cpp) echo "platform sound flight aircraft panel drawing picture scenario fly web link" ;;
+    main.cpp) echo "platform sound flight aircraft panel drawing picture scenario lesson fly web link" ;;
     *) echo "?" ;;
   esac
 }
