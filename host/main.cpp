@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -67,7 +68,10 @@ std::string run_summary(const std::string& label, const host::RunOutcome& outcom
   return line + "the working folder, removed with it (keep them with --output DIR)";
 }
 
-int play_commands(const std::vector<host::scenario::Command>& commands, const RunArguments& args);
+// Plays a scenario's commands, or a lesson's model answer, with the runner of a fresh working
+// folder; the exit status and messages are a scenario's.
+using Play = std::function<host::RunOutcome(host::ScenarioRunner&)>;
+int play(const Play& play_on, const RunArguments& args);
 
 int run_scenario(const RunArguments& args) {
   namespace fs = std::filesystem;
@@ -85,12 +89,11 @@ int run_scenario(const RunArguments& args) {
     std::cerr << label << ":" << parsed.error->line << ": " << parsed.error->message << "\n";
     return EXIT_SCENARIO_ERROR;
   }
-  return play_commands(parsed.commands, args);
+  return play([&parsed](host::ScenarioRunner& runner) { return runner.run(parsed.commands); },
+              args);
 }
 
-// Plays parsed commands (a scenario, or a lesson's model answer) in a fresh working folder; the
-// exit status and messages are a scenario's.
-int play_commands(const std::vector<host::scenario::Command>& commands, const RunArguments& args) {
+int play(const Play& play_on, const RunArguments& args) {
   namespace fs = std::filesystem;
   const std::string& label = args.scenario;
   const fs::path program = host::program_folder();
@@ -114,7 +117,7 @@ int play_commands(const std::vector<host::scenario::Command>& commands, const Ru
     host::RunOutcome outcome;
     {
       host::ScenarioRunner runner(options);
-      outcome = runner.run(commands);
+      outcome = play_on(runner);
     }
     if (outcome.status != host::RunStatus::passed) {
       std::cerr << label << ":" << outcome.line << ": " << outcome.message << "\n";
@@ -149,8 +152,11 @@ int check_lesson(const std::string& file, const std::string& module) {
     std::cerr << file << ":" << read.error->line << ": " << read.error->message << "\n";
     return EXIT_SCENARIO_ERROR;
   }
-  const int status =
-      play_commands(host::lesson::model_answer(read.lesson), {file, "", "", module, "", false});
+  const host::lesson::Lesson& lesson = read.lesson;
+  const Play play_lesson = [&lesson](host::ScenarioRunner& runner) {
+    return host::lesson::play_lesson(runner, lesson);
+  };
+  const int status = play(play_lesson, {file, "", "", module, "", false});
   if (status == 0) {
     std::cout << file << ": lesson \"" << read.lesson.title
               << "\": " << plural(static_cast<int>(read.lesson.steps.size()), "step")
