@@ -2,6 +2,7 @@
 // expectations of the panel's published state that finish it or show a wrong move.
 #pragma once
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -10,6 +11,10 @@
 namespace host::lesson {
 
 nlohmann::json lesson_json(const std::string& name, const Lesson& lesson);
+
+// Every *.lesson file of a folder, by file name: {"lessons": [...], "errors": ["FILE:LINE: ..."]}.
+// A lesson that cannot be read is left out and named in "errors", so the page says why.
+nlohmann::json folder_lessons_json(const std::filesystem::path& folder);
 
 // An expectation of the panel as the page compares it with its state: {kind, gauge, name,
 // value}, `text` against state.windows, `visible` against state.visible, `image` against
