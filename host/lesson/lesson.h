@@ -12,10 +12,11 @@
 
 namespace host::lesson {
 
-// A wrong move: while the step is not done, the panel shows `when` and the pilot is told why.
+// A wrong move: while the step is not done, the panel shows all of `when` (the `wrong` lines
+// before one `tell`) and the pilot is told why.
 struct WrongMove {
-  int line = 0;
-  scenario::Expectation when;
+  int line = 0;  // its first `wrong` line
+  std::vector<scenario::Expectation> when;
   std::string tell;
 };
 
@@ -38,8 +39,8 @@ struct Step {
 struct Lesson {
   std::string title;
   std::string about;
-  // Its steps fly the host's own aircraft (take-off, motion): not offered where another
-  // simulator flies it.
+  // It needs the host's own aircraft: standing where the lesson puts it (an alignment, an
+  // import) or flown by the host (a take-off). Not offered where another simulator flies it.
   bool needs_own_aircraft = false;
   std::vector<scenario::Command> setup;  // the commands before the first step
   std::vector<Step> steps;

@@ -24,7 +24,10 @@ void check_step_start(const ExpectationChecker& checker, const Step& step) {
                         "over; its done expectations must need the pilot's move");
   }
   for (const WrongMove& wrong : step.wrong) {
-    if (!checker.check(wrong.when, wrong.line)) {
+    bool shows = true;
+    for (const scenario::Expectation& e : wrong.when)
+      shows = shows && !checker.check(e, wrong.line);
+    if (shows) {
       throw ScenarioError(wrong.line,
                           "the wrong move shows already when the step starts: the page would "
                           "tell the pilot off before any move");

@@ -36,7 +36,9 @@ json step_json(const Step& step) {
   }
   json wrong = json::array();
   for (const WrongMove& w : step.wrong) {
-    wrong.push_back({{"when", expectation_json(w.when)}, {"tell", w.tell}});
+    json when = json::array();
+    for (const scenario::Expectation& e : w.when) when.push_back(expectation_json(e));
+    wrong.push_back({{"when", std::move(when)}, {"tell", w.tell}});
   }
   return {{"line", step.line},
           {"instruction", step.instruction},

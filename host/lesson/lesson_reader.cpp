@@ -1,6 +1,7 @@
 #include "host/lesson/lesson_reader.h"
 
 #include <charconv>
+#include <map>
 #include <string>
 #include <utility>
 #include <variant>
@@ -74,6 +75,7 @@ class Reader {
     if (parsed.error) throw LessonError{parsed.error->line, parsed.error->message};
     for (const scenario::Command& command : parsed.commands) place(command);
     check_whole();
+    gather_wrong_moves();
     return std::move(lesson_);
   }
 
@@ -142,6 +144,7 @@ class Reader {
       if (words.size() != 1) throw LessonError{line, "aircraft takes nothing after it"};
       lesson_.needs_own_aircraft = true;
     } else if (word == "step") {
+      if (!wrong_lines_without_tell_.empty()) untold(wrong_lines_without_tell_.front());
       lesson_.steps.push_back(Step{line, one_text(words, line), {}, {}, {}, {}, {}, 0});
     } else if (word == "explain") {
       current_step(line, word).explanation = one_text(words, line);
@@ -171,14 +174,17 @@ class Reader {
   }
 
   void tell(const std::vector<Word>& words, int line) {
-    Step& step = current_step(line, "tell");
+    current_step(line, "tell");
     if (wrong_lines_without_tell_.empty()) {
       throw LessonError{line, "tell without a wrong move before it: wrong EXPECTATION, then tell"};
     }
-    const std::string text = one_text(words, line);
-    told_.emplace_back(wrong_lines_without_tell_, text);
+    told_.push_back({wrong_lines_without_tell_, one_text(words, line),
+                     static_cast<int>(lesson_.steps.size()) - 1});
     wrong_lines_without_tell_.clear();
-    (void)step;
+  }
+
+  [[noreturn]] static void untold(int line) {
+    throw LessonError{line, "a wrong move without a tell \"...\" after it: what the pilot is told"};
   }
 
   void offer(const std::vector<Word>& words, int line) {
@@ -207,25 +213,22 @@ class Reader {
                         "INS ..., visible ... or image ..."};
     }
     if (role.role == Role::done) return step.done.push_back(command);
-    step.wrong.push_back({command.line, expectation, told_text(command.line)});
+    wrong_conditions_[command.line] = expectation;
   }
 
-  std::string told_text(int line) const {
-    for (const auto& [lines, text] : told_) {
-      for (int wrong_line : lines) {
-        if (wrong_line == line) return text;
-      }
+  // Each `tell` with the `wrong` lines before it: one wrong move, all its conditions at once.
+  void gather_wrong_moves() {
+    for (const Told& told : told_) {
+      WrongMove wrong{told.lines.front(), {}, told.text};
+      for (int line : told.lines) wrong.when.push_back(wrong_conditions_.at(line));
+      lesson_.steps[static_cast<std::size_t>(told.step)].wrong.push_back(std::move(wrong));
     }
-    throw LessonError{line, "a wrong move without a tell \"...\" after it: what the pilot is told"};
   }
 
   void check_whole() const {
     if (lesson_.title.empty()) throw LessonError{1, "no lesson title: lesson \"...\" comes first"};
     if (lesson_.steps.empty()) throw LessonError{1, "no step: a lesson has at least one"};
-    if (!wrong_lines_without_tell_.empty()) {
-      throw LessonError{wrong_lines_without_tell_.front(),
-                        "a wrong move without a tell \"...\" after it: what the pilot is told"};
-    }
+    if (!wrong_lines_without_tell_.empty()) untold(wrong_lines_without_tell_.front());
     for (const Step& step : lesson_.steps) {
       if (step.answer.empty()) throw LessonError{step.line, "step without a model answer"};
       if (step.done.empty()) throw LessonError{step.line, "step without a done expectation"};
@@ -237,7 +240,13 @@ class Reader {
   std::vector<LineRole> roles_;
   Lesson lesson_;
   std::vector<int> wrong_lines_without_tell_;
-  std::vector<std::pair<std::vector<int>, std::string>> told_;
+  struct Told {
+    std::vector<int> lines;  // its `wrong` lines
+    std::string text;
+    int step;
+  };
+  std::vector<Told> told_;
+  std::map<int, scenario::Expectation> wrong_conditions_;  // by line
 };
 
 }  // namespace
