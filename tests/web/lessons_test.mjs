@@ -74,7 +74,12 @@ test('the alignment lesson, from the first click to NAV, moves on the panel\'s s
   await page.locator('#lesson-wrong').waitFor({state: 'visible', timeout: 5000});
   assert.match(await page.locator('#lesson-wrong').textContent(), /no waypoint 00 is stored.*status digit stays 0/);
   assert.equal(await stepShown(page), 2);
-  if (SHOTS) await page.screenshot({path: join(SHOTS, 'alignment-wrong-move-1400.png'), fullPage: true});
+  if (SHOTS) {
+    await page.screenshot({path: join(SHOTS, 'alignment-wrong-move-1400.png'), fullPage: true});
+    await page.setViewportSize({width: 390, height: 1000});
+    await page.screenshot({path: join(SHOTS, 'alignment-wrong-move-390.png'), fullPage: true});
+    await page.setViewportSize({width: 1400, height: 1000});
+  }
   await page.mouse.click(...await centreOf(page, 'ALIGN', 'CCW'));
   await page.locator('#lesson-wrong').waitFor({state: 'hidden', timeout: 5000});
   assert.equal((await panel()).knobs.ALIGN.knob, 'STBY');
