@@ -60,7 +60,7 @@ host_rooms_below() {
     scenario) echo "platform flight aircraft panel drawing picture" ;;
     lesson) echo "platform flight aircraft panel drawing picture scenario" ;;
     fly) echo "platform flight aircraft panel drawing picture scenario" ;;
-    web) echo "platform flight aircraft panel drawing picture scenario lesson" ;;
+    web) echo "platform flight aircraft panel drawing picture lesson" ;;
     link) echo "platform flight aircraft panel drawing picture web" ;;
     main.cpp) echo "platform sound flight aircraft panel drawing picture scenario lesson fly web link" ;;
     *) echo "?" ;;
