@@ -431,8 +431,6 @@ int run_command(int argc, char** argv) {
   app.require_subcommand(1);
   RunArguments args;
   add_run_command(app, args);
-  LessonArguments lessons;
-  CLI::App* lesson_command = add_check_lesson_command(app, lessons);
 #if INS_HOST_FLIGHT_MODEL
   FlyArguments fly;
   CLI::App* fly_command = add_fly_command(app, fly);
@@ -447,6 +445,8 @@ int run_command(int argc, char** argv) {
       app.add_subcommand("fly", "Not in this build: the flight model needs GeographicLib");
   fly_command->allow_extras();
 #endif
+  LessonArguments lessons;
+  CLI::App* lesson_command = add_check_lesson_command(app, lessons);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -126,9 +126,10 @@ class Reader {
       ++i;
       roles_[i] = roles_[i - 1];
       block += "\n" + std::string(lines_[i]);
-      auto words = scenario::read_words(lines_[i]);
-      const auto* list = std::get_if<std::vector<Word>>(&words);
-      if (list && list->size() == 1 && (*list)[0].text == "end") break;
+      std::string_view line = lines_[i];
+      while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+      while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+      if (line == "end") break;  // as the scenario parser ends a file: the word alone
     }
     return block;
   }
