@@ -13,8 +13,12 @@ const insLessons = {
   linked: false,     // under `ins-host link`: lessons needing the host's own aircraft are hidden
   shown: '',         // what the card shows, to redraw only on a change
 
+  // The panel works without its lessons: a server that cannot list them leaves the card saying so.
   async start() {
-    const body = await api('GET', '/api/lessons');
+    const body = await api('GET', '/api/lessons').catch((error) => {
+      document.getElementById('lesson-errors').textContent = `No lessons: ${error.message}`;
+      return {lessons: [], errors: []};
+    });
     insLessons.lessons = body.lessons || [];
     if ((body.errors || []).length) {
       document.getElementById('lesson-errors').textContent =
