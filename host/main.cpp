@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -22,6 +23,8 @@
 #include "host/link/link_command.h"
 #include "host/web/serve_command.h"
 #endif
+#include "host/lesson/lesson_check.h"
+#include "host/lesson/lesson_reader.h"
 #include "host/panel/sound_link.h"
 #include "host/platform/checked_files.h"
 #include "host/platform/stop_signals.h"
@@ -65,6 +68,11 @@ std::string run_summary(const std::string& label, const host::RunOutcome& outcom
   return line + "the working folder, removed with it (keep them with --output DIR)";
 }
 
+// Plays a scenario's commands, or a lesson's model answer, with the runner of a fresh working
+// folder; the exit status and messages are a scenario's.
+using Play = std::function<host::RunOutcome(host::ScenarioRunner&)>;
+int play(const Play& play_on, const RunArguments& args);
+
 int run_scenario(const RunArguments& args) {
   namespace fs = std::filesystem;
   const std::string& label = args.scenario;
@@ -81,7 +89,13 @@ int run_scenario(const RunArguments& args) {
     std::cerr << label << ":" << parsed.error->line << ": " << parsed.error->message << "\n";
     return EXIT_SCENARIO_ERROR;
   }
+  return play([&parsed](host::ScenarioRunner& runner) { return runner.run(parsed.commands); },
+              args);
+}
 
+int play(const Play& play_on, const RunArguments& args) {
+  namespace fs = std::filesystem;
+  const std::string& label = args.scenario;
   const fs::path program = host::program_folder();
   host::RunOptions options;
   options.module_path =
@@ -103,7 +117,7 @@ int run_scenario(const RunArguments& args) {
     host::RunOutcome outcome;
     {
       host::ScenarioRunner runner(options);
-      outcome = runner.run(parsed.commands);
+      outcome = play_on(runner);
     }
     if (outcome.status != host::RunStatus::passed) {
       std::cerr << label << ":" << outcome.line << ": " << outcome.message << "\n";
@@ -117,9 +131,60 @@ int run_scenario(const RunArguments& args) {
   }
 }
 
+// `check-lesson FILE...`: each lesson read whole, then its model answer played step by step
+// against a fresh module; the worst status of them all.
+struct LessonArguments {
+  std::vector<std::string> files;
+  std::string module;
+};
+
+int check_lesson(const std::string& file, const std::string& module) {
+  std::string text;
+  try {
+    text =
+        host::read_input_file(file, {"the lesson file", "a lesson", host::MAX_SCENARIO_FILE_BYTES});
+  } catch (const host::FileError& refused) {
+    std::cerr << refused.what() << "\n";
+    return EXIT_SCENARIO_ERROR;
+  }
+  const host::lesson::ReadResult read = host::lesson::read_lesson(text);
+  if (read.error) {
+    std::cerr << file << ":" << read.error->line << ": " << read.error->message << "\n";
+    return EXIT_SCENARIO_ERROR;
+  }
+  const host::lesson::Lesson& lesson = read.lesson;
+  const Play play_lesson = [&lesson](host::ScenarioRunner& runner) {
+    return host::lesson::play_lesson(runner, lesson);
+  };
+  const int status = play(play_lesson, {file, "", "", module, "", false});
+  if (status == 0) {
+    std::cout << file << ": lesson \"" << read.lesson.title
+              << "\": " << plural(static_cast<int>(read.lesson.steps.size()), "step")
+              << " completed by its model answer\n";
+  }
+  return status;
+}
+
+int check_lessons(const LessonArguments& args) {
+  int worst = 0;
+  for (const std::string& file : args.files)
+    worst = std::max(worst, check_lesson(file, args.module));
+  return worst;
+}
+
 }  // namespace
 
 namespace {
+
+CLI::App* add_check_lesson_command(CLI::App& app, LessonArguments& args) {
+  CLI::App* command = app.add_subcommand(
+      "check-lesson", "Complete each lesson headless by its model answer, step by step");
+  command->add_option("FILE", args.files, "Lesson files (.lesson)")->required();
+  command->add_option(
+      "--module", args.module,
+      "Gauge module to load (default: INS.so, or INS.gau on Windows, beside ins-host)");
+  return command;
+}
 
 void add_run_command(CLI::App& app, RunArguments& args) {
   CLI::App* run = app.add_subcommand("run", "Play a scenario file against the module");
@@ -394,6 +459,8 @@ int run_command(int argc, char** argv) {
       app.add_subcommand("fly", "Not in this build: the flight model needs GeographicLib");
   fly_command->allow_extras();
 #endif
+  LessonArguments lessons;
+  CLI::App* lesson_command = add_check_lesson_command(app, lessons);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -417,6 +484,7 @@ int run_command(int argc, char** argv) {
     return EXIT_SCENARIO_ERROR;
   }
 #endif
+  if (app.got_subcommand(lesson_command)) return check_lessons(lessons);
   return run_scenario(args);
 }
 

@@ -24,6 +24,7 @@
 #   drawing/                     platform
 #   picture/                     platform flight aircraft panel drawing
 #   scenario/                    every room above but the commands
+#   lesson/                      lessons: scenario and every room below it
 #   live/                        the live session serve and link share: platform flight
 #                                aircraft panel drawing picture
 #   fly/ web/ link/              the commands: the rooms they use, never each other (web/ serves
@@ -60,11 +61,12 @@ host_rooms_below() {
     drawing) echo "platform" ;;
     picture) echo "platform flight aircraft panel drawing" ;;
     scenario) echo "platform flight aircraft panel drawing picture" ;;
+    lesson) echo "platform flight aircraft panel drawing picture scenario" ;;
     fly) echo "platform flight aircraft panel drawing picture scenario" ;;
     live) echo "platform flight aircraft panel drawing picture" ;;
-    web) echo "platform flight aircraft panel drawing picture live" ;;
+    web) echo "platform flight aircraft panel drawing picture live lesson" ;;
     link) echo "platform flight aircraft panel live" ;;
-    main.cpp) echo "platform sound flight aircraft panel drawing picture scenario live fly web link" ;;
+    main.cpp) echo "platform sound flight aircraft panel drawing picture scenario lesson live fly web link" ;;
     *) echo "?" ;;
   esac
 }

@@ -43,11 +43,6 @@ const std::vector<std::string_view> NAMED_GAUGES = {"INS", "ALIGN"};
 const std::vector<std::string_view> EXPECTATION_WORDS = {"text",  "visible", "image", "event",
                                                          "sound", "file",    "no",    "near"};
 
-struct Word {
-  std::string text;
-  bool quoted = false;
-};
-
 bool is_blank(char c) {
   return c == ' ' || c == '\t';
 }
@@ -501,21 +496,6 @@ const std::array<CommandParser, 17> COMMAND_PARSERS = {{
      [](const std::vector<Word>&) -> Action { throw SyntaxError{"\"end\" without \"file\""}; }},
 }};
 
-// Lines end with LF, CRLF or a CR alone (as files from old Macs and some editors have them), so
-// a scenario never reads as one long comment.
-std::vector<std::string_view> split_lines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-    if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ++start;
-  }
-  return lines;
-}
-
 std::vector<std::string_view> command_names() {
   std::vector<std::string_view> names = {"file"};
   for (const CommandParser& parser : COMMAND_PARSERS) names.push_back(parser.name);
@@ -556,6 +536,27 @@ std::optional<double> parse_duration_s(std::string_view word) {
   }
   if (!any || !(total_s < 1e9)) return std::nullopt;
   return total_s;
+}
+
+std::vector<std::string_view> split_lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+    if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ++start;
+  }
+  return lines;
+}
+
+std::variant<std::vector<Word>, std::string> read_words(std::string_view line) {
+  try {
+    return split_words(line);
+  } catch (const SyntaxError& error) {
+    return error.message;
+  }
 }
 
 ParseResult parse_scenario(std::string_view text) {

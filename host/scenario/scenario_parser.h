@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "host/scenario/scenario.h"
@@ -25,6 +26,21 @@ struct ParseResult {
 // The entry point: parses a whole scenario, UTF-8 with or without a byte order mark. Never
 // throws for bad input.
 ParseResult parse_scenario(std::string_view text);
+
+// A word of a line: blanks separate words, `#` outside quotes starts a comment, and a text in
+// double quotes may hold blanks (\" and \\ escape a quote and a backslash).
+struct Word {
+  std::string text;
+  bool quoted = false;
+};
+
+// The words of one line as a scenario reads them, or what is wrong with its quotes. Files that
+// extend the language (lessons) read their own lines with it.
+std::variant<std::vector<Word>, std::string> read_words(std::string_view line);
+
+// The lines of a text: a line ends with LF, CRLF or a CR alone (as files from old Macs and some
+// editors have them), so a scenario never reads as one long comment.
+std::vector<std::string_view> split_lines(std::string_view text);
 
 // Parses a duration such as "0.5s", "15s", "2m", "1h30m"; empty when malformed.
 std::optional<double> parse_duration_s(std::string_view word);

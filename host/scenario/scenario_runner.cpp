@@ -331,6 +331,7 @@ RunOutcome ScenarioRunner::run(const std::vector<scenario::Command>& commands) {
   try {
     for (const scenario::Command& command : commands) {
       line = command.line;
+      if (command_observer_) command_observer_(command.line);
       // Expectations of events and sounds look back over the last command that acted.
       if (is_acting(command.action)) log_.start_command();
       std::visit(Executor{*this, command.line}, command.action);

@@ -77,6 +77,15 @@ class ScenarioRunner {
   void set_frame_observer(std::function<void()> observer) {
     frame_observer_ = std::move(observer);
   }
+  // Called before each command with its line; an exception it throws (ScenarioError for a
+  // fault of the file) ends the run at that line. A lesson checks each step's start this way.
+  void set_command_observer(std::function<void(int line)> observer) {
+    command_observer_ = std::move(observer);
+  }
+  // Asks about the panel as an `expect` would, without failing the run.
+  const ExpectationChecker& checker() const {
+    return checker_;
+  }
   bool sound_library_loaded() const {
     return sound_.loaded();
   }
@@ -115,6 +124,7 @@ class ScenarioRunner {
   int expectations_held_ = 0;
   int snapshots_written_ = 0;
   std::function<void()> frame_observer_;
+  std::function<void(int)> command_observer_;
 };
 
 }  // namespace host

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "host/flight/flight_plan.h"
+#include "host/lesson/lesson_json.h"
 #include "host/live/panel_state.h"
 #include "host/platform/plain_text.h"
 #include "host/web/limited_server.h"
@@ -329,6 +330,11 @@ void WebServer::add_routes() {
   add_panel_routes();
   add_command_routes();
   add_plan_routes();
+  // The lessons the page walks a pilot through (host/lesson), read afresh on each request so a
+  // lesson being written shows on a reload.
+  server_->Get("/api/lessons", [this](const httplib::Request&, httplib::Response& res) {
+    reply_ok(res, lesson::folder_lessons_json(folders_.static_folder / "lessons"));
+  });
 }
 
 // What the page draws: the panel's layout once, then its state, asked for or streamed.

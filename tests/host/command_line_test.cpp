@@ -21,9 +21,13 @@ struct WrongCommandLine {
 
 TEST(CommandLine, AWrongWordIsNamedWithTheNearestRightOne) {
   const std::vector<WrongCommandLine> cases = {
-      {{}, "a command is required: run, fly, serve, link or check-plan"},
+      {{}, "a command is required: run, fly, serve, link, check-plan or check-lesson"},
       {{"serv"}, "unknown command \"serv\"; did you mean serve?"},
-      {{"foo"}, "unknown command \"foo\" (the commands: run, fly, serve, link or check-plan)"},
+      {{"foo"},
+       "unknown command \"foo\" (the commands: run, fly, serve, link, check-plan or check-lesson)"},
+      {{"check-lesons"}, "unknown command \"check-lesons\"; did you mean check-lesson?"},
+      {{"check-lesson", "--modul", "x.so", "a.lesson"},
+       "check-lesson: unknown option --modul; did you mean --module?"},
       {{"--bogus"}, "unknown option --bogus (ins-host takes a command first: run, fly"},
       {{"--verison"}, "unknown option --verison; did you mean --version?"},
       {{"run", "--kep", "x.scn"}, "run: unknown option --kep; did you mean --keep?"},

@@ -4,7 +4,8 @@
 #   # expect-output: LINE: MESSAGE   stderr holds "<scenario path>:LINE: MESSAGE"
 #   # module: fixture                load the fixture gauge module instead of INS.so
 # Called with -DHOST=<ins-host> -DSCENARIO=<file> -DFIXTURE=<fixture module> [-DTRACE=<file>]
-# [-DWORKDIR=<folder to run in and keep>]. HOST may be a list: a launcher and its arguments first.
+# [-DWORKDIR=<folder to run in and keep>] [-DCOMMAND=check-lesson for a lesson file]. HOST may be
+# a list: a launcher and its arguments first.
 file(STRINGS ${SCENARIO} directives REGEX "^# (expect-exit|expect-output|module):")
 set(expected_exit 0)
 set(expected_output "")
@@ -27,7 +28,10 @@ if(DEFINED WORKDIR)
   set(workdir_args --workdir ${WORKDIR})
 endif()
 
-execute_process(COMMAND ${HOST} run ${SCENARIO} ${module_args} ${trace_args} ${workdir_args}
+if(NOT DEFINED COMMAND)
+  set(COMMAND run)
+endif()
+execute_process(COMMAND ${HOST} ${COMMAND} ${SCENARIO} ${module_args} ${trace_args} ${workdir_args}
   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 message("${out}${err}")
 if(NOT status STREQUAL expected_exit)

@@ -48,6 +48,11 @@ test('the page says the link is live and greys out what FlightGear takes over', 
   // FlightGear's position, near Honolulu, in the greyed fields.
   await until(async () => Math.abs(Number(await page.locator('[data-set="lat"]').inputValue()) - 21.3) < 0.2,
               10000, 'the recorded latitude');
+  // The lessons offered are those that need neither the host's aircraft where they put it nor
+  // its flying: FlightGear has the aircraft.
+  const offered = await page.locator('#lesson-pick option').allTextContents();
+  assert.deepEqual(offered, ['Keying, reviewing and correcting waypoints',
+                             'Reading the data selector in flight']);
   await page.close();
 });
 

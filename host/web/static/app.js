@@ -739,6 +739,7 @@ function showState(state) {
   takeSounds(state);
   insMap.update(state);
   insHints.update(state);
+  insLessons.update(state);
   if (state.plan !== insPanel.planName) {
     insPanel.planName = state.plan;
     showLoadedPlan().catch(showSetError);
@@ -872,6 +873,7 @@ async function start() {
   }
   insMap.start(document.getElementById('map'));
   await showLoadedPlan();
+  await insLessons.start();
   connect();
   document.body.dataset.ready = 'true';
 }
