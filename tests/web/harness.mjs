@@ -60,6 +60,16 @@ export async function launchBrowser() {
                           headless: true, args: CHROMIUM_FLAGS});
 }
 
+// A page of the panel opened at `url` in `browser` (or a browser context), ready to use: the
+// page's set-up done. A script error on the page fails the test.
+export async function openPanelPage(browser, url, viewport = {width: 1400, height: 1000}) {
+  const page = await browser.newPage({viewport});
+  page.on('pageerror', (error) => { throw error; });
+  await page.goto(url);
+  await page.waitForSelector('body[data-ready=true]');
+  return page;
+}
+
 // JSON API helpers.
 export async function getJson(base, path) {
   const response = await fetch(new URL(path, base));

@@ -7,17 +7,14 @@ import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {writeFileSync} from 'node:fs';
 import {join} from 'node:path';
-import {startServer, launchBrowser, getJson, postJson, until} from './harness.mjs';
+import {startServer, launchBrowser, openPanelPage, getJson, postJson, until} from './harness.mjs';
 
 let server, browser, page, layout;
 
 before(async () => {
   server = await startServer();
   browser = await launchBrowser();
-  page = await browser.newPage({viewport: {width: 1400, height: 1000}});
-  page.on('pageerror', (error) => { throw error; });
-  await page.goto(server.url);
-  await page.waitForSelector('body[data-ready=true]');
+  page = await openPanelPage(browser, server.url);
   layout = (await getJson(server.url, '/api/layout')).body;
 });
 

@@ -6,7 +6,7 @@
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {readFileSync} from 'node:fs';
-import {startServer, launchBrowser, getJson, postJson, until, clickThroughApi, controlCentre}
+import {startServer, launchBrowser, openPanelPage, getJson, postJson, until, clickThroughApi, controlCentre}
   from './harness.mjs';
 
 const TYPING_DELAY_MS = 40;
@@ -19,11 +19,8 @@ after(async () => { await browser?.close(); });
 async function openPanel(t) {
   const server = await startServer();
   t.after(() => server.stop());
-  const page = await browser.newPage({viewport: {width: 1400, height: 1000}});
+  const page = await openPanelPage(browser, server.url);
   t.after(() => page.close());
-  page.on('pageerror', (error) => { throw error; });
-  await page.goto(server.url);
-  await page.waitForSelector('body[data-ready=true]');
   const layout = (await getJson(server.url, '/api/layout')).body;
   const panel = async () => (await getJson(server.url, '/api/panel')).body;
   const windowText = (name) => page.locator(`[data-window="${name}"]`).textContent();

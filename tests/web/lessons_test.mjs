@@ -8,7 +8,7 @@ import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {mkdirSync} from 'node:fs';
 import {join} from 'node:path';
-import {startServer, launchBrowser, getJson, until} from './harness.mjs';
+import {startServer, launchBrowser, openPanelPage, getJson, postJson, until} from './harness.mjs';
 
 const SHOTS = process.env.INS_LESSON_SHOTS;
 let browser;
@@ -21,11 +21,8 @@ after(async () => { await browser?.close(); });
 async function openPanel(t, width) {
   const server = await startServer();
   t.after(() => server.stop());
-  const page = await browser.newPage({viewport: {width, height: 1000}});
+  const page = await openPanelPage(browser, server.url, {width, height: 1000});
   t.after(() => page.close());
-  page.on('pageerror', (error) => { throw error; });
-  await page.goto(server.url);
-  await page.waitForSelector('body[data-ready=true]');
   const panel = async () => (await getJson(server.url, '/api/panel')).body;
   return {server, page, panel};
 }
@@ -152,7 +149,7 @@ test('a phone-sized page follows the waypoint lesson, the outline over the thumb
   const {server, page, panel} = await openPanel(t, 390);
   // Powered at STBY, as the lesson asks.
   await page.evaluate(() => window.insPanel.settled());
-  await (await import('./harness.mjs')).postJson(server.url, '/api/set', {name: 'battery', value: 1});
+  await postJson(server.url, '/api/set', {name: 'battery', value: 1});
   await page.mouse.click(...await centreOf(page, 'ALIGN', 'CW'));
   await until(async () => (await panel()).knobs.ALIGN.knob === 'STBY', 5000, 'STBY');
   await startLesson(page, '2-keying-waypoints.lesson');
